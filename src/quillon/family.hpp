@@ -1,0 +1,34 @@
+#pragma once
+// One record per nuclear family, and the family table.
+//
+// Roles by position: member 1 is the father, member 2 the mother, members 3..ninfam the
+// children.  Genotype codes count copies of allele 2 (0, 1, 2); -1 is missing.
+
+#include "toolkit/nrarray.hpp"
+
+namespace quillon {
+
+inline constexpr int maxfamilysize = 10;
+inline constexpr long maxNumberOfFamilies = 10000;
+
+struct famdat {
+    long famid = 0;    // field 1 of the family's lines
+    int ninfam = 0;    // members (3..maxfamilysize once the checks have passed)
+    int npgeno = 0;    // compatible parental genotype pairs (1..9), set before the fit
+    IVector famgeno;   // 1..ninfam: genotype code of each member
+    IMatrix pgenos;    // 1..9 x 1..2: compatible pairs, father in column 1, mother in 2
+    IVector phenodat;  // 1..ninfam: phenotype 0 (missing), 1 or 2
+    DMatrix fcovdat;   // 1..ninfam x 1..ncov: covariate rows
+    DMatrix findiv;    // 1..ninfam x 1..10: column 2 nu1, 3 nu2, 4 weight
+};
+
+// The families in file order, numbered 1..nfam.
+struct FamilyTable {
+    long nfam = 0;
+    IndexVector<famdat> fam;  // 1..nfam
+
+    famdat& operator[](long i) { return fam[i]; }
+    const famdat& operator[](long i) const { return fam[i]; }
+};
+
+}  // namespace quillon

@@ -1,0 +1,26 @@
+#pragma once
+// The run's settings, fixed by the dialogue (or the command line) and read by every later
+// stage.
+
+namespace quillon {
+
+// Model types.  The status model is 1..3; the covariate model 0..3.
+enum ModelType : int { kNone = 0, kRecessive = 1, kDominant = 2, kAdditive = 3 };
+
+// Label of a model type, indexed by its number.
+inline constexpr const char* modedesc[5] = {"None", "Recessive", "Dominant", "Additive", ""};
+
+struct Settings {
+    long ncov = 2;        // covariate columns per individual (an intercept is one of them)
+    int smodeltype = -1;  // effect of genotype on status: 1..3
+    int cmodeltype = -1;  // effect of genotype through the covariates: 0..3
+    long npars = 2;       // free parameters: 2*ncov+2 (covariate model None) or ncov+2
+    // Genotype codings: code of genotype g = 0, 1, 2 (index 3 is never read).
+    int cchu1[4] = {0, 1, 1, 0};  // from the status model
+    int cch[4] = {0, 1, 1, 0};    // from the covariate model (None keeps 0, 1, 1)
+};
+
+// Sets npars, cchu1 and cch from ncov, smodeltype and cmodeltype (which must be in range).
+void derive_model_codings(Settings& s);
+
+}  // namespace quillon

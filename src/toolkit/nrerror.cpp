@@ -1,0 +1,15 @@
+#include "toolkit/nrerror.hpp"
+
+#include <cstdio>
+
+namespace quillon {
+
+void nrerror(const char* error_text) { throw NumericalError(error_text); }
+
+void report_numerical_error(const NumericalError& error) {
+    std::fprintf(stderr, "Numerical run-time error...\n");
+    std::fprintf(stderr, "%s\n", error.what());
+    std::fprintf(stderr, "...now exiting to system...\n");
+}
+
+}  // namespace quillon
