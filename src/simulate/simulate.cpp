@@ -1,0 +1,588 @@
+#include "simulate/simulate.hpp"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "quillon/settings.hpp"
+#include "quillon/transmission.hpp"
+#include "toolkit/random.hpp"
+
+namespace quillon {
+
+namespace {
+
+constexpr const char* kModelNames[4] = {"none", "recessive", "dominant", "additive"};
+
+// Largest seed magnitude: ran2 works on 32-bit signed states.
+constexpr long kMaxSeedMagnitude = 2147483647L;
+
+// Slack allowed when two rates or two prevalences that should sum to at most 1 are given
+// as decimals whose binary sum lands a few ulps above 1.
+constexpr double kSumSlack = 1e-9;
+
+// ---------------------------------------------------------------------------------------
+// Option values.  Every conversion must consume its whole text: "3x", " 3" and "" are
+// refused rather than read as 3 or 0.
+
+bool to_long(const char* text, long& value) {
+    if (*text == '\0' || std::isspace(static_cast<unsigned char>(*text))) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (errno != 0 || *end != '\0') return false;
+    value = v;
+    return true;
+}
+
+bool to_double(const char* text, double& value) {
+    if (*text == '\0' || std::isspace(static_cast<unsigned char>(*text))) return false;
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);  // an overflow gives infinity, refused below
+    if (*end != '\0' || !std::isfinite(v)) return false;
+    value = v;
+    return true;
+}
+
+// A comma-separated list of numbers into list[1..count].
+bool to_list(const char* text, DVector& list) {
+    long count = 1;
+    for (const char* p = text; *p != '\0'; ++p)
+        if (*p == ',') ++count;
+    DVector values(1, count);
+    const std::string s(text);
+    std::size_t start = 0;
+    for (long i = 1; i <= count; ++i) {
+        const std::size_t comma = s.find(',', start);
+        const std::string item = s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (!to_double(item.c_str(), values[i])) return false;
+        start = comma + 1;
+    }
+    list = std::move(values);
+    return true;
+}
+
+std::string quoted(const char* text) { return std::string("'") + text + "'"; }
+
+bool set_int_in_range(const char* name, const char* text, long lo, long hi, long& value, std::string& error) {
+    if (!to_long(text, value) || value < lo || value > hi) {
+        error = std::string(name) + ": expected an integer " + std::to_string(lo) + ".." + std::to_string(hi) +
+                ", got " + quoted(text);
+        return false;
+    }
+    return true;
+}
+
+bool set_rate(const char* name, const char* text, double& value, std::string& error) {
+    if (!to_double(text, value) || value < 0.0 || value > 1.0) {
+        error = std::string(name) + ": expected a rate from 0 to 1, got " + quoted(text);
+        return false;
+    }
+    return true;
+}
+
+bool set_list(const char* name, const char* text, DVector& list, std::string& error) {
+    if (!to_list(text, list)) {
+        error = std::string(name) + ": expected a comma-separated list of numbers, got " + quoted(text);
+        return false;
+    }
+    return true;
+}
+
+// Checks that a coefficient list that was given has one value per covariate.
+bool check_list_length(const char* name, const DVector& list, int ncov, std::string& error) {
+    if (list.allocated() && list.size() != ncov) {
+        error = std::string(name) + ": " + std::to_string(list.size()) + " coefficient(s) given for " +
+                std::to_string(ncov) + " covariate(s)";
+        return false;
+    }
+    return true;
+}
+
+// The checks that involve more than one option.
+bool check_combinations(const SimulateOptions& o, std::string& error) {
+    if (o.min_size > o.max_size) {
+        error = "--min-size " + std::to_string(o.min_size) + " is larger than --max-size " + std::to_string(o.max_size);
+        return false;
+    }
+    if (o.untyped_father + o.untyped_parents > 1.0 + kSumSlack) {
+        error = "--untyped-father and --untyped-parents add up to more than 1";
+        return false;
+    }
+    if (o.intercept && o.ncov < 1) {
+        error = "--intercept needs --ncov 1 or more";
+        return false;
+    }
+    if (o.cmodeltype == kNone && o.beta.allocated()) {
+        error = "--beta belongs to the recessive, dominant and additive models; use --b1 and --b2 with --model none";
+        return false;
+    }
+    if (o.cmodeltype != kNone && (o.b1.allocated() || o.b2.allocated())) {
+        error = "--b1 and --b2 belong to --model none; use --beta with the other models";
+        return false;
+    }
+    if (o.gamma1 + o.gamma2 > 1.0 + kSumSlack) {
+        error = "--prevalences: gamma1 + gamma2 is more than 1";
+        return false;
+    }
+    return check_list_length("--beta", o.beta, o.ncov, error) && check_list_length("--b1", o.b1, o.ncov, error) &&
+           check_list_length("--b2", o.b2, o.ncov, error);
+}
+
+// ---------------------------------------------------------------------------------------
+// Drawing.
+
+// The run's random stream: ran2 on one seed, and gasdev with a count of its calls so that
+// the run can end on a whole pair of normal deviates.
+class RandomStream {
+public:
+    // ran2 initialises on a seed <= 0.
+    explicit RandomStream(long seed) : idum_(seed > 0 ? -seed : seed) {}
+    double uniform() { return ran2(&idum_); }
+    double normal() {
+        ++normals_;
+        return gasdev(&idum_);
+    }
+    // gasdev delivers its deviates in pairs and keeps the second for its next call; taking
+    // it when the count is odd leaves no saved deviate for a later run in the same process.
+    void finish() {
+        if (normals_ % 2 != 0) normal();
+    }
+
+private:
+    long idum_;
+    long normals_ = 0;
+};
+
+// The value that "%.6f" writes for z, read back.
+double rounded_covariate(double z) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f", z);
+    return std::strtod(text, nullptr);
+}
+
+// Alleles of a typed genotype g: "1 1", "2 2", and "1 2" or "2 1" for a heterozygote.
+void set_alleles(int g, double u_het, int& a1, int& a2) {
+    if (g == 0) {
+        a1 = 1;
+        a2 = 1;
+    } else if (g == 2) {
+        a1 = 2;
+        a2 = 2;
+    } else if (u_het < 0.5) {
+        a1 = 1;
+        a2 = 2;
+    } else {
+        a1 = 2;
+        a2 = 1;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Output files.  The stream is closed by the destructor unless close() has reported on it.
+
+class OutputFile {
+public:
+    explicit OutputFile(const std::filesystem::path& path) : f_(std::fopen(path.c_str(), "w")) {}
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile() {
+        if (f_ != nullptr) std::fclose(f_);
+    }
+    std::FILE* get() const { return f_; }
+    // True when every write and the close itself succeeded.
+    bool close() {
+        std::FILE* f = f_;
+        f_ = nullptr;
+        const bool write_failed = std::ferror(f) != 0;
+        return std::fclose(f) == 0 && !write_failed;
+    }
+
+private:
+    std::FILE* f_;
+};
+
+void write_pedigree(const SimulatedStudy& study, std::FILE* f) {
+    for (long k = 1; k <= study.nfam; ++k) {
+        const SimFamily& fam = study.fam[k];
+        for (int j = 1; j <= fam.ninfam; ++j) {
+            const int father = j >= 3 ? 1 : 0;
+            const int mother = j >= 3 ? 2 : 0;
+            // family, individual, father, mother, sex, phenotype, unused, allele 1, allele 2
+            std::fprintf(f, "%ld %d %d %d %d %d %d %d %d\n", fam.famid, j, father, mother, fam.sex[j], fam.pheno[j],
+                         0, fam.allele1[j], fam.allele2[j]);
+        }
+    }
+}
+
+// Returns false with `error` set when a line would exceed quillon's line buffer.
+bool write_covariates(const SimulatedStudy& study, std::FILE* f, std::string& error) {
+    for (long k = 1; k <= study.nfam; ++k) {
+        const SimFamily& fam = study.fam[k];
+        for (int j = 1; j <= fam.ninfam; ++j) {
+            int length = 1;  // the newline
+            for (int i = 1; i <= study.ncov; ++i) {
+                const int n = std::fprintf(f, i == 1 ? "%.6f" : " %.6f", fam.covars[j][i]);
+                if (n > 0) length += n;
+            }
+            std::fputc('\n', f);
+            if (length > kSimMaxLineLength) {
+                error = "wcovars.dat: the line of family " + std::to_string(fam.famid) + " member " +
+                        std::to_string(j) + " is longer than " + std::to_string(kSimMaxLineLength) +
+                        " characters; use fewer covariates";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void write_weights(const SimulatedStudy& study, std::FILE* f) {
+    for (long k = 1; k <= study.nfam; ++k) {
+        const SimFamily& fam = study.fam[k];
+        for (int j = 1; j <= fam.ninfam; ++j) {
+            if (study.random_weights)
+                std::fprintf(f, "%.6f\n", fam.weight[j]);
+            else
+                std::fprintf(f, "1\n");
+        }
+    }
+}
+
+}  // namespace
+
+// -----------------------------------------------------------------------------------------
+
+void print_simulate_usage(std::FILE* out) {
+    std::fprintf(out,
+                 "Usage: quillon-simulate [OPTION value]...\n"
+                 "Write wpedigree.dat, wcovars.dat and wweights.dat for a study of nuclear families drawn\n"
+                 "from quillon's model: parents' genotypes from the prevalences, children's genotypes\n"
+                 "from Mendel tilted by the relative risks exp(b1.x) and exp(b2.x) of their covariates.\n"
+                 "Options take their value as \"--name value\" or \"--name=value\".\n"
+                 "\n"
+                 "  --families N            number of families, 1..%ld (default 200)\n"
+                 "  --min-size N            smallest family, parents included, 3..10 (default 3)\n"
+                 "  --max-size N            largest family, 3..10 (default 6); sizes are uniform in range\n"
+                 "  --untyped-father RATE   families with the father untyped, mother typed (default 0)\n"
+                 "  --untyped-parents RATE  families with both parents untyped (default 0)\n"
+                 "  --missing-phenotype RATE  members with phenotype 0 (default 0); otherwise\n"
+                 "                          children have phenotype 2 and parents 1 or 2\n"
+                 "  --ncov N                covariate columns, 0..%d (default 0)\n"
+                 "  --intercept             covariate column 1 is an intercept column of 1\n"
+                 "  --model NAME            covariate model: none, recessive, dominant or additive,\n"
+                 "                          or 0..3 (default none)\n"
+                 "  --beta LIST             ncov comma-separated coefficients; recessive b1 = 0, b2 = beta;\n"
+                 "                          dominant b1 = b2 = beta; additive b1 = beta, b2 = 2 beta\n"
+                 "  --b1 LIST, --b2 LIST    the coefficients of genotypes 1 and 2 for --model none\n"
+                 "                          (coefficients not given are 0)\n"
+                 "  --prevalences G1,G2     prevalences of genotypes 1 and 2 among the parents;\n"
+                 "                          genotype 0 has the rest (default 0.42,0.09)\n"
+                 "  --weights one|random    weight 1, or uniform in (0.5, 1.5) (default one)\n"
+                 "  --out DIR               output folder, created if missing (default .)\n"
+                 "  --seed N                random seed; N and -N give the same study, 0 the same as 1\n"
+                 "                          (default 12345)\n"
+                 "  --help                  show this text\n",
+                 kSimMaxFamilies, kSimMaxCovariates);
+}
+
+bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& o, std::string& error) {
+    for (int k = 1; k < argc; ++k) {
+        const std::string arg = argv[k];
+        if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
+            error = "unexpected argument " + quoted(arg.c_str());
+            return false;
+        }
+        // "--name=value" or "--name value"; flags take no value.
+        std::string name = arg;
+        std::string inline_value;
+        bool has_inline_value = false;
+        const std::size_t eq = arg.find('=');
+        if (eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            inline_value = arg.substr(eq + 1);
+            has_inline_value = true;
+        }
+        if (name == "--help" || name == "--intercept") {
+            if (has_inline_value) {
+                error = name + " takes no value";
+                return false;
+            }
+            if (name == "--help") {
+                o.help = true;
+                return true;
+            }
+            o.intercept = true;
+            continue;
+        }
+
+        static const char* const kValued[] = {"--families",        "--min-size", "--max-size", "--untyped-father",
+                                              "--untyped-parents", "--missing-phenotype",     "--ncov",
+                                              "--model",           "--beta",     "--b1",       "--b2",
+                                              "--prevalences",     "--weights",  "--out",      "--seed"};
+        bool known = false;
+        for (const char* v : kValued) known = known || name == v;
+        if (!known) {
+            error = "unknown option " + quoted(name.c_str());
+            return false;
+        }
+        std::string value_text;
+        if (has_inline_value) {
+            value_text = inline_value;
+        } else if (k + 1 < argc) {
+            value_text = argv[++k];
+        } else {
+            error = name + " needs a value";
+            return false;
+        }
+        const char* value = value_text.c_str();
+        const char* opt = name.c_str();
+
+        long n = 0;
+        if (name == "--families") {
+            if (!set_int_in_range(opt, value, 1, kSimMaxFamilies, n, error)) return false;
+            o.families = n;
+        } else if (name == "--min-size") {
+            if (!set_int_in_range(opt, value, kSimMinFamilySize, kSimMaxFamilySize, n, error)) return false;
+            o.min_size = static_cast<int>(n);
+        } else if (name == "--max-size") {
+            if (!set_int_in_range(opt, value, kSimMinFamilySize, kSimMaxFamilySize, n, error)) return false;
+            o.max_size = static_cast<int>(n);
+        } else if (name == "--untyped-father") {
+            if (!set_rate(opt, value, o.untyped_father, error)) return false;
+        } else if (name == "--untyped-parents") {
+            if (!set_rate(opt, value, o.untyped_parents, error)) return false;
+        } else if (name == "--missing-phenotype") {
+            if (!set_rate(opt, value, o.missing_phenotype, error)) return false;
+        } else if (name == "--ncov") {
+            if (!set_int_in_range(opt, value, 0, kSimMaxCovariates, n, error)) return false;
+            o.ncov = static_cast<int>(n);
+        } else if (name == "--model") {
+            int model = -1;
+            for (int m = 0; m < 4; ++m)
+                if (value_text == kModelNames[m] || value_text == std::to_string(m)) model = m;
+            if (model < 0) {
+                error = "--model: expected none, recessive, dominant or additive (or 0..3), got " + quoted(value);
+                return false;
+            }
+            o.cmodeltype = model;
+        } else if (name == "--beta") {
+            if (!set_list(opt, value, o.beta, error)) return false;
+        } else if (name == "--b1") {
+            if (!set_list(opt, value, o.b1, error)) return false;
+        } else if (name == "--b2") {
+            if (!set_list(opt, value, o.b2, error)) return false;
+        } else if (name == "--prevalences") {
+            DVector g;
+            if (!to_list(value, g) || g.size() != 2 || g[1] < 0.0 || g[1] > 1.0 || g[2] < 0.0 || g[2] > 1.0) {
+                error = "--prevalences: expected two prevalences G1,G2 from 0 to 1, got " + quoted(value);
+                return false;
+            }
+            o.gamma1 = g[1];
+            o.gamma2 = g[2];
+        } else if (name == "--weights") {
+            if (value_text == "one" || value_text == "1") {
+                o.random_weights = false;
+            } else if (value_text == "random") {
+                o.random_weights = true;
+            } else {
+                error = "--weights: expected one or random, got " + quoted(value);
+                return false;
+            }
+        } else if (name == "--out") {
+            if (value_text.empty()) {
+                error = "--out: the folder name is empty";
+                return false;
+            }
+            o.out = value_text;
+        } else if (name == "--seed") {
+            if (!set_int_in_range(opt, value, -kMaxSeedMagnitude, kMaxSeedMagnitude, n, error)) return false;
+            o.seed = n;
+        }
+    }
+    return check_combinations(o, error);
+}
+
+void expand_coefficients(const SimulateOptions& o, DVector& b1, DVector& b2) {
+    b1 = DVector(1, o.ncov);
+    b2 = DVector(1, o.ncov);
+    for (int i = 1; i <= o.ncov; ++i) {
+        const double beta = o.beta.allocated() ? o.beta[i] : 0.0;
+        switch (o.cmodeltype) {
+            case kRecessive:  // b1 = 0, b2 = beta
+                b1[i] = 0.0;
+                b2[i] = beta;
+                break;
+            case kDominant:  // b1 = b2 = beta
+                b1[i] = beta;
+                b2[i] = beta;
+                break;
+            case kAdditive:  // b1 = beta, b2 = beta + beta, as the fit doubles it
+                b1[i] = beta;
+                b2[i] = beta + beta;
+                break;
+            default:  // None: b1 and b2 as given
+                b1[i] = o.b1.allocated() ? o.b1[i] : 0.0;
+                b2[i] = o.b2.allocated() ? o.b2[i] : 0.0;
+                break;
+        }
+    }
+}
+
+int draw_founder_genotype(double u, double gamma0, double gamma1) {
+    if (u < gamma0) return 0;
+    if (u < gamma0 + gamma1) return 1;
+    return 2;
+}
+
+int draw_child_genotype(int fg, int mg, double nu1, double nu2, double u) {
+    const double p0 = phgz(fg, mg, 0, nu1, nu2);
+    const double p1 = phgz(fg, mg, 1, nu1, nu2);
+    const double p2 = phgz(fg, mg, 2, nu1, nu2);
+    if (!std::isfinite(p0) || !std::isfinite(p1) || !std::isfinite(p2)) return -1;
+    // A genotype of probability 0 has an empty interval: u > 0 rules out an empty first
+    // interval, and when p2 = 0 the sum p0 + p1 is 1 to within an ulp, above any u <= 0.99999988.
+    if (u < p0) return 0;
+    if (u < p0 + p1) return 1;
+    return 2;
+}
+
+bool simulate_study(const SimulateOptions& o, SimulatedStudy& study, std::string& error) {
+    DVector b1;
+    DVector b2;
+    expand_coefficients(o, b1, b2);
+    const double gamma0 = (1.0 - o.gamma1) - o.gamma2;
+    const int span = o.max_size - o.min_size + 1;
+    RandomStream rng(o.seed);
+
+    study.nfam = o.families;
+    study.ncov = o.ncov;
+    study.random_weights = o.random_weights;
+    study.fam = IndexVector<SimFamily>(1, o.families);
+
+    for (long k = 1; k <= o.families; ++k) {
+        SimFamily& fam = study.fam[k];
+        fam.famid = k;
+        fam.ninfam = o.min_size + static_cast<int>(rng.uniform() * span);
+        const int n = fam.ninfam;
+
+        const double u_typing = rng.uniform();
+        const bool both_untyped = u_typing < o.untyped_parents;
+        const bool father_untyped = both_untyped || u_typing < o.untyped_parents + o.untyped_father;
+        const int gf = draw_founder_genotype(rng.uniform(), gamma0, o.gamma1);
+        const int gm = draw_founder_genotype(rng.uniform(), gamma0, o.gamma1);
+
+        fam.sex = IVector(1, n);
+        fam.pheno = IVector(1, n);
+        fam.allele1 = IVector(1, n);
+        fam.allele2 = IVector(1, n);
+        fam.covars = DMatrix(1, n, 1, o.ncov);
+        fam.weight = DVector(1, n);
+
+        for (int j = 1; j <= n; ++j) {
+            DVector& x = fam.covars[j];
+            for (int i = 1; i <= o.ncov; ++i) x[i] = (o.intercept && i == 1) ? 1.0 : rounded_covariate(rng.normal());
+
+            const double u_sex = rng.uniform();
+            const double u_missing = rng.uniform();
+            const double u_pheno = rng.uniform();
+            const double u_geno = rng.uniform();
+            const double u_het = rng.uniform();
+            const double u_weight = rng.uniform();
+
+            const bool child = j >= 3;
+            fam.sex[j] = j == 1 ? 1 : (j == 2 ? 2 : (u_sex < 0.5 ? 1 : 2));
+            if (u_missing < o.missing_phenotype)
+                fam.pheno[j] = 0;
+            else
+                fam.pheno[j] = child ? 2 : (u_pheno < 0.5 ? 1 : 2);
+
+            int g = j == 1 ? gf : gm;
+            if (child) {
+                // nu1 = exp(b1.x), nu2 = exp(b2.x), each sum from 0.0 in column order.
+                double s1 = 0.0;
+                double s2 = 0.0;
+                for (int i = 1; i <= o.ncov; ++i) {
+                    s1 += b1[i] * x[i];
+                    s2 += b2[i] * x[i];
+                }
+                const double nu1 = std::exp(s1);
+                const double nu2 = std::exp(s2);
+                g = draw_child_genotype(gf, gm, nu1, nu2, u_geno);
+                if (g < 0) {
+                    char text[160];
+                    std::snprintf(text, sizeof text,
+                                  "family %ld member %d: relative risks %g and %g give no genotype distribution; "
+                                  "use smaller coefficients",
+                                  fam.famid, j, nu1, nu2);
+                    error = text;
+                    return false;
+                }
+            }
+            const bool typed = child || (j == 1 && !father_untyped) || (j == 2 && !both_untyped);
+            if (typed) {
+                set_alleles(g, u_het, fam.allele1[j], fam.allele2[j]);
+            } else {
+                fam.allele1[j] = 0;
+                fam.allele2[j] = 0;
+            }
+            fam.weight[j] = o.random_weights ? 0.5 + u_weight : 1.0;
+        }
+    }
+    rng.finish();
+    return true;
+}
+
+bool write_study(const SimulatedStudy& study, const std::string& folder, std::string& error) {
+    namespace fs = std::filesystem;
+    const fs::path dir(folder);
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir, ec)) {
+        error = "cannot create the output folder '" + folder + "'";
+        return false;
+    }
+
+    const char* names[3] = {"wpedigree.dat", "wcovars.dat", "wweights.dat"};
+    for (int file = 0; file < 3; ++file) {
+        const fs::path path = dir / names[file];
+        OutputFile out(path);
+        if (out.get() == nullptr) {
+            error = "cannot open '" + path.string() + "' for writing: " + std::strerror(errno);
+            return false;
+        }
+        if (file == 0) write_pedigree(study, out.get());
+        if (file == 1 && !write_covariates(study, out.get(), error)) return false;
+        if (file == 2) write_weights(study, out.get());
+        if (!out.close()) {
+            error = "cannot write '" + path.string() + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
+int simulate_main(int argc, char** argv) {
+    SimulateOptions options;
+    std::string error;
+    if (!parse_simulate_options(argc, argv, options, error)) {
+        std::fprintf(stderr, "quillon-simulate: %s (see --help)\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        print_simulate_usage(stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    SimulatedStudy study;
+    if (!simulate_study(options, study, error) || !write_study(study, options.out, error)) {
+        std::fprintf(stderr, "quillon-simulate: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace quillon

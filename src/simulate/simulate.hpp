@@ -1,0 +1,142 @@
+#pragma once
+// quillon-simulate: writes wpedigree.dat, wcovars.dat and wweights.dat for a study of nuclear
+// families drawn from the model that quillon fits.
+//
+// The model.  Each parent's genotype (copies of allele 2) is an independent draw from the
+// prevalences (gamma0, gamma1, gamma2).  Each member gets a covariate row x (an optional
+// intercept column of 1, then standard normal columns).  A child's relative risks of
+// genotypes 1 and 2 against genotype 0 are nu1 = exp(b1.x) and nu2 = exp(b2.x), and its
+// genotype is drawn from phgz(father, mother, g, nu1, nu2): the Mendelian distribution tilted by
+// (1, nu1, nu2).  The covariate model ties b1 and b2 to one coefficient vector beta:
+//   None:      b1 and b2 given separately
+//   Recessive: b1 = 0,    b2 = beta
+//   Dominant:  b1 = beta, b2 = beta
+//   Additive:  b1 = beta, b2 = beta + beta
+// True genotypes are drawn first; typing and phenotypes are then masked: a family has both
+// parents untyped, or an untyped father and a typed mother, or both parents typed; a member's
+// phenotype is missing (0) at the given rate, otherwise 2 for a child and 1 or 2 for a parent.
+// Children are always typed, so every family written passes quillon's data checks.
+//
+// Random numbers.  Everything is drawn from ran2 and gasdev on one seed, in this fixed order,
+// so one seed gives the same files on every machine:
+//   seeding   ran2 is initialised with idum = -|seed| (seeds s and -s give the same study;
+//             0, 1 and -1 all give ran2's seed 1)
+//   for each family f = 1..N:
+//     u     family size n = min_size + (int)(u * (max_size - min_size + 1))
+//     u     typing: u < untyped_parents -> both parents untyped;
+//                   else u < untyped_parents + untyped_father -> father untyped
+//     u, u  father's, then mother's genotype: 0 if u < gamma0, 1 if u < gamma0 + gamma1, else 2
+//     for each member j = 1..n (father, mother, children):
+//       gasdev for each covariate column in column order (an intercept column draws nothing)
+//       u     sex of a child: 1 if u < 0.5, else 2           (unused for the parents)
+//       u     phenotype missing when u < missing_phenotype
+//       u     observed phenotype of a parent: 1 if u < 0.5, else 2   (unused for children)
+//       u     child's genotype: 0 if u < p0, 1 if u < p0 + p1, else 2   (unused for parents)
+//       u     heterozygote written "1 2" if u < 0.5, else "2 1"     (unused for homozygotes)
+//       u     weight 0.5 + u when weights are random                 (unused otherwise)
+//   after the last family, one more gasdev when an odd number was drawn, so that gasdev holds
+//   no saved deviate when the run ends.
+// Every member consumes the same draws whatever its role and the options, so the rates and
+// the weight mode change only what their own draws decide: the same seed gives the same
+// families, covariates and genotypes with or without masking.
+//
+// A covariate value is rounded to the "%.6f" text written to wcovars.dat before it enters
+// b.x, so that the file holds exactly the covariates the genotypes were drawn from.
+
+#include <cstdio>
+#include <string>
+
+#include "toolkit/nrarray.hpp"
+
+namespace quillon {
+
+// Limits of the options.  The families and family sizes are those quillon reads; 19
+// covariates of at most ten characters each keep a wcovars.dat line within the 199
+// characters of quillon's line buffer.
+inline constexpr long kSimMaxFamilies = 10000;
+inline constexpr int kSimMinFamilySize = 3;
+inline constexpr int kSimMaxFamilySize = 10;
+inline constexpr int kSimMaxCovariates = 19;
+inline constexpr int kSimMaxLineLength = 199;  // characters of a written line, newline included
+
+struct SimulateOptions {
+    long families = 200;
+    int min_size = 3;
+    int max_size = 6;
+    double untyped_father = 0.0;     // rate of families with an untyped father, mother typed
+    double untyped_parents = 0.0;    // rate of families with both parents untyped
+    double missing_phenotype = 0.0;  // rate of members with phenotype 0
+    int ncov = 0;
+    bool intercept = false;  // covariate column 1 is all 1
+    int cmodeltype = 0;      // 0 None, 1 Recessive, 2 Dominant, 3 Additive
+    DVector beta;            // 1..ncov when given (models 1..3)
+    DVector b1;              // 1..ncov when given (model None)
+    DVector b2;              // 1..ncov when given (model None)
+    double gamma1 = 0.42;    // prevalence of genotype 1
+    double gamma2 = 0.09;    // prevalence of genotype 2
+    bool random_weights = false;
+    std::string out = ".";
+    long seed = 12345;
+    bool help = false;
+};
+
+// Parses argv[1..argc-1] (GNU long options "--name value" or "--name=value") into `options`,
+// then checks every value and their combinations.  Returns true on success; otherwise
+// false with a one-line message (no newline) in `error`.  With --help it returns true and
+// sets options.help without checking the rest.
+bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& options, std::string& error);
+
+// Writes the usage text.
+void print_simulate_usage(std::FILE* out);
+
+// The expanded coefficients b1[1..ncov], b2[1..ncov] of the options' covariate model;
+// coefficients not given are 0.
+void expand_coefficients(const SimulateOptions& options, DVector& b1, DVector& b2);
+
+// Genotype of a founder from a uniform u in (0, 1): 0 if u < gamma0, 1 if
+// u < gamma0 + gamma1, else 2.
+int draw_founder_genotype(double u, double gamma0, double gamma1);
+
+// Genotype of a child of parents (fg, mg) with relative risks nu1, nu2 from a uniform u in
+// (0, 1), with p_g = phgz(fg, mg, g, nu1, nu2): 0 if u < p0, 1 if u < p0 + p1, else 2.
+// A genotype of probability 0 is never returned for u in (0, 0.99999988].  Returns -1 when
+// the probabilities are not finite (a relative risk overflowed, or all that are possible
+// underflowed to 0).
+int draw_child_genotype(int fg, int mg, double nu1, double nu2, double u);
+
+// One simulated family, members 1..ninfam (father, mother, children).
+struct SimFamily {
+    long famid = 0;
+    int ninfam = 0;
+    IVector sex;      // 1..ninfam
+    IVector pheno;    // 1..ninfam: 0 missing, 1, 2
+    IVector allele1;  // 1..ninfam: 0 untyped, 1, 2
+    IVector allele2;
+    DMatrix covars;   // 1..ninfam x 1..ncov
+    DVector weight;   // 1..ninfam
+};
+
+struct SimulatedStudy {
+    long nfam = 0;
+    int ncov = 0;
+    bool random_weights = false;
+    IndexVector<SimFamily> fam;  // 1..nfam
+};
+
+// Draws the whole study from checked options in the order documented above.  Returns true
+// on success; false with a message in `error` when a child's genotype probabilities are not
+// finite (coefficients so large that a relative risk overflows).  Requires that gasdev holds
+// no saved deviate on entry (true at the start of a process and after every earlier call).
+bool simulate_study(const SimulateOptions& options, SimulatedStudy& study, std::string& error);
+
+// Creates `folder` if it is missing and writes wpedigree.dat, wcovars.dat (ncov values per
+// line, "%.6f"; an empty line per member when ncov is 0) and wweights.dat ("1", or "%.6f"
+// for random weights) in it.  Returns false with a message naming the file on failure.
+bool write_study(const SimulatedStudy& study, const std::string& folder, std::string& error);
+
+// The program: options, draw, write.  Returns the exit status: 0 on success (and for
+// --help), 2 for invalid options, 1 when the study cannot be drawn or written.  Messages
+// go to standard error as one line each.
+int simulate_main(int argc, char** argv);
+
+}  // namespace quillon
