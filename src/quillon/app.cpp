@@ -3,15 +3,22 @@
 #include <cstdio>
 #include <new>
 
+#include "quillon/analysis.hpp"
+#include "quillon/dialogue.hpp"
+#include "quillon/pedigree_input.hpp"
 #include "quillon/program_exit.hpp"
+#include "quillon/settings.hpp"
 #include "toolkit/nrerror.hpp"
 
 namespace quillon {
 
 int run_quillon(int /*argc*/, char** /*argv*/) {
     try {
-        // Stages are wired in here as they land.
-        return std::fflush(nullptr) == 0 ? 0 : 1;
+        Settings settings;
+        run_dialogue(settings);
+        FamilyTable families = read_families(settings, ".");
+        const int status = run_analysis(settings, families);
+        return std::fflush(nullptr) == 0 ? status : 1;
     } catch (const ProgramExit& e) {
         std::fflush(stdout);
         return e.status();

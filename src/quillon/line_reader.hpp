@@ -1,0 +1,84 @@
+#pragma once
+// Robust reading of the text input files: lines of any length and strict number parsing.
+//
+// Nothing here trusts the input.  A line may be megabytes long, hold NUL bytes or end in
+// "\n", "\r\n" or a lone "\r"; a field may hold any bytes at all.  A number is accepted
+// only when the whole field is a number; everything else is reported to the caller.
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+// Reads a text file line by line.
+//
+// A line ends at "\n", at "\r\n" or at a lone "\r" (so files written with any of the three
+// conventions read the same); the line end is not part of the returned line.  The last line
+// need not end with a line end.  NUL and every other byte are kept as ordinary characters.
+// A line of any length is returned whole.  Line numbers count every line, blank ones too.
+class LineReader {
+public:
+    explicit LineReader(std::FILE* file);
+
+    // Reads the next line into `line`.  Returns false, and leaves `line` empty, at the end
+    // of the input or after a read error.
+    bool next(std::string& line);
+
+    // Number of the line last returned (1-based); 0 before the first.
+    long line_number() const { return line_number_; }
+
+    // The errno of a read error (0 when the input ended normally).
+    int error() const { return error_; }
+
+private:
+    bool fill();  // refills the buffer; false at end of input or on error
+
+    std::FILE* file_;
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    long line_number_ = 0;
+    int error_ = 0;
+    bool at_end_ = false;
+    bool skip_lf_ = false;  // the last line ended in "\r": a "\n" right after it belongs to it
+};
+
+// White space as the C library's isspace sees it in the "C" locale.
+inline constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
+// Separators of the numbers on a covariate line.
+inline constexpr std::string_view kCovariateSeparators = " ,\t";
+
+// True when the line holds nothing but white space (an empty line included).
+bool is_blank(std::string_view line);
+
+// Splits text into fields separated by runs of any of `separators`; separators before the
+// first field and after the last are skipped.
+class FieldSplitter {
+public:
+    FieldSplitter(std::string_view text, std::string_view separators) : rest_(text), separators_(separators) {}
+
+    // Sets `field` to the next field; false when there is none.
+    bool next(std::string_view& field);
+
+private:
+    std::string_view rest_;
+    std::string_view separators_;
+};
+
+enum class NumberParse { kOk, kNotANumber, kOutOfRange, kNotFinite };
+
+// A decimal integer: an optional sign ("+" or "-") and one or more digits, nothing else.
+// kOutOfRange when it does not fit a long (value untouched); kNotANumber for anything that
+// is not such an integer.
+NumberParse parse_long(std::string_view field, long& value);
+
+// A decimal floating-point number (optional sign, digits with an optional point, optional
+// exponent), nothing else, converted with correct rounding.  "nan", "inf" and numbers too
+// large for a double give kNotFinite; a number too small for a double is its rounded value
+// (0 or a subnormal), as the C library converts it.  Anything else gives kNotANumber.
+NumberParse parse_finite_double(std::string_view field, double& value);
+
+}  // namespace quillon
