@@ -1,0 +1,203 @@
+#pragma once
+// Helpers that build family records for tests, the way the input stage leaves them: every
+// per-family array allocated at its exact size, findiv zeroed except the weight column.
+//
+//   famdat fam = make_family(7, 1, {{1}, {1}, {2, 1, 0.5, {0.3}}});   // father 1, mother 1, child 2
+//   set_parent_pairs(fam);                                           // npgeno, pgenos from gx
+//   FamilyTable table = make_table(std::move(families));
+//
+// TestRng is a fixed-seed generator whose draws do not depend on the standard library's
+// distributions, so a seed gives the same families everywhere.
+
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "quillon/family.hpp"
+#include "quillon/model.hpp"
+#include "quillon/patterns.hpp"
+#include "quillon/settings.hpp"
+#include "quillon/transmission.hpp"
+#include "toolkit/nrarray.hpp"
+
+namespace quillon::test_support {
+
+struct Member {
+    int geno = 0;             // genotype code, -1 untyped
+    int pheno = 1;            // 0 missing, 1, 2
+    double weight = 1.0;      // wweights.dat value
+    std::vector<double> cov;  // ncov values; missing entries are 0.0
+};
+
+// Members in order father, mother, children.
+inline famdat make_family(long famid, long ncov, const std::vector<Member>& members) {
+    famdat fam;
+    const int n = static_cast<int>(members.size());
+    fam.famid = famid;
+    fam.ninfam = n;
+    fam.famgeno = ivector(1, n);
+    fam.phenodat = ivector(1, n);
+    fam.fcovdat = flmatrix(1, n, 1, ncov);
+    fam.findiv = matrix(1, n, 1, 10);
+    fam.pgenos = imatrix(1, 9, 1, 2);
+    fam.pgenos.fill(0);
+    fam.findiv.fill(0.0);
+    for (int j = 1; j <= n; ++j) {
+        const Member& mj = members[static_cast<std::size_t>(j - 1)];
+        fam.famgeno[j] = mj.geno;
+        fam.phenodat[j] = mj.pheno;
+        fam.findiv[j][4] = mj.weight;
+        for (long i = 1; i <= ncov; ++i)
+            fam.fcovdat[j][i] = static_cast<std::size_t>(i) <= mj.cov.size() ? mj.cov[static_cast<std::size_t>(i - 1)] : 0.0;
+    }
+    return fam;
+}
+
+// Genotypes only: phenotype 1, weight 1, covariates 0.
+inline famdat make_family(long famid, long ncov, std::initializer_list<int> genos) {
+    std::vector<Member> members;
+    for (int g : genos) members.push_back(Member{g, 1, 1.0, {}});
+    return make_family(famid, ncov, members);
+}
+
+// npgeno and pgenos from the observed genotypes, as the fitting set-up fills them.
+inline void set_parent_pairs(famdat& fam) {
+    ParentPairs pairs;
+    gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
+    fam.npgeno = pairs.unpgeno;
+    for (int k = 1; k <= pairs.unpgeno; ++k) {
+        fam.pgenos[k][1] = pairs.upgenos[k][1];
+        fam.pgenos[k][2] = pairs.upgenos[k][2];
+    }
+}
+
+// An explicit list of pairs {father, mother}.
+inline void set_parent_pairs(famdat& fam, const std::vector<std::pair<int, int>>& pairs) {
+    fam.npgeno = static_cast<int>(pairs.size());
+    for (int k = 1; k <= fam.npgeno; ++k) {
+        fam.pgenos[k][1] = pairs[static_cast<std::size_t>(k - 1)].first;
+        fam.pgenos[k][2] = pairs[static_cast<std::size_t>(k - 1)].second;
+    }
+}
+
+inline FamilyTable make_table(std::vector<famdat> families) {
+    FamilyTable t;
+    t.nfam = static_cast<long>(families.size());
+    t.fam = IndexVector<famdat>(1, t.nfam);
+    for (long i = 1; i <= t.nfam; ++i) t.fam[i] = std::move(families[static_cast<std::size_t>(i - 1)]);
+    return t;
+}
+
+inline Settings make_settings(long ncov, int smodeltype, int cmodeltype) {
+    Settings s;
+    s.ncov = ncov;
+    s.smodeltype = smodeltype;
+    s.cmodeltype = ncov == 0 ? kNone : cmodeltype;
+    derive_model_codings(s);
+    return s;
+}
+
+inline DVector make_vector(const std::vector<double>& values) {
+    DVector v = vector(1, static_cast<int>(values.size()));
+    for (std::size_t i = 0; i < values.size(); ++i) v[static_cast<long>(i) + 1] = values[i];
+    return v;
+}
+
+// eta of a prevalence pair: the inverse of the map in prevalences_from (up to rounding).
+inline std::pair<double, double> etas_of(double gamma1, double gamma2) {
+    const double eta1 = std::tan(gamma1 * 3.14159 - 1.570795);
+    const double eta2 = std::tan(gamma2 / (1.0 - gamma1) * 3.14159 - 1.570795);
+    return {eta1, eta2};
+}
+
+class TestRng {
+public:
+    explicit TestRng(std::uint64_t seed) : engine_(seed) {}
+    // Uniform on [0, 1) with 53 random bits.
+    double uniform() { return static_cast<double>(engine_() >> 11) * 0x1.0p-53; }
+    // Uniform integer in lo..hi.
+    int between(int lo, int hi) { return lo + static_cast<int>(uniform() * (hi - lo + 1)); }
+    // Standard normal (Box-Muller).
+    double normal() {
+        const double u1 = 1.0 - uniform();  // in (0, 1]
+        const double u2 = uniform();
+        return std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
+    }
+    // A genotype drawn from the prevalences gamma[0..2].
+    int genotype(const double gamma[3]) {
+        const double u = uniform();
+        return u < gamma[0] ? 0 : (u < gamma[0] + gamma[1] ? 1 : 2);
+    }
+
+private:
+    std::mt19937_64 engine_;
+};
+
+// Parents untyped the way valid data allow: never a typed father with an untyped mother.
+inline void mask_parents(TestRng& rng, famdat& fam, double p_untyped) {
+    if (rng.uniform() >= p_untyped) return;
+    fam.famgeno[1] = -1;
+    if (rng.uniform() < p_untyped) fam.famgeno[2] = -1;
+}
+
+// A random family that passes the data checks: Mendelian genotypes from random parents,
+// parents masked at random, covariate column 1 an intercept and the others N(0, 1),
+// phenotypes 0..2, weights in [0.5, 1.5).  Its npgeno and pgenos are set.
+inline famdat random_family(TestRng& rng, long famid, long ncov, int min_size, int max_size) {
+    const double gamma[3] = {0.3, 0.45, 0.25};
+    const int n = rng.between(min_size, max_size);
+    std::vector<Member> members(static_cast<std::size_t>(n));
+    for (int j = 0; j < n; ++j) {
+        Member& mj = members[static_cast<std::size_t>(j)];
+        if (j < 2) {
+            mj.geno = rng.genotype(gamma);
+        } else {
+            const int f = members[0].geno;
+            const int m = members[1].geno;
+            const double u = rng.uniform();
+            mj.geno = u < phg(f, m, 0) ? 0 : (u < phg(f, m, 0) + phg(f, m, 1) ? 1 : 2);
+        }
+        mj.pheno = rng.between(0, 2);
+        mj.weight = 0.5 + rng.uniform();
+        for (long i = 1; i <= ncov; ++i) mj.cov.push_back(i == 1 ? 1.0 : rng.normal());
+    }
+    famdat fam = make_family(famid, ncov, members);
+    mask_parents(rng, fam, 0.4);
+    set_parent_pairs(fam);
+    return fam;
+}
+
+// A family drawn from the fitted model at theta: parents from the prevalences of theta,
+// covariate column 1 an intercept and the others N(0, 1), each child's genotype from
+// phgz(f, m, ., nu1, nu2) with the child's relative risks at theta; every member affected
+// (phenotype 2) with weight 1.  Parents are then masked with probability p_untyped.
+// npgeno and pgenos are left for the fit to set.
+inline famdat simulate_family(TestRng& rng, long famid, const Settings& s, const DVector& theta, int nchildren,
+                              double p_untyped) {
+    double gamma[3];
+    prevalences_from(theta[s.npars - 1], theta[s.npars], gamma);
+    std::vector<Member> members(static_cast<std::size_t>(nchildren + 2));
+    for (Member& mj : members) {
+        mj.pheno = 2;
+        for (long i = 1; i <= s.ncov; ++i) mj.cov.push_back(i == 1 ? 1.0 : rng.normal());
+    }
+    members[0].geno = rng.genotype(gamma);
+    members[1].geno = rng.genotype(gamma);
+    famdat fam = make_family(famid, s.ncov, members);
+    mkfindiv(s, theta, fam);
+    const int f = fam.famgeno[1];
+    const int m = fam.famgeno[2];
+    for (int j = 3; j <= fam.ninfam; ++j) {
+        const double p0 = phgz(f, m, 0, fam.findiv[j][2], fam.findiv[j][3]);
+        const double p1 = phgz(f, m, 1, fam.findiv[j][2], fam.findiv[j][3]);
+        const double u = rng.uniform();
+        fam.famgeno[j] = u < p0 ? 0 : (u < p0 + p1 ? 1 : 2);
+    }
+    mask_parents(rng, fam, p_untyped);
+    return fam;
+}
+
+}  // namespace quillon::test_support
