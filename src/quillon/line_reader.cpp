@@ -84,6 +84,14 @@ bool FieldSplitter::next(std::string_view& field) {
     return true;
 }
 
+bool FieldStream::next(std::string_view& field) {
+    while (!fields_.next(field)) {
+        if (!reader_.next(line_)) return false;
+        fields_ = FieldSplitter(line_, separators_);
+    }
+    return true;
+}
+
 NumberParse parse_long(std::string_view field, long& value) {
     field = strip_plus(field);
     if (field.empty()) return NumberParse::kNotANumber;

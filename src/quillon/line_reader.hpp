@@ -68,6 +68,26 @@ private:
     std::string_view separators_;
 };
 
+// The fields of a whole file, one at a time across its lines (for a file read as a stream
+// of numbers, where line ends separate like any other white space).
+class FieldStream {
+public:
+    FieldStream(std::FILE* file, std::string_view separators)
+        : reader_(file), separators_(separators), fields_({}, separators) {}
+
+    // Sets `field` to the next field, valid until the next call; false at the end.
+    bool next(std::string_view& field);
+
+    // The reader, for the line number of the last field and the read error.
+    const LineReader& reader() const { return reader_; }
+
+private:
+    LineReader reader_;
+    std::string_view separators_;
+    std::string line_;
+    FieldSplitter fields_;
+};
+
 enum class NumberParse { kOk, kNotANumber, kOutOfRange, kNotFinite };
 
 // A decimal integer: an optional sign ("+" or "-") and one or more digits, nothing else.

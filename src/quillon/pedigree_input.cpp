@@ -128,31 +128,12 @@ void allocate_records(const FamilyCounts& c, FamilyTable& t, FamilyNotes& notes)
     }
 }
 
-// The weights of wweights.dat, one field at a time across its lines.
-class WeightFields {
-public:
-    explicit WeightFields(std::FILE* f) : reader_(f), fields_({}, kWhiteSpace) {}
-    bool next(std::string_view& field) {
-        while (!fields_.next(field)) {
-            if (!reader_.next(line_)) return false;
-            fields_ = FieldSplitter(line_, kWhiteSpace);
-        }
-        return true;
-    }
-    const LineReader& reader() const { return reader_; }
-
-private:
-    LineReader reader_;
-    std::string line_;
-    FieldSplitter fields_;
-};
-
 // Second pass: every line of the three files side by side, with the line checks.
 class SecondPass {
 public:
     SecondPass(const Settings& s, InputFile& ped, InputFile& cov, InputFile& wts, FamilyTable& t,
                FamilyNotes& notes, std::FILE* out)
-        : s_(s), ped_(ped), cov_(cov), wts_(wts), t_(t), notes_(notes), out_(out), weights_(wts.file.get()) {
+        : s_(s), ped_(ped), cov_(cov), wts_(wts), t_(t), notes_(notes), out_(out), weights_(wts.file.get(), kWhiteSpace) {
         if (s.ncov > 0) cov_reader_ = std::make_unique<LineReader>(cov.file.get());
     }
 
@@ -160,6 +141,10 @@ public:
     bool run();
 
 private:
+    void report_unusable(const PedigreeLine& p, long ln);
+    // Checks the line of member m of family nfam and stores it; returns its record, or null
+    // when the family keeps no member arrays.
+    famdat* add_member(const PedigreeLine& p, long ln, long nfam, long m);
     void read_covariates(long ped_line, famdat* record, long m);
     void read_weight(long ped_line, famdat* record, long m);
 
@@ -171,13 +156,40 @@ private:
     FamilyNotes& notes_;
     std::FILE* out_;
     std::unique_ptr<LineReader> cov_reader_;
-    WeightFields weights_;
+    FieldStream weights_;  // wweights.dat, one weight at a time
     std::string cov_line_;
     std::vector<double> cov_values_;  // scratch: the numbers of one covariate line
     bool cov_ended_ = false;
     bool wts_ended_ = false;
     bool passed_ = true;
 };
+
+void SecondPass::report_unusable(const PedigreeLine& p, long ln) {
+    const char* name = ped_.name.c_str();
+    using Fault = PedigreeLine::Fault;
+    if (p.fault == Fault::kTooFewFields)
+        std::fprintf(out_, "\nERROR: %s line %ld holds %d fields; nine integers are needed.", name, ln, p.bad_field);
+    else if (p.fault == Fault::kNotAnInteger)
+        std::fprintf(out_, "\nERROR: %s line %ld: field %d is not an integer.", name, ln, p.bad_field);
+    else
+        std::fprintf(out_, "\nERROR: %s line %ld: field %d is an integer out of range.", name, ln, p.bad_field);
+    std::fprintf(out_, " The line is not used.\n");
+    passed_ = false;
+}
+
+famdat* SecondPass::add_member(const PedigreeLine& p, long ln, long nfam, long m) {
+    // A member standing third or later is a child whatever its parent fields say.
+    const bool is_child = p.fields[3] != 0 || p.fields[4] != 0 || m >= 3;
+    const long phenotype = p.fields[6], a1 = p.fields[8], a2 = p.fields[9];
+    const LineCheckResult r = check_pedigree_line(p.fields[1], phenotype, a1, a2, is_child, ped_.name.c_str(), ln, out_);
+    if (!r.passed) passed_ = false;
+    if (!r.alleles_valid) notes_.allele_fault[nfam] = 1;
+    famdat& f = t_[nfam];
+    if (!f.famgeno.allocated()) return nullptr;  // a family of a size the analysis cannot take
+    f.famgeno[m] = r.alleles_valid ? genotype_code(a1, a2, is_child) : -1;
+    f.phenodat[m] = phenotype >= 0 && phenotype <= 2 ? static_cast<int>(phenotype) : -1;
+    return &f;
+}
 
 bool SecondPass::run() {
     std::rewind(ped_.file.get());
@@ -191,47 +203,17 @@ bool SecondPass::run() {
         const long ln = reader.line_number();
         const PedigreeLine p = parse_pedigree_line(line);
         famdat* record = nullptr;  // where this line's values go, if anywhere
-        switch (p.fault) {
-            case PedigreeLine::Fault::kTooFewFields:
-                std::fprintf(out_, "\nERROR: %s line %ld holds %d fields; nine integers are needed. The line is not used.\n",
-                             ped_.name.c_str(), ln, p.bad_field);
-                break;
-            case PedigreeLine::Fault::kNotAnInteger:
-                std::fprintf(out_, "\nERROR: %s line %ld: field %d is not an integer. The line is not used.\n",
-                             ped_.name.c_str(), ln, p.bad_field);
-                break;
-            case PedigreeLine::Fault::kOutOfRange:
-                std::fprintf(out_, "\nERROR: %s line %ld: field %d is an integer out of range. The line is not used.\n",
-                             ped_.name.c_str(), ln, p.bad_field);
-                break;
-            case PedigreeLine::Fault::kNone: {
-                const long famid = p.fields[1];
-                if (nfam == 0 || famid != previous) {
-                    if (++nfam > t_.nfam) stop_on_change(ped_, out_);
-                    t_[nfam].famid = famid;
-                    previous = famid;
-                    m = 0;
-                }
-                if (++m > notes_.size[nfam]) stop_on_change(ped_, out_);
-                // A member standing third or later is a child whatever its parent fields say.
-                const bool is_child = p.fields[3] != 0 || p.fields[4] != 0 || m >= 3;
-                const long phenotype = p.fields[6];
-                const long a1 = p.fields[8];
-                const long a2 = p.fields[9];
-                const LineCheckResult r =
-                    check_pedigree_line(famid, phenotype, a1, a2, is_child, ped_.name.c_str(), ln, out_);
-                if (!r.passed) passed_ = false;
-                if (!r.alleles_valid) notes_.allele_fault[nfam] = 1;
-                famdat& f = t_[nfam];
-                if (f.famgeno.allocated()) {
-                    record = &f;
-                    f.famgeno[m] = r.alleles_valid ? genotype_code(a1, a2, is_child) : -1;
-                    f.phenodat[m] = phenotype >= 0 && phenotype <= 2 ? static_cast<int>(phenotype) : -1;
-                }
-                break;
+        if (p.fault != PedigreeLine::Fault::kNone) {
+            report_unusable(p, ln);
+        } else {
+            if (nfam == 0 || p.fields[1] != previous) {
+                if (++nfam > t_.nfam) stop_on_change(ped_, out_);
+                t_[nfam].famid = previous = p.fields[1];
+                m = 0;
             }
+            if (++m > notes_.size[nfam]) stop_on_change(ped_, out_);
+            record = add_member(p, ln, nfam, m);
         }
-        if (p.fault != PedigreeLine::Fault::kNone) passed_ = false;
         if (s_.ncov > 0) read_covariates(ln, record, m);
         read_weight(ln, record, m);
     }
