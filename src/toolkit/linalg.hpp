@@ -1,35 +1,50 @@
 #pragma once
-// Dense linear algebra over 1-based index-range matrices: products, the SVD, and the SVD
-// pseudo-inverse of a square matrix.
+// Dense linear algebra over 1-based index-range matrices: products, the singular value
+// decomposition, and the SVD pseudo-inverse of a square matrix.
 //
 // Products: every output element is a sum started at 0.0 that adds the products in
-// increasing order of the summation index and is stored once.  Outputs must not share
-// storage with an operand.
+// increasing order of the summation index and is stored once; the loops run over output
+// rows, then output columns, then the summation index.  The caller allocates the output,
+// which must not share storage with an operand.  All sizes count from index 1.
+
+#include <cstdio>
 
 #include "toolkit/nrarray.hpp"
 
 namespace quillon {
 
-// m3 (i1 x i3) = m1 (i1 x i2) . m2 (i2 x i3)
+// m3 (i1 x i3) = m1 (i1 x i2) . m2 (i2 x i3):  m3[i][j] = sum_{k=1..i2} m1[i][k]*m2[k][j].
 void mltmm(const DMatrix& m1, int i1, int i2, const DMatrix& m2, int i3, DMatrix& m3);
-// v3[1..i1] = m1 (i1 x i2) . v2[1..i2]
+// v3[1..i1] = m1 (i1 x i2) . v2[1..i2]:  v3[i] = sum_{j=1..i2} m1[i][j]*v2[j].
 void mltmv(const DMatrix& m1, int i1, int i2, const DVector& v2, DVector& v3);
-// m3 (i2 x i3) = m1^T . m2, with m1 i1 x i2 and m2 i1 x i3
+// m3 (i2 x i3) = m1^T . m2, with m1 i1 x i2 and m2 i1 x i3:  m3[i][j] = sum_{k=1..i1} m1[k][i]*m2[k][j].
 void mlttmm(const DMatrix& m1, int i1, int i2, const DMatrix& m2, int i3, DMatrix& m3);
-// m3 (i1 x i3) = m1 . m2^T, with m1 i1 x i2 and m2 i3 x i2
+// m3 (i1 x i3) = m1 . m2^T, with m1 i1 x i2 and m2 i3 x i2:  m3[i][j] = sum_{k=1..i2} m1[i][k]*m2[j][k].
 void mltmmt(const DMatrix& m1, int i1, int i2, const DMatrix& m2, int i3, DMatrix& m3);
 
-// sqrt(a^2 + b^2) without destructive overflow or underflow.
+// sqrt(a^2 + b^2) computed as the larger magnitude times sqrt(1 + ratio^2), so that it
+// neither overflows nor underflows when the result is representable.  pythag(0, 0) = 0.
 double pythag(double a, double b);
 
-// a (m x n) = U W V^T.  On return a holds U, w[1..n] the singular values (>= 0, unsorted),
-// v (n x n) holds V itself.  30 sweeps without convergence on one value is fatal
-// ("no convergence in 30 svdcmp iterations").
+// Singular value decomposition a = U W V^T of the m x n matrix a (rows and columns from 1),
+// by Householder bidiagonalisation and implicitly shifted QR (Golub-Reinsch).
+// On return a[1..m][1..n] holds U (orthonormal columns; a column belonging to a zero
+// singular value may be zero), w[1..n] the singular values, all >= 0 and NOT sorted, and
+// v[1..n][1..n] holds V itself (not its transpose); column j of U and of V belong to w[j].
+// No tolerance is used: a quantity x counts as zero when |x| + anorm == anorm, anorm being
+// the largest |w[i]| + |superdiagonal[i]| of the bidiagonal form.  A singular value that
+// has not converged after 29 QR sweeps ends the run through
+// nrerror("no convergence in 30 svdcmp iterations").
 void svdcmp(DMatrix& a, int m, int n, DVector& w, DMatrix& v);
 
-// ai (n x n) = pseudo-inverse of a (n x n) by SVD; a is unchanged.  When the smallest
-// singular value is below 1e-12 of the largest, prints the near-singularity warning on
-// standard output and drops those values.
-void inversse(const DMatrix& a, int n, DMatrix& ai);
+// The text of the near-singularity warning of inversse(), preceded by its two newlines.
+extern const char* const kNearSingularWarning;
+
+// ai[1..n][1..n] = pseudo-inverse of a[1..n][1..n] through its SVD: ai = V W+ U^T; a is not
+// changed.  When wmin/wmax < 1.0e-12 (wmin, wmax the smallest and largest singular values)
+// the warning kNearSingularWarning is printed on `out` (standard output by default) and
+// every singular value below wmax*1.0e-12 is dropped (its reciprocal taken as 0).  The zero
+// matrix gives 0/0 there, so no warning, and the zero pseudo-inverse.
+void inversse(const DMatrix& a, int n, DMatrix& ai, std::FILE* out = stdout);
 
 }  // namespace quillon
