@@ -1,0 +1,195 @@
+#include "toolkit/minimiser.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+struct PowellRun {
+    PowellRun(int n_, double start) : n(n_), p(vector(1, n_)), xi(matrix(1, n_, 1, n_)) {
+        for (int i = 1; i <= n; ++i) {
+            p[i] = start;
+            for (int j = 1; j <= n; ++j) xi[i][j] = i == j ? 1.0 : 0.0;
+        }
+    }
+    // Runs powell; returns the fatal text, "" when it converged.
+    std::string run(const Objective& f, double ftol) {
+        try {
+            powell(p, xi, n, ftol, &iter, &fret, f);
+        } catch (const NumericalError& e) {
+            return e.what();
+        }
+        return "";
+    }
+    int n;
+    DVector p;
+    DMatrix xi;
+    int iter = 0;
+    double fret = 0.0;
+};
+
+// Piecewise-linear profile with exact values on two flat floors: a shallow floor 0 on
+// [1.4, 2] that a line search from 0 with step 1 finds, and a deeper floor -4 on [2.8, 4.2]
+// behind a plateau that covers mnbrak's third point 2.618034.  From 0 the line minimum x lies
+// on the shallow floor and the extrapolated point 2x on the deep one.
+double two_floors(double x) {
+    if (x <= 1.4) return 1.0 - x / 1.4;
+    if (x <= 2.0) return 0.0;
+    if (x <= 2.5) return 4.0 * (x - 2.0);
+    if (x <= 2.7) return 2.0;
+    if (x <= 2.8) return 2.0 - 60.0 * (x - 2.7);
+    if (x <= 4.2) return -4.0;
+    return -4.0 + (x - 4.2);
+}
+
+TEST(Powell, QuadraticsInOneToTenDimensionsAndARosenbrockValley) {
+    for (int n = 1; n <= 10; ++n) {
+        // 1 + sum i d_i^2 + sum d_i d_{i+1}, d = x - c: diagonally dominant, minimum 1 at c.
+        auto c = [](int i) { return 0.5 * i - 1.0; };
+        const Objective f = [n, c](const DVector& x) {
+            double s = 1.0;
+            for (int i = 1; i <= n; ++i) s += i * (x[i] - c(i)) * (x[i] - c(i));
+            for (int i = 1; i < n; ++i) s += (x[i] - c(i)) * (x[i + 1] - c(i + 1));
+            return s;
+        };
+        PowellRun r(n, 0.0);
+        ASSERT_EQ(r.run(f, 1e-10), "");
+        // f - 1 ~ ftol = 1e-10 with curvature >= 1/2 puts x within ~1e-5 of c.
+        for (int i = 1; i <= n; ++i) EXPECT_NEAR(r.p[i], c(i), 1e-4) << "n = " << n;
+        EXPECT_EQ(r.fret, f(r.p));
+    }
+    const Objective rosenbrock = [](const DVector& x) {
+        return 100.0 * (x[2] - x[1] * x[1]) * (x[2] - x[1] * x[1]) + (1.0 - x[1]) * (1.0 - x[1]);
+    };
+    PowellRun r(2, 0.0);
+    r.p[1] = -1.2;
+    r.p[2] = 1.0;
+    ASSERT_EQ(r.run(rosenbrock, 1e-12), "");
+    EXPECT_NEAR(r.p[1], 1.0, 1e-3);  // f < 1e-8 near (1, 1) means |x - 1| ~ 1e-4
+    EXPECT_NEAR(r.p[2], 1.0, 2e-3);
+}
+
+TEST(Powell, ConstantAndZeroValuedObjectivesStopInTheFirstIteration) {
+    for (double level : {3.5, 0.0}) {
+        PowellRun r(3, 1.0);
+        ASSERT_EQ(r.run([level](const DVector&) { return level; }, 0.0), "");  // 0 <= 0 holds
+        EXPECT_EQ(r.iter, 1);
+        EXPECT_EQ(r.fret, level);
+    }
+    PowellRun r(2, 0.0);  // fp = fret = 0 at the minimum of x^2 + y^2
+    ASSERT_EQ(r.run([](const DVector& x) { return x[1] * x[1] + x[2] * x[2]; }, 1e-6), "");
+    EXPECT_EQ(r.iter, 1);
+    EXPECT_EQ(r.fret, 0.0);
+}
+
+TEST(Powell, EqualDecreasesKeepTheEarlierDirectionAsLargest) {
+    // Both coordinate searches from the origin lower f by exactly 1; the extrapolated point
+    // is on the deep floor, so the displacement enters the set.  Direction 1 (the earlier of
+    // the tie) gives way: column 1 receives column 2, column 2 the displacement.
+    PowellRun r(2, 0.0);
+    bool replaced = false;
+    double col1[2] = {0.0, 0.0};
+    const Objective f = [&](const DVector& x) {
+        if (!replaced && (r.xi[1][2] != 0.0 || r.xi[2][2] != 1.0)) {
+            replaced = true;
+            col1[0] = r.xi[1][1];
+            col1[1] = r.xi[2][1];
+        }
+        return two_floors(x[1]) + two_floors(x[2]);
+    };
+    ASSERT_EQ(r.run(f, 1e-6), "");
+    ASSERT_TRUE(replaced);
+    EXPECT_EQ(col1[0], 0.0);
+    EXPECT_EQ(col1[1], 1.0);
+    EXPECT_EQ(r.fret, -8.0);
+
+    PowellRun one(1, 0.0);  // n = 1: the displacement replaces the only direction
+    ASSERT_EQ(one.run([](const DVector& x) { return two_floors(x[1]); }, 1e-6), "");
+    EXPECT_EQ(one.fret, -4.0);
+    EXPECT_GT(one.xi[1][1], 1.4);
+}
+
+TEST(Powell, IterationLimitIsFatal) {
+    PowellRun r(2, 1.0);  // a NaN-valued objective never meets the convergence test
+    EXPECT_EQ(r.run([](const DVector&) { return std::nan(""); }, 1e-6), "powell exceeding maximum iterations.");
+    EXPECT_EQ(r.iter, 200);
+}
+
+TEST(Linmin, FirstTrialPointsAndReturnedDisplacement) {
+    DVector p = vector(1, 2), xi = vector(1, 2);
+    for (double slope : {-1.0, 1.0}) {  // f(p + xi) below, then above f(p)
+        std::vector<std::vector<double>> points;
+        const Objective f = [&](const DVector& x) {
+            points.push_back({x[1], x[2]});
+            return slope * (x[1] + x[2]) + 0.25 * ((x[1] - 0.3) * (x[1] - 0.3) + x[2] * x[2]);
+        };
+        p[1] = 0.3;
+        p[2] = -0.7;
+        xi[1] = 0.5;
+        xi[2] = 0.25;
+        const double p0[] = {p[1], p[2]}, x0[] = {xi[1], xi[2]};
+        double fret = 0.0;
+        linmin(p, xi, 2, &fret, f);
+        ASSERT_GE(points.size(), 3u);
+        // Third abscissa b + 1.618034 (b - a) in mnbrak's arithmetic: after steps 0 and 1,
+        // or after their exchange.
+        const double third = slope < 0.0 ? 1.0 + 1.618034 * (1.0 - 0.0) : 0.0 + 1.618034 * (0.0 - 1.0);
+        for (int j = 0; j < 2; ++j) {
+            EXPECT_EQ(points[0][j], p0[j] + 0.0 * x0[j]);
+            EXPECT_EQ(points[1][j], p0[j] + 1.0 * x0[j]);
+            EXPECT_EQ(points[2][j], p0[j] + third * x0[j]);
+            EXPECT_EQ(p[j + 1], p0[j] + xi[j + 1]);  // xi is the displacement taken
+        }
+        EXPECT_EQ(fret, f(p));
+    }
+}
+
+TEST(Mnbrak, BracketsWithTheMiddleValueLowest) {
+    double (*const functions[])(double) = {
+        [](double x) { return (x + 50.0) * (x + 50.0); },     // downhill is backwards
+        [](double x) { return -x * std::exp(-x / 1000.0); },  // far minimum at 1000
+    };
+    for (auto f : functions) {
+        double ax = 0.0, bx = 0.01, cx = 0.0, fa = 0.0, fb = 0.0, fc = 0.0;
+        mnbrak(&ax, &bx, &cx, &fa, &fb, &fc, f);
+        EXPECT_GT((bx - ax) * (cx - bx), 0.0);  // b strictly between a and c
+        EXPECT_LE(fb, fa);
+        EXPECT_LE(fb, fc);
+        EXPECT_EQ(fa, f(ax));
+        EXPECT_EQ(fb, f(bx));
+        EXPECT_EQ(fc, f(cx));
+    }
+}
+
+TEST(Brent, LocatesKnownMinimaIncludingZero) {
+    double xmin = -1.0;
+    double f = brent(0.0, 1.0, 2.618034, [](double x) { return (x - 2.0) * (x - 2.0); }, 2e-4, &xmin);
+    EXPECT_NEAR(xmin, 2.0, 1e-3);  // fractional tolerance 2e-4 at |x| = 2
+    EXPECT_EQ(f, (xmin - 2.0) * (xmin - 2.0));
+    // At 0 only the absolute tolerance 1e-10 lets the search stop; 1 + x^2 is exactly 1 for
+    // |x| < 1.05e-8, so no search can place x closer than that.
+    f = brent(-1.0, 0.3, 2.0, [](double x) { return 1.0 + x * x; }, 2e-4, &xmin);
+    EXPECT_NEAR(xmin, 0.0, 2e-8);
+    EXPECT_EQ(f, 1.0);
+}
+
+TEST(Brent, IterationLimitIsFatalAfterOneHundredAndOneEvaluations) {
+    // tol = 0 leaves the absolute 1e-10; on a constant only golden sections shrink the
+    // bracket, and from 2e12 they cannot get there in 100 iterations.
+    int evaluations = 0;
+    double xmin = 0.0;
+    try {
+        brent(-1e12, 0.0, 1e12, [&](double) { return ++evaluations, 1.0; }, 0.0, &xmin);
+        ADD_FAILURE() << "no error";
+    } catch (const NumericalError& e) {
+        EXPECT_STREQ(e.what(), "Too many iterations in brent");
+    }
+    EXPECT_EQ(evaluations, 101);
+}
+
+}  // namespace
+}  // namespace quillon
