@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <new>
 #include <utility>
@@ -31,7 +32,7 @@ namespace quillon {
 // The largest single block the allocators will request, in bytes.  A larger request is an
 // allocation failure: it cannot be met on any machine this program runs on, and refusing
 // it at once is better than letting the system overcommit and fail later.
-inline constexpr std::size_t kMaxBlockBytes = std::size_t{1} << 34;  // 16 GiB
+inline constexpr std::size_t kMaxBlockBytes = std::size_t{1} << 33;  // 8 GiB
 
 namespace detail {
 [[noreturn]] inline void index_out_of_range(long i, long lo, long hi) {
@@ -42,10 +43,11 @@ namespace detail {
 // Number of elements of the range lo..hi, or -1 when the range is invalid or too large
 // for elements of `element_size` bytes.
 inline long block_length(long lo, long hi, std::size_t element_size) {
-    if (hi < lo - 1) return -1;
-    const unsigned long n = static_cast<unsigned long>(hi - lo) + 1UL;
-    if (n > kMaxBlockBytes / element_size) return -1;
-    return static_cast<long>(n);
+    if (hi < lo) return (lo != std::numeric_limits<long>::min() && hi == lo - 1) ? 0 : -1;
+    // hi - lo in unsigned arithmetic: exact for every hi >= lo.
+    const unsigned long span = static_cast<unsigned long>(hi) - static_cast<unsigned long>(lo);
+    if (span >= kMaxBlockBytes / element_size) return -1;
+    return static_cast<long>(span + 1UL);
 }
 }  // namespace detail
 
