@@ -10,12 +10,12 @@
 #include <optional>
 #include <string>
 
+#include "quillon/dialogue.hpp"
+
 namespace quillon {
 
-// The largest number of covariates the command line accepts.  Far beyond any data set this
-// program can fit (the information matrix has (2N+3)^2 entries), and small enough that every
-// count derived from it fits comfortably in a long.
-inline constexpr long kMaxCliCovariates = 1000000;
+// The largest number of covariates the command line accepts: the same as a typed answer.
+inline constexpr long kMaxCliCovariates = kMaxCovariates;
 
 struct CliOptions {
     std::optional<long> ncov;        // --covariates N, 0 <= N <= kMaxCliCovariates

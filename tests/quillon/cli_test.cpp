@@ -44,7 +44,7 @@ TEST(ParseCommandLine, EachOptionAloneInBothForms) {
     }
     EXPECT_EQ(parse({"--covariates", "0"}).options.ncov, 0L);
     EXPECT_EQ(parse({"--covariates=007"}).options.ncov, 7L);
-    EXPECT_EQ(parse({"--covariates", "1000000"}).options.ncov, kMaxCliCovariates);
+    EXPECT_EQ(parse({"--covariates", "1073741822"}).options.ncov, kMaxCliCovariates);
 
     const char* names[] = {"None", "reCessive", "Dominant", "ADDITIVE"};
     for (int type = 0; type <= 3; ++type) {
@@ -102,7 +102,7 @@ struct ErrorCase {
 };
 
 TEST(ParseCommandLine, UsageErrorsNameTheirCause) {
-    const std::string cov_range = " is not a whole number from 0 to 1000000";
+    const std::string cov_range = " is not a whole number from 0 to 1073741822";
     const std::string smodels = " is not recessive, dominant, additive, 1, 2 or 3";
     const std::string cmodels = " is not none, recessive, dominant, additive, 0, 1, 2 or 3";
     const std::vector<ErrorCase> cases = {
@@ -119,7 +119,7 @@ TEST(ParseCommandLine, UsageErrorsNameTheirCause) {
         {{"--covariates", " 3"}, "quillon: --covariates: ' 3'" + cov_range},
         {{"--covariates", "3x"}, "quillon: --covariates: '3x'" + cov_range},
         {{"--covariates", "1e3"}, "quillon: --covariates: '1e3'" + cov_range},
-        {{"--covariates", "1000001"}, "quillon: --covariates: '1000001'" + cov_range},
+        {{"--covariates", "1073741823"}, "quillon: --covariates: '1073741823'" + cov_range},
         {{"--covariates", "99999999999999999999999"},
          "quillon: --covariates: '99999999999999999999999'" + cov_range},
         // Model types.
@@ -173,7 +173,7 @@ TEST(ParseCommandLine, ErrorMessagesStayOnOneShortLine) {
     const CliParse longword = parse({"--covariates", std::string(500, '7')});
     EXPECT_EQ(longword.error,
               "quillon: --covariates: '" + std::string(60, '7') + "...'" +
-                  " is not a whole number from 0 to 1000000");
+                  " is not a whole number from 0 to 1073741822");
 }
 
 TEST(UsageText, NamesEveryOptionFileAndExitStatus) {
