@@ -136,26 +136,17 @@ bool check_combinations(const SimulateOptions& o, std::string& error) {
 // ---------------------------------------------------------------------------------------
 // Drawing.
 
-// The run's random stream: ran2 on one seed, and gasdev with a count of its calls so that
-// the run can end on a whole pair of normal deviates.
+// The run's random stream: ran2 and gasdev on one seed.
 class RandomStream {
 public:
-    // ran2 initialises on a seed <= 0.
-    explicit RandomStream(long seed) : idum_(seed > 0 ? -seed : seed) {}
+    // ran2 initialises on a seed <= 0.  Reseeding ran2 leaves a deviate that gasdev saved in
+    // an earlier run in place, so it is discarded here: the first normal comes from a new pair.
+    explicit RandomStream(long seed) : idum_(seed > 0 ? -seed : seed) { gasdev_discard_saved(); }
     double uniform() { return ran2(&idum_); }
-    double normal() {
-        ++normals_;
-        return gasdev(&idum_);
-    }
-    // gasdev delivers its deviates in pairs and keeps the second for its next call; taking
-    // it when the count is odd leaves no saved deviate for a later run in the same process.
-    void finish() {
-        if (normals_ % 2 != 0) normal();
-    }
+    double normal() { return gasdev(&idum_); }
 
 private:
     long idum_;
-    long normals_ = 0;
 };
 
 // The value that "%.6f" writes for z, read back.
@@ -533,7 +524,6 @@ bool simulate_study(const SimulateOptions& o, SimulatedStudy& study, std::string
             fam.weight[j] = o.random_weights ? 0.5 + u_weight : 1.0;
         }
     }
-    rng.finish();
     return true;
 }
 

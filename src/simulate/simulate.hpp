@@ -20,7 +20,8 @@
 // Random numbers.  Everything is drawn from ran2 and gasdev on one seed, in this fixed order,
 // so one seed gives the same files on every machine:
 //   seeding   ran2 is initialised with idum = -|seed| (seeds s and -s give the same study;
-//             0, 1 and -1 all give ran2's seed 1)
+//             0, 1 and -1 all give ran2's seed 1), and a deviate that gasdev saved earlier
+//             in the process is discarded, so the first normal comes from a fresh pair
 //   for each family f = 1..N:
 //     u     family size n = min_size + (int)(u * (max_size - min_size + 1))
 //     u     typing: u < untyped_parents -> both parents untyped;
@@ -34,8 +35,6 @@
 //       u     child's genotype: 0 if u < p0, 1 if u < p0 + p1, else 2   (unused for parents)
 //       u     heterozygote written "1 2" if u < 0.5, else "2 1"     (unused for homozygotes)
 //       u     weight 0.5 + u when weights are random                 (unused otherwise)
-//   after the last family, one more gasdev when an odd number was drawn, so that gasdev holds
-//   no saved deviate when the run ends.
 // Every member consumes the same draws whatever its role and the options, so the rates and
 // the weight mode change only what their own draws decide: the same seed gives the same
 // families, covariates and genotypes with or without masking.
@@ -125,8 +124,8 @@ struct SimulatedStudy {
 
 // Draws the whole study from checked options in the order documented above.  Returns true
 // on success; false with a message in `error` when a child's genotype probabilities are not
-// finite (coefficients so large that a relative risk overflows).  Requires that gasdev holds
-// no saved deviate on entry (true at the start of a process and after every earlier call).
+// finite (coefficients so large that a relative risk overflows).  The result depends only
+// on the options: earlier draws in the same process do not shift it.
 bool simulate_study(const SimulateOptions& options, SimulatedStudy& study, std::string& error);
 
 // Creates `folder` if it is missing and writes wpedigree.dat, wcovars.dat (ncov values per
