@@ -210,23 +210,12 @@ void write_pedigree(const SimulatedStudy& study, std::FILE* f) {
     }
 }
 
-// Returns false with `error` set when a line would exceed quillon's line buffer.
-bool write_covariates(const SimulatedStudy& study, std::FILE* f, std::string& error) {
+bool write_covariates(const SimulatedStudy& study, std::FILE* f, std::string& /*error*/) {
     for (long k = 1; k <= study.nfam; ++k) {
         const SimFamily& fam = study.fam[k];
         for (int j = 1; j <= fam.ninfam; ++j) {
-            int length = 1;  // the newline
-            for (int i = 1; i <= study.ncov; ++i) {
-                const int n = std::fprintf(f, i == 1 ? "%.6f" : " %.6f", fam.covars[j][i]);
-                if (n > 0) length += n;
-            }
+            for (int i = 1; i <= study.ncov; ++i) std::fprintf(f, i == 1 ? "%.6f" : " %.6f", fam.covars[j][i]);
             std::fputc('\n', f);
-            if (length > kSimMaxLineLength) {
-                error = "wcovars.dat: the line of family " + std::to_string(fam.famid) + " member " +
-                        std::to_string(j) + " is longer than " + std::to_string(kSimMaxLineLength) +
-                        " characters; use fewer covariates";
-                return false;
-            }
         }
     }
     return true;

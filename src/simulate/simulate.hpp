@@ -49,14 +49,12 @@
 
 namespace quillon {
 
-// Limits of the options.  The families and family sizes are those quillon reads; 19
-// covariates of at most ten characters each keep a wcovars.dat line within the 199
-// characters of quillon's line buffer.
+// Limits of the options.  The families and family sizes are those quillon reads; 100
+// covariates are far more than a study of this kind fits.
 inline constexpr long kSimMaxFamilies = 10000;
 inline constexpr int kSimMinFamilySize = 3;
 inline constexpr int kSimMaxFamilySize = 10;
-inline constexpr int kSimMaxCovariates = 19;
-inline constexpr int kSimMaxLineLength = 199;  // characters of a written line, newline included
+inline constexpr int kSimMaxCovariates = 100;
 
 struct SimulateOptions {
     long families = 200;

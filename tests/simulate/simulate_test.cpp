@@ -103,7 +103,7 @@ TEST(SimulateOptions, InvalidOptionsExitWithStatusTwoAndOneLine) {
     const std::vector<std::vector<std::string>> bad = {
         {"--families", "0"}, {"--families", "3x"}, {"--families"}, {"--min-size", "2"}, {"--max-size", "11"},
         {"--min-size", "5", "--max-size", "4"}, {"--untyped-father", "1.5"}, {"--missing-phenotype", "nan"},
-        {"--untyped-father", "0.6", "--untyped-parents", "0.5"}, {"--ncov", "20"}, {"--intercept"},
+        {"--untyped-father", "0.6", "--untyped-parents", "0.5"}, {"--ncov", "101"}, {"--intercept"},
         {"--ncov", "2", "--beta", "1"}, {"--ncov", "1", "--beta", "1,"}, {"--ncov", "1", "--b1", "1", "--model", "dominant"},
         {"--ncov", "1", "--beta", "1"}, {"--prevalences", "0.7,0.4"}, {"--prevalences", "0.5"}, {"--model", "4"},
         {"--weights", "two"}, {"--seed", "2147483648"}, {"--colour", "red"}, {"families"}, {"--help=yes"}};
