@@ -1,9 +1,34 @@
 #include "quillon/analysis.hpp"
 
+#include <cstdio>
+
+#include "quillon/fit.hpp"
+#include "quillon/information.hpp"
+#include "quillon/pvalues.hpp"
+#include "quillon/cli.hpp"
+#include "quillon/patterns.hpp"
+#include "quillon/report.hpp"
+
 namespace quillon {
 
-int run_analysis(const Settings& /*settings*/, FamilyTable& /*families*/, const AnalysisOptions& /*options*/) {
-    return 0;  // the fit and the report are wired in here
+int run_analysis(const Settings& settings, FamilyTable& families, const AnalysisOptions& options) {
+    FitResult fit = fit_model(settings, families);
+
+    GenotypeTable table = allocate_genotype_table();
+    IVector BB = ivector(1, maxfamilysize);
+    BB.fill(0);
+    makeGT(table, BB, 0);
+
+    const InformationResult info = information_step(settings, families, table, fit);
+    print_report(stdout, settings, families.nfam, fit, info);
+    if (options.pvalues) {
+        const NonFoundersStatistic nfs = non_founders_statistic(info);
+        std::fputs(pvalue_lines(info.waldstat, info.wsdf, settings.npars > 2, nfs.statistic).c_str(), stdout);
+    }
+    // The working arrays are released as they go out of scope.  The exit status is the
+    // result of the final flush: a report that could not be written is a failed run.
+    const bool flushed = std::fflush(nullptr) == 0;
+    return flushed && !std::ferror(stdout) ? 0 : 1;
 }
 
 }  // namespace quillon
