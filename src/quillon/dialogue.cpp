@@ -53,35 +53,36 @@ private:
     bool stuck_ = false;
 };
 
-void echo(long value) { std::fprintf(stderr, "            %ld\n", value); }
+void echo(std::FILE* err, long value) { std::fprintf(err, "            %ld\n", value); }
 
 // One model question: the default is stored before every read, so an unreadable answer
 // (or the end of the input) keeps it and ends the loop; an integer outside lo..hi gives
 // the complaint and the question again.
 template <class Prompt>
-int ask_model_type(AnswerReader& answers, int lo, int hi, int fallback, Prompt prompt, const char* complaint) {
+int ask_model_type(AnswerReader& answers, int lo, int hi, int fallback, Prompt prompt, const char* complaint,
+                   std::FILE* out, std::FILE* err) {
     int model = -1;
     while (model < lo || model > hi) {
         model = fallback;
-        std::fflush(stdout);
-        prompt();
+        std::fflush(out);
+        prompt(err);
         long answer = fallback;
         if (answers.read(answer)) {
             if (answer < lo || answer > hi) {
                 model = -1;
-                std::printf("%s", complaint);
+                std::fprintf(out, "%s", complaint);
             } else {
                 model = static_cast<int>(answer);
             }
         }
     }
-    echo(model);
+    echo(err, model);
     return model;
 }
 
 }  // namespace
 
-void run_dialogue(Settings& s, const DialoguePresets& presets, std::FILE* in) {
+void run_dialogue(Settings& s, const DialoguePresets& presets, std::FILE* in, std::FILE* out, std::FILE* err) {
     AnswerReader answers(in);
 
     if (presets.ncov) {
@@ -89,17 +90,17 @@ void run_dialogue(Settings& s, const DialoguePresets& presets, std::FILE* in) {
     } else {
         do {
             s.ncov = 2;
-            std::fflush(stdout);
-            std::fprintf(stderr, "\nEnter the number of covariates(Including the \n");
-            std::fprintf(stderr, "           Intercept if there is one)-->");
+            std::fflush(out);
+            std::fprintf(err, "\nEnter the number of covariates(Including the \n");
+            std::fprintf(err, "           Intercept if there is one)-->");
             long answer = 2;
             if (answers.read(answer)) s.ncov = answer;
-            if (s.ncov < 0) std::printf("\nPlease enter a number of covariates of 0 or more");
+            if (s.ncov < 0) std::fprintf(out, "\nPlease enter a number of covariates of 0 or more");
         } while (s.ncov < 0);
-        echo(s.ncov);
+        echo(err, s.ncov);
     }
     if (s.ncov < 0 || s.ncov > kMaxCovariates) {
-        std::printf("\nERROR: %ld covariates: the number of covariates must be 0 to %ld.\n", s.ncov,
+        std::fprintf(out, "\nERROR: %ld covariates: the number of covariates must be 0 to %ld.\n", s.ncov,
                     kMaxCovariates);
         throw ProgramExit(1);
     }
@@ -109,11 +110,11 @@ void run_dialogue(Settings& s, const DialoguePresets& presets, std::FILE* in) {
     } else {
         s.smodeltype = ask_model_type(
             answers, 1, 3, kDominant,
-            [] {
-                std::fprintf(stderr, "\nEnter a model_type number for effect of genotype on status\n");
-                std::fprintf(stderr, "           Recessive(1), Dominant(2), or Additive(3)-->");
+            [](std::FILE* e) {
+                std::fprintf(e, "\nEnter a model_type number for effect of genotype on status\n");
+                std::fprintf(e, "           Recessive(1), Dominant(2), or Additive(3)-->");
             },
-            "\nPlease enter a model type 1, 2, or 3");
+            "\nPlease enter a model type 1, 2, or 3", out, err);
     }
 
     if (s.ncov == 0) {
@@ -123,12 +124,12 @@ void run_dialogue(Settings& s, const DialoguePresets& presets, std::FILE* in) {
     } else {
         s.cmodeltype = ask_model_type(
             answers, 0, 3, kNone,
-            [] {
-                std::fprintf(stderr, "\nEnter a model_type number for effect of genotype on covariates.\n");
-                std::fprintf(stderr, "For further explanation of this, see the documentation.\n");
-                std::fprintf(stderr, "           None(0), Recessive(1), Dominant(2), or Additive(3)-->");
+            [](std::FILE* e) {
+                std::fprintf(e, "\nEnter a model_type number for effect of genotype on covariates.\n");
+                std::fprintf(e, "For further explanation of this, see the documentation.\n");
+                std::fprintf(e, "           None(0), Recessive(1), Dominant(2), or Additive(3)-->");
             },
-            "\nPlease enter a model type 0, 1, 2, or 3");
+            "\nPlease enter a model type 0, 1, 2, or 3", out, err);
     }
 
     derive_model_codings(s);

@@ -28,8 +28,10 @@ struct DialoguePresets {
 // Asks the questions that have no preset, then sets npars, cchu1 and cch
 // (derive_model_codings).
 //
-// Prompts and echo lines ("            %ld\n", the accepted value) go to standard error; the
-// "Please enter" complaints go to standard output, which is flushed before every prompt.
+// Prompts and echo lines ("            %ld\n", the accepted value) go to `err` (standard
+// error in the program); the "Please enter" complaints and the error below go to `out`
+// (standard output), which is flushed before every prompt so that on a terminal a
+// complaint shows before its question is asked again.
 //  - Number of covariates: the default 2 is stored before every read; a negative answer
 //    gives "\nPlease enter a number of covariates of 0 or more" and the question again.
 //  - Status model (1..3), default 2; covariate model (0..3), default 0, asked only when
@@ -45,7 +47,8 @@ struct DialoguePresets {
 // negative): an out-of-range model type is then refused with the complaint, and an
 // absurd number of covariates ends the run as below.
 //
-// More than kMaxCovariates covariates: an error on standard output and ProgramExit(1).
-void run_dialogue(Settings& s, const DialoguePresets& presets = {}, std::FILE* in = stdin);
+// More than kMaxCovariates covariates: an error on `out` and ProgramExit(1).
+void run_dialogue(Settings& s, const DialoguePresets& presets = {}, std::FILE* in = stdin, std::FILE* out = stdout,
+                  std::FILE* err = stderr);
 
 }  // namespace quillon

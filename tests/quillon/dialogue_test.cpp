@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "quillon/program_exit.hpp"
@@ -31,16 +33,22 @@ Talk talk(const std::string& input, const DialoguePresets& presets = {}) {
     std::FILE* in = std::tmpfile();
     std::fwrite(input.data(), 1, input.size(), in);
     std::rewind(in);
+    char *out_buf = nullptr, *err_buf = nullptr;
+    std::size_t out_len = 0, err_len = 0;
+    std::FILE* out = open_memstream(&out_buf, &out_len);
+    std::FILE* err = open_memstream(&err_buf, &err_len);
     Talk t;
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
     try {
-        run_dialogue(t.s, presets, in);
+        run_dialogue(t.s, presets, in, out, err);
     } catch (const ProgramExit& e) {
         t.exit_status = e.status();
     }
-    t.out = testing::internal::GetCapturedStdout();
-    t.err = testing::internal::GetCapturedStderr();
+    std::fclose(out);
+    std::fclose(err);
+    t.out.assign(out_buf, out_len);
+    t.err.assign(err_buf, err_len);
+    std::free(out_buf);
+    std::free(err_buf);
     std::fclose(in);
     return t;
 }
