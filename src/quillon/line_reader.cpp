@@ -11,8 +11,6 @@
 namespace quillon {
 
 namespace {
-constexpr std::size_t kChunk = 1 << 16;
-
 // Strips one leading "+" when a digit or a point follows it (from_chars takes only "-").
 std::string_view strip_plus(std::string_view field) {
     if (field.size() >= 2 && field[0] == '+' && (std::isdigit(static_cast<unsigned char>(field[1])) || field[1] == '.'))
@@ -21,12 +19,13 @@ std::string_view strip_plus(std::string_view field) {
 }
 }  // namespace
 
-LineReader::LineReader(std::FILE* file) : file_(file), buffer_(kChunk) {}
+LineReader::LineReader(std::FILE* file, std::size_t chunk)
+    : file_(file), chunk_(chunk == 0 ? 1 : chunk), buffer_(std::make_unique_for_overwrite<char[]>(chunk_)) {}
 
 bool LineReader::fill() {
     if (at_end_) return false;
     pos_ = 0;
-    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    end_ = std::fread(buffer_.get(), 1, chunk_, file_);
     if (end_ == 0) {
         at_end_ = true;
         if (std::ferror(file_)) error_ = errno != 0 ? errno : EIO;
@@ -47,7 +46,7 @@ bool LineReader::next(std::string& line) {
                 continue;
             }
         }
-        const char* start = buffer_.data() + pos_;
+        const char* start = buffer_.get() + pos_;
         const std::size_t avail = end_ - pos_;
         std::size_t n = 0;
         while (n < avail && start[n] != '\n' && start[n] != '\r') ++n;

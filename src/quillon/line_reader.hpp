@@ -7,9 +7,9 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace quillon {
 
@@ -21,7 +21,11 @@ namespace quillon {
 // A line of any length is returned whole.  Line numbers count every line, blank ones too.
 class LineReader {
 public:
-    explicit LineReader(std::FILE* file);
+    // Bytes read from the file at a time.  Lines are assembled across chunks, so the size
+    // changes nothing but speed; tests use tiny chunks to put every line end on a boundary.
+    static constexpr std::size_t kDefaultChunk = std::size_t{1} << 16;
+
+    explicit LineReader(std::FILE* file, std::size_t chunk = kDefaultChunk);
 
     // Reads the next line into `line`.  Returns false, and leaves `line` empty, at the end
     // of the input or after a read error.
@@ -37,7 +41,8 @@ private:
     bool fill();  // refills the buffer; false at end of input or on error
 
     std::FILE* file_;
-    std::vector<char> buffer_;
+    std::size_t chunk_;
+    std::unique_ptr<char[]> buffer_;  // chunk_ bytes, left uninitialised: fread fills what is read
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     long line_number_ = 0;

@@ -65,6 +65,25 @@ TEST(LineReader, EveryLineEndLongLinesAndNulBytes) {
     std::fclose(f);
 }
 
+// Lines are assembled across chunks: with chunks of 1 to 5 bytes every line end, and the
+// "\n" of every "\r\n", falls on a chunk boundary somewhere, and the lines must not change.
+TEST(LineReader, ChunkBoundariesChangeNothing) {
+    const std::string text = std::string("1 2\r\n\r\n\r\r\nab\rc\n\n\0x\r\n", 20) + "last";
+    const auto lines = [&](std::size_t chunk) {
+        std::FILE* f = std::tmpfile();
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::rewind(f);
+        LineReader r(f, chunk);
+        std::string all, line;
+        while (r.next(line)) all += std::to_string(r.line_number()) + ":" + line + "|";
+        std::fclose(f);
+        return all;
+    };
+    const std::string expected = "1:1 2|2:|3:|4:|5:ab|6:c|7:|8:" + std::string(1, '\0') + "x|9:last|";
+    for (std::size_t chunk = 1; chunk <= 5; ++chunk) EXPECT_EQ(lines(chunk), expected) << "chunk " << chunk;
+    EXPECT_EQ(lines(LineReader::kDefaultChunk), expected);
+}
+
 TEST(NumberParsing, WholeFieldsOnly) {
     long l = 0;
     double d = 0.0;
