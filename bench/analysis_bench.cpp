@@ -11,11 +11,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include <unistd.h>
 
@@ -27,44 +30,114 @@
 #include "quillon/patterns.hpp"
 #include "quillon/pedigree_input.hpp"
 #include "quillon/settings.hpp"
-#include "quillon/test_families.hpp"
+#include "quillon/transmission.hpp"
 #include "simulate/simulate.hpp"
 
 namespace quillon {
 namespace {
 
-using test_support::make_settings;
-using test_support::make_table;
-using test_support::make_vector;
-using test_support::set_parent_pairs;
-using test_support::simulate_family;
-using test_support::TestRng;
-
 constexpr long kFamilies = 1000;
+constexpr long kNcov = 2;
 
 // Parents' typing of every family of a benchmark: the range argument 1.
 enum Typing { kBothTyped = 0, kFatherUntyped = 1, kBothUntyped = 2 };
 
-// b1 = (0.1, 0.3), b2 = (0.2, 0.5), prevalences 0.42, 0.09.
-DVector fixed_theta() {
-    const auto [eta1, eta2] = test_support::etas_of(0.42, 0.09);
-    return make_vector({0.1, 0.3, 0.2, 0.5, eta1, eta2});
+// Two covariates, status model Additive, covariate model None: npars = 2 * 2 + 2.
+Settings bench_settings() {
+    Settings s;
+    s.ncov = kNcov;
+    s.smodeltype = kAdditive;
+    s.cmodeltype = kNone;
+    derive_model_codings(s);
+    return s;
 }
 
-// kFamilies families of `size` members drawn from the model at theta, parents typed as
-// `typing` says, each with its compatible parental pairs listed.
-FamilyTable families_of_size(const Settings& s, const DVector& theta, int size, Typing typing) {
-    TestRng rng(20240 + static_cast<unsigned>(size));
-    std::vector<famdat> families;
-    families.reserve(kFamilies);
-    for (long i = 1; i <= kFamilies; ++i) {
-        famdat fam = simulate_family(rng, i, s, theta, size - 2, 0.0);
-        if (typing != kBothTyped) fam.famgeno[1] = -1;
-        if (typing == kBothUntyped) fam.famgeno[2] = -1;
-        set_parent_pairs(fam);
-        families.push_back(std::move(fam));
+// b1 = (0.1, 0.3), b2 = (0.2, 0.5), and eta1, eta2 of the prevalences gamma1 = 0.42,
+// gamma2 = 0.09 (the inverse of the arctangent map, up to rounding).
+DVector fixed_theta() {
+    const double gamma1 = 0.42;
+    const double gamma2 = 0.09;
+    DVector theta = vector(1, 6);
+    theta[1] = 0.1;
+    theta[2] = 0.3;
+    theta[3] = 0.2;
+    theta[4] = 0.5;
+    theta[5] = std::tan(gamma1 * 3.14159 - 1.570795);
+    theta[6] = std::tan(gamma2 / (1.0 - gamma1) * 3.14159 - 1.570795);
+    return theta;
+}
+
+// Fixed-seed draws that do not depend on the standard library's distributions.
+class BenchRng {
+public:
+    explicit BenchRng(std::uint64_t seed) : engine_(seed) {}
+    double uniform() { return static_cast<double>(engine_() >> 11) * 0x1.0p-53; }  // [0, 1)
+    double normal() {                                                               // Box-Muller
+        const double u1 = 1.0 - uniform();
+        const double u2 = uniform();
+        return std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
     }
-    return make_table(std::move(families));
+    // 0, 1 or 2 with probabilities p[0], p[1], p[2].
+    int pick(const double p[3]) {
+        const double u = uniform();
+        return u < p[0] ? 0 : (u < p[0] + p[1] ? 1 : 2);
+    }
+
+private:
+    std::mt19937_64 engine_;
+};
+
+// One family of `size` members drawn from the model at theta, laid out as the input stage
+// leaves a record (covariate column 1 an intercept, column 2 standard normal; every member
+// affected with weight 1), then its parents masked as `typing` says and its compatible
+// parental pairs listed as the fit lists them.
+famdat draw_family(BenchRng& rng, long famid, const Settings& s, const DVector& theta, int size, Typing typing) {
+    famdat fam;
+    fam.famid = famid;
+    fam.ninfam = size;
+    fam.famgeno = ivector(1, size);
+    fam.phenodat = ivector(1, size);
+    fam.fcovdat = matrix(1, size, 1, static_cast<int>(kNcov));
+    fam.findiv = matrix(1, size, 1, 10);
+    fam.findiv.fill(0.0);
+    fam.pgenos = imatrix(1, 9, 1, 2);
+    fam.pgenos.fill(0);
+    for (int j = 1; j <= size; ++j) {
+        fam.phenodat[j] = 2;
+        fam.findiv[j][4] = 1.0;
+        fam.fcovdat[j][1] = 1.0;
+        fam.fcovdat[j][2] = rng.normal();
+    }
+    double gamma[3];
+    prevalences_from(theta[s.npars - 1], theta[s.npars], gamma);
+    fam.famgeno[1] = rng.pick(gamma);
+    fam.famgeno[2] = rng.pick(gamma);
+    mkfindiv(s, theta, fam);
+    for (int j = 3; j <= size; ++j) {
+        double p[3];
+        for (int g = 0; g <= 2; ++g) p[g] = phgz(fam.famgeno[1], fam.famgeno[2], g, fam.findiv[j][2], fam.findiv[j][3]);
+        fam.famgeno[j] = rng.pick(p);
+    }
+    if (typing != kBothTyped) fam.famgeno[1] = -1;
+    if (typing == kBothUntyped) fam.famgeno[2] = -1;
+    ParentPairs pairs;
+    gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
+    fam.npgeno = pairs.unpgeno;
+    for (int k = 1; k <= pairs.unpgeno; ++k) {
+        fam.pgenos[k][1] = pairs.upgenos[k][1];
+        fam.pgenos[k][2] = pairs.upgenos[k][2];
+    }
+    return fam;
+}
+
+// kFamilies families of `size` members.
+FamilyTable families_of_size(const Settings& s, const DVector& theta, int size, Typing typing) {
+    BenchRng rng(20240 + static_cast<std::uint64_t>(size));
+    FamilyTable t;
+    t.nfam = kFamilies;
+    t.fam = IndexVector<famdat>(1, kFamilies);
+    for (long i = 1; i <= kFamilies; ++i) t.fam[i] = draw_family(rng, i, s, theta, size, typing);
+    return t;
 }
 
 // The fitted state at theta, as the information step finds it after the fit: findiv of
@@ -121,7 +194,7 @@ FittedStudy read_and_fit_L(const Settings& s) {
 
 // Built once: the benchmark library calls each benchmark function several times.
 const FittedStudy& dataset_L() {
-    static const FittedStudy study_L = read_and_fit_L(make_settings(2, kAdditive, kNone));
+    static const FittedStudy study_L = read_and_fit_L(bench_settings());
     return study_L;
 }
 
@@ -150,7 +223,7 @@ long count_pairs(const FamilyTable& families) {
 // ---- one Likelihood evaluation ----
 
 void BM_LikelihoodBySize(benchmark::State& state) {
-    const Settings s = make_settings(2, kAdditive, kNone);
+    const Settings s = bench_settings();
     const DVector theta = fixed_theta();
     const FamilyTable families =
         families_of_size(s, theta, static_cast<int>(state.range(0)), static_cast<Typing>(state.range(1)));
@@ -161,7 +234,7 @@ void BM_LikelihoodBySize(benchmark::State& state) {
 }
 
 void BM_LikelihoodL(benchmark::State& state) {
-    const Settings s = make_settings(2, kAdditive, kNone);
+    const Settings s = bench_settings();
     const FamilyTable& families = dataset_L().families;
     const DVector theta = start_values(s);
     const Likelihood likelihood(s, families);
@@ -185,7 +258,7 @@ void information_loop(benchmark::State& state, const Settings& s, const FamilyTa
 }
 
 void BM_InformationBySize(benchmark::State& state) {
-    const Settings s = make_settings(2, kAdditive, kNone);
+    const Settings s = bench_settings();
     const DVector theta = fixed_theta();
     FamilyTable families =
         families_of_size(s, theta, static_cast<int>(state.range(0)), static_cast<Typing>(state.range(1)));
@@ -196,7 +269,7 @@ void BM_InformationBySize(benchmark::State& state) {
 
 // At the estimate, as in the whole run.
 void BM_InformationL(benchmark::State& state) {
-    const Settings s = make_settings(2, kAdditive, kNone);
+    const Settings s = bench_settings();
     information_loop(state, s, dataset_L().families, dataset_L().fit);
 }
 
