@@ -36,9 +36,8 @@ test-sanitize: deps
 
 test: test-release test-sanitize
 
+# Whole-run timings against the budgets (and PLINK 1.9's TDT); see bench/README.md.
 bench: deps
-	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUILLON_BENCH=ON >/dev/null
-	cmake --build build-bench -j$(JOBS)
 	bench/run
 
 clean:
