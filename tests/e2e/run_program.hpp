@@ -67,9 +67,17 @@ struct RunResult {
     bool timed_out = false;   // killed after the time limit
 };
 
+// Exit status of a run under valgrind that found an invalid access or a leak; no program
+// here ends with it, so every test that checks the status fails on such a run.
+inline constexpr int kValgrindErrorStatus = 99;
+
 // Runs `exe` with `args` in the folder `dir`, feeding `stdin_text` on standard input.  The
 // streams go through files (no pipe can fill up and block).  A run that takes longer than
 // `timeout_seconds` is killed and reported with timed_out set.
+//
+// With QUILLON_E2E_VALGRIND set to the path of valgrind (tools/valgrind-check sets it),
+// every run goes through its memcheck tool, quietly (it prints only what it finds), with
+// definite and indirect leaks counted as errors, and every time limit is 50 times longer.
 inline RunResult run_program(const std::string& exe, const std::vector<std::string>& args, const std::string& dir,
                              const std::string& stdin_text, double timeout_seconds = 60.0) {
     TempDir io;
@@ -77,6 +85,12 @@ inline RunResult run_program(const std::string& exe, const std::vector<std::stri
     const std::string in_path = io.file("stdin"), out_path = io.file("stdout"), err_path = io.file("stderr");
 
     std::vector<std::string> argv_strings{exe};
+    const char* valgrind = std::getenv("QUILLON_E2E_VALGRIND");
+    if (valgrind != nullptr && *valgrind != '\0') {
+        argv_strings = {valgrind, "-q", "--error-exitcode=" + std::to_string(kValgrindErrorStatus),
+                        "--leak-check=full", "--errors-for-leak-kinds=definite,indirect", exe};
+        timeout_seconds *= 50.0;
+    }
     argv_strings.insert(argv_strings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : argv_strings) argv.push_back(a.data());
@@ -92,7 +106,7 @@ inline RunResult run_program(const std::string& exe, const std::vector<std::stri
         if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
             ::chdir(dir.c_str()) != 0)
             ::_exit(127);
-        ::execv(exe.c_str(), argv.data());
+        ::execv(argv[0], argv.data());
         ::_exit(127);
     }
 
