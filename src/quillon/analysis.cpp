@@ -14,10 +14,14 @@ namespace quillon {
 int run_analysis(const Settings& settings, FamilyTable& families, const AnalysisOptions& options) {
     FitResult fit = fit_model(settings, families);
 
-    GenotypeTable table = allocate_genotype_table();
+    // The genotype table needs only the rows that the largest family can reach.
+    int largest = 3;
+    for (long i = 1; i <= families.nfam; ++i)
+        if (families[i].ninfam > largest) largest = families[i].ninfam;
+    GenotypeTable table = allocate_genotype_table(largest);
     IVector BB = ivector(1, maxfamilysize);
     BB.fill(0);
-    makeGT(table, BB, 0);
+    makeGT(table, BB, maxfamilysize - largest);
 
     const InformationResult info = information_step(settings, families, table, fit);
     print_report(stdout, settings, families.nfam, fit, info);

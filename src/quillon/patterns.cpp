@@ -13,7 +13,7 @@ bool pair_explains_children(const IVector& famgeno, int ninfam, int f, int m) {
     return true;
 }
 
-GenotypeTable allocate_genotype_table() {
+GenotypeTable allocate_genotype_table(int members) {
     GenotypeTable t;
     t.powrdx = lvector(1, maxfamilysize);
     long p = 1;
@@ -21,7 +21,7 @@ GenotypeTable allocate_genotype_table() {
         p *= rdx;
         t.powrdx[k] = p;
     }
-    t.rdxmaxfam = static_cast<long>(std::pow(static_cast<double>(rdx), static_cast<double>(maxfamilysize)));
+    t.rdxmaxfam = static_cast<long>(std::pow(static_cast<double>(rdx), static_cast<double>(members)));
     t.GT = lmatrix(1, t.rdxmaxfam, 1, maxfamilysize);
     t.GT.fill(0);
     t.cntb = 0;

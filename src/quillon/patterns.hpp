@@ -54,8 +54,11 @@ struct GenotypeTable {
     int cntb = 0;  // rows written so far
 };
 
-// Allocates powrdx (filled), rdxmaxfam and GT (zeroed).
-GenotypeTable allocate_genotype_table();
+// Allocates powrdx (filled), rdxmaxfam and GT (zeroed) for families of up to `members`
+// members: 3^members rows.  Those are the leading rows of the full table (their first
+// maxfamilysize - members digits are 0), which makeGT(table, BB, maxfamilysize - members)
+// fills; every lookup of a family of at most `members` members falls within them.
+GenotypeTable allocate_genotype_table(int members = maxfamilysize);
 
 // Appends to table.GT every row that extends the first dp digits of Gg[1..maxfamilysize].
 // The program calls it once, as makeGT(table, BB, 0) with BB all zero.
