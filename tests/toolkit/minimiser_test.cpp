@@ -73,7 +73,7 @@ TEST(Powell, QuadraticsInOneToTenDimensionsAndARosenbrockValley) {
     EXPECT_NEAR(r.p[2], 1.0, 2e-3);
 }
 
-TEST(Powell, ConstantAndZeroValuedObjectivesStopInTheFirstIteration) {
+TEST(Powell, ConstantAndZeroValuedObjectivesStopAtOnceNanAtTheIterationLimit) {
     for (double level : {3.5, 0.0}) {
         PowellRun r(3, 1.0);
         ASSERT_EQ(r.run([level](const DVector&) { return level; }, 0.0), "");  // 0 <= 0 holds
@@ -84,6 +84,9 @@ TEST(Powell, ConstantAndZeroValuedObjectivesStopInTheFirstIteration) {
     ASSERT_EQ(r.run([](const DVector& x) { return x[1] * x[1] + x[2] * x[2]; }, 1e-6), "");
     EXPECT_EQ(r.iter, 1);
     EXPECT_EQ(r.fret, 0.0);
+    PowellRun nan(2, 1.0);  // a NaN-valued objective never meets the convergence test
+    EXPECT_EQ(nan.run([](const DVector&) { return std::nan(""); }, 1e-6), "powell exceeding maximum iterations.");
+    EXPECT_EQ(nan.iter, 200);
 }
 
 TEST(Powell, EqualDecreasesKeepTheEarlierDirectionAsLargest) {
@@ -113,30 +116,20 @@ TEST(Powell, EqualDecreasesKeepTheEarlierDirectionAsLargest) {
     EXPECT_GT(one.xi[1][1], 1.4);
 }
 
-TEST(Powell, IterationLimitIsFatal) {
-    PowellRun r(2, 1.0);  // a NaN-valued objective never meets the convergence test
-    EXPECT_EQ(r.run([](const DVector&) { return std::nan(""); }, 1e-6), "powell exceeding maximum iterations.");
-    EXPECT_EQ(r.iter, 200);
-}
-
 TEST(Linmin, FirstTrialPointsAndReturnedDisplacement) {
-    DVector p = vector(1, 2), xi = vector(1, 2);
+    const double p0[] = {0.3, -0.7}, x0[] = {0.5, 0.25};
     for (double slope : {-1.0, 1.0}) {  // f(p + xi) below, then above f(p)
         std::vector<std::vector<double>> points;
         const Objective f = [&](const DVector& x) {
             points.push_back({x[1], x[2]});
             return slope * (x[1] + x[2]) + 0.25 * ((x[1] - 0.3) * (x[1] - 0.3) + x[2] * x[2]);
         };
-        p[1] = 0.3;
-        p[2] = -0.7;
-        xi[1] = 0.5;
-        xi[2] = 0.25;
-        const double p0[] = {p[1], p[2]}, x0[] = {xi[1], xi[2]};
+        DVector p = vector(1, 2), xi = vector(1, 2);
+        p[1] = p0[0], p[2] = p0[1], xi[1] = x0[0], xi[2] = x0[1];
         double fret = 0.0;
         linmin(p, xi, 2, &fret, f);
         ASSERT_GE(points.size(), 3u);
-        // Third abscissa b + 1.618034 (b - a) in mnbrak's arithmetic: after steps 0 and 1,
-        // or after their exchange.
+        // Steps 0 and 1, then b + 1.618034 (b - a): after them, or after their exchange.
         const double third = slope < 0.0 ? 1.0 + 1.618034 * (1.0 - 0.0) : 0.0 + 1.618034 * (0.0 - 1.0);
         for (int j = 0; j < 2; ++j) {
             EXPECT_EQ(points[0][j], p0[j] + 0.0 * x0[j]);
@@ -148,40 +141,32 @@ TEST(Linmin, FirstTrialPointsAndReturnedDisplacement) {
     }
 }
 
-TEST(Mnbrak, BracketsWithTheMiddleValueLowest) {
-    double (*const functions[])(double) = {
-        [](double x) { return (x + 50.0) * (x + 50.0); },     // downhill is backwards
-        [](double x) { return -x * std::exp(-x / 1000.0); },  // far minimum at 1000
+// mnbrak from (0, 0.01), then brent on its bracket.  brent stops with the minimum within
+// 2 tol1 = 2 (2e-4 |x| + 1e-10) of x; at 0 only that absolute term lets it stop at all, and
+// 1 + x^2 is exactly 1 for |x| < 1.05e-8, so no search can place x closer than that.
+TEST(MnbrakAndBrent, BracketAndLocateKnownMinimaIncludingZero) {
+    const struct { double (*f)(double); double xmin; } cases[] = {
+        {[](double x) { return (x + 50.0) * (x + 50.0); }, -50.0},     // downhill is backwards
+        {[](double x) { return -x * std::exp(-x / 1000.0); }, 1000.0},  // far
+        {[](double x) { return (x - 2.0) * (x - 2.0); }, 2.0},
+        {[](double x) { return 1.0 + x * x; }, 0.0},
     };
-    for (auto f : functions) {
-        double ax = 0.0, bx = 0.01, cx = 0.0, fa = 0.0, fb = 0.0, fc = 0.0;
-        mnbrak(&ax, &bx, &cx, &fa, &fb, &fc, f);
-        EXPECT_GT((bx - ax) * (cx - bx), 0.0);  // b strictly between a and c
-        EXPECT_LE(fb, fa);
-        EXPECT_LE(fb, fc);
-        EXPECT_EQ(fa, f(ax));
-        EXPECT_EQ(fb, f(bx));
-        EXPECT_EQ(fc, f(cx));
+    for (const auto& c : cases) {
+        double ax = 0.0, bx = 0.01, cx = 0.0, fa = 0.0, fb = 0.0, fc = 0.0, xmin = -1.0;
+        mnbrak(&ax, &bx, &cx, &fa, &fb, &fc, c.f);
+        EXPECT_GT((bx - ax) * (cx - bx), 0.0) << c.xmin;  // b strictly between a and c
+        EXPECT_TRUE(fb <= fa && fb <= fc && fa == c.f(ax) && fb == c.f(bx) && fc == c.f(cx)) << c.xmin;
+        const double f = brent(ax, bx, cx, c.f, 2e-4, &xmin);
+        EXPECT_NEAR(xmin, c.xmin, 4e-4 * std::fabs(c.xmin) + 2e-8);
+        EXPECT_EQ(f, c.f(xmin));
     }
 }
 
-TEST(Brent, LocatesKnownMinimaIncludingZero) {
-    double xmin = -1.0;
-    double f = brent(0.0, 1.0, 2.618034, [](double x) { return (x - 2.0) * (x - 2.0); }, 2e-4, &xmin);
-    EXPECT_NEAR(xmin, 2.0, 1e-3);  // fractional tolerance 2e-4 at |x| = 2
-    EXPECT_EQ(f, (xmin - 2.0) * (xmin - 2.0));
-    // At 0 only the absolute tolerance 1e-10 lets the search stop; 1 + x^2 is exactly 1 for
-    // |x| < 1.05e-8, so no search can place x closer than that.
-    f = brent(-1.0, 0.3, 2.0, [](double x) { return 1.0 + x * x; }, 2e-4, &xmin);
-    EXPECT_NEAR(xmin, 0.0, 2e-8);
-    EXPECT_EQ(f, 1.0);
-}
-
 TEST(Brent, IterationLimitIsFatalAfterOneHundredAndOneEvaluations) {
+    double xmin = 0.0;
     // tol = 0 leaves the absolute 1e-10; on a constant only golden sections shrink the
     // bracket, and from 2e12 they cannot get there in 100 iterations.
     int evaluations = 0;
-    double xmin = 0.0;
     try {
         brent(-1e12, 0.0, 1e12, [&](double) { return ++evaluations, 1.0; }, 0.0, &xmin);
         ADD_FAILURE() << "no error";

@@ -25,71 +25,50 @@ TEST(Locate, AscendingDescendingSingleAndEmptyTables) {
         EXPECT_EQ(located(up, xs[k]), up_j[k]) << xs[k];
         EXPECT_EQ(located(down, xs[k]), down_j[k]) << xs[k];
     }
-    EXPECT_EQ(located(single, 4.0), 1u);
     EXPECT_EQ(located(single, 5.0), 1u);
     EXPECT_EQ(located(single, 6.0), 0u);
     EXPECT_EQ(located({}, 6.0), 0u);
 }
 
-// Records whose companions all name their original position.
-struct Records {
-    explicit Records(const std::vector<double>& keys)
-        : n(static_cast<int>(keys.size())), ra(vector(1, n)), dk(ivector(1, n)), cens(imatrix(1, n, 1, 2)),
-          timme(matrix(1, n, 1, 2)) {
-        for (int i = 1; i <= n; ++i) {
-            ra[i] = keys[static_cast<std::size_t>(i - 1)];
-            dk[i] = cens[i][1] = i;
-            cens[i][2] = -i;
-            timme[i][1] = 10.0 * i;
-            timme[i][2] = ra[i];
-        }
+// Sorts the first `count` of `keys` with companions that name each key's original position i
+// (dk = i, cens row (i, -i), timme row (10 i, key)); checks that every companion stayed beside
+// its key, rows moved by handle; returns the keys' original positions in their new order.
+std::vector<int> sorted_origins(const std::vector<double>& keys, unsigned long count) {
+    const int n = static_cast<int>(keys.size());
+    DVector ra = vector(1, n);
+    IVector dk = ivector(1, n);
+    IMatrix cens = imatrix(1, n, 1, 2);
+    DMatrix timme = matrix(1, n, 1, 2);
+    std::vector<const int*> rows(static_cast<std::size_t>(n) + 1);
+    for (int i = 1; i <= n; ++i) {
+        ra[i] = timme[i][2] = keys[static_cast<std::size_t>(i - 1)];
+        dk[i] = cens[i][1] = i;
+        cens[i][2] = -i;
+        timme[i][1] = 10.0 * i;
+        rows[static_cast<std::size_t>(i)] = cens[i].begin_ptr();
     }
-    void sort(unsigned long count) { hpsortjh(count, ra, dk, cens, timme); }
-    int n;
-    DVector ra;
-    IVector dk;
-    IMatrix cens;
-    DMatrix timme;
-};
-
-TEST(Hpsortjh, CompanionsTravelWithTheirKeys) {
-    Records r({3.0, 1.0, 2.0});
-    const int* row_of_key1 = r.cens[2].begin_ptr();
-    r.sort(3);
-    const int origin[] = {2, 3, 1};
-    for (int i = 1; i <= 3; ++i) {
-        EXPECT_EQ(r.ra[i], i);
-        EXPECT_EQ(r.dk[i], origin[i - 1]);
-        EXPECT_EQ(r.cens[i][1], origin[i - 1]);
-        EXPECT_EQ(r.cens[i][2], -origin[i - 1]);
-        EXPECT_EQ(r.timme[i][1], 10.0 * origin[i - 1]);
+    hpsortjh(count, ra, dk, cens, timme);
+    std::vector<int> origin;
+    for (int i = 1; i <= n; ++i) {
+        const int o = dk[i];
+        EXPECT_TRUE(ra[i] == keys[static_cast<std::size_t>(o - 1)] && cens[i][1] == o && cens[i][2] == -o &&
+                    timme[i][1] == 10.0 * o && timme[i][2] == ra[i] && cens[i].begin_ptr() == rows[static_cast<std::size_t>(o)])
+            << "record " << i;
+        origin.push_back(o);
     }
-    EXPECT_EQ(r.cens[1].begin_ptr(), row_of_key1);  // moved by handle, not copied
-
-    Records few({2.0, 1.0});
-    few.sort(1);  // fewer than two records: nothing moves
-    few.sort(0);
-    EXPECT_EQ(few.ra[1], 2.0);
-    EXPECT_EQ(few.dk[1], 1);
+    return origin;
 }
 
-TEST(Hpsortjh, ManyRecordsWithTiesStayWhole) {
-    std::vector<double> keys;
+TEST(Hpsortjh, CompanionsTravelWithTheirKeys) {
+    EXPECT_EQ(sorted_origins({3.0, 1.0, 2.0}, 3), (std::vector<int>{2, 3, 1}));
+    EXPECT_EQ(sorted_origins({2.0, 1.0}, 1), (std::vector<int>{1, 2}));  // fewer than two: nothing moves
+    EXPECT_EQ(sorted_origins({2.0, 1.0}, 0), (std::vector<int>{1, 2}));
+    std::vector<double> keys;  // many records with ties: ascending, and each record once
     for (int i = 0; i < 101; ++i) keys.push_back((i * 37) % 23 - 11.0);
-    Records r(keys);
-    r.sort(101);
-    std::vector<int> seen(102, 0);
-    for (int i = 1; i <= 101; ++i) {
-        if (i > 1) {
-            EXPECT_LE(r.ra[i - 1], r.ra[i]);
-        }
-        const int origin = r.dk[i];
-        ASSERT_TRUE(origin >= 1 && origin <= 101);
-        ++seen[static_cast<std::size_t>(origin)];
-        EXPECT_EQ(r.cens[i][2], -origin);
-        EXPECT_EQ(r.timme[i][2], r.ra[i]);
-    }
-    EXPECT_EQ(std::count(seen.begin() + 1, seen.end(), 1), 101);
+    std::vector<int> origin = sorted_origins(keys, 101);
+    for (std::size_t i = 1; i < origin.size(); ++i) EXPECT_LE(keys[origin[i - 1] - 1], keys[origin[i] - 1]);
+    std::sort(origin.begin(), origin.end());
+    for (int i = 1; i <= 101; ++i) EXPECT_EQ(origin[static_cast<std::size_t>(i - 1)], i);
 }
 
 }  // namespace
