@@ -25,6 +25,7 @@ LineReader::LineReader(std::FILE* file, std::size_t chunk)
 bool LineReader::fill() {
     if (at_end_) return false;
     pos_ = 0;
+    errno = 0;  // so that the reason of a failed read is this read's
     end_ = std::fread(buffer_.get(), 1, chunk_, file_);
     if (end_ == 0) {
         at_end_ = true;

@@ -57,6 +57,13 @@ InputFile input_file(const std::string& dir, const char* base) {
     return f;
 }
 
+// True when the file can be read again from its start (the pedigree is read twice);
+// otherwise false, with errno set by the failed seek.
+bool rewindable(const InputFile& f) {
+    errno = 0;
+    return std::fseek(f.file.get(), 0L, SEEK_SET) == 0;
+}
+
 [[noreturn]] void stop_on_read_error(const InputFile& f, int error, std::FILE* out) {
     std::fprintf(out, "\nERROR: Cannot read %s: %s\n", f.name.c_str(), std::strerror(error));
     throw ProgramExit(1);
@@ -234,6 +241,7 @@ void SecondPass::read_covariates(long ped_line, famdat* record, long m) {
         }
     }
     if (!have_line) {
+        if (cov_reader_->error() != 0) stop_on_read_error(cov_, cov_reader_->error(), out_);
         std::fprintf(out_, "\nERROR: %s ends before the covariates of the individual on line %ld of %s.\n",
                      cov_.name.c_str(), ped_line, ped_.name.c_str());
         cov_ended_ = true;
@@ -274,6 +282,7 @@ void SecondPass::read_weight(long ped_line, famdat* record, long m) {
     if (wts_ended_) return;
     std::string_view field;
     if (!weights_.next(field)) {
+        if (weights_.reader().error() != 0) stop_on_read_error(wts_, weights_.reader().error(), out_);
         std::fprintf(out_, "\nERROR: %s ends before the weight of the individual on line %ld of %s.\n",
                      wts_.name.c_str(), ped_line, ped_.name.c_str());
         wts_ended_ = true;
@@ -307,6 +316,11 @@ FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* 
         f->file.reset(std::fopen(f->path.c_str(), "r"));
         if (!f->file) {
             std::fprintf(out, "\nERROR: Cannot open %s: %s\n", f->name.c_str(), std::strerror(errno));
+            opened = false;
+        } else if (f == &ped && !rewindable(*f)) {
+            // A pipe opens, but its lines would be gone after the counting pass.
+            std::fprintf(out, "\nERROR: Cannot read %s twice: %s. It must be a file, not a pipe.\n", f->name.c_str(),
+                         std::strerror(errno));
             opened = false;
         }
     }

@@ -31,8 +31,8 @@ PedigreeLine parse_pedigree_line(std::string_view line);
 // member 1 is the father, member 2 the mother, the others children.
 //
 // Every check is made and every message printed on `out` before the run ends:
-//  - a file that cannot be opened or read: the file and the system's reason (nothing else
-//    is read);
+//  - a file that cannot be opened or read, or a wpedigree.dat that cannot be read twice
+//    (a pipe): the file and the system's reason (nothing else is read);
 //  - more than maxNumberOfFamilies families: the limit (nothing else is read);
 //  - per line, in file order: a pedigree line that does not begin with nine integers (the
 //    line is then not used); the line checks of check_pedigree_line; a covariate line with
