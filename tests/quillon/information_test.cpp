@@ -20,30 +20,17 @@
 namespace quillon {
 namespace {
 
-using test_support::make_family;
-using test_support::make_settings;
-using test_support::make_table;
-using test_support::random_family;
-using test_support::set_parent_pairs;
-using test_support::TestRng;
-
-GenotypeTable built_table() {
-    GenotypeTable t = allocate_genotype_table();
-    IVector BB = ivector(1, maxfamilysize);
-    BB.fill(0);
-    makeGT(t, BB, 0);
-    return t;
-}
+using namespace test_support;
 
 const GenotypeTable& shared_table() {
-    static const GenotypeTable table = built_table();
+    static const GenotypeTable table = built_genotype_table();
     return table;
 }
 
 // A fitted state at an arbitrary parameter vector: findiv and gammma belong to it.
-FitResult state_at(const Settings& s, FamilyTable& families, const std::vector<double>& theta) {
+FitResult state_at(const Settings& s, FamilyTable& families, DVector theta) {
     FitResult fit;
-    fit.ogpars = test_support::make_vector(theta);
+    fit.ogpars = std::move(theta);
     prevalences_from(fit.ogpars[s.npars - 1], fit.ogpars[s.npars], fit.gammma);
     for (long i = 1; i <= families.nfam; ++i) mkfindiv(s, fit.ogpars, families[i]);
     return fit;
@@ -56,29 +43,22 @@ void literal_information(const Settings& s, const FamilyTable& families, const G
                          const FitResult& fit, DMatrix& JJ, double* scoreUb) {
     const int E = static_cast<int>(s.npars) + 1;
     JJ.fill(0.0);
-    DMatrix fpgiout0 = matrix(1, 27, 1, 3);
-    DMatrix fpgiout = matrix(1, 27, 1, 3);
-    IVector ufamgeno = ivector(1, maxfamilysize);
-    IVector ufamgeno1 = ivector(1, maxfamilysize);
-    DVector uih = vector(1, E);
-    DVector inneruih = vector(1, E);
+    DMatrix fpgiout0 = matrix(1, 27, 1, 3), fpgiout = matrix(1, 27, 1, 3);
+    IVector ufamgeno = ivector(1, maxfamilysize), ufamgeno1 = ivector(1, maxfamilysize);
+    DVector uih = vector(1, E), inneruih = vector(1, E);
     for (long ifam = 1; ifam <= families.nfam; ++ifam) {
         const famdat& fam = families[ifam];
         const int n = fam.ninfam;
         fpi(fit.gammma, fam, fam.famgeno, fam.pgenos, fam.npgeno, fpgiout0);
         for (int p = 1; p <= fam.npgeno; ++p) {
-            const int ffg = static_cast<int>(fpgiout0[p][1]);
-            const int mmg = static_cast<int>(fpgiout0[p][2]);
-            for (int i = 1; i <= n; ++i) ufamgeno[i] = fam.famgeno[i];
-            ufamgeno[1] = ffg;
-            ufamgeno[2] = mmg;
+            const int ffg = static_cast<int>(fpgiout0[p][1]), mmg = static_cast<int>(fpgiout0[p][2]);
+            for (int i = 1; i <= n; ++i) ufamgeno[i] = i == 1 ? ffg : (i == 2 ? mmg : fam.famgeno[i]);
             mkuih(s, fit.gammma, fam, ufamgeno, uih);
             *scoreUb = *scoreUb + fpgiout0[p][3] * uih[1];
             const long k1 = table.powrdx[n - 1] * ffg + table.powrdx[n - 2] * mmg + 1;
             const long k2 = table.powrdx[n - 1] * ffg + table.powrdx[n - 2] * (mmg + 1);
-            const int offset = maxfamilysize - n;
             for (long k = k1; k <= k2; ++k) {
-                for (int i = 1; i <= n; ++i) ufamgeno1[i] = static_cast<int>(table.GT[k][offset + i]);
+                for (int i = 1; i <= n; ++i) ufamgeno1[i] = static_cast<int>(table.GT[k][maxfamilysize - n + i]);
                 double tmphh = 1.0;
                 for (int i = 3; i <= n; ++i)
                     tmphh = tmphh * phgz(ufamgeno1[1], ufamgeno1[2], ufamgeno1[i], fam.findiv[i][2], fam.findiv[i][3]);
@@ -105,36 +85,21 @@ void literal_information(const Settings& s, const FamilyTable& families, const G
         for (int j2 = j1; j2 <= E; ++j2) JJ[j2][j1] = JJ[j1][j2];
 }
 
-std::vector<double> random_theta(TestRng& rng, const Settings& s) {
-    std::vector<double> theta;
-    for (long i = 1; i <= s.npars - 2; ++i) theta.push_back(0.6 * (rng.uniform() - 0.5));
-    theta.push_back(rng.uniform() - 0.5);
-    theta.push_back(rng.uniform() - 0.5);
-    return theta;
-}
-
 TEST(Information, FastEnumerationEqualsTheLiteralOneBitForBit) {
     TestRng rng(20261206);
-    struct Case {
-        long ncov;
-        int smodel;
-        int cmodel;
-    };
-    const Case cases[] = {{0, 3, 0}, {1, 1, 0}, {2, 2, 1}, {3, 3, 2}, {2, 1, 3}, {3, 2, 0}};
-    for (const Case& c : cases) {
-        const Settings s = make_settings(c.ncov, c.smodel, c.cmodel);
-        std::vector<famdat> fams;
+    const int cases[][3] = {{0, 3, 0}, {1, 1, 0}, {2, 2, 1}, {3, 3, 2}, {2, 1, 3}, {3, 2, 0}};  // ncov, models
+    for (const auto& c : cases) {
+        const Settings s = make_settings(c[0], c[1], c[2]);
+        std::vector<famdat> fams;  // four families of up to 10 members, then up to 7
         for (long f = 1; f <= 40; ++f) fams.push_back(random_family(rng, f, s.ncov, 3, f <= 4 ? 10 : 7));
         FamilyTable families = make_table(std::move(fams));
-        const FitResult fit = state_at(s, families, random_theta(rng, s));
+        const FitResult fit = state_at(s, families, random_theta(rng, s, 0.3));
         const int E = static_cast<int>(s.npars) + 1;
-        DMatrix fast = matrix(1, E, 1, E);
-        DMatrix slow = matrix(1, E, 1, E);
-        double u_fast = 0.0;
-        double u_slow = 0.0;
+        DMatrix fast = matrix(1, E, 1, E), slow = matrix(1, E, 1, E);
+        double u_fast = 0.0, u_slow = 0.0;
         accumulate_information(s, families, shared_table(), fit, fast, &u_fast);
         literal_information(s, families, shared_table(), fit, slow, &u_slow);
-        SCOPED_TRACE("ncov " + std::to_string(c.ncov) + " cmodel " + std::to_string(c.cmodel));
+        SCOPED_TRACE("ncov " + std::to_string(c[0]) + " cmodel " + std::to_string(c[2]));
         EXPECT_EQ(u_fast, u_slow);
         for (int i = 1; i <= E; ++i)
             for (int j = 1; j <= E; ++j) ASSERT_EQ(fast[i][j], slow[i][j]) << i << "," << j;
@@ -142,52 +107,39 @@ TEST(Information, FastEnumerationEqualsTheLiteralOneBitForBit) {
 }
 
 // u(c) as the conditional expectation of the score given the children's combination c and
-// the typed parents, by Bayes over all nine pairs (no pattern routine), and JJ as the
+// the typed parents, by Bayes over the father's genotypes (no pattern routine), and JJ as the
 // expectation of u u' over the children given the observed data.
 TEST(Information, EqualsTheExpectationOverParentsAndChildren) {
-    const Settings s = make_settings(1, 3, 0);
+    const Settings s = make_settings(1, kAdditive, kNone);
     // Father untyped, mother 1, children 1 and 2 with their own covariates.
-    std::vector<test_support::Member> members = {{-1, 1, 1.0, {0.2}}, {1, 2, 1.0, {-0.4}},
-                                                 {1, 2, 0.8, {0.7}}, {2, 2, 1.3, {-1.1}}};
-    std::vector<famdat> fams;
-    fams.push_back(make_family(5, 1, members));
-    set_parent_pairs(fams[0]);
-    FamilyTable families = make_table(std::move(fams));
-    const FitResult fit = state_at(s, families, {0.3, -0.2, 0.1, 0.25});
+    FamilyTable families = make_table(
+        make_family(5, 1, {{-1, 1, 1.0, {0.2}}, {1, 2, 1.0, {-0.4}}, {1, 2, 0.8, {0.7}}, {2, 2, 1.3, {-1.1}}}));
+    const FitResult fit = state_at(s, families, make_vector({0.3, -0.2, 0.1, 0.25}));
     const famdat& fam = families[1];
-    const int E = 5;
-    const int m0 = 1;
-
-    auto joint = [&](int f, int c3, int c4) {
-        return fit.gammma[f] * phgz(f, m0, c3, fam.findiv[3][2], fam.findiv[3][3]) *
-               phgz(f, m0, c4, fam.findiv[4][2], fam.findiv[4][3]);
+    const int E = 5, m0 = 1;
+    auto children = [&](int f, int c3, int c4) {  // P(c3, c4 | f, m0)
+        return phgz(f, m0, c3, fam.findiv[3][2], fam.findiv[3][3]) * phgz(f, m0, c4, fam.findiv[4][2], fam.findiv[4][3]);
     };
-    std::vector<std::vector<double>> expected(E + 1, std::vector<double>(E + 1, 0.0));
-    double obs_total = 0.0;
-    for (int f = 0; f < 3; ++f) obs_total += joint(f, 1, 2);
-    for (int f = 0; f < 3; ++f) {
-        const double w = joint(f, 1, 2) / obs_total;
-        if (w == 0.0) continue;
+    auto joint = [&](int f, int c3, int c4) { return fit.gammma[f] * children(f, c3, c4); };
+    double expected[E + 1][E + 1] = {};
+    const double observed = joint(0, 1, 2) + joint(1, 1, 2) + joint(2, 1, 2);
+    for (int f = 0; f < 3; ++f)
         for (int c3 = 0; c3 < 3; ++c3)
             for (int c4 = 0; c4 < 3; ++c4) {
-                const double pc = phgz(f, m0, c3, fam.findiv[3][2], fam.findiv[3][3]) *
-                                  phgz(f, m0, c4, fam.findiv[4][2], fam.findiv[4][3]);
-                if (pc == 0.0) continue;
-                double total = 0.0;
-                for (int g = 0; g < 3; ++g) total += joint(g, c3, c4);
-                std::vector<double> u(E + 1, 0.0);
+                const double weight = joint(f, 1, 2) / observed * children(f, c3, c4);
+                if (weight == 0.0) continue;
+                const double total = joint(0, c3, c4) + joint(1, c3, c4) + joint(2, c3, c4);
+                double u[E + 1] = {};
                 for (int g = 0; g < 3; ++g) {
-                    const double post = joint(g, c3, c4) / total;
-                    if (post == 0.0) continue;
+                    if (joint(g, c3, c4) == 0.0) continue;
                     const int geno[5] = {0, g, m0, c3, c4};
                     DVector uih = vector(1, E);
                     mkuih(s, fit.gammma, fam, geno, uih);
-                    for (int j = 1; j <= E; ++j) u[j] += post * uih[j];
+                    for (int j = 1; j <= E; ++j) u[j] += joint(g, c3, c4) / total * uih[j];
                 }
                 for (int i = 1; i <= E; ++i)
-                    for (int j = 1; j <= E; ++j) expected[i][j] += w * pc * u[i] * u[j];
+                    for (int j = 1; j <= E; ++j) expected[i][j] += weight * u[i] * u[j];
             }
-    }
     DMatrix JJ = matrix(1, E, 1, E);
     double u = 0.0;
     accumulate_information(s, families, shared_table(), fit, JJ, &u);
@@ -199,28 +151,23 @@ TEST(Information, EqualsTheExpectationOverParentsAndChildren) {
 
 TEST(Information, WithoutCovariatesTheWaldPartIsEmpty) {
     TestRng rng(7);
-    const Settings s = make_settings(0, 3, 0);
-    std::vector<famdat> fams;
-    for (long f = 1; f <= 30; ++f) fams.push_back(random_family(rng, f, 0, 3, 6));
-    FamilyTable families = make_table(std::move(fams));
-    const FitResult fit = state_at(s, families, {0.1, -0.2});
-    const InformationResult info = information_step(s, families, shared_table(), fit);
+    const Settings s = make_settings(0, kAdditive, kNone);
+    FamilyTable families = random_table(rng, 30, 0, 3, 6);
+    const InformationResult info = information_step(s, families, shared_table(), state_at(s, families, make_vector({0.1, -0.2})));
     EXPECT_EQ(info.JJ.row_hi(), 3);
     EXPECT_EQ(info.waldstat, 0.0);
     EXPECT_EQ(info.wsdf, 0);
-    // The adjustment is JbvgT subJI Jbvg over the two prevalence scores alone.
-    const double adj = info.JbvgT[1][1] * (info.subJI[1][1] * info.Jbvg[1][1] + info.subJI[1][2] * info.Jbvg[2][1]) +
-                       info.JbvgT[1][2] * (info.subJI[2][1] * info.Jbvg[1][1] + info.subJI[2][2] * info.Jbvg[2][1]);
+    // The adjustment JbvgT subJI Jbvg over the two prevalence scores alone, Jbvg = JJ[2..3][1].
+    double adj = 0.0;
+    for (int i = 1; i <= 2; ++i)
+        for (int j = 1; j <= 2; ++j) adj += info.JJ[1][i + 1] * info.subJI[i][j] * info.JJ[j + 1][1];
     EXPECT_NEAR(info.Jutil4[1][1], adj, 1e-12 * std::fabs(adj) + 1e-15);
 }
 
 TEST(Information, ChildrenWithoutWeightAddNothingToTheScoreButStillToTheMatrix) {
-    const Settings s = make_settings(0, 3, 0);
-    std::vector<famdat> fams;
-    fams.push_back(make_family(1, 0, {{-1, 1, 1.0, {}}, {1, 1, 1.0, {}}, {2, 0, 1.0, {}}, {1, 0, 1.0, {}}}));
-    set_parent_pairs(fams[0]);
-    FamilyTable families = make_table(std::move(fams));
-    const FitResult fit = state_at(s, families, {0.2, 0.1});  // zeroes the missing-phenotype weights
+    const Settings s = make_settings(0, kAdditive, kNone);
+    FamilyTable families = make_table(make_family(1, 0, {{-1, 1, 1.0, {}}, {1, 1, 1.0, {}}, {2, 0, 1.0, {}}, {1, 0, 1.0, {}}}));
+    const FitResult fit = state_at(s, families, make_vector({0.2, 0.1}));  // zeroes the missing-phenotype weights
     DMatrix JJ = matrix(1, 3, 1, 3);
     double u = 0.0;
     accumulate_information(s, families, shared_table(), fit, JJ, &u);
@@ -238,8 +185,7 @@ TEST(WaldDegreesOfFreedom, CountsCoefficientsAboveAMillionthOfTheLargestInformat
     subJ[2][2] = 1.9e-6;  // below 1e-6 * 2: left out, while it still enters the statistic
     subJ[3][3] = 2.0e-6;
     EXPECT_EQ(wald_degrees_of_freedom(subJ, 3), 2);
-    DVector c = test_support::make_vector({1.0, 1.0, 0.0, 9.0, 9.0});
-    EXPECT_EQ(wald_statistic(subJ, c, 3), 2.0 + 1.9e-6);
+    EXPECT_EQ(wald_statistic(subJ, make_vector({1.0, 1.0, 0.0, 9.0, 9.0}), 3), 2.0 + 1.9e-6);
 }
 
 // Both parents typed, no covariates, additive status model, weights 1: the non-founders
@@ -247,33 +193,27 @@ TEST(WaldDegreesOfFreedom, CountsCoefficientsAboveAMillionthOfTheLargestInformat
 // transmissions of allele 2 and of allele 1 from heterozygous parents.
 TEST(NonFoundersStatistic, EqualsTheTransmissionDisequilibriumCount) {
     TestRng rng(99);
-    const Settings s = make_settings(0, 3, 0);
+    const Settings s = make_settings(0, kAdditive, kNone);
     const double gamma[3] = {0.3, 0.5, 0.2};
     std::vector<famdat> fams;
-    long b = 0;
-    long c = 0;
+    long b = 0, c = 0;
     for (long f = 1; f <= 300; ++f) {
-        const int fg = rng.genotype(gamma);
-        const int mg = rng.genotype(gamma);
-        const int nchild = rng.between(1, 4);
-        std::vector<int> genos = {fg, mg};
-        for (int j = 0; j < nchild; ++j) {
-            // Over-transmit allele 2 a little so the statistic is not near 0.
+        const int fg = rng.genotype(gamma), mg = rng.genotype(gamma);
+        std::vector<Member> members = {{fg, 2, 1.0, {}}, {mg, 2, 1.0, {}}};
+        for (int j = rng.between(1, 4); j > 0; --j) {
+            // Over-transmit allele 2 a little so the statistic is not near 0.  A child of two
+            // heterozygotes with genotype 1 counts one of each whichever parent gave allele 2,
+            // so b and c are what the genotypes alone determine.
             const int a = fg == 1 ? (rng.uniform() < 0.6 ? 1 : 0) : fg / 2;
             const int d = mg == 1 ? (rng.uniform() < 0.6 ? 1 : 0) : mg / 2;
-            genos.push_back(a + d);
+            members.push_back({a + d, 2, 1.0, {}});
             if (fg == 1) (a == 1 ? b : c) += 1;
             if (mg == 1) (d == 1 ? b : c) += 1;
         }
-        std::vector<test_support::Member> members;
-        for (int g : genos) members.push_back({g, 2, 1.0, {}});
         fams.push_back(make_family(f, 0, members));
     }
-    // The counts above follow the alleles drawn; a child of two heterozygotes with genotype
-    // 1 counts one of each either way, so they are what the genotypes alone determine.
     FamilyTable families = make_table(std::move(fams));
-    const FitResult fit = fit_model(s, families);
-    const InformationResult info = information_step(s, families, shared_table(), fit);
+    const InformationResult info = information_step(s, families, shared_table(), fit_model(s, families));
     const double expected = static_cast<double>(b - c) / std::sqrt(static_cast<double>(b + c));
     EXPECT_NEAR(non_founders_statistic(info).statistic, expected, 1e-9);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "test_families.hpp"
 
@@ -13,50 +14,30 @@ namespace {
 
 using namespace test_support;
 
-TEST(Mkfindiv, RelativeRisksForEveryCovariateModel) {
-    TestRng rng(7);
-    for (int trial = 0; trial < 20; ++trial) {
-        famdat fam = random_family(rng, trial, 3, 5, 5);
-        DVector theta = vector(1, 8);
-        for (int i = 1; i <= 8; ++i) theta[i] = rng.normal();
-        auto exp_dot = [&](int j, int offset) {  // exp(sum_i theta[offset + i] x_ji), same order
-            double sum = 0.0;
-            for (int i = 1; i <= 3; ++i) sum += theta[offset + i] * fam.fcovdat[j][i];
-            return std::exp(sum);
-        };
-        mkfindiv(make_settings(3, kAdditive, kNone), theta, fam);  // b1 = theta[1..3], b2 = theta[4..6]
-        for (int j = 1; j <= 5; ++j) {
-            EXPECT_EQ(fam.findiv[j][2], exp_dot(j, 0));
-            EXPECT_EQ(fam.findiv[j][3], exp_dot(j, 3));
-        }
-        mkfindiv(make_settings(3, kAdditive, kRecessive), theta, fam);  // b1 = 0, b2 = beta
-        for (int j = 1; j <= 5; ++j) {
-            EXPECT_EQ(fam.findiv[j][2], 1.0);
-            EXPECT_EQ(fam.findiv[j][3], exp_dot(j, 0));
-        }
-        mkfindiv(make_settings(3, kAdditive, kDominant), theta, fam);  // b1 = b2 = beta
-        for (int j = 1; j <= 5; ++j) EXPECT_EQ(fam.findiv[j][3], fam.findiv[j][2]);
-        mkfindiv(make_settings(3, kRecessive, kAdditive), theta, fam);  // b2 = 2 beta: nu2 = nu1^2
-        for (int j = 1; j <= 5; ++j)
-            EXPECT_NEAR(fam.findiv[j][3] / (fam.findiv[j][2] * fam.findiv[j][2]), 1.0, 1e-14);  // two exp roundings
+TEST(Mkfindiv, ExamplesForEveryCovariateModelAndWeights) {
+    // Covariates (1, 2), theta = (0.1, 0.2, 0.3, 0.4, eta1, eta2).  None: b1.x = 0.5 and
+    // b2.x = 1.1.  The others: beta = (0.1, 0.2), beta.x = 0.5, b_g = cch[g] beta.
+    const double e5 = std::exp(0.5);
+    const double want[4][2] = {{e5, std::exp(1.1)}, {1.0, e5}, {e5, e5}, {e5, std::exp(1.0)}};
+    for (int cmodel = kNone; cmodel <= kAdditive; ++cmodel) {
+        famdat fam = make_family(1, 2, {{0, 0, 2.5, {1.0, 2.0}}, {0, 2, 0.7, {1.0, 2.0}}, {0, 1, 1.3, {1.0, 2.0}}});
+        mkfindiv(make_settings(2, kAdditive, cmodel), make_vector({0.1, 0.2, 0.3, 0.4, 0.0, 0.0}), fam);
+        const double nu1 = fam.findiv[3][2], nu2 = fam.findiv[3][3];
+        EXPECT_DOUBLE_EQ(nu1, want[cmodel][0]) << cmodel;
+        EXPECT_DOUBLE_EQ(nu2, want[cmodel][1]) << cmodel;
+        EXPECT_TRUE((cmodel != kRecessive || nu1 == 1.0) && (cmodel != kDominant || nu1 == nu2)) << cmodel;  // exactly
+        // A missing phenotype loses its weight; the others keep theirs.
+        EXPECT_TRUE(fam.findiv[1][4] == 0.0 && fam.findiv[2][4] == 0.7 && fam.findiv[3][4] == 1.3);
     }
-}
-
-TEST(Mkfindiv, ExamplesAndWeights) {
-    // None, theta = (0.1, 0.2, 0.3, 0.4, eta1, eta2), covariates (1, 2): exp(0.5), exp(1.1).
-    famdat fam = make_family(1, 2, {{0, 0, 2.5, {1.0, 2.0}}, {0, 2, 0.7, {1.0, 2.0}}, {0, 1, 1.3, {1.0, 2.0}}});
-    mkfindiv(make_settings(2, kAdditive, kNone), make_vector({0.1, 0.2, 0.3, 0.4, 0.0, 0.0}), fam);
-    EXPECT_DOUBLE_EQ(fam.findiv[3][2], std::exp(0.5));
-    EXPECT_DOUBLE_EQ(fam.findiv[3][3], std::exp(1.1));
-    // A missing phenotype loses its weight; the others keep theirs.
-    EXPECT_EQ(fam.findiv[1][4], 0.0);
-    EXPECT_EQ(fam.findiv[2][4], 0.7);
-    EXPECT_EQ(fam.findiv[3][4], 1.3);
+    // Summed from 0.0 in ascending index: 1 + 1e16 rounds to 1e16, so x = (1, 1e16, -1e16)
+    // with beta = (1, 1, 1) gives exactly 0 and nu = 1; any other order gives 1 and nu = e.
+    famdat big = make_family(2, 3, std::vector<Member>(3, Member{0, 1, 1.0, {1.0, 1e16, -1e16}}));
+    mkfindiv(make_settings(3, kAdditive, kDominant), make_vector({1.0, 1.0, 1.0, 0.0, 0.0}), big);
+    EXPECT_EQ(big.findiv[3][2], 1.0);
     // No covariates: both risks exactly 1.
-    famdat plain = make_family(2, 0, {1, 1, 2});
+    famdat plain = make_family(3, 0, {1, 1, 2});
     mkfindiv(make_settings(0, kDominant, kNone), make_vector({0.4, -1.2}), plain);
-    EXPECT_EQ(plain.findiv[3][2], 1.0);
-    EXPECT_EQ(plain.findiv[3][3], 1.0);
+    EXPECT_TRUE(plain.findiv[3][2] == 1.0 && plain.findiv[3][3] == 1.0);
 }
 
 TEST(Mkmuijg, ExpectedCodings) {
@@ -76,9 +57,7 @@ TEST(Mkmuijg, ExpectedCodings) {
 TEST(Prevalences, ArctangentMapWithLiteralConstants) {
     double g[3];
     prevalences_from(0.0, 0.0, g);  // 1.570795 is exactly half of 3.14159 in binary too
-    EXPECT_EQ(g[0], 0.25);
-    EXPECT_EQ(g[1], 0.5);
-    EXPECT_EQ(g[2], 0.25);
+    EXPECT_EQ(std::vector<double>(g, g + 3), (std::vector<double>{0.25, 0.5, 0.25}));
     prevalences_from(0.17, 0.175, g);  // reference values given to 5 decimals
     EXPECT_NEAR(g[1], 0.55360, 5e-6);
     EXPECT_NEAR(g[2], 0.24782, 5e-6);

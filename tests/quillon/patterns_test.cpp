@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <utility>
 #include <vector>
+
+#include "test_families.hpp"
 
 namespace quillon {
 namespace {
@@ -11,14 +14,10 @@ namespace {
 using Pairs = std::vector<std::pair<int, int>>;
 
 // gx on the genotypes father, mother, children... in family order.
-Pairs pairs_of(const std::vector<int>& genotypes) {
-    const int n = static_cast<int>(genotypes.size());
-    IVector g = ivector(1, n);
-    for (int i = 1; i <= n; ++i) g[i] = genotypes[static_cast<std::size_t>(i - 1)];
-    ParentPairs out;
-    gx(g, n, 99, out);
+Pairs pairs_of(std::initializer_list<int> genotypes) {
+    const famdat fam = test_support::make_family(99, 0, genotypes);
     Pairs p;
-    for (int j = 1; j <= out.unpgeno; ++j) p.emplace_back(out.upgenos[j][1], out.upgenos[j][2]);
+    for (int k = 1; k <= fam.npgeno; ++k) p.emplace_back(fam.pgenos[k][1], fam.pgenos[k][2]);
     return p;
 }
 
@@ -44,28 +43,17 @@ TEST(Gx, TypedFatherPairIsTakenAsGivenAndCheckedSeparately) {
 }
 
 TEST(MakeGT, RowsSpellTheirIndexInBaseThreeMostSignificantFirst) {
-    GenotypeTable t = allocate_genotype_table();
-    IVector BB = ivector(1, maxfamilysize);
-    BB.fill(0);
-    makeGT(t, BB, 0);
+    const GenotypeTable t = test_support::built_genotype_table();
     ASSERT_EQ(t.cntb, 59049);
-    for (int j = 1; j <= 10; ++j) {
-        EXPECT_EQ(t.GT[1][j], 0);
-        EXPECT_EQ(t.GT[59049][j], 2);
-        EXPECT_EQ(t.GT[4][j], j == 9 ? 1 : 0);
+    for (long r = 1; r <= t.cntb; ++r) {
+        long index = 0;
+        for (int j = 1; j <= 10; ++j) index = 3 * index + t.GT[r][j];
+        ASSERT_EQ(index, r - 1);
     }
-    // n = 4, father 1, mother 2: rows 46..54 end in 1, 2 and every pair of children.
+    // The block of n = 4, father 1, mother 2: rows 46..54.
     const int n = 4, f = 1, m = 2;
-    const long k1 = f * t.powrdx[n - 1] + m * t.powrdx[n - 2] + 1;
-    const long k2 = f * t.powrdx[n - 1] + (m + 1) * t.powrdx[n - 2];
-    ASSERT_EQ(k1, 46);
-    ASSERT_EQ(k2, 54);
-    for (long r = k1; r <= k2; ++r) {
-        EXPECT_EQ(t.GT[r][6], 0);
-        EXPECT_EQ(t.GT[r][7], 1);
-        EXPECT_EQ(t.GT[r][8], 2);
-        EXPECT_EQ(t.GT[r][9] * 3 + t.GT[r][10], r - k1);
-    }
+    EXPECT_EQ(f * t.powrdx[n - 1] + m * t.powrdx[n - 2] + 1, 46);
+    EXPECT_EQ(f * t.powrdx[n - 1] + (m + 1) * t.powrdx[n - 2], 54);
 }
 
 }  // namespace

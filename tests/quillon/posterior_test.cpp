@@ -14,32 +14,23 @@ namespace {
 using namespace test_support;
 
 TEST(Fpi, Examples) {
+    const Settings s = make_settings(0, kAdditive, kNone);
+    const double gamma_a[3] = {0.25, 0.5, 0.25}, gamma_b[3] = {0.5, 0.3, 0.2};
     DMatrix out = matrix(1, 27, 1, 3);
     out.fill(-7.0);
     // A single pair has posterior 1; later rows keep what they held.
     famdat typed = make_family(1, 0, {2, 1, 1, 2});
-    set_parent_pairs(typed);
-    mkfindiv(make_settings(0, kAdditive, kNone), make_vector({0.0, 0.0}), typed);
-    const double gamma_a[3] = {0.25, 0.5, 0.25};
+    mkfindiv(s, make_vector({0.0, 0.0}), typed);
     fpi(gamma_a, typed, typed.famgeno, typed.pgenos, typed.npgeno, out);
-    EXPECT_EQ(out[1][1], 2.0);
-    EXPECT_EQ(out[1][2], 1.0);
-    EXPECT_EQ(out[1][3], 1.0);
-    EXPECT_EQ(out[2][3], -7.0);
-
-    // Pairs (0, 1), (0, 2), one child 1, risks 1: 0.0625 and 0.0625 ...
-    famdat fam = make_family(2, 0, {-1, -1, 1});
-    set_parent_pairs(fam, {{0, 1}, {0, 2}});
-    mkfindiv(make_settings(0, kAdditive, kNone), make_vector({0.0, 0.0}), fam);
+    EXPECT_TRUE(out[1][1] == 2.0 && out[1][2] == 1.0 && out[1][3] == 1.0 && out[2][3] == -7.0);
+    // Pairs (1, 0), (2, 0), one child 1, risks 1: 0.0625 and 0.0625 under gamma_a, 0.075 and
+    // 0.1 under gamma_b.  The parents' entries of the genotype vector are not read.
+    famdat fam = make_family(2, 0, {-1, 0, 1});
+    mkfindiv(s, make_vector({0.0, 0.0}), fam);
     fpi(gamma_a, fam, fam.famgeno, fam.pgenos, fam.npgeno, out);
-    EXPECT_EQ(out[2][1], 0.0);
-    EXPECT_EQ(out[2][2], 2.0);
-    EXPECT_EQ(out[1][3], 0.5);
-    EXPECT_EQ(out[2][3], 0.5);
-    // ... and with gamma = (0.5, 0.3, 0.2) 0.075 and 0.1.  The parents' entries of the
-    // genotype vector are not read.
-    const double gamma_b[3] = {0.5, 0.3, 0.2};
+    EXPECT_TRUE(out[2][1] == 2.0 && out[2][2] == 0.0 && out[1][3] == 0.5 && out[2][3] == 0.5);
     fam.famgeno[1] = 2;
+    fam.famgeno[2] = -1;
     fpi(gamma_b, fam, fam.famgeno, fam.pgenos, fam.npgeno, out);
     EXPECT_DOUBLE_EQ(out[1][3], 0.075 / 0.175);
     EXPECT_DOUBLE_EQ(out[2][3], 0.1 / 0.175);
@@ -51,16 +42,15 @@ TEST(Fpi, PosteriorsSumToOne) {
     DMatrix out = matrix(1, 27, 1, 3);
     for (int trial = 0; trial < 100; ++trial) {
         famdat fam = random_family(rng, trial, 2, 3, 9);
-        mkfindiv(s, make_vector({rng.normal(), rng.normal(), rng.normal(), rng.normal(), 0.0, 0.0}), fam);
+        mkfindiv(s, random_theta(rng, s, 1.0), fam);
         const double g1 = 0.05 + 0.6 * rng.uniform();
         const double g2 = (1.0 - g1) * (0.05 + 0.9 * rng.uniform());
         const double gammma[3] = {(1.0 - g1) - g2, g1, g2};
         // The pairs gx lists for the children alone, as the information step passes them.
-        IVector geno = ivector(1, fam.ninfam);
-        for (int j = 1; j <= fam.ninfam; ++j) geno[j] = j <= 2 ? -1 : fam.famgeno[j];
+        fam.famgeno[1] = fam.famgeno[2] = -1;
         ParentPairs pairs;
-        gx(geno, fam.ninfam, fam.famid, pairs);
-        fpi(gammma, fam, geno, pairs.upgenos, pairs.unpgeno, out);
+        gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
+        fpi(gammma, fam, fam.famgeno, pairs.upgenos, pairs.unpgeno, out);
         double sum = 0.0;
         for (int i = 1; i <= pairs.unpgeno; ++i) sum += out[i][3];
         EXPECT_NEAR(sum, 1.0, 1e-14);  // at most nine quotients of one total, an ulp or two each

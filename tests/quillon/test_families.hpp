@@ -1,13 +1,8 @@
 #pragma once
-// Helpers that build family records for tests, the way the input stage leaves them: every
-// per-family array allocated at its exact size, findiv zeroed except the weight column.
-//
-//   famdat fam = make_family(7, 1, {{1}, {1}, {2, 1, 0.5, {0.3}}});   // father 1, mother 1, child 2
-//   set_parent_pairs(fam);                                           // npgeno, pgenos from gx
-//   FamilyTable table = make_table(std::move(families));
-//
-// TestRng is a fixed-seed generator whose draws do not depend on the standard library's
-// distributions, so a seed gives the same families everywhere.
+// Family records for tests, as the input stage leaves them: every per-family array allocated
+// at its exact size, findiv zeroed except the weight column.  TestRng is a fixed-seed
+// generator whose draws do not depend on the standard library's distributions, so a seed
+// gives the same families everywhere.
 
 #include <cmath>
 #include <cstdint>
@@ -32,7 +27,18 @@ struct Member {
     std::vector<double> cov;  // ncov values; missing entries are 0.0
 };
 
-// Members in order father, mother, children.
+// npgeno and pgenos from the observed genotypes, as the fitting set-up fills them.
+inline void set_parent_pairs(famdat& fam) {
+    ParentPairs pairs;
+    gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
+    fam.npgeno = pairs.unpgeno;
+    for (int k = 1; k <= pairs.unpgeno; ++k) {
+        fam.pgenos[k][1] = pairs.upgenos[k][1];
+        fam.pgenos[k][2] = pairs.upgenos[k][2];
+    }
+}
+
+// Members in order father, mother, children; the parent pairs are set.
 inline famdat make_family(long famid, long ncov, const std::vector<Member>& members) {
     famdat fam;
     const int n = static_cast<int>(members.size());
@@ -53,6 +59,7 @@ inline famdat make_family(long famid, long ncov, const std::vector<Member>& memb
         for (long i = 1; i <= ncov; ++i)
             fam.fcovdat[j][i] = static_cast<std::size_t>(i) <= mj.cov.size() ? mj.cov[static_cast<std::size_t>(i - 1)] : 0.0;
     }
+    set_parent_pairs(fam);
     return fam;
 }
 
@@ -63,32 +70,18 @@ inline famdat make_family(long famid, long ncov, std::initializer_list<int> geno
     return make_family(famid, ncov, members);
 }
 
-// npgeno and pgenos from the observed genotypes, as the fitting set-up fills them.
-inline void set_parent_pairs(famdat& fam) {
-    ParentPairs pairs;
-    gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
-    fam.npgeno = pairs.unpgeno;
-    for (int k = 1; k <= pairs.unpgeno; ++k) {
-        fam.pgenos[k][1] = pairs.upgenos[k][1];
-        fam.pgenos[k][2] = pairs.upgenos[k][2];
-    }
-}
-
-// An explicit list of pairs {father, mother}.
-inline void set_parent_pairs(famdat& fam, const std::vector<std::pair<int, int>>& pairs) {
-    fam.npgeno = static_cast<int>(pairs.size());
-    for (int k = 1; k <= fam.npgeno; ++k) {
-        fam.pgenos[k][1] = pairs[static_cast<std::size_t>(k - 1)].first;
-        fam.pgenos[k][2] = pairs[static_cast<std::size_t>(k - 1)].second;
-    }
-}
-
 inline FamilyTable make_table(std::vector<famdat> families) {
     FamilyTable t;
     t.nfam = static_cast<long>(families.size());
     t.fam = IndexVector<famdat>(1, t.nfam);
     for (long i = 1; i <= t.nfam; ++i) t.fam[i] = std::move(families[static_cast<std::size_t>(i - 1)]);
     return t;
+}
+
+inline FamilyTable make_table(famdat family) {
+    std::vector<famdat> one;
+    one.push_back(std::move(family));
+    return make_table(std::move(one));
 }
 
 inline Settings make_settings(long ncov, int smodeltype, int cmodeltype) {
@@ -106,11 +99,13 @@ inline DVector make_vector(const std::vector<double>& values) {
     return v;
 }
 
-// eta of a prevalence pair: the inverse of the map in prevalences_from (up to rounding).
-inline std::pair<double, double> etas_of(double gamma1, double gamma2) {
-    const double eta1 = std::tan(gamma1 * 3.14159 - 1.570795);
-    const double eta2 = std::tan(gamma2 / (1.0 - gamma1) * 3.14159 - 1.570795);
-    return {eta1, eta2};
+// The genotype-combination table as the program builds it: makeGT(BB, 0) with BB all zero.
+inline GenotypeTable built_genotype_table() {
+    GenotypeTable t = allocate_genotype_table();
+    IVector BB = ivector(1, maxfamilysize);
+    BB.fill(0);
+    makeGT(t, BB, 0);
+    return t;
 }
 
 class TestRng {
@@ -123,13 +118,12 @@ public:
     // Standard normal (Box-Muller).
     double normal() {
         const double u1 = 1.0 - uniform();  // in (0, 1]
-        const double u2 = uniform();
-        return std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
+        return std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * uniform());
     }
-    // A genotype drawn from the prevalences gamma[0..2].
-    int genotype(const double gamma[3]) {
+    // A draw from the probabilities p[0..2].
+    int genotype(const double p[3]) {
         const double u = uniform();
-        return u < gamma[0] ? 0 : (u < gamma[0] + gamma[1] ? 1 : 2);
+        return u < p[0] ? 0 : (u < p[0] + p[1] ? 1 : 2);
     }
 
 private:
@@ -148,18 +142,12 @@ inline void mask_parents(TestRng& rng, famdat& fam, double p_untyped) {
 // phenotypes 0..2, weights in [0.5, 1.5).  Its npgeno and pgenos are set.
 inline famdat random_family(TestRng& rng, long famid, long ncov, int min_size, int max_size) {
     const double gamma[3] = {0.3, 0.45, 0.25};
-    const int n = rng.between(min_size, max_size);
-    std::vector<Member> members(static_cast<std::size_t>(n));
-    for (int j = 0; j < n; ++j) {
-        Member& mj = members[static_cast<std::size_t>(j)];
-        if (j < 2) {
-            mj.geno = rng.genotype(gamma);
-        } else {
-            const int f = members[0].geno;
-            const int m = members[1].geno;
-            const double u = rng.uniform();
-            mj.geno = u < phg(f, m, 0) ? 0 : (u < phg(f, m, 0) + phg(f, m, 1) ? 1 : 2);
-        }
+    std::vector<Member> members(static_cast<std::size_t>(rng.between(min_size, max_size)));
+    for (std::size_t j = 0; j < members.size(); ++j) {
+        Member& mj = members[j];
+        const int f = members[0].geno, m = members[1].geno;
+        const double mendel[3] = {phg(f, m, 0), phg(f, m, 1), phg(f, m, 2)};
+        mj.geno = rng.genotype(j < 2 ? gamma : mendel);
         mj.pheno = rng.between(0, 2);
         mj.weight = 0.5 + rng.uniform();
         for (long i = 1; i <= ncov; ++i) mj.cov.push_back(i == 1 ? 1.0 : rng.normal());
@@ -170,34 +158,17 @@ inline famdat random_family(TestRng& rng, long famid, long ncov, int min_size, i
     return fam;
 }
 
-// A family drawn from the fitted model at theta: parents from the prevalences of theta,
-// covariate column 1 an intercept and the others N(0, 1), each child's genotype from
-// phgz(f, m, ., nu1, nu2) with the child's relative risks at theta; every member affected
-// (phenotype 2) with weight 1.  Parents are then masked with probability p_untyped.
-// npgeno and pgenos are left for the fit to set.
-inline famdat simulate_family(TestRng& rng, long famid, const Settings& s, const DVector& theta, int nchildren,
-                              double p_untyped) {
-    double gamma[3];
-    prevalences_from(theta[s.npars - 1], theta[s.npars], gamma);
-    std::vector<Member> members(static_cast<std::size_t>(nchildren + 2));
-    for (Member& mj : members) {
-        mj.pheno = 2;
-        for (long i = 1; i <= s.ncov; ++i) mj.cov.push_back(i == 1 ? 1.0 : rng.normal());
-    }
-    members[0].geno = rng.genotype(gamma);
-    members[1].geno = rng.genotype(gamma);
-    famdat fam = make_family(famid, s.ncov, members);
-    mkfindiv(s, theta, fam);
-    const int f = fam.famgeno[1];
-    const int m = fam.famgeno[2];
-    for (int j = 3; j <= fam.ninfam; ++j) {
-        const double p0 = phgz(f, m, 0, fam.findiv[j][2], fam.findiv[j][3]);
-        const double p1 = phgz(f, m, 1, fam.findiv[j][2], fam.findiv[j][3]);
-        const double u = rng.uniform();
-        fam.famgeno[j] = u < p0 ? 0 : (u < p0 + p1 ? 1 : 2);
-    }
-    mask_parents(rng, fam, p_untyped);
-    return fam;
+inline FamilyTable random_table(TestRng& rng, int nfam, long ncov, int min_size, int max_size) {
+    std::vector<famdat> v;
+    for (int i = 1; i <= nfam; ++i) v.push_back(random_family(rng, i, ncov, min_size, max_size));
+    return make_table(std::move(v));
+}
+
+// Every parameter drawn from N(0, scale^2).
+inline DVector random_theta(TestRng& rng, const Settings& s, double scale) {
+    DVector theta = vector(1, static_cast<int>(s.npars));
+    for (long i = 1; i <= s.npars; ++i) theta[i] = scale * rng.normal();
+    return theta;
 }
 
 }  // namespace quillon::test_support

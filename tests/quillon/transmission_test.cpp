@@ -27,7 +27,7 @@ TEST(Phg, TableValues) {
         }
 }
 
-TEST(Phg, MissingGenotypeStopsWithTwoLines) {
+TEST(Phg, MissingGenotypeStopsWithTwoLinesAndStatusOne) {
     auto stop_output = [](auto call) {
         testing::internal::CaptureStdout();
         int status = -1;
@@ -42,10 +42,7 @@ TEST(Phg, MissingGenotypeStopsWithTwoLines) {
     const std::string message = "ERROR: One of the genotypes used to calculate prob(h_j|g)\n       is missing\n";
     EXPECT_EQ(stop_output([] { phg(-1, 1, 1); }), message);
     EXPECT_EQ(stop_output([] { phg(1, 1, -1); }), message);
-    for (int c = 0; c <= 2; ++c) {
-        EXPECT_EQ(stop_output([c] { phgz(-1, 0, c, 1.0, 1.0); }), message);
-        EXPECT_EQ(stop_output([c] { phgz(2, -1, c, 2.0, 3.0); }), message);
-    }
+    EXPECT_EQ(stop_output([] { phgz(2, -1, 0, 2.0, 3.0); }), message);
 }
 
 TEST(Phgz, ExamplesAndSumToOne) {
@@ -54,11 +51,9 @@ TEST(Phgz, ExamplesAndSumToOne) {
     EXPECT_EQ(phgz(0, 1, 1, 2.0, 5.0), 1.0 / 1.5);  // (0.5 * 2) / (0.5 + 1.0)
     EXPECT_EQ(phgz(0, 0, 0, 7.0, 0.1), 1.0);        // homozygous parents: certain
     EXPECT_EQ(phgz(0, 0, 1, 7.0, 0.1), 0.0);
-
     test_support::TestRng rng(20240611);
     for (int trial = 0; trial < 200; ++trial) {
-        const double nu1 = std::exp(4.0 * rng.normal());
-        const double nu2 = std::exp(4.0 * rng.normal());
+        const double nu1 = std::exp(4.0 * rng.normal()), nu2 = std::exp(4.0 * rng.normal());
         for (int f = 0; f <= 2; ++f)
             for (int m = 0; m <= 2; ++m)
                 // Two roundings in the shared denominator, one per quotient, two in the sum:
