@@ -7,11 +7,29 @@
 #include "quillon/pvalues.hpp"
 #include "quillon/cli.hpp"
 #include "quillon/patterns.hpp"
+#include "quillon/program_exit.hpp"
 #include "quillon/report.hpp"
 
 namespace quillon {
 
+namespace {
+// The square working matrices of the fit and the information step (the direction set, the
+// information matrix, its parameter block, the pseudo-inverse and the decomposition's two
+// scratch matrices) must fit in memory together.  Only covariate files with thousands of
+// numbers per line reach this limit.
+void refuse_unholdable_parameter_count(const Settings& s) {
+    const double side = static_cast<double>(s.npars) + 1.0;
+    const double bytes = 6.0 * side * side * static_cast<double>(sizeof(double));
+    if (bytes <= static_cast<double>(kMaxBlockBytes)) return;
+    std::printf("\nERROR: %ld covariates give %ld parameters; their information matrices would need %.1f GiB, "
+                "more than the %.0f GiB this program holds.\n",
+                s.ncov, s.npars, bytes / 1073741824.0, static_cast<double>(kMaxBlockBytes) / 1073741824.0);
+    throw ProgramExit(1);
+}
+}  // namespace
+
 int run_analysis(const Settings& settings, FamilyTable& families, const AnalysisOptions& options) {
+    refuse_unholdable_parameter_count(settings);
     FitResult fit = fit_model(settings, families);
 
     // The genotype table needs only the rows that the largest family can reach.

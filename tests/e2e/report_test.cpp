@@ -155,5 +155,20 @@ TEST(Report, AnOutputThatCannotBeWrittenFailsTheRun) {
     EXPECT_NE(WEXITSTATUS(status), 0);
 }
 
+TEST(Report, AParameterCountTooLargeToHoldIsRefusedBeforeTheFit) {
+    TempDir dir;
+    dir.write("wpedigree.dat", "1 1 0 0 1 1 0 1 2\n1 2 0 0 2 1 0 1 1\n1 3 1 2 1 2 0 1 2\n");
+    std::string line;
+    for (int i = 0; i < 8000; ++i) line += "0.5 ";
+    dir.write("wcovars.dat", line + "\n" + line + "\n" + line + "\n");
+    dir.write("wweights.dat", "1 1 1\n");
+    const RunResult r = run_program(QUILLON_BIN, {"--covariates", "8000", "--status-model", "3", "--covariate-model", "0"},
+                                    dir.path(), "");
+    EXPECT_EQ(r.out,
+              "\nERROR: 8000 covariates give 16002 parameters; their information matrices would need 11.4 GiB, "
+              "more than the 8 GiB this program holds.\n");
+    EXPECT_EQ(r.status, 1);
+}
+
 }  // namespace
 }  // namespace quillon::e2e
