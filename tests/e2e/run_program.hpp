@@ -1,6 +1,6 @@
 #pragma once
-// End-to-end harness: run a built program in a temporary folder with given standard input
-// and collect its standard output, standard error and exit status.  POSIX only.
+// Test harness: temporary folders, output captured in memory, and runs of a built program
+// with its standard output, standard error and exit status collected.  POSIX only.
 //
 //   TempDir dir;
 //   dir.write("wpedigree.dat", "...");
@@ -9,18 +9,19 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace quillon::e2e {
@@ -60,6 +61,25 @@ private:
     std::string path_;
 };
 
+// An anonymous temporary file, removed when closed: input for a routine that reads a FILE*,
+// or a capture of what a routine prints on one (text() returns everything written so far).
+class TempFile {
+public:
+    TempFile() {
+        if (file_ == nullptr) throw std::runtime_error("tmpfile failed");
+    }
+    std::FILE* get() const { return file_.get(); }
+    std::string text() const {
+        std::rewind(file_.get());
+        std::string text;
+        for (int c = std::fgetc(file_.get()); c != EOF; c = std::fgetc(file_.get())) text.push_back(static_cast<char>(c));
+        return text;
+    }
+
+private:
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{std::tmpfile(), &std::fclose};
+};
+
 struct RunResult {
     std::string out;          // standard output
     std::string err;          // standard error
@@ -72,8 +92,9 @@ struct RunResult {
 inline constexpr int kValgrindErrorStatus = 99;
 
 // Runs `exe` with `args` in the folder `dir`, feeding `stdin_text` on standard input.  The
-// streams go through files (no pipe can fill up and block).  A run that takes longer than
-// `timeout_seconds` is killed and reported with timed_out set.
+// streams go through files (no pipe can fill up and block).  A run still going after
+// `timeout_seconds` (rounded up to whole seconds) is killed by an alarm set before the exec,
+// which the exec keeps, and is reported with timed_out set.
 //
 // With QUILLON_E2E_VALGRIND set to the path of valgrind (tools/valgrind-check sets it),
 // every run goes through its memcheck tool, quietly (it prints only what it finds), with
@@ -95,6 +116,7 @@ inline RunResult run_program(const std::string& exe, const std::vector<std::stri
     std::vector<char*> argv;
     for (std::string& a : argv_strings) argv.push_back(a.data());
     argv.push_back(nullptr);
+    const auto alarm_seconds = static_cast<unsigned>(std::ceil(timeout_seconds));
 
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
@@ -106,27 +128,17 @@ inline RunResult run_program(const std::string& exe, const std::vector<std::stri
         if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
             ::chdir(dir.c_str()) != 0)
             ::_exit(127);
+        ::alarm(alarm_seconds);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
 
-    RunResult r;
     int wstatus = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout_seconds);
-    for (;;) {
-        const pid_t done = ::waitpid(pid, &wstatus, WNOHANG);
-        if (done == pid) break;
-        if (done < 0) throw std::runtime_error("waitpid failed");
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &wstatus, 0);
-            r.timed_out = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    if (WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
-    else if (WIFSIGNALED(wstatus)) r.status = 128 + WTERMSIG(wstatus);
+    while (::waitpid(pid, &wstatus, 0) < 0)
+        if (errno != EINTR) throw std::runtime_error("waitpid failed");
+    RunResult r;
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    r.timed_out = WIFSIGNALED(wstatus) && WTERMSIG(wstatus) == SIGALRM;
     r.out = io.read("stdout");
     r.err = io.read("stderr");
     return r;
