@@ -1,99 +1,62 @@
+// The line checks, the family sizes and the order of the messages of a whole file are
+// tested through the reader (pedigree_input_test); here every genotype pattern of a small
+// family against the transmission probabilities.
 #include "quillon/data_checks.hpp"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
-#include <vector>
+
+#include "e2e/run_program.hpp"
+#include "quillon/transmission.hpp"
 
 namespace quillon {
 namespace {
 
-const std::string kPhenotype =
-    "\nERROR:  Family 8: This family has an impermissible penotype.\n"
-    "Each individual must have a phenotype of 0(missing) or 1 or 2\n";
-const std::string kHalf = "\nERROR: Family 8: An individual has only one of two alleles known.\n";
-const std::string kUntypedChild = "\nERROR:  Family 8: This child  has an unknown  genotype.\n";
-const std::string kAllele = "\nERROR: Family 8: An individual has an allele other than 0, 1 or 2 (ped line 12).\n";
-const std::string kPattern = "\nERROR: Family 8: Family genotypes are inconsistant.\n";
-const std::string kMotherFather = "\nERROR: Family 8: Mother's genotype is unknown.  Father's is known.\n";
-
-// Runs `check` with a memory stream and returns what it printed.
-template <class Check>
-std::string printed(Check check) {
-    char* buf = nullptr;
-    std::size_t len = 0;
-    std::FILE* out = open_memstream(&buf, &len);
-    check(out);
-    std::fclose(out);
-    std::string text(buf, len);
-    std::free(buf);
-    return text;
-}
-
-TEST(LineChecks, MessagesInOrder) {
-    struct Case {
-        long phenotype, a1, a2;
-        bool child;
-        std::string expected;
-    };
-    const long huge = 9'000'000'000'000'000'000L;  // the product of two would overflow
-    const std::vector<Case> cases = {
-        {1, 1, 2, true, ""},
-        {0, 0, 0, false, ""},  // an untyped founder is fine
-        {3, 1, 1, false, kPhenotype},
-        {-1, 1, 1, false, kPhenotype},
-        {2, 0, 2, true, kHalf + kUntypedChild},
-        {2, 0, 0, true, kUntypedChild},
-        {2, 2, 0, false, kHalf},
-        {7, 3, 0, true, kPhenotype + kHalf + kUntypedChild + kAllele},
-        {1, huge, huge, false, kAllele},
-    };
-    for (const Case& c : cases) {
-        LineCheckResult r;
-        EXPECT_EQ(printed([&](std::FILE* out) {
-                      r = check_pedigree_line(8, c.phenotype, c.a1, c.a2, c.child, "ped", 12, out);
-                  }),
-                  c.expected)
-            << c.phenotype << " " << c.a1 << " " << c.a2;
-        EXPECT_EQ(r.passed, c.expected.empty());
-        EXPECT_EQ(r.alleles_valid, c.expected.find("allele other") == std::string::npos);
-    }
-    EXPECT_EQ(genotype_code(2, 0, false), 0);  // a half-typed founder keeps a1 + a2 - 2
-    EXPECT_EQ(genotype_code(2, 0, true), -1);
-}
-
-// What check_families prints for one family of the given genotypes.
-std::string family_messages(const std::vector<int>& g, int allele_fault = 0) {
-    const int n = static_cast<int>(g.size());
+// Every family of two parents (each typed 0, 1, 2 or untyped) and two typed children, in one
+// table.  Independently of gx: the genotypes must admit a parental pair under which each
+// child has a non-zero probability (phg), or they get the genotype-pattern message; a typed
+// father with an untyped mother gets the mother/father message instead, whatever the
+// children.  All pattern messages come before all mother/father messages.
+TEST(FamilyChecks, EveryPatternOfTwoParentsAndTwoChildren) {
+    const long n = 4 * 4 * 3 * 3;
     FamilyTable t;
-    t.nfam = 1;
-    t.fam = IndexVector<famdat>(1, 1);
-    t[1].famid = 8;
-    t[1].ninfam = n;
-    t[1].famgeno = ivector(1, n);
-    for (int i = 1; i <= n; ++i) t[1].famgeno[i] = g[static_cast<std::size_t>(i - 1)];
-    FamilyNotes notes{lvector(1, 1), lvector(1, 1), ivector(1, 1)};
-    notes.size[1] = n, notes.first_line[1] = 5, notes.allele_fault[1] = allele_fault;
-    bool passed = false;
-    const std::string text = printed([&](std::FILE* out) { passed = check_families(t, notes, "ped", out); });
-    EXPECT_EQ(passed, text.empty());
-    return text;
-}
-
-TEST(FamilyChecks, GenotypePatternMotherFatherRuleAndSize) {
-    EXPECT_EQ(family_messages({-1, 2, 0}), kPattern);
-    EXPECT_EQ(family_messages({-1, -1, 0, 1, 2}), "");
-    EXPECT_EQ(family_messages({2, 2, 0}), kPattern);  // typed parents who cannot have this child
-    EXPECT_EQ(family_messages({2, 2, 2, 2}), "");
-    const std::string rule = family_messages({2, -1, 0});  // the rule, and no pattern message
-    EXPECT_EQ(rule.substr(0, kMotherFather.size()), kMotherFather);
-    EXPECT_EQ(rule.find("inconsistant"), std::string::npos);
-    EXPECT_EQ(family_messages({-1, 1, 2}), "");            // typed mother, untyped father
-    EXPECT_EQ(family_messages({2, -1, 0}, 1), "");         // an invalid allele was reported already
-    EXPECT_EQ(family_messages({0, 0}),
-              "\nERROR: Family 8 (ped line 5) has 2 members; a family must have 3 to 10: a father, a mother and 1 to 8 "
-              "children.\n");
+    t.nfam = n;
+    t.fam = IndexVector<famdat>(1, n);
+    FamilyNotes notes{lvector(1, n), lvector(1, n), ivector(1, n)};
+    const std::string rule_rest =
+        " If only one parent has known genotype, it must be the mother.\n"
+        " Change the data, (interchange the lines for mother and father in\n"
+        " the wpedigree.dat, wcovars.dat, and wweights.dat file)  for mother\n"
+        " to that of father's (and remember to assign 'father' to  sex=2=female\n"
+        " and 'mother' to sex=1).\n"
+        " Then rerun.\n";
+    std::string patterns, rules;
+    long k = 0;
+    for (int fg = -1; fg <= 2; ++fg)
+        for (int mg = -1; mg <= 2; ++mg)
+            for (int c1 = 0; c1 <= 2; ++c1)
+                for (int c2 = 0; c2 <= 2; ++c2) {
+                    famdat& fam = t[++k];
+                    fam.famid = k;
+                    fam.ninfam = 4;
+                    fam.famgeno = ivector(1, 4);
+                    fam.famgeno[1] = fg, fam.famgeno[2] = mg, fam.famgeno[3] = c1, fam.famgeno[4] = c2;
+                    notes.size[k] = 4, notes.first_line[k] = 4 * k - 3, notes.allele_fault[k] = 0;
+                    bool possible = false;
+                    for (int f = 0; f <= 2; ++f)
+                        for (int m = 0; m <= 2; ++m)
+                            possible = possible || ((fg < 0 || fg == f) && (mg < 0 || mg == m) && phg(f, m, c1) > 0.0 &&
+                                                    phg(f, m, c2) > 0.0);
+                    const std::string id = std::to_string(k);
+                    if (fg >= 0 && mg < 0)
+                        rules += "\nERROR: Family " + id + ": Mother's genotype is unknown.  Father's is known.\n" + rule_rest;
+                    else if (!possible)
+                        patterns += "\nERROR: Family " + id + ": Family genotypes are inconsistant.\n";
+                }
+    e2e::TempFile out;
+    EXPECT_FALSE(check_families(t, notes, "ped", out.get()));
+    EXPECT_EQ(out.text(), patterns + rules);
 }
 
 }  // namespace

@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -27,19 +25,14 @@ using e2e::TempDir;
 std::pair<std::string, int> read(const TempDir& d, long ncov) {
     Settings s;
     s.ncov = ncov;
-    char* buf = nullptr;
-    std::size_t len = 0;
-    std::FILE* out = open_memstream(&buf, &len);
+    e2e::TempFile out;
     int status = 0;
     try {
-        read_families(s, d.path(), out);
+        read_families(s, d.path(), out.get());
     } catch (const ProgramExit& e) {
         status = e.status();
     }
-    std::fclose(out);
-    std::string text(buf, len);
-    std::free(buf);
-    return {text, status};
+    return {out.text(), status};
 }
 
 // A wpedigree.dat that is a pipe was read by the counting pass and found empty by the
