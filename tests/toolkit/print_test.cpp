@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <initializer_list>
+#include <functional>
 #include <string>
 
 namespace quillon {
 namespace {
 
 // What `print` writes to a temporary stream.
-template <class Print>
-std::string printed(Print print) {
+std::string printed(const std::function<void(std::FILE*)>& print) {
     std::FILE* f = std::tmpfile();
     print(f);
     std::rewind(f);
@@ -21,30 +20,35 @@ std::string printed(Print print) {
     return text;
 }
 
-template <class V, class T>
-V filled(V v, std::initializer_list<T> values) {
-    long i = v.lo();
-    for (T x : values) v[i++] = x;
-    return v;
-}
-
-TEST(Print, VectorAndMatrixFormats) {
-    const DVector d = filled(vector(1, 3), {1.5, -2.25, 1234567.0});  // the last is wider than ten characters
-    EXPECT_EQ(printed([&](std::FILE* f) { pd(d, 3, f); }), "    1.5000   -2.25001234567.0000\n");  // no separator
-    EXPECT_EQ(printed([&](std::FILE* f) { pf(d, 2, f); }), "   1.500000  -2.250000\n");
-    EXPECT_EQ(printed([&](std::FILE* f) { pd(d, 0, f); }), "\n");
-    const LVector l = filled(lvector(1, 2), {7L, -2147483647L});
-    EXPECT_EQ(printed([&](std::FILE* f) { pl(l, 2, f); }), "          7 -2147483647\n");
-    const IVector i = filled(ivector(1, 1), {-3});
-    EXPECT_EQ(printed([&](std::FILE* f) { pi(i, 1, f); }), "         -3\n");
-    EXPECT_EQ(printed([&](std::FILE* f) { pi(i, 0, f); }), "\n");
+// One format check per routine, the empty vector and matrix, and pd's fields running
+// together when a value is wider than ten characters.
+TEST(Print, EachRoutineFormatAndEmptyArguments) {
+    DVector d = vector(1, 2);
+    d[1] = 1.5, d[2] = 1234567.0;
+    LVector l = lvector(1, 1);
+    l[1] = -2147483647L;
+    IVector i = ivector(1, 1);
+    i[1] = -3;
     IMatrix im = imatrix(1, 2, 1, 2);
     im[1][1] = 1, im[1][2] = -20, im[2][1] = 300, im[2][2] = 4;
-    EXPECT_EQ(printed([&](std::FILE* f) { pmi(im, 2, 2, f); }), "\n         1       -20\n       300         4\n");
-    EXPECT_EQ(printed([&](std::FILE* f) { pmi(im, 0, 2, f); }), "\n");
     DMatrix dm = matrix(1, 1, 1, 2);
     dm[1][1] = 0.1, dm[1][2] = -3.0;
-    EXPECT_EQ(printed([&](std::FILE* f) { pmf(dm, 1, 2, f); }), "\n    0.1000000000   -3.0000000000\n");
+    const struct {
+        const char* call;
+        std::function<void(std::FILE*)> print;
+        std::string expected;
+    } cases[] = {
+        {"pd", [&](std::FILE* f) { pd(d, 2, f); }, "    1.50001234567.0000\n"},
+        {"pd(a, 0)", [&](std::FILE* f) { pd(d, 0, f); }, "\n"},
+        {"pf", [&](std::FILE* f) { pf(d, 2, f); }, "   1.500000 1234567.000000\n"},
+        {"pl", [&](std::FILE* f) { pl(l, 1, f); }, " -2147483647\n"},
+        {"pi", [&](std::FILE* f) { pi(i, 1, f); }, "         -3\n"},
+        {"pi(a, 0)", [&](std::FILE* f) { pi(i, 0, f); }, "\n"},
+        {"pmi", [&](std::FILE* f) { pmi(im, 2, 2, f); }, "\n         1       -20\n       300         4\n"},
+        {"pmi(a, 0, l)", [&](std::FILE* f) { pmi(im, 0, 2, f); }, "\n"},
+        {"pmf", [&](std::FILE* f) { pmf(dm, 1, 2, f); }, "\n    0.1000000000   -3.0000000000\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(printed(c.print), c.expected) << c.call;
 }
 
 }  // namespace
