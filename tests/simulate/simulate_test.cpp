@@ -28,9 +28,6 @@ int run(std::vector<std::string> args) {
 FamilyTable read_study(const TempDir& dir, long ncov) {
     Settings s;
     s.ncov = ncov;
-    s.smodeltype = kAdditive;
-    s.cmodeltype = kNone;
-    derive_model_codings(s);
     return read_families(s, dir.path());
 }
 

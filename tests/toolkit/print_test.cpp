@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quillon {
 namespace {
@@ -24,31 +26,27 @@ std::string printed(const std::function<void(std::FILE*)>& print) {
 // together when a value is wider than ten characters.
 TEST(Print, EachRoutineFormatAndEmptyArguments) {
     DVector d = vector(1, 2);
-    d[1] = 1.5, d[2] = 1234567.0;
+    d[1] = 1.5, d[2] = 1234567.0;  // the second is wider than ten characters
     LVector l = lvector(1, 1);
-    l[1] = -2147483647L;
     IVector i = ivector(1, 1);
-    i[1] = -3;
+    l[1] = -2147483647L, i[1] = -3;
     IMatrix im = imatrix(1, 2, 1, 2);
     im[1][1] = 1, im[1][2] = -20, im[2][1] = 300, im[2][2] = 4;
     DMatrix dm = matrix(1, 1, 1, 2);
     dm[1][1] = 0.1, dm[1][2] = -3.0;
-    const struct {
-        const char* call;
-        std::function<void(std::FILE*)> print;
-        std::string expected;
-    } cases[] = {
-        {"pd", [&](std::FILE* f) { pd(d, 2, f); }, "    1.50001234567.0000\n"},
-        {"pd(a, 0)", [&](std::FILE* f) { pd(d, 0, f); }, "\n"},
-        {"pf", [&](std::FILE* f) { pf(d, 2, f); }, "   1.500000 1234567.000000\n"},
-        {"pl", [&](std::FILE* f) { pl(l, 1, f); }, " -2147483647\n"},
-        {"pi", [&](std::FILE* f) { pi(i, 1, f); }, "         -3\n"},
-        {"pi(a, 0)", [&](std::FILE* f) { pi(i, 0, f); }, "\n"},
-        {"pmi", [&](std::FILE* f) { pmi(im, 2, 2, f); }, "\n         1       -20\n       300         4\n"},
-        {"pmi(a, 0, l)", [&](std::FILE* f) { pmi(im, 0, 2, f); }, "\n"},
-        {"pmf", [&](std::FILE* f) { pmf(dm, 1, 2, f); }, "\n    0.1000000000   -3.0000000000\n"},
+    // What each call prints: pd, pd(a, 0), pf, pl, pi, pi(a, 0), pmi, pmi(a, 0, l), pmf.
+    const std::vector<std::pair<std::function<void(std::FILE*)>, std::string>> cases = {
+        {[&](std::FILE* f) { pd(d, 2, f); }, "    1.50001234567.0000\n"},
+        {[&](std::FILE* f) { pd(d, 0, f); }, "\n"},
+        {[&](std::FILE* f) { pf(d, 2, f); }, "   1.500000 1234567.000000\n"},
+        {[&](std::FILE* f) { pl(l, 1, f); }, " -2147483647\n"},
+        {[&](std::FILE* f) { pi(i, 1, f); }, "         -3\n"},
+        {[&](std::FILE* f) { pi(i, 0, f); }, "\n"},
+        {[&](std::FILE* f) { pmi(im, 2, 2, f); }, "\n         1       -20\n       300         4\n"},
+        {[&](std::FILE* f) { pmi(im, 0, 2, f); }, "\n"},
+        {[&](std::FILE* f) { pmf(dm, 1, 2, f); }, "\n    0.1000000000   -3.0000000000\n"},
     };
-    for (const auto& c : cases) EXPECT_EQ(printed(c.print), c.expected) << c.call;
+    for (std::size_t k = 0; k < cases.size(); ++k) EXPECT_EQ(printed(cases[k].first), cases[k].second) << "case " << k;
 }
 
 }  // namespace
