@@ -98,12 +98,13 @@ TEST(ReadFamilies, FamiliesAreRunsOfLinesAndGenotypesFollowTheRoleRules) {
     EXPECT_EQ(r.t[3].findiv[3][4], 9.0);
 }
 
-// Space, comma and tab separate every number, the first included; runs count as one; a
-// blank line is skipped; numbers and lines beyond those needed are ignored.
+// Space, comma and tab separate every number, the first two included (a tab and a comma
+// there must not join them into one token); runs count as one; a blank line is skipped;
+// numbers and lines beyond those needed are ignored.
 TEST(ReadFamilies, CovariatesAreSplitAtSpaceCommaAndTab) {
     TempDir d;
     d.write("wpedigree.dat", trio(1));
-    d.write("wcovars.dat", "1 0.5,2.5\t7\n\n,,1 ,\t-2,3e0,4, 99 surplus\r\n-0 0 0 0\ngarbage line\n");
+    d.write("wcovars.dat", "1\t0.5,2.5 7\n\n,,1 ,\t-2,3e0,4, 99 surplus\r\n-0,0 0 0\ngarbage line\n");
     d.write("wweights.dat", "1\n1\n1\n");
     const Read r = read(d, 4);
     ASSERT_EQ(r.status, 0) << r.out;
