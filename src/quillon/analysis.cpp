@@ -4,7 +4,6 @@
 
 #include "quillon/fit.hpp"
 #include "quillon/information.hpp"
-#include "quillon/pvalues.hpp"
 #include "quillon/cli.hpp"
 #include "quillon/patterns.hpp"
 #include "quillon/program_exit.hpp"
