@@ -22,15 +22,15 @@
 
 #include <unistd.h>
 
-#include "quillon/family.hpp"
-#include "quillon/fit.hpp"
-#include "quillon/information.hpp"
-#include "quillon/likelihood.hpp"
-#include "quillon/model.hpp"
-#include "quillon/patterns.hpp"
-#include "quillon/pedigree_input.hpp"
-#include "quillon/settings.hpp"
-#include "quillon/transmission.hpp"
+#include "genetics/family.hpp"
+#include "model/fit.hpp"
+#include "model/information.hpp"
+#include "model/likelihood.hpp"
+#include "model/model.hpp"
+#include "genetics/patterns.hpp"
+#include "input/pedigree_input.hpp"
+#include "model/settings.hpp"
+#include "genetics/transmission.hpp"
 #include "simulate/simulate.hpp"
 
 namespace quillon {

@@ -38,13 +38,13 @@
 #include <utility>
 #include <vector>
 
-#include "quillon/dialogue.hpp"
-#include "quillon/family.hpp"
-#include "quillon/line_reader.hpp"
-#include "quillon/patterns.hpp"
-#include "quillon/pedigree_input.hpp"
-#include "quillon/program_exit.hpp"
-#include "quillon/settings.hpp"
+#include "input/dialogue.hpp"
+#include "genetics/family.hpp"
+#include "input/line_reader.hpp"
+#include "genetics/patterns.hpp"
+#include "input/pedigree_input.hpp"
+#include "toolkit/program_exit.hpp"
+#include "model/settings.hpp"
 
 namespace {
 

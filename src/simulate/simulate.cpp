@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "quillon/settings.hpp"
-#include "quillon/transmission.hpp"
+#include "model/settings.hpp"
+#include "genetics/transmission.hpp"
 #include "toolkit/random.hpp"
 
 namespace quillon {

@@ -1,4 +1,5 @@
-#include "quillon/cli.hpp"
+#include "input/cli.hpp"
+#include "report/pvalues.hpp"
 
 #include <gtest/gtest.h>
 

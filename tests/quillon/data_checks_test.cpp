@@ -1,14 +1,14 @@
 // The line checks, the family sizes and the order of the messages of a whole file are
 // tested through the reader (pedigree_input_test); here every genotype pattern of a small
 // family against the transmission probabilities.
-#include "quillon/data_checks.hpp"
+#include "input/data_checks.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "e2e/run_program.hpp"
-#include "quillon/transmission.hpp"
+#include "genetics/transmission.hpp"
 
 namespace quillon {
 namespace {

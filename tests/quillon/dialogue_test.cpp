@@ -1,4 +1,4 @@
-#include "quillon/dialogue.hpp"
+#include "input/dialogue.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The fitting run on data simulated under known parameters.
 
-#include "quillon/fit.hpp"
+#include "model/fit.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "quillon/likelihood.hpp"
-#include "quillon/model.hpp"
+#include "model/likelihood.hpp"
+#include "model/model.hpp"
 #include "test_families.hpp"
 
 namespace quillon {

@@ -2,19 +2,19 @@
 // (bit for bit), against a first-principles expectation, the Wald degrees-of-freedom rule,
 // and the non-founders statistic against the classical transmission count.
 
-#include "quillon/information.hpp"
+#include "model/information.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "quillon/fit.hpp"
-#include "quillon/model.hpp"
-#include "quillon/posterior.hpp"
-#include "quillon/report.hpp"
-#include "quillon/score.hpp"
-#include "quillon/transmission.hpp"
+#include "model/fit.hpp"
+#include "model/model.hpp"
+#include "genetics/posterior.hpp"
+#include "report/report.hpp"
+#include "model/score.hpp"
+#include "genetics/transmission.hpp"
 #include "test_families.hpp"
 
 namespace quillon {

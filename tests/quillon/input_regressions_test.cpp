@@ -12,8 +12,8 @@
 #include <utility>
 
 #include "e2e/run_program.hpp"
-#include "quillon/pedigree_input.hpp"
-#include "quillon/program_exit.hpp"
+#include "input/pedigree_input.hpp"
+#include "toolkit/program_exit.hpp"
 
 namespace quillon {
 namespace {

@@ -1,14 +1,14 @@
 // The negative log-likelihood: worked examples, identities over families and data, and the
 // fast evaluator against the reference.
 
-#include "quillon/likelihood.hpp"
+#include "model/likelihood.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "quillon/program_exit.hpp"
+#include "toolkit/program_exit.hpp"
 #include "test_families.hpp"
 
 namespace quillon {

@@ -1,6 +1,6 @@
 // Member relative risks for every covariate model, expected codings and the prevalence map.
 
-#include "quillon/model.hpp"
+#include "model/model.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "quillon/patterns.hpp"
+#include "genetics/patterns.hpp"
 
 #include <gtest/gtest.h>
 

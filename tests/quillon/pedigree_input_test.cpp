@@ -1,4 +1,4 @@
-#include "quillon/pedigree_input.hpp"
+#include "input/pedigree_input.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <string>
 
 #include "e2e/run_program.hpp"
-#include "quillon/line_reader.hpp"
-#include "quillon/program_exit.hpp"
+#include "input/line_reader.hpp"
+#include "toolkit/program_exit.hpp"
 
 namespace quillon {
 namespace {

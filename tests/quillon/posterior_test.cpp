@@ -1,11 +1,11 @@
 // Posterior of the compatible parental pairs.
 
-#include "quillon/posterior.hpp"
+#include "genetics/posterior.hpp"
 
 #include <gtest/gtest.h>
 
-#include "quillon/model.hpp"
-#include "quillon/patterns.hpp"
+#include "model/model.hpp"
+#include "genetics/patterns.hpp"
 #include "test_families.hpp"
 
 namespace quillon {

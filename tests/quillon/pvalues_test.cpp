@@ -1,4 +1,4 @@
-#include "quillon/pvalues.hpp"
+#include "report/pvalues.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Score contributions: a worked example, and every entry against a central difference of the
 // function it differentiates.
 
-#include "quillon/score.hpp"
+#include "model/score.hpp"
 
 #include <gtest/gtest.h>
 

@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
-#include "quillon/family.hpp"
-#include "quillon/model.hpp"
-#include "quillon/patterns.hpp"
-#include "quillon/settings.hpp"
-#include "quillon/transmission.hpp"
+#include "genetics/family.hpp"
+#include "model/model.hpp"
+#include "genetics/patterns.hpp"
+#include "model/settings.hpp"
+#include "genetics/transmission.hpp"
 #include "toolkit/nrarray.hpp"
 
 namespace quillon::test_support {

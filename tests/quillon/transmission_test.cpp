@@ -1,12 +1,12 @@
 // Mendelian transmission: the table, the tilted distribution and the missing-genotype stop.
 
-#include "quillon/transmission.hpp"
+#include "genetics/transmission.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "quillon/program_exit.hpp"
+#include "toolkit/program_exit.hpp"
 #include "test_families.hpp"
 
 namespace quillon {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "e2e/run_program.hpp"
-#include "quillon/pedigree_input.hpp"
-#include "quillon/settings.hpp"
-#include "quillon/transmission.hpp"
+#include "input/pedigree_input.hpp"
+#include "model/settings.hpp"
+#include "genetics/transmission.hpp"
 
 namespace quillon {
 namespace {

@@ -1,0 +1,55 @@
+#include "app/analysis.hpp"
+
+#include <cstdio>
+
+#include "model/fit.hpp"
+#include "model/information.hpp"
+#include "report/pvalues.hpp"
+#include "genetics/patterns.hpp"
+#include "toolkit/program_exit.hpp"
+#include "report/report.hpp"
+
+namespace quillon {
+
+namespace {
+// The square working matrices of the fit and the information step (the direction set, the
+// information matrix, its parameter block, the pseudo-inverse and the decomposition's two
+// scratch matrices) must fit in memory together.  Only covariate files with thousands of
+// numbers per line reach this limit.
+void refuse_unholdable_parameter_count(const Settings& s) {
+    const double side = static_cast<double>(s.npars) + 1.0;
+    const double bytes = 6.0 * side * side * static_cast<double>(sizeof(double));
+    if (bytes <= static_cast<double>(kMaxBlockBytes)) return;
+    std::printf("\nERROR: %ld covariates give %ld parameters; their information matrices would need %.1f GiB, "
+                "more than the %.0f GiB this program holds.\n",
+                s.ncov, s.npars, bytes / 1073741824.0, static_cast<double>(kMaxBlockBytes) / 1073741824.0);
+    throw ProgramExit(1);
+}
+}  // namespace
+
+int run_analysis(const Settings& settings, FamilyTable& families, const AnalysisOptions& options) {
+    refuse_unholdable_parameter_count(settings);
+    FitResult fit = fit_model(settings, families);
+
+    // The genotype table needs only the rows that the largest family can reach.
+    int largest = 3;
+    for (long i = 1; i <= families.nfam; ++i)
+        if (families[i].ninfam > largest) largest = families[i].ninfam;
+    GenotypeTable table = allocate_genotype_table(largest);
+    IVector BB = ivector(1, maxfamilysize);
+    BB.fill(0);
+    makeGT(table, BB, maxfamilysize - largest);
+
+    const InformationResult info = information_step(settings, families, table, fit);
+    print_report(stdout, settings, families.nfam, fit, info);
+    if (options.pvalues) {
+        const NonFoundersStatistic nfs = non_founders_statistic(info);
+        std::fputs(pvalue_lines(info.waldstat, info.wsdf, settings.npars > 2, nfs.statistic).c_str(), stdout);
+    }
+    // The working arrays are released as they go out of scope.  The exit status is the
+    // result of the final flush: a report that could not be written is a failed run.
+    const bool flushed = std::fflush(nullptr) == 0;
+    return flushed && !std::ferror(stdout) ? 0 : 1;
+}
+
+}  // namespace quillon

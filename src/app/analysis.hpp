@@ -1,0 +1,16 @@
+#pragma once
+// Everything after the data have been read and checked: the fit, the information matrix
+// and its statistics, and the report.  Returns the run's exit status.
+
+#include "genetics/family.hpp"
+#include "model/settings.hpp"
+
+namespace quillon {
+
+struct AnalysisOptions {
+    bool pvalues = false;  // append the p-value lines after the report
+};
+
+int run_analysis(const Settings& settings, FamilyTable& families, const AnalysisOptions& options = {});
+
+}  // namespace quillon

@@ -1,0 +1,97 @@
+#pragma once
+// Family genotype patterns: the parental genotype pairs a family's observed genotypes
+// allow (gx), and the table GT of every genotype combination of maxfamilysize members.
+//
+// Parental pair index k = 3*father + mother + 1 (1..9), father's genotype varying slowest.
+
+#include "genetics/family.hpp"
+#include "toolkit/nrarray.hpp"
+
+namespace quillon {
+
+inline constexpr int rdx = 3;  // genotype values 0, 1, 2
+
+// gpgenos[k] = {father, mother} of pair k.
+inline constexpr int gpgenos[10][2] = {{0, 0}, {0, 0}, {0, 1}, {0, 2}, {1, 0}, {1, 1},
+                                       {1, 2}, {2, 0}, {2, 1}, {2, 2}};
+// parentgh[h][k] = 1 when pair k can have a child of genotype h.
+inline constexpr int parentgh[3][10] = {{0, 1, 1, 0, 1, 1, 0, 0, 0, 0},
+                                        {0, 0, 1, 1, 1, 1, 1, 1, 1, 0},
+                                        {0, 0, 0, 0, 0, 1, 1, 0, 1, 1}};
+// parentg[m][k] = 1 when pair k has mother's genotype m.
+inline constexpr int parentg[3][10] = {{0, 1, 0, 0, 1, 0, 0, 1, 0, 0},
+                                       {0, 0, 1, 0, 0, 1, 0, 0, 1, 0},
+                                       {0, 0, 0, 1, 0, 0, 1, 0, 0, 1}};
+// utilg[k][g + 1] = number of the two parents of pair k whose genotype is g.
+inline constexpr int utilg[10][4] = {{0, 0, 0, 0}, {0, 2, 0, 0}, {0, 1, 1, 0}, {0, 1, 0, 1}, {0, 1, 1, 0},
+                                     {0, 0, 2, 0}, {0, 0, 1, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}, {0, 0, 0, 2}};
+
+// The result of gx: pairs 1..unpgeno, upgenos[j][1] the father's genotype, upgenos[j][2]
+// the mother's (row 0 and column 0 unused, column 3 unused), in increasing pair index.
+struct ParentPairs {
+    int unpgeno = 0;
+    int upgenos[10][3] = {};
+};
+
+// Lists the parental pairs that agree with the genotypes ufamg[1..nninfam].
+//  - A typed father (ufamg[1] != -1): the single pair (ufamg[1], ufamg[2]), unchecked
+//    against the children (with an untyped mother that pair carries -1).
+//  - Otherwise every pair that can produce each distinct typed child genotype and, when the
+//    mother is typed, has her genotype.
+// famid is not used in the computation.  `ufamg` is any 1-based genotype sequence.
+template <class Genotypes>
+void gx(const Genotypes& ufamg, int nninfam, long famid, ParentPairs& out);
+
+// True when every typed child's genotype can be born to the pair (f, m).
+bool pair_explains_children(const IVector& famgeno, int ninfam, int f, int m);
+
+// The genotype-combination table: row r holds the ten base-3 digits of r - 1, most
+// significant first.  powrdx[k] = 3^k (k = 1..maxfamilysize); rdxmaxfam = 3^10 rows.
+struct GenotypeTable {
+    LVector powrdx;
+    long rdxmaxfam = 0;
+    LMatrix GT;
+    int cntb = 0;  // rows written so far
+};
+
+// Allocates powrdx (filled), rdxmaxfam and GT (zeroed) for families of up to `members`
+// members: 3^members rows.  Those are the leading rows of the full table (their first
+// maxfamilysize - members digits are 0), which makeGT(table, BB, maxfamilysize - members)
+// fills; every lookup of a family of at most `members` members falls within them.
+GenotypeTable allocate_genotype_table(int members = maxfamilysize);
+
+// Appends to table.GT every row that extends the first dp digits of Gg[1..maxfamilysize].
+// The program calls it once, as makeGT(table, BB, 0) with BB all zero.
+void makeGT(GenotypeTable& table, const IVector& Gg, int dp);
+
+// ---- template definition ----
+template <class Genotypes>
+void gx(const Genotypes& ufamg, int nninfam, long /*famid*/, ParentPairs& out) {
+    out.unpgeno = 0;
+    if (ufamg[1] != -1) {
+        out.unpgeno = 1;
+        out.upgenos[1][1] = ufamg[1];
+        out.upgenos[1][2] = ufamg[2];
+        return;
+    }
+    int posparent[10] = {0, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    bool childin[3] = {false, false, false};
+    for (int i = 3; i <= nninfam; ++i) {
+        const int h = ufamg[i];
+        if (h == -1 || childin[h]) continue;
+        for (int k = 1; k <= 9; ++k) posparent[k] *= parentgh[h][k];
+        childin[h] = true;
+    }
+    const int m = ufamg[2];
+    if (m != -1)
+        for (int k = 1; k <= 9; ++k) posparent[k] *= parentg[m][k];
+    for (int k = 1; k <= 9; ++k) {
+        if (posparent[k] == 1) {
+            ++out.unpgeno;
+            out.upgenos[out.unpgeno][1] = gpgenos[k][0];
+            out.upgenos[out.unpgeno][2] = gpgenos[k][1];
+        }
+    }
+}
+
+}  // namespace quillon

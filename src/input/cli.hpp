@@ -1,0 +1,68 @@
+#pragma once
+// The command line of scripted runs.
+//
+// Each setting option given replaces its question of the terminal dialogue (no prompt, no
+// echo line); a question whose option is absent is asked as usual, so a run without options
+// is the plain dialogue.  Parsing only reads argv: it prints nothing and never ends the run;
+// the caller prints the usage error (on standard error, then exit status 2) or the help and
+// version texts (standard output, exit status 0).
+
+#include <optional>
+#include <string>
+
+#include "input/dialogue.hpp"
+
+namespace quillon {
+
+// The largest number of covariates the command line accepts: the same as a typed answer.
+inline constexpr long kMaxCliCovariates = kMaxCovariates;
+
+struct CliOptions {
+    std::optional<long> ncov;        // --covariates N, 0 <= N <= kMaxCliCovariates
+    std::optional<int> smodeltype;   // --status-model: 1 Recessive, 2 Dominant, 3 Additive
+    std::optional<int> cmodeltype;   // --covariate-model: 0 None .. 3 Additive
+    std::string dir = ".";           // --dir: folder holding the three input files
+    bool pvalues = false;            // --pvalues: p-value lines after the report
+    bool help = false;               // --help
+    bool version = false;            // --version
+};
+
+// Result of parse_command_line: the options, or a usage error.
+struct CliParse {
+    CliOptions options;  // meaningful only when ok()
+    std::string error;   // one line, no newline, starting "quillon: "; empty on success
+    bool ok() const { return error.empty(); }
+};
+
+// Parses argv[1..argc-1] (argv[0], the program name, is skipped).
+//
+// Rules:
+//  - Options are long options only, written "--name value" or "--name=value"; --pvalues,
+//    --help and --version take no value.
+//  - In the "--name value" form an argument starting with "--" is not taken as the value:
+//    the option counts as missing its value (write "--dir=--odd" for such a folder).  An
+//    empty value ("--dir=" or "--dir ''") counts as missing too.
+//  - --covariates: decimal digits only (no sign, no blanks, no trailing characters), value
+//    0..kMaxCliCovariates.
+//  - --status-model: recessive, dominant, additive (any case) or the digits of 1..3.
+//  - --covariate-model: none, recessive, dominant, additive (any case) or the digits of 0..3.
+//  - Every option may be given at most once: a repeat is an error, even with the same value,
+//    because in a script a second value is more likely a mistake than an intended override.
+//  - A covariate model other than None together with --covariates 0 is an error (without
+//    covariates the model has nothing to act through).  --covariate-model none with
+//    --covariates 0 is accepted.
+//  - The first error met, scanning left to right, is the one reported; the consistency
+//    check comes after the scan.  A command line with an error is refused whole, even when
+//    it also holds --help or --version.
+// When both --help and --version are set, the caller shows the help.
+CliParse parse_command_line(int argc, char** argv);
+
+// The --help text: usage line, purpose, every option, the three input files and the exit
+// statuses.  Ends with a newline.
+std::string usage_text();
+
+// The --version text: "quillon <version>\n", the version set in the build.
+std::string version_text();
+
+
+}  // namespace quillon

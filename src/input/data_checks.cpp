@@ -1,0 +1,95 @@
+#include "input/data_checks.hpp"
+
+#include "genetics/patterns.hpp"
+
+namespace quillon {
+
+namespace {
+bool valid_allele(long a) { return a >= 0 && a <= 2; }
+bool sized_for_analysis(long n) { return n >= 3 && n <= maxfamilysize; }
+}  // namespace
+
+int genotype_code(long a1, long a2, bool is_child) {
+    const bool missing = is_child ? (a1 == 0 || a2 == 0) : (a1 == 0 && a2 == 0);
+    return missing ? -1 : static_cast<int>(a1 + a2 - 2);
+}
+
+LineCheckResult check_pedigree_line(long famid, long phenotype, long a1, long a2, bool is_child,
+                                    const char* pedigree_name, long line_number, std::FILE* out) {
+    LineCheckResult r;
+    // "a1 * a2 == 0" tested without the product, which overflows for huge alleles.
+    const bool one_missing = a1 == 0 || a2 == 0;
+    if (phenotype < 0 || phenotype > 2) {
+        std::fprintf(out, "\nERROR:  Family %ld: This family has an impermissible penotype.\n", famid);
+        std::fprintf(out, "Each individual must have a phenotype of 0(missing) or 1 or 2\n");
+        r.passed = false;
+    }
+    if (one_missing && (a1 != 0 || a2 != 0)) {
+        std::fprintf(out, "\nERROR: Family %ld: An individual has only one of two alleles known.\n", famid);
+        r.passed = false;
+    }
+    if (one_missing && is_child) {
+        std::fprintf(out, "\nERROR:  Family %ld: This child  has an unknown  genotype.\n", famid);
+        r.passed = false;
+    }
+    if (!valid_allele(a1) || !valid_allele(a2)) {
+        std::fprintf(out,
+                     "\nERROR: Family %ld: An individual has an allele other than 0, 1 or 2"
+                     " (%s line %ld).\n",
+                     famid, pedigree_name, line_number);
+        r.passed = false;
+        r.alleles_valid = false;
+    }
+    return r;
+}
+
+bool check_families(const FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out) {
+    bool passed = true;
+    const long nfam = families.nfam;
+
+    for (long i = 1; i <= nfam; ++i) {
+        if (sized_for_analysis(notes.size[i])) continue;
+        std::fprintf(out,
+                     "\nERROR: Family %ld (%s line %ld) has %ld members; a family must have 3 to %d:"
+                     " a father, a mother and 1 to %d children.\n",
+                     families[i].famid, pedigree_name, notes.first_line[i], notes.size[i], maxfamilysize, maxfamilysize - 2);
+        passed = false;
+    }
+
+    auto genotypes_known = [&](long i) { return sized_for_analysis(notes.size[i]) && notes.allele_fault[i] == 0; };
+
+    for (long i = 1; i <= nfam; ++i) {
+        if (!genotypes_known(i)) continue;
+        const famdat& f = families[i];
+        ParentPairs pairs;
+        gx(f.famgeno, f.ninfam, f.famid, pairs);
+        // gx takes a typed father's pair without looking at the children; with both parents
+        // typed the children must still be theirs, or the family's likelihood is 0.
+        const bool both_typed = f.famgeno[1] != -1 && f.famgeno[2] != -1;
+        const bool inconsistent =
+            pairs.unpgeno == 0 ||
+            (both_typed && !pair_explains_children(f.famgeno, f.ninfam, f.famgeno[1], f.famgeno[2]));
+        if (inconsistent) {
+            std::fprintf(out, "\nERROR: Family %ld: Family genotypes are inconsistant.\n", f.famid);
+            passed = false;
+        }
+    }
+
+    for (long i = 1; i <= nfam; ++i) {
+        if (!genotypes_known(i)) continue;
+        const famdat& f = families[i];
+        if (f.famgeno[1] != -1 && f.famgeno[2] == -1) {
+            std::fprintf(out, "\nERROR: Family %ld: Mother's genotype is unknown.  Father's is known.\n", f.famid);
+            std::fprintf(out, " If only one parent has known genotype, it must be the mother.\n");
+            std::fprintf(out, " Change the data, (interchange the lines for mother and father in\n");
+            std::fprintf(out, " the wpedigree.dat, wcovars.dat, and wweights.dat file)  for mother\n");
+            std::fprintf(out, " to that of father's (and remember to assign 'father' to  sex=2=female\n");
+            std::fprintf(out, " and 'mother' to sex=1).\n");
+            std::fprintf(out, " Then rerun.\n");
+            passed = false;
+        }
+    }
+    return passed;
+}
+
+}  // namespace quillon

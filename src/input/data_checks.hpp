@@ -1,0 +1,54 @@
+#pragma once
+// The checks every individual and every family must pass before anything is fitted.
+//
+// A failed check prints its message on the given stream (standard output in the program)
+// and reports the failure to its caller; nothing stops here.  The reader collects the
+// failures and ends the run once every line and every family has been examined.
+
+#include <cstdio>
+
+#include "genetics/family.hpp"
+#include "toolkit/nrarray.hpp"
+
+namespace quillon {
+
+// Genotype code of an individual from its two alleles (each 0 = not typed, 1 or 2): the
+// number of copies of allele 2, a1 + a2 - 2, or -1 for missing.  A child's genotype is
+// missing when either allele is 0; a founder's only when both are (a founder with one
+// allele 0 is a data error, reported by the line checks, and keeps a1 + a2 - 2).
+int genotype_code(long a1, long a2, bool is_child);
+
+struct LineCheckResult {
+    bool passed = true;         // no message was printed
+    bool alleles_valid = true;  // both alleles are 0, 1 or 2, so genotype_code applies
+};
+
+// The checks of one pedigree line, in this order, each printing its message:
+//   phenotype not 0, 1 or 2; only one of the two alleles known; a child (by its parent
+//   fields, or by standing third or later in its family) with an allele missing; an
+//   allele other than 0, 1 or 2 (this message names the file `pedigree_name` and the line
+//   as well as the family).
+// A line can fail several.  The products of the alleles are never formed, so any long
+// value is safe.
+LineCheckResult check_pedigree_line(long famid, long phenotype, long a1, long a2, bool is_child,
+                                    const char* pedigree_name, long line_number, std::FILE* out);
+
+// What the reader learnt about each family (all indexed 1..nfam) that the records do not
+// hold.  A family whose size is outside 3..maxfamilysize has no member arrays.
+struct FamilyNotes {
+    LVector size;          // number of usable lines in the family's run
+    LVector first_line;    // line of wpedigree.dat where the family starts
+    IVector allele_fault;  // 1 when a member has an allele other than 0, 1 or 2
+};
+
+// The family checks, over the families in file order, loop after loop:
+//  1. size: fewer than 3 or more than maxfamilysize members;
+//  2. genotype pattern: no parental pair explains the genotypes (gx lists none, or both
+//     parents are typed and some typed child cannot be theirs);
+//  3. mother/father rule: the father typed and the mother not (the seven-line message).
+// Checks 2 and 3 skip the families that failed check 1 or have an invalid allele (their
+// genotypes are unknown and have been reported).  Returns true when every check passed.
+// The size message names the family's first line in the file `pedigree_name`.
+bool check_families(const FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out);
+
+}  // namespace quillon

@@ -1,0 +1,347 @@
+#include "input/pedigree_input.hpp"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "input/data_checks.hpp"
+#include "input/line_reader.hpp"
+#include "toolkit/program_exit.hpp"
+
+namespace quillon {
+
+PedigreeLine parse_pedigree_line(std::string_view line) {
+    PedigreeLine p;
+    FieldSplitter fields(line, kWhiteSpace);
+    std::string_view field;
+    for (int i = 1; i <= 9; ++i) {
+        if (!fields.next(field)) {
+            p.fault = PedigreeLine::Fault::kTooFewFields;
+            p.bad_field = i - 1;
+            return p;
+        }
+        const NumberParse r = parse_long(field, p.fields[i]);
+        if (r != NumberParse::kOk) {
+            p.fault = r == NumberParse::kOutOfRange ? PedigreeLine::Fault::kOutOfRange
+                                                    : PedigreeLine::Fault::kNotAnInteger;
+            p.bad_field = i;
+            return p;
+        }
+    }
+    return p;
+}
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+struct InputFile {
+    std::string path;  // what is opened
+    std::string name;  // what messages call it
+    FileHandle file;
+};
+
+InputFile input_file(const std::string& dir, const char* base) {
+    InputFile f;
+    if (dir.empty() || dir == ".") {
+        f.path = base;
+    } else {
+        f.path = dir.back() == '/' ? dir + base : dir + "/" + base;
+    }
+    f.name = f.path;
+    return f;
+}
+
+// True when the file can be read again from its start (the pedigree is read twice);
+// otherwise false, with errno set by the failed seek.
+bool rewindable(const InputFile& f) {
+    errno = 0;
+    return std::fseek(f.file.get(), 0L, SEEK_SET) == 0;
+}
+
+[[noreturn]] void stop_on_read_error(const InputFile& f, int error, std::FILE* out) {
+    std::fprintf(out, "\nERROR: Cannot read %s: %s\n", f.name.c_str(), std::strerror(error));
+    throw ProgramExit(1);
+}
+
+[[noreturn]] void stop_on_change(const InputFile& f, std::FILE* out) {
+    std::fprintf(out, "\nERROR: %s changed while it was being read.\n", f.name.c_str());
+    throw ProgramExit(1);
+}
+
+// First pass: the number of families and the size and first line of each, from the usable
+// lines only.  Stops with a message when there are more than maxNumberOfFamilies.
+struct FamilyCounts {
+    long nfam = 0;
+    LVector numberInEachFamily;
+    LVector first_line;
+};
+
+FamilyCounts count_families(const InputFile& ped, std::FILE* out) {
+    FamilyCounts c;
+    c.numberInEachFamily = lvector(1, maxNumberOfFamilies);
+    c.first_line = lvector(1, maxNumberOfFamilies);
+    LineReader reader(ped.file.get());
+    std::string line;
+    long previous = 0;
+    while (reader.next(line)) {
+        if (is_blank(line)) continue;
+        const PedigreeLine p = parse_pedigree_line(line);
+        if (p.fault != PedigreeLine::Fault::kNone) continue;
+        if (c.nfam == 0 || p.fields[1] != previous) {
+            if (c.nfam == maxNumberOfFamilies) {
+                std::fprintf(out, "\nERROR: %s holds more than %ld families; at most %ld are allowed.\n",
+                             ped.name.c_str(), maxNumberOfFamilies, maxNumberOfFamilies);
+                throw ProgramExit(1);
+            }
+            ++c.nfam;
+            c.numberInEachFamily[c.nfam] = 0;
+            c.first_line[c.nfam] = reader.line_number();
+            previous = p.fields[1];
+        }
+        ++c.numberInEachFamily[c.nfam];
+    }
+    if (reader.error() != 0) stop_on_read_error(ped, reader.error(), out);
+    return c;
+}
+
+// Member arrays for the families whose size the analysis covers; the others keep none.
+void allocate_records(const FamilyCounts& c, FamilyTable& t, FamilyNotes& notes) {
+    t.nfam = c.nfam;
+    t.fam = IndexVector<famdat>(1, c.nfam);
+    notes.size = lvector(1, c.nfam);
+    notes.first_line = lvector(1, c.nfam);
+    notes.allele_fault = ivector(1, static_cast<int>(c.nfam));
+    for (long i = 1; i <= c.nfam; ++i) {
+        const long n = c.numberInEachFamily[i];
+        notes.size[i] = n;
+        notes.first_line[i] = c.first_line[i];
+        notes.allele_fault[i] = 0;
+        famdat& f = t[i];
+        f.ninfam = n > INT_MAX ? INT_MAX : static_cast<int>(n);
+        if (n < 3 || n > maxfamilysize) continue;
+        f.famgeno = ivector(1, f.ninfam);
+        f.phenodat = ivector(1, f.ninfam);
+        f.fcovdat = flmatrix(1, f.ninfam, 1, 0);  // each row is sized once its line is checked
+        f.findiv = matrix(1, f.ninfam, 1, 10);
+        f.findiv.fill(0.0);
+        f.pgenos = imatrix(1, 9, 1, 2);
+        f.pgenos.fill(0);
+    }
+}
+
+// Second pass: every line of the three files side by side, with the line checks.
+class SecondPass {
+public:
+    SecondPass(const Settings& s, InputFile& ped, InputFile& cov, InputFile& wts, FamilyTable& t,
+               FamilyNotes& notes, std::FILE* out)
+        : s_(s), ped_(ped), cov_(cov), wts_(wts), t_(t), notes_(notes), out_(out), weights_(wts.file.get(), kWhiteSpace) {
+        if (s.ncov > 0) cov_reader_ = std::make_unique<LineReader>(cov.file.get());
+    }
+
+    // Returns true when no line failed a check.
+    bool run();
+
+private:
+    void report_unusable(const PedigreeLine& p, long ln);
+    // Checks the line of member m of family nfam and stores it; returns its record, or null
+    // when the family keeps no member arrays.
+    famdat* add_member(const PedigreeLine& p, long ln, long nfam, long m);
+    void read_covariates(long ped_line, famdat* record, long m);
+    void read_weight(long ped_line, famdat* record, long m);
+
+    const Settings& s_;
+    InputFile& ped_;
+    InputFile& cov_;
+    InputFile& wts_;
+    FamilyTable& t_;
+    FamilyNotes& notes_;
+    std::FILE* out_;
+    std::unique_ptr<LineReader> cov_reader_;
+    FieldStream weights_;  // wweights.dat, one weight at a time
+    std::string cov_line_;
+    std::vector<double> cov_values_;  // scratch: the numbers of one covariate line
+    bool cov_ended_ = false;
+    bool wts_ended_ = false;
+    bool passed_ = true;
+};
+
+void SecondPass::report_unusable(const PedigreeLine& p, long ln) {
+    const char* name = ped_.name.c_str();
+    using Fault = PedigreeLine::Fault;
+    if (p.fault == Fault::kTooFewFields)
+        std::fprintf(out_, "\nERROR: %s line %ld holds %d fields; nine integers are needed.", name, ln, p.bad_field);
+    else if (p.fault == Fault::kNotAnInteger)
+        std::fprintf(out_, "\nERROR: %s line %ld: field %d is not an integer.", name, ln, p.bad_field);
+    else
+        std::fprintf(out_, "\nERROR: %s line %ld: field %d is an integer out of range.", name, ln, p.bad_field);
+    std::fprintf(out_, " The line is not used.\n");
+    passed_ = false;
+}
+
+famdat* SecondPass::add_member(const PedigreeLine& p, long ln, long nfam, long m) {
+    // A member standing third or later is a child whatever its parent fields say.
+    const bool is_child = p.fields[3] != 0 || p.fields[4] != 0 || m >= 3;
+    const long phenotype = p.fields[6], a1 = p.fields[8], a2 = p.fields[9];
+    const LineCheckResult r = check_pedigree_line(p.fields[1], phenotype, a1, a2, is_child, ped_.name.c_str(), ln, out_);
+    if (!r.passed) passed_ = false;
+    if (!r.alleles_valid) notes_.allele_fault[nfam] = 1;
+    famdat& f = t_[nfam];
+    if (!f.famgeno.allocated()) return nullptr;  // a family of a size the analysis cannot take
+    f.famgeno[m] = r.alleles_valid ? genotype_code(a1, a2, is_child) : -1;
+    f.phenodat[m] = phenotype >= 0 && phenotype <= 2 ? static_cast<int>(phenotype) : -1;
+    return &f;
+}
+
+bool SecondPass::run() {
+    std::rewind(ped_.file.get());
+    LineReader reader(ped_.file.get());
+    std::string line;
+    long nfam = 0;  // families begun so far
+    long m = 0;     // member index within the current family
+    long previous = 0;
+    while (reader.next(line)) {
+        if (is_blank(line)) continue;
+        const long ln = reader.line_number();
+        const PedigreeLine p = parse_pedigree_line(line);
+        famdat* record = nullptr;  // where this line's values go, if anywhere
+        if (p.fault != PedigreeLine::Fault::kNone) {
+            report_unusable(p, ln);
+        } else {
+            if (nfam == 0 || p.fields[1] != previous) {
+                if (++nfam > t_.nfam) stop_on_change(ped_, out_);
+                t_[nfam].famid = previous = p.fields[1];
+                m = 0;
+            }
+            if (++m > notes_.size[nfam]) stop_on_change(ped_, out_);
+            record = add_member(p, ln, nfam, m);
+        }
+        if (s_.ncov > 0) read_covariates(ln, record, m);
+        read_weight(ln, record, m);
+    }
+    if (reader.error() != 0) stop_on_read_error(ped_, reader.error(), out_);
+    if (cov_reader_ && cov_reader_->error() != 0) stop_on_read_error(cov_, cov_reader_->error(), out_);
+    if (weights_.reader().error() != 0) stop_on_read_error(wts_, weights_.reader().error(), out_);
+    if (nfam != t_.nfam || (nfam > 0 && m != notes_.size[nfam])) stop_on_change(ped_, out_);
+    return passed_;
+}
+
+void SecondPass::read_covariates(long ped_line, famdat* record, long m) {
+    if (cov_ended_) return;
+    bool have_line = false;
+    while (cov_reader_->next(cov_line_)) {
+        if (!is_blank(cov_line_)) {
+            have_line = true;
+            break;
+        }
+    }
+    if (!have_line) {
+        if (cov_reader_->error() != 0) stop_on_read_error(cov_, cov_reader_->error(), out_);
+        std::fprintf(out_, "\nERROR: %s ends before the covariates of the individual on line %ld of %s.\n",
+                     cov_.name.c_str(), ped_line, ped_.name.c_str());
+        cov_ended_ = true;
+        passed_ = false;
+        return;
+    }
+    const long cl = cov_reader_->line_number();
+    cov_values_.clear();
+    FieldSplitter fields(cov_line_, kCovariateSeparators);
+    std::string_view field;
+    // Only the first ncov numbers are read; the scratch never holds more than the line does.
+    while (static_cast<long>(cov_values_.size()) < s_.ncov && fields.next(field)) {
+        double v = 0.0;
+        const NumberParse r = parse_finite_double(field, v);
+        if (r != NumberParse::kOk) {
+            std::fprintf(out_, "\nERROR: %s line %ld: covariate %ld is not %s.\n", cov_.name.c_str(), cl,
+                         static_cast<long>(cov_values_.size()) + 1,
+                         r == NumberParse::kNotFinite ? "a finite number" : "a number");
+            passed_ = false;
+            return;
+        }
+        cov_values_.push_back(v);
+    }
+    const long found = static_cast<long>(cov_values_.size());
+    if (found < s_.ncov) {
+        std::fprintf(out_, "\nERROR: %s line %ld holds %ld covariates; %ld are needed.\n", cov_.name.c_str(), cl,
+                     found, s_.ncov);
+        passed_ = false;
+        return;
+    }
+    if (record == nullptr) return;
+    DVector row(1, s_.ncov);
+    for (long i = 1; i <= s_.ncov; ++i) row[i] = cov_values_[static_cast<std::size_t>(i - 1)];
+    record->fcovdat[m] = std::move(row);
+}
+
+void SecondPass::read_weight(long ped_line, famdat* record, long m) {
+    if (wts_ended_) return;
+    std::string_view field;
+    if (!weights_.next(field)) {
+        if (weights_.reader().error() != 0) stop_on_read_error(wts_, weights_.reader().error(), out_);
+        std::fprintf(out_, "\nERROR: %s ends before the weight of the individual on line %ld of %s.\n",
+                     wts_.name.c_str(), ped_line, ped_.name.c_str());
+        wts_ended_ = true;
+        passed_ = false;
+        return;
+    }
+    double w = 0.0;
+    const NumberParse r = parse_finite_double(field, w);
+    if (r != NumberParse::kOk) {
+        std::fprintf(out_, "\nERROR: %s line %ld: the weight of the individual on line %ld of %s is not %s.\n",
+                     wts_.name.c_str(), weights_.reader().line_number(), ped_line, ped_.name.c_str(),
+                     r == NumberParse::kNotFinite ? "a finite number" : "a number");
+        passed_ = false;
+        return;
+    }
+    if (record != nullptr) record->findiv[m][4] = w;
+}
+
+}  // namespace
+
+FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out) {
+    InputFile ped = input_file(dir, "wpedigree.dat");
+    InputFile cov = input_file(dir, "wcovars.dat");
+    InputFile wts = input_file(dir, "wweights.dat");
+
+    // Open every file the run needs before reading any; report each that fails.
+    bool opened = true;
+    for (InputFile* f : {&ped, &cov, &wts}) {
+        if (f == &cov && s.ncov <= 0) continue;
+        errno = 0;
+        f->file.reset(std::fopen(f->path.c_str(), "r"));
+        if (!f->file) {
+            std::fprintf(out, "\nERROR: Cannot open %s: %s\n", f->name.c_str(), std::strerror(errno));
+            opened = false;
+        } else if (f == &ped && !rewindable(*f)) {
+            // A pipe opens, but its lines would be gone after the counting pass.
+            std::fprintf(out, "\nERROR: Cannot read %s twice: %s. It must be a file, not a pipe.\n", f->name.c_str(),
+                         std::strerror(errno));
+            opened = false;
+        }
+    }
+    if (!opened) throw ProgramExit(1);
+
+    FamilyTable t;
+    FamilyNotes notes;
+    {
+        const FamilyCounts counts = count_families(ped, out);
+        allocate_records(counts, t, notes);
+    }  // numberInEachFamily is released here
+
+    SecondPass pass(s, ped, cov, wts, t, notes, out);
+    bool passed = pass.run();
+    if (t.nfam == 0) {
+        std::fprintf(out, "\nERROR: %s holds no families.\n", ped.name.c_str());
+        passed = false;
+    }
+    if (!check_families(t, notes, ped.name.c_str(), out)) passed = false;
+    if (!passed) throw ProgramExit(1);
+    return t;
+}
+
+}  // namespace quillon

@@ -1,0 +1,54 @@
+#pragma once
+// Reading the three input files into one famdat record per family.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "genetics/family.hpp"
+#include "model/settings.hpp"
+
+namespace quillon {
+
+// One line of wpedigree.dat: nine integers separated by white space (anything after the
+// ninth is ignored).  fields[1..9]: family, individual, father, mother, sex, phenotype, an
+// unused field, first allele, second allele.
+struct PedigreeLine {
+    enum class Fault { kNone, kTooFewFields, kNotAnInteger, kOutOfRange };
+    Fault fault = Fault::kNone;
+    int bad_field = 0;  // the field at fault (1..9), or the number of fields found
+    long fields[10] = {};
+};
+PedigreeLine parse_pedigree_line(std::string_view line);
+
+// Reads dir/wpedigree.dat, dir/wcovars.dat (only when s.ncov > 0) and dir/wweights.dat
+// ("." is the current folder, and messages then name the files without a folder).
+//
+// Lines holding only white space are skipped in wpedigree.dat and wcovars.dat.  The k-th
+// other line of wpedigree.dat describes one individual and takes the k-th other line of
+// wcovars.dat and the k-th number of wweights.dat (white space of any kind separates the
+// weights).  A family is a maximal run of usable pedigree lines with the same family field;
+// member 1 is the father, member 2 the mother, the others children.
+//
+// Every check is made and every message printed on `out` before the run ends:
+//  - a file that cannot be opened or read, or a wpedigree.dat that cannot be read twice
+//    (a pipe): the file and the system's reason (nothing else is read);
+//  - more than maxNumberOfFamilies families: the limit (nothing else is read);
+//  - per line, in file order: a pedigree line that does not begin with nine integers (the
+//    line is then not used); the line checks of check_pedigree_line; a covariate line with
+//    fewer than ncov numbers, a field that is not a number or not finite (space, comma and
+//    tab separate the numbers; runs of them count as one; later fields are ignored); a
+//    weight that is not a finite number; a wcovars.dat or wweights.dat that ends too early
+//    (said once);
+//  - no usable pedigree line: the file holds no families;
+//  - the family checks of check_families.
+// When any check failed, throws ProgramExit(1) after all messages.
+//
+// On success every family has 3..maxfamilysize members, and famid, ninfam, famgeno,
+// phenodat, fcovdat (ninfam x ncov; rows with no columns when ncov is 0), findiv
+// (ninfam x 10: column 4 the weight, every other column 0.0) and pgenos (9 x 2, zeroed, for
+// the fit to fill) are set.  Covariate storage is allocated row by row, only for lines found
+// to hold ncov numbers, so an absurd ncov costs nothing but its error messages.
+FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out = stdout);
+
+}  // namespace quillon

@@ -1,0 +1,47 @@
+#include "model/fit.hpp"
+
+#include "model/likelihood.hpp"
+#include "model/model.hpp"
+#include "genetics/patterns.hpp"
+#include "toolkit/minimiser.hpp"
+
+namespace quillon {
+
+FitResult fit_model(const Settings& s, FamilyTable& families) {
+    const int npars = static_cast<int>(s.npars);
+    FitResult r;
+
+    // Start values: i converted to double, divided by 200, then 0.15 added.
+    r.ogpars = vector(1, npars);
+    for (int i = 1; i <= npars; ++i) r.ogpars[i] = static_cast<double>(i) / 200.0 + 0.15;
+
+    // Each family carries its own list of parental pairs compatible with its genotypes.
+    for (long i = 1; i <= families.nfam; ++i) {
+        famdat& fam = families[i];
+        mkfindiv(s, r.ogpars, fam);
+        ParentPairs pairs;
+        gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
+        if (!fam.pgenos.allocated()) fam.pgenos = imatrix(1, 9, 1, 2);
+        fam.npgeno = pairs.unpgeno;
+        for (int k = 1; k <= fam.npgeno; ++k) {
+            fam.pgenos[k][1] = pairs.upgenos[k][1];
+            fam.pgenos[k][2] = pairs.upgenos[k][2];
+        }
+    }
+
+    DMatrix xii = matrix(1, npars, 1, npars);
+    for (int i = 1; i <= npars; ++i)
+        for (int j = 1; j <= npars; ++j) xii[i][j] = i == j ? 1.0 : 0.0;
+
+    const Likelihood likelihood(s, families);
+    const Objective objective = [&likelihood](const DVector& p) { return likelihood(p); };
+    powell(r.ogpars, xii, npars, 1e-6, &r.iter, &r.fret, objective);
+
+    prevalences_from(r.ogpars[npars - 1], r.ogpars[npars], r.gammma);
+
+    // The minimiser's last evaluation need not be at the estimate: refresh findiv there.
+    for (long i = 1; i <= families.nfam; ++i) mkfindiv(s, r.ogpars, families[i]);
+    return r;
+}
+
+}  // namespace quillon

@@ -1,0 +1,30 @@
+#pragma once
+// The fitting run: start values, family preparation, the direction-set minimisation of the
+// negative log-likelihood and the prevalences of the estimate.
+
+#include "genetics/family.hpp"
+#include "model/settings.hpp"
+#include "toolkit/nrarray.hpp"
+
+namespace quillon {
+
+struct FitResult {
+    DVector ogpars;     // 1..npars: the estimates (covariate coefficients, eta1, eta2)
+    double fret = 0.0;  // -log-likelihood at ogpars
+    int iter = 0;       // iterations the minimiser used
+    double gammma[3] = {0.0, 0.0, 0.0};  // genotype prevalences gamma0, gamma1, gamma2 of the estimate
+};
+
+// For families that have passed the data checks (every family has at least one compatible
+// parental pair and, when the father is typed, a typed mother):
+//  1. start values ogpars[i] = i / 200.0 + 0.15, i = 1..npars;
+//  2. per family, in order: mkfindiv at the start values; the compatible pairs of the
+//     observed genotypes (gx) into npgeno and pgenos (allocated 1..9 x 1..2 if it is not);
+//  3. powell from the unit direction set, ftol 1e-6, on the Likelihood of the families;
+//  4. gammma from the estimated eta1, eta2 (prevalences_from);
+//  5. mkfindiv on every family at the estimate, so findiv columns 2..4 belong to it.
+// The genotype-combination table is not built here.  A minimiser that exceeds its
+// iteration limit ends the run through nrerror.
+FitResult fit_model(const Settings& s, FamilyTable& families);
+
+}  // namespace quillon

@@ -1,0 +1,331 @@
+#include "model/information.hpp"
+
+#include <vector>
+
+#include "model/model.hpp"
+#include "genetics/posterior.hpp"
+#include "model/score.hpp"
+#include "genetics/transmission.hpp"
+#include "toolkit/linalg.hpp"
+
+namespace quillon {
+
+namespace {
+
+constexpr int kPairs = 9;  // parental pairs k = 1..9, stored at k - 1
+constexpr int kMaxChildren = maxfamilysize - 2;
+
+// Bit k-1 set when pair k can have a child of genotype h / has mother's genotype m.
+constexpr unsigned pair_bits(const int (&row)[10]) {
+    unsigned bits = 0;
+    for (int k = 1; k <= kPairs; ++k)
+        if (row[k] == 1) bits |= 1U << (k - 1);
+    return bits;
+}
+constexpr unsigned kChildMask[3] = {pair_bits(parentgh[0]), pair_bits(parentgh[1]), pair_bits(parentgh[2])};
+constexpr unsigned kMotherMask[3] = {pair_bits(parentg[0]), pair_bits(parentg[1]), pair_bits(parentg[2])};
+constexpr unsigned kAllPairs = (1U << kPairs) - 1;
+
+// Enumerates the children's genotype combinations of one family at a time.
+//
+// Every quantity that the enumeration multiplies or adds along the children is a fixed
+// double once the family and the estimate are fixed: each child's tilted transmission
+// probability under each pair and genotype, and its contribution to each entry of the score
+// vector.  They are tabulated once per family.  The combinations are visited depth first,
+// the first child slowest and the last fastest (the order of the genotype table's rows),
+// and the running products and sums over the leading children are carried down the
+// recursion, so every combination's probability, pair posteriors and score vectors are
+// the very same doubles as a child-by-child evaluation from scratch would give.
+class FamilyEnumerator {
+public:
+    FamilyEnumerator(const Settings& s, const double gammma[3])
+        : s_(s),
+          entries_(static_cast<int>(s.npars) + 1),
+          child_entries_(static_cast<int>(s.npars) - 1),
+          ph_(static_cast<std::size_t>(kMaxChildren) * kPairs * 3),
+          contrib_(static_cast<std::size_t>(kMaxChildren) * kPairs * 3 * child_entries_),
+          tm_(kMaxChildren + 1),
+          prod_(static_cast<std::size_t>(kMaxChildren + 1) * kPairs),
+          sums_(static_cast<std::size_t>(kMaxChildren + 1) * kPairs * child_entries_),
+          inner_(entries_),
+          posterior_(kPairs) {
+        for (int k = 1; k <= kPairs; ++k) {
+            const int f = gpgenos[k][0];
+            const int m = gpgenos[k][1];
+            gg_[k - 1] = gammma[f] * gammma[m];
+            // d log(gamma_f gamma_m) / d gamma1 and d gamma2, with gamma0 = 1 - gamma1 - gamma2.
+            const double g0 = (1.0 - gammma[1]) - gammma[2];
+            const int n0 = utilg[k][1], n1 = utilg[k][2], n2 = utilg[k][3];
+            pair_score_[k - 1][0] = static_cast<double>(-n0) / g0 + static_cast<double>(n1) / gammma[1];
+            pair_score_[k - 1][1] = static_cast<double>(-n0) / g0 + static_cast<double>(n2) / gammma[2];
+        }
+    }
+
+    // Tabulates the family's per-child values at the estimate.
+    void prepare(const famdat& fam) {
+        nchild_ = fam.ninfam - 2;
+        father_typed_ = fam.famgeno[1] != -1;
+        const int mg = fam.famgeno[2];
+        parent_mask_ = mg == -1 ? kAllPairs : kMotherMask[mg];
+        for (int k = 0; k < kPairs; ++k) pair_finite_[k] = true;
+        const long ncov = s_.ncov;
+        for (int c = 0; c < nchild_; ++c) {
+            const int j = c + 3;
+            const double nu1 = fam.findiv[j][2];
+            const double nu2 = fam.findiv[j][3];
+            const double w = fam.findiv[j][4];
+            const DVector& x = fam.fcovdat[j];
+            for (int k = 1; k <= kPairs; ++k) {
+                const int pg[3] = {0, gpgenos[k][0], gpgenos[k][1]};
+                const double muu1 = mkmuu1ijg(s_, pg, nu1, nu2);
+                const double mu = mkmuijg(s_, pg, nu1, nu2);
+                const double p1 = phgz(pg[1], pg[2], 1, nu1, nu2);
+                const double p2 = phgz(pg[1], pg[2], 2, nu1, nu2);
+                for (int g = 0; g < 3; ++g) {
+                    const double p = phgz(pg[1], pg[2], g, nu1, nu2);
+                    if (!(p - p == 0.0)) pair_finite_[k - 1] = false;  // inf or nan
+                    ph(c, k - 1, g) = p;
+                    double* e = contribution(c, k - 1, g);
+                    e[0] = (static_cast<double>(s_.cchu1[g]) - muu1) * w;
+                    if (s_.cmodeltype == kNone) {
+                        const double a1 = (g == 1 ? 1.0 : 0.0) - p1;
+                        const double a2 = (g == 2 ? 1.0 : 0.0) - p2;
+                        for (long i = 1; i <= ncov; ++i) {
+                            e[i] = x[i] * a1;
+                            e[i + ncov] = x[i] * a2;
+                        }
+                    } else {
+                        const double a1 = static_cast<double>(s_.cch[g]) - mu;
+                        for (long i = 1; i <= ncov; ++i) e[i] = x[i] * a1;
+                    }
+                }
+            }
+        }
+    }
+
+    // Adds, for the compatible pair (ffg, mmg) of posterior weight w0p, every combination's
+    // ((u_j1 u_j2) P(c|p)) w0p to the packed upper triangle jj (row-major, j1 <= j2).
+    //
+    // The combinations are the rows k1..k2 of the genotype table, whose last n columns hold
+    // the father, the mother and the children's genotypes, the last child changing fastest.
+    // Going from one row to the next, only the children from the first changed digit on are
+    // applied again; the running values of the children before it are kept.
+    void enumerate_pair(const GenotypeTable& table, int ffg, int mmg, double w0p, double* jj) {
+        const int n = nchild_ + 2;
+        const long k1 = table.powrdx[n - 1] * ffg + table.powrdx[n - 2] * mmg + 1;
+        const long k2 = table.powrdx[n - 1] * ffg + table.powrdx[n - 2] * (mmg + 1);
+        const int first_child_column = maxfamilysize - n + 3;
+        kp_ = 3 * ffg + mmg;
+        w0p_ = w0p;
+        jj_ = jj;
+        tm_[0] = 1.0;
+        active_[0] = father_typed_ ? (1U << kp_) : parent_mask_;
+        for (int k = 0; k < kPairs; ++k) {
+            prod_[k] = 1.0;
+            double* sum = sums_at(0, k);
+            for (int e = 0; e < child_entries_; ++e) sum[e] = 0.0;
+        }
+        int valid = 0;  // children 0..valid-1 of the current row are applied
+        long r = k1;
+        while (r <= k2) {
+            const LVector& row = table.GT[r];
+            int c = 0;
+            while (c < valid && row[first_child_column + c] == digits_[c]) ++c;
+            bool skip = false;
+            for (; c < nchild_; ++c) {
+                const int g = static_cast<int>(row[first_child_column + c]);
+                digits_[c] = g;
+                // tmphh = tmphh * phgz(father, mother, g, nu1, nu2) for the enumerated pair.
+                const double t = tm_[c] * ph(c, kp_, g);
+                if (t == 0.0 && pair_finite_[kp_]) {
+                    // Zero stays zero when every later factor is finite: every row that shares
+                    // these leading children has probability 0 and is skipped.
+                    valid = c;
+                    r += block_rows(c, table);
+                    skip = true;
+                    break;
+                }
+                apply_child(c, g, t);
+            }
+            if (skip) continue;
+            valid = nchild_;
+            leaf(active_[nchild_]);
+            ++r;
+        }
+    }
+
+private:
+    // Rows that share the first c + 1 children: 3^(children after c).
+    long block_rows(int c, const GenotypeTable& table) const {
+        const int later = nchild_ - 1 - c;
+        return later == 0 ? 1 : table.powrdx[later];
+    }
+
+    // Carries the running values from child c - 1 to child c with genotype g.
+    void apply_child(int c, int g, double t) {
+        tm_[c + 1] = t;
+        const unsigned next = father_typed_ ? active_[c] : (active_[c] & kChildMask[g]);
+        active_[c + 1] = next;
+        for (int k = 0; k < kPairs; ++k) {
+            if (!(next & (1U << k))) continue;
+            // fpi's product over the children under pair k.
+            prod_[static_cast<std::size_t>(c + 1) * kPairs + k] = prod_[static_cast<std::size_t>(c) * kPairs + k] * ph(c, k, g);
+            // mkuih's sums over the children under pair k.
+            const double* from = sums_at(c, k);
+            const double* add = contribution(c, k, g);
+            double* to = sums_at(c + 1, k);
+            for (int e = 0; e < child_entries_; ++e) to[e] = from[e] + add[e];
+        }
+    }
+
+    double& ph(int c, int k, int g) { return ph_[(static_cast<std::size_t>(c) * kPairs + k) * 3 + g]; }
+    double* contribution(int c, int k, int g) {
+        return &contrib_[((static_cast<std::size_t>(c) * kPairs + k) * 3 + g) * child_entries_];
+    }
+    double* sums_at(int depth, int k) {
+        return &sums_[(static_cast<std::size_t>(depth) * kPairs + k) * child_entries_];
+    }
+
+    void leaf(unsigned pairs) {
+        const double tmphh = tm_[nchild_];
+        if (tmphh == 0.0) return;
+        const double* prod = &prod_[static_cast<std::size_t>(nchild_) * kPairs];
+        // Posterior of the pairs the combination leaves possible, in increasing pair index.
+        double total = 0.0;
+        for (int k = 0; k < kPairs; ++k) {
+            if (!(pairs & (1U << k))) continue;
+            posterior_[k] = prod[k] * gg_[k];
+            total = total + posterior_[k];
+        }
+        double* inner = inner_.data();
+        for (int e = 0; e < entries_; ++e) inner[e] = 0.0;
+        for (int k = 0; k < kPairs; ++k) {
+            if (!(pairs & (1U << k))) continue;
+            const double post = posterior_[k] / total;
+            const double* u = sums_at(nchild_, k);
+            for (int e = 0; e < child_entries_; ++e) inner[e] = inner[e] + u[e] * post;
+            inner[child_entries_] = inner[child_entries_] + pair_score_[k][0] * post;
+            inner[child_entries_ + 1] = inner[child_entries_ + 1] + pair_score_[k][1] * post;
+        }
+        double* jj = jj_;
+        for (int j1 = 0; j1 < entries_; ++j1) {
+            const double u1 = inner[j1];
+            for (int j2 = j1; j2 < entries_; ++j2) {
+                *jj = *jj + ((u1 * inner[j2]) * tmphh) * w0p_;
+                ++jj;
+            }
+        }
+    }
+
+    const Settings& s_;
+    const int entries_;        // npars + 1
+    const int child_entries_;  // npars - 1: the entries that depend on the children
+    double gg_[kPairs] = {};
+    double pair_score_[kPairs][2] = {};
+
+    int nchild_ = 0;
+    bool father_typed_ = false;
+    unsigned parent_mask_ = kAllPairs;
+    bool pair_finite_[kPairs] = {};
+
+    std::vector<double> ph_;
+    std::vector<double> contrib_;
+    std::vector<double> tm_;
+    std::vector<double> prod_;
+    std::vector<double> sums_;
+    std::vector<double> inner_;
+    std::vector<double> posterior_;
+
+    int digits_[kMaxChildren] = {};
+    unsigned active_[kMaxChildren + 1] = {};  // pairs still possible after each child
+    int kp_ = 0;
+    double w0p_ = 0.0;
+    double* jj_ = nullptr;
+};
+
+}  // namespace
+
+void accumulate_information(const Settings& s, const FamilyTable& families, const GenotypeTable& table,
+                            const FitResult& fit, DMatrix& JJ, double* scoreUb) {
+    const int entries = static_cast<int>(s.npars) + 1;
+    std::vector<double> upper(static_cast<std::size_t>(entries) * (entries + 1) / 2, 0.0);
+    FamilyEnumerator enumerator(s, fit.gammma);
+    DMatrix fpgiout0 = matrix(1, 27, 1, 3);
+    IVector ufamgeno = ivector(1, maxfamilysize);
+    DVector uih = vector(1, entries);
+    for (long ifam = 1; ifam <= families.nfam; ++ifam) {
+        const famdat& fam = families[ifam];
+        const int n = fam.ninfam;
+        fpi(fit.gammma, fam, fam.famgeno, fam.pgenos, fam.npgeno, fpgiout0);
+        enumerator.prepare(fam);
+        for (int p = 1; p <= fam.npgeno; ++p) {
+            const int ffg = static_cast<int>(fpgiout0[p][1]);
+            const int mmg = static_cast<int>(fpgiout0[p][2]);
+            for (int i = 1; i <= n; ++i) ufamgeno[i] = fam.famgeno[i];
+            ufamgeno[1] = ffg;
+            ufamgeno[2] = mmg;
+            mkuih(s, fit.gammma, fam, ufamgeno, uih);
+            // Non-founders score: the status score of the observed children, averaged over
+            // the parental pairs with their posterior weights.
+            *scoreUb = *scoreUb + fpgiout0[p][3] * uih[1];
+            enumerator.enumerate_pair(table, ffg, mmg, fpgiout0[p][3], upper.data());
+        }
+    }
+    std::size_t idx = 0;
+    for (int j1 = 1; j1 <= entries; ++j1)
+        for (int j2 = j1; j2 <= entries; ++j2) JJ[j1][j2] = upper[idx++];
+    for (int j1 = 1; j1 <= entries; ++j1)
+        for (int j2 = j1; j2 <= entries; ++j2) JJ[j2][j1] = JJ[j1][j2];
+}
+
+double wald_statistic(const DMatrix& subJ, const DVector& ogpars, long m) {
+    double waldstat = 0.0;
+    for (long i = 1; i <= m; ++i) {
+        double sum = 0.0;
+        for (long k = 1; k <= m; ++k) sum = sum + ogpars[k] * subJ[i][k];
+        waldstat = waldstat + ogpars[i] * sum;
+    }
+    return waldstat;
+}
+
+int wald_degrees_of_freedom(const DMatrix& subJ, long m) {
+    double largest = 0.0;
+    for (long i = 1; i <= m; ++i)
+        if (subJ[i][i] >= largest) largest = subJ[i][i];
+    int df = 0;
+    for (long i = 1; i <= m; ++i)
+        if (subJ[i][i] >= 1e-6 * largest) ++df;
+    return df;
+}
+
+InformationResult information_step(const Settings& s, const FamilyTable& families, const GenotypeTable& table,
+                                   const FitResult& fit) {
+    const int npars = static_cast<int>(s.npars);
+    InformationResult r;
+    r.JJ = matrix(1, npars + 1, 1, npars + 1);
+    r.JJ.fill(0.0);
+    accumulate_information(s, families, table, fit, r.JJ, &r.scoreUb);
+
+    r.subJ = matrix(1, npars, 1, npars);
+    r.subJI = matrix(1, npars, 1, npars);
+    r.Jbvg = matrix(1, npars, 1, 1);
+    r.JbvgT = matrix(1, 1, 1, npars);
+    r.Jutil3 = matrix(1, 1, 1, npars);
+    r.Jutil4 = matrix(1, 1, 1, 1);
+    for (int j1 = 1; j1 <= npars; ++j1) {
+        r.Jbvg[j1][1] = r.JJ[1][j1 + 1];
+        r.JbvgT[1][j1] = r.JJ[1][j1 + 1];
+        for (int j2 = 1; j2 <= npars; ++j2) r.subJ[j1][j2] = r.JJ[j1 + 1][j2 + 1];
+    }
+    inversse(r.subJ, npars, r.subJI);
+
+    const long m = s.npars - 2;
+    r.waldstat = wald_statistic(r.subJ, fit.ogpars, m);
+    r.wsdf = wald_degrees_of_freedom(r.subJ, m);
+
+    mltmm(r.JbvgT, 1, npars, r.subJI, npars, r.Jutil3);
+    mltmm(r.Jutil3, 1, npars, r.Jbvg, 1, r.Jutil4);
+    return r;
+}
+
+}  // namespace quillon

@@ -1,0 +1,50 @@
+#pragma once
+// The information matrix of the score vector at the estimate, by exact enumeration, and
+// the statistics built from it.
+//
+// JJ = sum over families, sum over the family's compatible parental pairs p of
+//        w_p * sum over children's genotype combinations c of P(c | p) u(c) u(c)'
+// with w_p the posterior of pair p given the observed genotypes, P(c | p) the product of the
+// children's tilted transmission probabilities, and u(c) the posterior-weighted average,
+// over the pairs that c leaves possible, of the score vector of the family completed by c.
+// Row and column 1 belong to the status score; k + 1 to free parameter k.
+
+#include "genetics/family.hpp"
+#include "model/fit.hpp"
+#include "genetics/patterns.hpp"
+#include "model/settings.hpp"
+#include "toolkit/nrarray.hpp"
+
+namespace quillon {
+
+struct InformationResult {
+    DMatrix JJ;      // 1..npars+1 square
+    DMatrix subJ;    // parameter block JJ[2..][2..], 1..npars square
+    DMatrix subJI;   // its pseudo-inverse
+    DMatrix Jbvg;    // npars x 1: JJ[1][2..]
+    DMatrix JbvgT;   // 1 x npars
+    DMatrix Jutil3;  // 1 x npars: JbvgT subJI
+    DMatrix Jutil4;  // 1 x 1: JbvgT subJI Jbvg
+    double scoreUb = 0.0;  // non-founders score
+    double waldstat = 0.0;
+    int wsdf = 0;
+};
+
+// Accumulates JJ (upper triangle, then mirrored) and scoreUb over every family, in file
+// order.  `JJ` must be allocated 1..npars+1 square.  Reads the families' findiv at the
+// estimate and fit.gammma.
+void accumulate_information(const Settings& s, const FamilyTable& families, const GenotypeTable& table,
+                            const FitResult& fit, DMatrix& JJ, double* scoreUb);
+
+// The whole step: JJ and scoreUb, the partition, the pseudo-inverse of the parameter block
+// (which may print the near-singularity warning), the Wald statistic c' subJ c over the
+// covariate coefficients c = ogpars[1..npars-2] with its degrees of freedom, and JbvgT subJI Jbvg.
+InformationResult information_step(const Settings& s, const FamilyTable& families, const GenotypeTable& table,
+                                   const FitResult& fit);
+
+// W = c' subJ[1..m][1..m] c, the inner sums over k ascending; and the number of coefficients
+// whose information subJ[i][i] is at least 1e-6 of the largest.
+double wald_statistic(const DMatrix& subJ, const DVector& ogpars, long m);
+int wald_degrees_of_freedom(const DMatrix& subJ, long m);
+
+}  // namespace quillon

@@ -1,0 +1,68 @@
+#pragma once
+// Per-member model quantities and the parameter layout.
+//
+// theta (ppars) holds npars doubles: slots 1..npars-2 the covariate coefficients, slots
+// npars-1 and npars the prevalence parameters eta1, eta2.
+//   covariate model None:            theta[1..ncov] = b1, theta[ncov+1..2ncov] = b2
+//   Recessive / Dominant / Additive: theta[1..ncov] = beta, b_g = cch[g] * beta, so
+//     Recessive b1 = 0, b2 = beta;  Dominant b1 = b2 = beta;  Additive b1 = beta, b2 = 2 beta
+// nu1(x) = exp(b1 . x), nu2(x) = exp(b2 . x): relative risks of genotypes 1 and 2 against
+// genotype 0 for a member with covariate row x.
+
+#include "genetics/family.hpp"
+#include "model/settings.hpp"
+#include "genetics/transmission.hpp"
+#include "toolkit/nrarray.hpp"
+
+namespace quillon {
+
+// The arctangent stick-breaking map from (eta1, eta2) to the genotype prevalences, with the
+// program's literal constants (not pi/2 and pi; the map is not clamped):
+//   gamma1 = (atan(eta1) + 1.570795) / 3.14159
+//   gamma2 = ((atan(eta2) + 1.570795) * (1 - gamma1)) / 3.14159
+//   gamma0 = (1 - gamma1) - gamma2
+// Writes gammma[0..2].
+void prevalences_from(double eta1, double eta2, double gammma[3]);
+
+// The expanded coefficient vector: pars[1..ncov] = b1 and pars[ncov+1..2ncov] = b2 built from
+// theta = ppars[1..npars] for the covariate model of `s`.  `pars` must cover 1..2*ncov.
+// (Additive: b2[i] = ppars[i] + ppars[i], formed as that sum.)
+void expand_coefficients(const Settings& s, const DVector& ppars, DVector& pars);
+
+// Writes findiv columns 2 and 3 (nu1, nu2) of every member of `fam` for theta = ppars, and
+// zeroes column 4 (the weight) of members with phenotype 0.  Reads ncov, npars, cmodeltype
+// and the family's ninfam, fcovdat and phenodat.  Each linear predictor is summed from 0.0
+// in ascending covariate index, pars[i] * x[i].
+void mkfindiv(const Settings& s, const DVector& ppars, famdat& fam);
+
+// Expected coding of the genotype of a child of parents g[1], g[2] whose relative risks are
+// nu1z, nu2z:  ((c[0] pp0 + c[1] pp1) + c[2] pp2) with ppk = phgz(g[1], g[2], k, nu1z, nu2z).
+// mkmuijg uses the covariate-model coding cch, mkmuu1ijg the status-model coding cchu1.
+// `g` is any 1-based genotype sequence (IVector, int array, a row of upgenos); only entries
+// 1 and 2 are read.
+template <class Genotypes>
+double mkmuijg(const Settings& s, const Genotypes& g, double nu1z, double nu2z);
+template <class Genotypes>
+double mkmuu1ijg(const Settings& s, const Genotypes& g, double nu1z, double nu2z);
+
+// ---- template definitions ----
+namespace detail {
+inline double expected_coding(const int (&c)[4], int f, int m, double nu1z, double nu2z) {
+    const double pp0 = phgz(f, m, 0, nu1z, nu2z);
+    const double pp1 = phgz(f, m, 1, nu1z, nu2z);
+    const double pp2 = phgz(f, m, 2, nu1z, nu2z);
+    return (static_cast<double>(c[0]) * pp0 + static_cast<double>(c[1]) * pp1) + static_cast<double>(c[2]) * pp2;
+}
+}  // namespace detail
+
+template <class Genotypes>
+double mkmuijg(const Settings& s, const Genotypes& g, double nu1z, double nu2z) {
+    return detail::expected_coding(s.cch, g[1], g[2], nu1z, nu2z);
+}
+
+template <class Genotypes>
+double mkmuu1ijg(const Settings& s, const Genotypes& g, double nu1z, double nu2z) {
+    return detail::expected_coding(s.cchu1, g[1], g[2], nu1z, nu2z);
+}
+
+}  // namespace quillon

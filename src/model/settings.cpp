@@ -1,0 +1,25 @@
+#include "model/settings.hpp"
+
+namespace quillon {
+
+namespace {
+void set_coding(int (&c)[4], int model) {
+    switch (model) {
+        case kRecessive: c[0] = 0; c[1] = 0; c[2] = 1; break;
+        case kDominant: c[0] = 0; c[1] = 1; c[2] = 1; break;
+        case kAdditive: c[0] = 0; c[1] = 1; c[2] = 2; break;
+        default: break;  // None: the coding keeps its start value
+    }
+}
+}  // namespace
+
+void derive_model_codings(Settings& s) {
+    s.npars = 2 * s.ncov + 2;
+    set_coding(s.cchu1, s.smodeltype);
+    if (s.cmodeltype != kNone) {
+        set_coding(s.cch, s.cmodeltype);
+        s.npars = s.ncov + 2;
+    }
+}
+
+}  // namespace quillon

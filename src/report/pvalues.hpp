@@ -1,0 +1,38 @@
+#pragma once
+// Tail probabilities for the two test statistics of the report: the chi-square upper tail
+// for the Wald statistic and the two-sided standard normal tail for the non-founders
+// statistic.  Both are pure functions of their arguments.
+
+#include <string>
+
+namespace quillon {
+
+// P(X >= x) for X chi-square with df degrees of freedom, for integer df >= 1.
+//
+// Closed forms, with h = x/2:
+//   even df = 2m:    Q = exp(-h) * sum_{k=0}^{m-1} h^k / k!
+//   odd  df = 2m+1:  Q = erfc(sqrt h) + exp(-h) * sum_{k=1}^{m} h^(k-1/2) / Gamma(k+1/2)
+// The exponential and the terms are carried with a separate power-of-two exponent, so no
+// intermediate overflows or underflows for any df and x; the relative error is about 1e-14
+// wherever the result is a normal double.  A result below the smallest double is 0.  The
+// result never exceeds 1.
+//
+// Boundary arguments: x <= 0 gives 1, x = +inf gives 0, x NaN gives NaN, df < 1 gives NaN
+// (no distribution; a Wald test without degrees of freedom has no p-value).
+// Work: about min(df/2, h + 10*sqrt(h) + h/704) steps; meant for df up to a few thousand.
+double chisq_upper_tail(double x, int df);
+
+// P(|Z| >= |z|) for Z standard normal: erfc(|z| / sqrt 2).
+// NaN gives NaN; +inf and -inf give 0.
+double normal_two_sided(double z);
+
+// The two lines that --pvalues appends after the report's closing line:
+//   "Wald p-value (chi-square, df=<wsdf>): <p>\n"              (only when have_covariates)
+//   "Non-Founders Statistic p-value (two-sided normal): <p>\n"
+// Each p is printed with "%.4g"; a p-value that is not a number prints as "nan" (never
+// "-nan").  waldstat and wsdf are the report's Wald statistic and degrees of freedom; nfs is
+// the non-founders statistic at full precision (scoreUb / NFSdenominator), not its rounded
+// printed value.
+std::string pvalue_lines(double waldstat, int wsdf, bool have_covariates, double nfs);
+
+}  // namespace quillon
