@@ -2,12 +2,11 @@
 
 #include <cstdio>
 
-#include "model/fit.hpp"
-#include "model/information.hpp"
+#include "model/analysis.hpp"
 #include "report/pvalues.hpp"
-#include "genetics/patterns.hpp"
-#include "toolkit/program_exit.hpp"
 #include "report/report.hpp"
+#include "toolkit/linalg.hpp"
+#include "toolkit/program_exit.hpp"
 
 namespace quillon {
 
@@ -29,23 +28,13 @@ void refuse_unholdable_parameter_count(const Settings& s) {
 
 int run_analysis(const Settings& settings, FamilyTable& families, const AnalysisOptions& options) {
     refuse_unholdable_parameter_count(settings);
-    FitResult fit = fit_model(settings, families);
-
-    // The genotype table needs only the rows that the largest family can reach.
-    int largest = 3;
-    for (long i = 1; i <= families.nfam; ++i)
-        if (families[i].ninfam > largest) largest = families[i].ninfam;
-    GenotypeTable table = allocate_genotype_table(largest);
-    IVector BB = ivector(1, maxfamilysize);
-    BB.fill(0);
-    makeGT(table, BB, maxfamilysize - largest);
-
-    const InformationResult info = information_step(settings, families, table, fit);
-    print_report(stdout, settings, families.nfam, fit, info);
-    if (options.pvalues) {
-        const NonFoundersStatistic nfs = non_founders_statistic(info);
-        std::fputs(pvalue_lines(info.waldstat, info.wsdf, settings.npars > 2, nfs.statistic).c_str(), stdout);
-    }
+    const GenotypeTable table = build_genotype_table(largest_family(families));
+    const Analysis a = analyse(settings, families, table);
+    if (a.info.near_singular) std::fputs(kNearSingularWarning, stdout);
+    if (!a.nfs.defined) std::fputs(kNfsUndefinedWarning, stdout);
+    print_report(stdout, settings, families.nfam, a.fit, a.info, a.nfs);
+    if (options.pvalues)
+        std::fputs(pvalue_lines(a.info.waldstat, a.info.wsdf, settings.npars > 2, a.nfs).c_str(), stdout);
     // The working arrays are released as they go out of scope.  The exit status is the
     // result of the final flush: a report that could not be written is a failed run.
     const bool flushed = std::fflush(nullptr) == 0;

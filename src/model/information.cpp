@@ -1,5 +1,6 @@
 #include "model/information.hpp"
 
+#include <cmath>
 #include <vector>
 
 #include "model/model.hpp"
@@ -317,7 +318,7 @@ InformationResult information_step(const Settings& s, const FamilyTable& familie
         r.JbvgT[1][j1] = r.JJ[1][j1 + 1];
         for (int j2 = 1; j2 <= npars; ++j2) r.subJ[j1][j2] = r.JJ[j1 + 1][j2 + 1];
     }
-    inversse(r.subJ, npars, r.subJI);
+    r.near_singular = inversse(r.subJ, npars, r.subJI, nullptr);
 
     const long m = s.npars - 2;
     r.waldstat = wald_statistic(r.subJ, fit.ogpars, m);
@@ -326,6 +327,11 @@ InformationResult information_step(const Settings& s, const FamilyTable& familie
     mltmm(r.JbvgT, 1, npars, r.subJI, npars, r.Jutil3);
     mltmm(r.Jutil3, 1, npars, r.Jbvg, 1, r.Jutil4);
     return r;
+}
+
+NonFoundersStatistic non_founders_statistic(const InformationResult& info) {
+    const double v = info.JJ[1][1] - info.Jutil4[1][1];
+    return {info.scoreUb / std::sqrt(v), std::sqrt(v), v > 1.0e-9 * info.JJ[1][1]};
 }
 
 }  // namespace quillon

@@ -28,6 +28,7 @@ struct InformationResult {
     double scoreUb = 0.0;  // non-founders score
     double waldstat = 0.0;
     int wsdf = 0;
+    bool near_singular = false;  // the pseudo-inverse dropped singular values (nothing printed)
 };
 
 // Accumulates JJ (upper triangle, then mirrored) and scoreUb over every family, in file
@@ -37,7 +38,7 @@ void accumulate_information(const Settings& s, const FamilyTable& families, cons
                             const FitResult& fit, DMatrix& JJ, double* scoreUb);
 
 // The whole step: JJ and scoreUb, the partition, the pseudo-inverse of the parameter block
-// (which may print the near-singularity warning), the Wald statistic c' subJ c over the
+// (which sets near_singular instead of printing its warning), the Wald statistic c' subJ c over the
 // covariate coefficients c = ogpars[1..npars-2] with its degrees of freedom, and JbvgT subJI Jbvg.
 InformationResult information_step(const Settings& s, const FamilyTable& families, const GenotypeTable& table,
                                    const FitResult& fit);
@@ -46,5 +47,17 @@ InformationResult information_step(const Settings& s, const FamilyTable& familie
 // whose information subJ[i][i] is at least 1e-6 of the largest.
 double wald_statistic(const DMatrix& subJ, const DVector& ogpars, long m);
 int wald_degrees_of_freedom(const DMatrix& subJ, long m);
+
+// The non-founders statistic U / sqrt(V) and its denominator sqrt(V), with
+// V = JJ[1][1] - JbvgT subJI Jbvg the variance of the status score left after the
+// coefficients.  When the status score is a combination of the coefficients' scores (an
+// intercept with every child weighted alike) V is rounding noise: the statistic is defined
+// only when V > 1e-9 JJ[1][1] (so never for V negative, zero or not a number).
+struct NonFoundersStatistic {
+    double statistic;
+    double denominator;
+    bool defined;
+};
+NonFoundersStatistic non_founders_statistic(const InformationResult& info);
 
 }  // namespace quillon

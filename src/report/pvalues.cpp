@@ -156,7 +156,7 @@ std::string p_text(double p) {
 }
 }  // namespace
 
-std::string pvalue_lines(double waldstat, int wsdf, bool have_covariates, double nfs) {
+std::string pvalue_lines(double waldstat, int wsdf, bool have_covariates, const NonFoundersStatistic& nfs) {
     std::string out;
     char buf[128];
     if (have_covariates) {
@@ -168,7 +168,7 @@ std::string pvalue_lines(double waldstat, int wsdf, bool have_covariates, double
         out += buf;
     }
     std::snprintf(buf, sizeof buf, "Non-Founders Statistic p-value (two-sided normal): %s\n",
-                  p_text(normal_two_sided(nfs)).c_str());
+                  nfs.defined ? p_text(normal_two_sided(nfs.statistic)).c_str() : "NA");
     out += buf;
     return out;
 }

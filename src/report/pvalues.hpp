@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "model/information.hpp"
+
 namespace quillon {
 
 // P(X >= x) for X chi-square with df degrees of freedom, for integer df >= 1.
@@ -32,7 +34,7 @@ double normal_two_sided(double z);
 // Each p is printed with "%.4g"; a p-value that is not a number prints as "nan" (never
 // "-nan").  waldstat and wsdf are the report's Wald statistic and degrees of freedom; nfs is
 // the non-founders statistic at full precision (scoreUb / NFSdenominator), not its rounded
-// printed value.
-std::string pvalue_lines(double waldstat, int wsdf, bool have_covariates, double nfs);
+// printed value; its p-value prints as "NA" where the statistic is not defined.
+std::string pvalue_lines(double waldstat, int wsdf, bool have_covariates, const NonFoundersStatistic& nfs);
 
 }  // namespace quillon

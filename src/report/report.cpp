@@ -8,13 +8,14 @@ namespace {
 constexpr const char* kRule = "==============================================================\n\n";
 }
 
-NonFoundersStatistic non_founders_statistic(const InformationResult& info) {
-    // Variance of the status score after adjustment for the estimated parameters.
-    const double v = info.JJ[1][1] - info.Jutil4[1][1];
-    return {info.scoreUb / std::sqrt(v), std::sqrt(v)};
-}
+const char* const kNfsUndefinedWarning =
+    "\n\n|WARNING:  The non-founders statistic is not defined for these data:\n"
+    "|            its score is a combination of the coefficients' scores\n"
+    "|            (for example, an intercept with every child weighted alike).\n"
+    "|            It is printed as NA.\n";
 
-void print_report(std::FILE* out, const Settings& s, long nfam, const FitResult& fit, const InformationResult& info) {
+void print_report(std::FILE* out, const Settings& s, long nfam, const FitResult& fit, const InformationResult& info,
+                  const NonFoundersStatistic& nfs) {
     const long npars = s.npars;
     std::fprintf(out, "\n\nQuillon: ANALYSIS\n");
     std::fprintf(out, "%s", kRule);
@@ -38,8 +39,10 @@ void print_report(std::FILE* out, const Settings& s, long nfam, const FitResult&
                      static_cast<long>(info.wsdf));
     else
         std::fprintf(out, "maximizedLogLike=%.4f\n\n", fit.fret);
-    const NonFoundersStatistic nfs = non_founders_statistic(info);
-    std::fprintf(out, "Non-Founders Statistic=%.4lf  NFSdenominator=%.5lf\n", nfs.statistic, nfs.denominator);
+    if (nfs.defined)
+        std::fprintf(out, "Non-Founders Statistic=%.4lf  NFSdenominator=%.5lf\n", nfs.statistic, nfs.denominator);
+    else
+        std::fprintf(out, "Non-Founders Statistic=NA  NFSdenominator=NA\n");
     std::fprintf(out, "%s", kRule);
 }
 

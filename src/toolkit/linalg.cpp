@@ -327,7 +327,7 @@ const char* const kNearSingularWarning =
     "|            and the computation of the inverse of the matrix\n"
     "|            is continuing.\n";
 
-void inversse(const DMatrix& a, int n, DMatrix& ai, std::FILE* out) {
+bool inversse(const DMatrix& a, int n, DMatrix& ai, std::FILE* out) {
     DVector w = vector(1, n);
     DMatrix v = matrix(1, n, 1, n);
     DMatrix athis = matrix(1, n, 1, n);
@@ -347,8 +347,9 @@ void inversse(const DMatrix& a, int n, DMatrix& ai, std::FILE* out) {
         if (w[i] < wmin) wmin = w[i];
     }
     // For the zero matrix wmin/wmax is 0/0: the comparison is false and nothing is dropped.
-    if (wmin / wmax < 1.0e-12) {
-        std::fprintf(out, "%s", kNearSingularWarning);
+    const bool near_singular = wmin / wmax < 1.0e-12;
+    if (near_singular) {
+        if (out != nullptr) std::fprintf(out, "%s", kNearSingularWarning);
         for (int i = 1; i <= n; ++i)
             if (w[i] < wmax * 1.0e-12) w[i] = 0.0;
     }
@@ -374,6 +375,7 @@ void inversse(const DMatrix& a, int n, DMatrix& ai, std::FILE* out) {
     free_matrix(athis, 1, n, 1, n);
     free_matrix(v, 1, n, 1, n);
     free_vector(w, 1, n);
+    return near_singular;
 }
 
 }  // namespace quillon

@@ -42,9 +42,10 @@ extern const char* const kNearSingularWarning;
 
 // ai[1..n][1..n] = pseudo-inverse of a[1..n][1..n] through its SVD: ai = V W+ U^T; a is not
 // changed.  When wmin/wmax < 1.0e-12 (wmin, wmax the smallest and largest singular values)
-// the warning kNearSingularWarning is printed on `out` (standard output by default) and
+// the warning kNearSingularWarning is printed on `out` (standard output by default; nothing
+// when `out` is null), the function returns true, and
 // every singular value below wmax*1.0e-12 is dropped (its reciprocal taken as 0).  The zero
 // matrix gives 0/0 there, so no warning, and the zero pseudo-inverse.
-void inversse(const DMatrix& a, int n, DMatrix& ai, std::FILE* out = stdout);
+bool inversse(const DMatrix& a, int n, DMatrix& ai, std::FILE* out = stdout);
 
 }  // namespace quillon

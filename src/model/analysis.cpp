@@ -1,0 +1,28 @@
+#include "model/analysis.hpp"
+
+namespace quillon {
+
+GenotypeTable build_genotype_table(int members) {
+    GenotypeTable table = allocate_genotype_table(members);
+    IVector BB = ivector(1, maxfamilysize);
+    BB.fill(0);
+    makeGT(table, BB, maxfamilysize - members);
+    return table;
+}
+
+int largest_family(const FamilyTable& families) {
+    int largest = 3;
+    for (long i = 1; i <= families.nfam; ++i)
+        if (families[i].ninfam > largest) largest = families[i].ninfam;
+    return largest;
+}
+
+Analysis analyse(const Settings& s, FamilyTable& families, const GenotypeTable& table) {
+    Analysis a;
+    a.fit = fit_model(s, families);
+    a.info = information_step(s, families, table, a.fit);
+    a.nfs = non_founders_statistic(a.info);
+    return a;
+}
+
+}  // namespace quillon

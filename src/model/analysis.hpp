@@ -1,0 +1,33 @@
+#pragma once
+// One marker's whole analysis, without printing: the fit, the information matrix at the
+// estimate and the statistics built from it.  The single run prints it as its report; the
+// scan writes it as a row.
+
+#include "genetics/family.hpp"
+#include "genetics/patterns.hpp"
+#include "model/fit.hpp"
+#include "model/information.hpp"
+#include "model/settings.hpp"
+
+namespace quillon {
+
+// The genotype-combination table with the rows that families of up to `members` members
+// reach (allocate_genotype_table, then makeGT from an all-zero prefix).  It is only read
+// afterwards, so one table may serve any number of analyses at once.
+GenotypeTable build_genotype_table(int members);
+
+// The number of members of the largest family, at least 3.
+int largest_family(const FamilyTable& families);
+
+struct Analysis {
+    FitResult fit;
+    InformationResult info;
+    NonFoundersStatistic nfs;
+};
+
+// fit_model, then information_step with `table`, which must cover the largest family, then
+// the non-founders statistic.  A fatal numerical error (the minimiser's iteration limit, an
+// SVD that does not converge, an allocation failure) propagates as NumericalError.
+Analysis analyse(const Settings& s, FamilyTable& families, const GenotypeTable& table);
+
+}  // namespace quillon
