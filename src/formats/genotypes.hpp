@@ -1,0 +1,52 @@
+#pragma once
+// Genotype files, read one marker at a time into a reused buffer: PLINK 1 binary filesets
+// (.bed/.bim, SNP-major) and VCF/BCF through htslib.  The genotype code of a person is the
+// number of copies of the counted allele (A1 of the .bim, ALT of a VCF), or -1 untyped.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "formats/study.hpp"
+
+namespace quillon {
+
+struct MarkerInfo {
+    std::string chr;  // as written in the file
+    std::string id;   // .bim column 2 / VCF ID ("." kept as it is)
+    long bp = 0;
+    std::string a1, a2;  // counted allele first
+    bool autosomal = true;      // false for X, Y, XY, MT (codes 23-26 or their names)
+    bool multiallelic = false;  // VCF records with more than one ALT (no genotypes decoded)
+    long index = 0;             // 0-based position in the file's marker list
+};
+
+// A marker's genotypes: genotype[p] for person p of Study::people (-1 untyped, 0, 1, 2).
+struct Marker {
+    MarkerInfo info;
+    std::vector<std::int8_t> genotype;  // sized once, reused for every marker
+};
+
+class GenotypeReader {
+public:
+    virtual ~GenotypeReader() = default;
+    // The number of markers in the file (multi-allelic VCF records included).
+    virtual long marker_count() const = 0;
+    // Reads the next marker in file order into `m` (its buffer reused); false at the end.
+    // Throws InputError naming the file and the marker for a truncated or corrupt file.
+    virtual bool next(Marker& m) = 0;
+    // Positions the reader so that next() returns marker `index` (0-based) onward.
+    virtual void seek(long index) = 0;
+};
+
+// PREFIX.bed with PREFIX.bim; `people` is the .fam read for the same prefix.  Checks the
+// magic bytes, SNP-major mode, and that the .bed's size matches the .bim and .fam line
+// counts, before any marker is read (InputError otherwise).
+std::unique_ptr<GenotypeReader> open_bed(const std::string& prefix, const std::vector<FamPerson>& people);
+
+// A VCF or BCF, plain or bgzipped.  Its samples are matched to `people` by IID; a sample
+// missing from the .fam is an InputError; a .fam person absent from the VCF is untyped.
+std::unique_ptr<GenotypeReader> open_vcf(const std::string& path, const std::vector<FamPerson>& people);
+
+}  // namespace quillon

@@ -1,0 +1,12 @@
+#pragma once
+// The genome-wide scan: `quillon scan`.
+
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// Runs `quillon scan` with its arguments (argv[0] is "scan"); returns the exit status.
+int run_scan(int argc, char** argv);
+
+}  // namespace quillon
