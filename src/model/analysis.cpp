@@ -1,5 +1,9 @@
 #include "model/analysis.hpp"
 
+#include <utility>
+
+#include "model/newton.hpp"
+
 namespace quillon {
 
 GenotypeTable build_genotype_table(int members) {
@@ -17,9 +21,14 @@ int largest_family(const FamilyTable& families) {
     return largest;
 }
 
-Analysis analyse(const Settings& s, FamilyTable& families, const GenotypeTable& table) {
+Analysis analyse(const Settings& s, FamilyTable& families, const GenotypeTable& table, FitMethod method) {
     Analysis a;
-    a.fit = fit_model(s, families);
+    if (method == FitMethod::kNewton) {
+        NewtonFit newton = fit_model_newton(s, families);
+        a.fell_back = newton.status != NewtonStatus::kConverged;
+        if (!a.fell_back) a.fit = std::move(newton.fit);
+    }
+    if (method == FitMethod::kPowell || a.fell_back) a.fit = fit_model(s, families);
     a.info = information_step(s, families, table, a.fit);
     a.nfs = non_founders_statistic(a.info);
     return a;

@@ -1,0 +1,264 @@
+#include "model/gradient.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "genetics/transmission.hpp"
+#include "model/model.hpp"
+
+namespace quillon {
+
+namespace {
+constexpr int kMaxPairs = 9;
+
+// Gradient and negated second derivatives of log gamma_k in (eta1, eta2) for k = 0, 1, 2.
+struct PrevalenceTerms {
+    double grad[3][2];
+    double info[3][2];
+};
+
+PrevalenceTerms prevalence_terms(double u1, double eta1, double eta2) {
+    const double u2 = (std::atan(eta2) + 1.570795) / 3.14159;
+    const double e[2] = {eta1, eta2};
+    const double u[2] = {u1, u2};
+    double lg[2], li[2], mg[2], mi[2];  // log u_i and log(1 - u_i): gradient, negated curvature
+    for (int i = 0; i < 2; ++i) {
+        const double w = 1.0 + e[i] * e[i];
+        const double d = 1.0 / (3.14159 * w);      // du/deta
+        const double dd = -2.0 * e[i] * d / w;     // d2u/deta2
+        const double a = d / u[i], b = d / (1.0 - u[i]);
+        lg[i] = a;
+        li[i] = a * a - dd / u[i];
+        mg[i] = -b;
+        mi[i] = b * b + dd / (1.0 - u[i]);
+    }
+    // gamma0 = (1 - u1)(1 - u2), gamma1 = u1, gamma2 = u2 (1 - u1).
+    return {{{mg[0], mg[1]}, {lg[0], 0.0}, {mg[0], lg[1]}}, {{mi[0], mi[1]}, {li[0], 0.0}, {mi[0], li[1]}}};
+}
+}  // namespace
+
+LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const FamilyTable& families)
+    : s_(s), coding_(s.cmodeltype == kNone ? 2 : 1), nfam_(families.nfam) {
+    const long ncov = s.ncov;
+    long most_children = 0;
+    bool finite_covariates = true;
+    child_begin_.push_back(0);
+    pair_begin_.push_back(0);
+    for (long i = 1; i <= nfam_; ++i) {
+        const famdat& fam = families[i];
+        if (fam.ninfam < 2 || fam.npgeno < 0 || fam.npgeno > kMaxPairs) usable_ = false;
+        for (int j = 3; j <= fam.ninfam; ++j) {
+            const int g = fam.famgeno[j];
+            if (g < 0 || g > 2) usable_ = false;
+            child_geno_.push_back(g);
+            for (long k = 1; k <= ncov; ++k) {
+                const double x = fam.fcovdat[j][k];
+                if (!std::isfinite(x)) finite_covariates = false;
+                cov_.push_back(x);
+            }
+        }
+        for (int k = 1; k <= fam.npgeno && usable_; ++k) {
+            const int f = fam.pgenos[k][1];
+            const int m = fam.pgenos[k][2];
+            if (f < 0 || f > 2 || m < 0 || m > 2) {
+                usable_ = false;
+                break;
+            }
+            pair_f_.push_back(f);
+            pair_m_.push_back(m);
+            for (int h = 0; h <= 2; ++h) pair_t_.push_back(phg(f, m, h));
+        }
+        if (!usable_) return;
+        child_begin_.push_back(static_cast<long>(child_geno_.size()));
+        pair_begin_.push_back(static_cast<long>(pair_f_.size()));
+        most_children = std::max<long>(most_children, fam.ninfam - 2);
+    }
+    unit_nu1_ = s.cmodeltype == kRecessive && finite_covariates;
+    const auto n = static_cast<std::size_t>(s.npars);
+    pars_ = DVector(1, 2 * ncov);
+    nu1_.resize(static_cast<std::size_t>(most_children));
+    nu2_.resize(static_cast<std::size_t>(most_children));
+    pair_a_.resize(kMaxPairs);
+    pair_s_.resize(kMaxPairs * n);
+    pair_h_.resize(kMaxPairs * n * n);
+}
+
+double LikelihoodDerivatives::value(const DVector& theta) const { return run(theta, nullptr); }
+
+void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d) const {
+    const auto n = static_cast<std::size_t>(s_.npars);
+    d.gradient.assign(n, 0.0);
+    d.hessian.assign(n * n, 0.0);
+    d.outer.assign(n * n, 0.0);
+    d.value = run(theta, &d);
+    // Only the upper triangles were accumulated.
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < i; ++j) {
+            d.hessian[i * n + j] = d.hessian[j * n + i];
+            d.outer[i * n + j] = d.outer[j * n + i];
+        }
+}
+
+// nu1, nu2 of the children c_first..c_end-1, summed exactly as Likelihood sums them.
+void LikelihoodDerivatives::child_risks(long c_first, long c_end) const {
+    const long ncov = s_.ncov;
+    for (long c = c_first; c < c_end; ++c) {
+        const double* x = &cov_[static_cast<std::size_t>(c * ncov)];
+        const auto at = static_cast<std::size_t>(c - c_first);
+        if (s_.cmodeltype == kDominant) {
+            double sum = 0.0;
+            for (long k = 1; k <= ncov; ++k) sum += pars_[k] * x[k - 1];
+            nu1_[at] = nu2_[at] = std::exp(sum);
+        } else if (unit_nu1_) {
+            double sum2 = 0.0;
+            for (long k = 1; k <= ncov; ++k) sum2 += pars_[ncov + k] * x[k - 1];
+            nu1_[at] = 1.0;
+            nu2_[at] = std::exp(sum2);
+        } else {
+            double sum1 = 0.0;
+            double sum2 = 0.0;
+            for (long k = 1; k <= ncov; ++k) {
+                sum1 += pars_[k] * x[k - 1];
+                sum2 += pars_[ncov + k] * x[k - 1];
+            }
+            nu1_[at] = std::exp(sum1);
+            nu2_[at] = std::exp(sum2);
+        }
+    }
+}
+
+double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
+    const long ncov = s_.ncov;
+    const long npars = s_.npars;
+    const auto n = static_cast<std::size_t>(npars);
+    const auto m = n - 2;  // coefficients
+    expand_coefficients(s_, theta, pars_);
+
+    const double pparg1 = (std::atan(theta[npars - 1]) + 1.570795) / 3.14159;
+    const double pparg2 = ((std::atan(theta[npars]) + 1.570795) * (1.0 - pparg1)) / 3.14159;
+    const double tmpp[3] = {(1.0 - pparg1) - pparg2, pparg1, pparg2};
+    PrevalenceTerms prev{};
+    if (d != nullptr) prev = prevalence_terms(pparg1, theta[npars - 1], theta[npars]);
+    const double c[3] = {static_cast<double>(s_.cch[0]), static_cast<double>(s_.cch[1]),
+                         static_cast<double>(s_.cch[2])};
+
+    double loglkk = 0.0;
+    for (long i = 0; i < nfam_; ++i) {
+        const long c_first = child_begin_[static_cast<std::size_t>(i)];
+        const long c_end = child_begin_[static_cast<std::size_t>(i) + 1];
+        const long p_first = pair_begin_[static_cast<std::size_t>(i)];
+        const long p_end = pair_begin_[static_cast<std::size_t>(i) + 1];
+        child_risks(c_first, c_end);
+
+        double tmps = 0.0;
+        for (long p = p_first; p < p_end; ++p) {
+            const auto pp = static_cast<std::size_t>(p);
+            const double tf0 = pair_t_[3 * pp], tf1 = pair_t_[3 * pp + 1], tf2 = pair_t_[3 * pp + 2];
+            const auto slot = static_cast<std::size_t>(p - p_first);
+            double* sp = d != nullptr ? &pair_s_[slot * n] : nullptr;
+            double* hp = d != nullptr ? &pair_h_[slot * n * n] : nullptr;
+            if (d != nullptr) {
+                std::fill(sp, sp + n, 0.0);
+                std::fill(hp, hp + n * n, 0.0);
+            }
+            double tmpm = 1.0;
+            for (long ch = c_first; ch < c_end; ++ch) {
+                const auto at = static_cast<std::size_t>(ch - c_first);
+                const double t0 = tf0;
+                const double t1 = tf1 * nu1_[at];
+                const double t2 = tf2 * nu2_[at];
+                const int g = child_geno_[static_cast<std::size_t>(ch)];
+                const double tcg = g == 0 ? t0 : (g == 1 ? t1 : t2);
+                const double total = (t0 + t1) + t2;
+                tmpm = tmpm * (tcg / total);
+                if (d == nullptr) continue;
+
+                const double q0 = t0 / total, q1 = t1 / total, q2 = t2 / total;
+                const double* x = &cov_[static_cast<std::size_t>(ch * ncov)];
+                const auto nc = static_cast<std::size_t>(ncov);
+                if (coding_ == 2) {
+                    // a = (1{g=1}, 1{g=2}); Cov = [[q1(q0+q2), -q1 q2], [-q1 q2, q2(q0+q1)]]
+                    const double e1 = (g == 1 ? 1.0 : 0.0) - q1, e2 = (g == 2 ? 1.0 : 0.0) - q2;
+                    const double v11 = q1 * (q0 + q2), v22 = q2 * (q0 + q1), v12 = -(q1 * q2);
+                    for (std::size_t a = 0; a < nc; ++a) {
+                        sp[a] += x[a] * e1;
+                        sp[nc + a] += x[a] * e2;
+                        for (std::size_t b = 0; b < nc; ++b) {
+                            const double xx = x[a] * x[b];
+                            if (b >= a) {
+                                hp[a * n + b] += v11 * xx;
+                                hp[(nc + a) * n + nc + b] += v22 * xx;
+                            }
+                            hp[a * n + nc + b] += v12 * xx;
+                        }
+                    }
+                } else {
+                    const double mean = (c[0] * q0 + c[1] * q1) + c[2] * q2;
+                    const double r0 = c[0] - mean, r1 = c[1] - mean, r2 = c[2] - mean;
+                    const double var = (q0 * r0 * r0 + q1 * r1 * r1) + q2 * r2 * r2;
+                    const double e = c[g] - mean;
+                    for (std::size_t a = 0; a < nc; ++a) {
+                        sp[a] += x[a] * e;
+                        for (std::size_t b = a; b < nc; ++b) hp[a * n + b] += var * (x[a] * x[b]);
+                    }
+                }
+            }
+            const double ap = (tmpp[pair_f_[pp]] * tmpp[pair_m_[pp]]) * tmpm;
+            tmps = tmps + ap;
+            if (d == nullptr) continue;
+            pair_a_[slot] = ap;
+            const int f = pair_f_[pp], mo = pair_m_[pp];
+            for (std::size_t k = 0; k < 2; ++k) {
+                sp[m + k] = prev.grad[f][k] + prev.grad[mo][k];
+                hp[(m + k) * n + m + k] = prev.info[f][k] + prev.info[mo][k];
+            }
+        }
+        loglkk = loglkk + std::log(tmps);
+        if (d == nullptr) continue;
+
+        // The family's score s and information: one pair is its own average.
+        const long npair = p_end - p_first;
+        double* g = d->gradient.data();
+        double* h = d->hessian.data();
+        double* o = d->outer.data();
+        if (npair == 1) {
+            const double* s = pair_s_.data();
+            const double* hp = pair_h_.data();
+            for (std::size_t a = 0; a < n; ++a) {
+                g[a] -= s[a];
+                for (std::size_t b = a; b < n; ++b) {
+                    h[a * n + b] += hp[a * n + b];
+                    o[a * n + b] += s[a] * s[b];
+                }
+            }
+            continue;
+        }
+        double s[64];
+        std::vector<double> big;
+        double* sbar = s;
+        if (n > 64) {
+            big.assign(n, 0.0);
+            sbar = big.data();
+        }
+        std::fill(sbar, sbar + n, 0.0);
+        for (long p = 0; p < npair; ++p) {
+            const double pi = pair_a_[static_cast<std::size_t>(p)] / tmps;
+            const double* sp = &pair_s_[static_cast<std::size_t>(p) * n];
+            const double* hp = &pair_h_[static_cast<std::size_t>(p) * n * n];
+            for (std::size_t a = 0; a < n; ++a) {
+                sbar[a] += pi * sp[a];
+                for (std::size_t b = a; b < n; ++b) h[a * n + b] += pi * (hp[a * n + b] - sp[a] * sp[b]);
+            }
+        }
+        for (std::size_t a = 0; a < n; ++a) {
+            g[a] -= sbar[a];
+            for (std::size_t b = a; b < n; ++b) {
+                h[a * n + b] += sbar[a] * sbar[b];
+                o[a * n + b] += sbar[a] * sbar[b];
+            }
+        }
+    }
+    return -loglkk;
+}
+
+}  // namespace quillon

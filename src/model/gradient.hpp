@@ -1,0 +1,72 @@
+#pragma once
+// The fit's objective with its gradient and second derivatives, for Newton-type fitting.
+//
+// f(theta) = -sum_F log L_F,   L_F = sum_{pairs p of F} G_p prod_{children c} T_p(g_c | x_c)
+//   G_p = gamma_f gamma_m              (prevalences of eta1, eta2: model.hpp)
+//   T_p(g | x) = t_g nu_g / sum_h t_h nu_h,  t_h = phg(f, m, h), nu_0 = 1, nu_h = exp(z_h . theta)
+// With the coding vectors a_h of the covariate model (None: a_0 = (0,0), a_1 = (1,0),
+// a_2 = (0,1); otherwise a_h = cch[h]) the coefficients act through z_h = a_h (x) x, so per
+// child and pair, with q_h = T_p(h | x):
+//   d log T_p(g | x)   = (a_g - E_q a) (x) x          d2 log T_p(g | x) = -Cov_q(a) (x) x x'
+// and log G_p = log gamma_f + log gamma_m is a sum of functions of eta1 alone and eta2 alone
+// (gamma1 = u1, gamma2 = u2 (1 - u1), gamma0 = (1 - u1)(1 - u2), u_i = (atan(eta_i) +
+// 1.570795) / 3.14159).  Per family, with pi_p = G_p prod_c T_p / L_F, s_p and H_p the
+// pair's gradient and Hessian of its log-term:
+//   d log L_F = sum_p pi_p s_p = s,    d2 log L_F = sum_p pi_p (H_p + s_p s_p') - s s'.
+//
+// The value is computed with the very operations of Likelihood, so both give the same double.
+
+#include <vector>
+
+#include "genetics/family.hpp"
+#include "model/settings.hpp"
+#include "toolkit/nrarray.hpp"
+
+namespace quillon {
+
+struct Derivatives {
+    double value = 0.0;           // f(theta)
+    std::vector<double> gradient; // 0..npars-1: df / dtheta
+    std::vector<double> hessian;  // npars x npars row-major: the observed information d2f
+    std::vector<double> outer;    // npars x npars row-major: sum_F s_F s_F' (always positive semi-definite)
+};
+
+class LikelihoodDerivatives {
+public:
+    // Copies what the likelihood reads from `families` (whose npgeno and pgenos must be set).
+    // usable() is false when a family has fewer than two members, a genotype or pair is out of
+    // range or a pair has an untyped parent: Likelihood refuses those.
+    LikelihoodDerivatives(const Settings& s, const FamilyTable& families);
+
+    bool usable() const { return usable_; }
+    long parameters() const { return s_.npars; }
+
+    // f(theta), theta[1..npars]; bit-for-bit Likelihood's value.
+    double value(const DVector& theta) const;
+
+    // f, its gradient, observed information and outer-product matrix at theta[1..npars].
+    void evaluate(const DVector& theta, Derivatives& d) const;
+
+private:
+    // f when `d` is null; otherwise everything.
+    double run(const DVector& theta, Derivatives* d) const;
+    void child_risks(long c_first, long c_end) const;
+
+    Settings s_;
+    bool usable_ = true;
+    bool unit_nu1_ = false;      // Recessive with finite covariates: nu1 = exp(+0.0) = 1
+    int coding_ = 1;             // entries of a_h: 2 for the covariate model None, else 1
+    long nfam_ = 0;
+    std::vector<long> child_begin_;  // 0..nfam: family i owns children child_begin_[i]..child_begin_[i+1]-1
+    std::vector<long> pair_begin_;
+    std::vector<int> child_geno_;
+    std::vector<double> cov_;        // child c's covariate k at c*ncov + k
+    std::vector<int> pair_f_, pair_m_;
+    std::vector<double> pair_t_;     // 3p + h: phg(f, m, h)
+
+    mutable DVector pars_;           // 1..2ncov: expanded coefficients
+    mutable std::vector<double> nu1_, nu2_;
+    mutable std::vector<double> pair_a_, pair_s_, pair_h_;  // per pair: weight, gradient, Hessian
+};
+
+}  // namespace quillon

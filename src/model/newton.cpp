@@ -1,0 +1,176 @@
+#include "model/newton.hpp"
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "genetics/patterns.hpp"
+#include "model/gradient.hpp"
+#include "model/model.hpp"
+
+namespace quillon {
+
+namespace {
+
+// Solves A x = b for symmetric A (n x n, row-major) by Cholesky after scaling A to unit
+// diagonal.  False when a diagonal entry is not positive and finite, or a pivot of the scaled
+// matrix falls below 1e-11 (singular to working precision).
+bool solve_scaled_cholesky(const std::vector<double>& A, const std::vector<double>& b, std::size_t n,
+                           std::vector<double>& x) {
+    std::vector<double> scale(n), L(n * n, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double a = A[i * n + i];
+        if (!(a > 0.0) || !std::isfinite(a)) return false;
+        scale[i] = 1.0 / std::sqrt(a);
+    }
+    for (std::size_t j = 0; j < n; ++j) {
+        for (std::size_t i = j; i < n; ++i) {
+            double sum = A[i * n + j] * scale[i] * scale[j];
+            for (std::size_t k = 0; k < j; ++k) sum -= L[i * n + k] * L[j * n + k];
+            if (i == j) {
+                if (!(sum > 1e-11)) return false;
+                L[j * n + j] = std::sqrt(sum);
+            } else {
+                L[i * n + j] = sum / L[j * n + j];
+            }
+        }
+    }
+    x.assign(n, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {  // L y = D b
+        double sum = b[i] * scale[i];
+        for (std::size_t k = 0; k < i; ++k) sum -= L[i * n + k] * x[k];
+        x[i] = sum / L[i * n + i];
+    }
+    for (std::size_t i = n; i-- > 0;) {  // L' z = y, x = D z
+        double sum = x[i];
+        for (std::size_t k = i + 1; k < n; ++k) sum -= L[k * n + i] * x[k];
+        x[i] = sum / L[i * n + i];
+    }
+    for (std::size_t i = 0; i < n; ++i) x[i] *= scale[i];
+    return std::isfinite(x[0]);
+}
+
+bool all_finite(const Derivatives& d) {
+    if (!std::isfinite(d.value)) return false;
+    for (double v : d.gradient)
+        if (!std::isfinite(v)) return false;
+    for (double v : d.hessian)
+        if (!std::isfinite(v)) return false;
+    return true;
+}
+
+// The single run's start values and per-family preparation, as fit_model does them.
+DVector prepare(const Settings& s, FamilyTable& families) {
+    const int npars = static_cast<int>(s.npars);
+    DVector start = vector(1, npars);
+    for (int i = 1; i <= npars; ++i) start[i] = static_cast<double>(i) / 200.0 + 0.15;
+    for (long i = 1; i <= families.nfam; ++i) {
+        famdat& fam = families[i];
+        mkfindiv(s, start, fam);
+        ParentPairs pairs;
+        gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
+        if (!fam.pgenos.allocated()) fam.pgenos = imatrix(1, 9, 1, 2);
+        fam.npgeno = pairs.unpgeno;
+        for (int k = 1; k <= fam.npgeno; ++k) {
+            fam.pgenos[k][1] = pairs.upgenos[k][1];
+            fam.pgenos[k][2] = pairs.upgenos[k][2];
+        }
+    }
+    return start;
+}
+
+}  // namespace
+
+const char* describe(NewtonStatus status) {
+    switch (status) {
+        case NewtonStatus::kConverged: return "converged";
+        case NewtonStatus::kNoFiniteObjective: return "no finite objective";
+        case NewtonStatus::kNoAscent: return "no ascent";
+        case NewtonStatus::kIterationLimit: return "iteration limit";
+        case NewtonStatus::kSingular: return "singular matrix";
+    }
+    return "unknown";
+}
+
+NewtonFit fit_model_newton(const Settings& s, FamilyTable& families) {
+    NewtonFit out;
+    DVector theta = prepare(s, families);
+    const LikelihoodDerivatives objective(s, families);
+    if (!objective.usable()) {
+        out.status = NewtonStatus::kNoFiniteObjective;
+        return out;
+    }
+    const auto n = static_cast<std::size_t>(s.npars);
+    Derivatives here, there;
+    objective.evaluate(theta, here);
+    if (!all_finite(here)) {
+        out.status = NewtonStatus::kNoFiniteObjective;
+        return out;
+    }
+    DVector trial = vector(1, static_cast<int>(n));
+    std::vector<double> minus_grad(n), step;
+    int iter = 0;
+    for (;; ++iter) {
+        if (iter == kNewtonIterations) {
+            out.status = NewtonStatus::kIterationLimit;
+            return out;
+        }
+        for (std::size_t i = 0; i < n; ++i) minus_grad[i] = -here.gradient[i];
+        if (!solve_scaled_cholesky(here.hessian, minus_grad, n, step) &&
+            !solve_scaled_cholesky(here.outer, minus_grad, n, step)) {
+            out.status = NewtonStatus::kSingular;
+            return out;
+        }
+        double decrease = 0.0, largest = 0.0;  // grad' I^-1 grad; max |step|
+        for (std::size_t i = 0; i < n; ++i) {
+            decrease += minus_grad[i] * step[i];
+            largest = std::fmax(largest, std::fabs(step[i]));
+        }
+        if (largest < 1e-8 && decrease < 1e-8) {
+            for (std::size_t i = 0; i < n; ++i) theta[static_cast<long>(i) + 1] += step[i];
+            break;
+        }
+        // Backtracking: the full step is evaluated with its derivatives, shorter ones by value.
+        bool accepted = false;
+        double t = 1.0;
+        int halving = 0;
+        for (;;) {
+            for (std::size_t i = 1; i <= n; ++i) trial[static_cast<long>(i)] = theta[static_cast<long>(i)] + t * step[i - 1];
+            const double f = halving == 0 ? (objective.evaluate(trial, there), there.value) : objective.value(trial);
+            if (std::isfinite(f) && (f <= here.value - 1e-4 * t * decrease ||
+                                     (decrease < 1e-6 && f <= here.value + 1e-12 * std::fabs(here.value)))) {
+                accepted = true;
+                break;
+            }
+            if (++halving == 60) break;
+            t *= 0.5;
+        }
+        if (!accepted) {
+            out.status = NewtonStatus::kNoAscent;
+            return out;
+        }
+        for (std::size_t i = 1; i <= n; ++i) theta[static_cast<long>(i)] = trial[static_cast<long>(i)];
+        if (halving == 0)
+            std::swap(here, there);
+        else
+            objective.evaluate(theta, here);
+        if (!all_finite(here)) {
+            out.status = NewtonStatus::kNoFiniteObjective;
+            return out;
+        }
+    }
+
+    FitResult& r = out.fit;
+    r.ogpars = std::move(theta);
+    r.fret = objective.value(r.ogpars);
+    r.iter = iter;
+    if (!std::isfinite(r.fret)) {
+        out.status = NewtonStatus::kNoFiniteObjective;
+        return out;
+    }
+    prevalences_from(r.ogpars[n - 1], r.ogpars[n], r.gammma);
+    for (long i = 1; i <= families.nfam; ++i) mkfindiv(s, r.ogpars, families[i]);
+    return out;
+}
+
+}  // namespace quillon

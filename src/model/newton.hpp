@@ -1,0 +1,44 @@
+#pragma once
+// The Newton fit: the same maximum likelihood as fit_model, reached with second derivatives.
+//
+// Newton-Raphson on f = -log-likelihood over theta = (coefficients, eta1, eta2): the step
+// solves I d = -grad f with I the observed information (gradient.hpp), by a Cholesky
+// factorisation of I scaled to unit diagonal.  Where I is not positive definite (far from the
+// maximum of a mixture over untyped parents), the outer product of the family scores, which
+// is, takes its place for that step.  A backtracking line search halves the step until f falls
+// by at least 1e-4 of the predicted decrease (or, once that decrease is below 1e-6, does not
+// rise beyond rounding, 1e-12 |f|).  Converged when the largest step entry and the score
+// scaled by the information, grad' I^-1 grad, are both below 1e-8; the final step is taken.
+
+#include "genetics/family.hpp"
+#include "model/fit.hpp"
+#include "model/settings.hpp"
+
+namespace quillon {
+
+enum class NewtonStatus {
+    kConverged,
+    kNoFiniteObjective,  // f or its derivatives not finite at the start or at every step tried
+    kNoAscent,           // the line search found no step that lowers f
+    kIterationLimit,     // kNewtonIterations steps without convergence
+    kSingular,           // neither matrix could be factorised
+};
+
+inline constexpr int kNewtonIterations = 100;
+
+// Text for a status ("converged", "no finite objective", ...).
+const char* describe(NewtonStatus status);
+
+struct NewtonFit {
+    FitResult fit;  // meaningful only when status is kConverged
+    NewtonStatus status = NewtonStatus::kConverged;
+};
+
+// Prepares the families as fit_model does (start values i / 200 + 0.15, findiv at them, the
+// compatible pairs), then maximises from the start values.  On convergence the result is
+// that of fit_model at the Newton estimate: ogpars, fret (Likelihood's value there), iter
+// (Newton steps taken), gammma, and findiv refreshed at the estimate.  On failure the
+// families' findiv are at an unspecified point: call fit_model.
+NewtonFit fit_model_newton(const Settings& s, FamilyTable& families);
+
+}  // namespace quillon
