@@ -11,6 +11,9 @@
 namespace quillon {
 
 namespace {
+const char* const kFellBackWarning =
+    "\nWARNING: Newton's method did not converge; the estimates are those of the direction-set fit.\n";
+
 // The square working matrices of the fit and the information step (the direction set, the
 // information matrix, its parameter block, the pseudo-inverse and the decomposition's two
 // scratch matrices) must fit in memory together.  Only covariate files with thousands of
@@ -29,7 +32,8 @@ void refuse_unholdable_parameter_count(const Settings& s) {
 int run_analysis(const Settings& settings, FamilyTable& families, const AnalysisOptions& options) {
     refuse_unholdable_parameter_count(settings);
     const GenotypeTable table = build_genotype_table(largest_family(families));
-    const Analysis a = analyse(settings, families, table);
+    const Analysis a = analyse(settings, families, table, options.newton ? FitMethod::kNewton : FitMethod::kPowell);
+    if (a.fell_back) std::fputs(kFellBackWarning, stdout);
     if (a.info.near_singular) std::fputs(kNearSingularWarning, stdout);
     if (!a.nfs.defined) std::fputs(kNfsUndefinedWarning, stdout);
     print_report(stdout, settings, families.nfam, a.fit, a.info, a.nfs);

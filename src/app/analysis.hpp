@@ -9,6 +9,7 @@ namespace quillon {
 
 struct AnalysisOptions {
     bool pvalues = false;  // append the p-value lines after the report
+    bool newton = false;   // fit by Newton's method (FitMethod::kNewton)
 };
 
 int run_analysis(const Settings& settings, FamilyTable& families, const AnalysisOptions& options = {});

@@ -44,6 +44,7 @@ int run_quillon(int argc, char** argv) {
         FamilyTable families = read_families(settings, options.dir);
         AnalysisOptions analysis;
         analysis.pvalues = options.pvalues;
+        analysis.newton = options.newton;
         const int status = run_analysis(settings, families, analysis);
         return std::fflush(nullptr) == 0 ? status : 1;
     } catch (const ProgramExit& e) {

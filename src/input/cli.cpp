@@ -10,8 +10,8 @@ namespace quillon {
 
 namespace {
 
-enum class OptionId { kCovariates, kStatusModel, kCovariateModel, kDir, kPvalues, kHelp, kVersion };
-constexpr int kOptionCount = 7;
+enum class OptionId { kCovariates, kStatusModel, kCovariateModel, kDir, kPvalues, kHelp, kVersion, kFit };
+constexpr int kOptionCount = 8;
 
 struct KnownOption {
     std::string_view name;
@@ -27,6 +27,7 @@ constexpr KnownOption kOptions[kOptionCount] = {
     {"--pvalues", OptionId::kPvalues, false},
     {"--help", OptionId::kHelp, false},
     {"--version", OptionId::kVersion, false},
+    {"--fit", OptionId::kFit, true},
 };
 
 const KnownOption* find_option(std::string_view name) {
@@ -162,6 +163,11 @@ CliParse parse_command_line(int argc, char** argv) {
                 }
                 break;
             case OptionId::kDir: opt.dir = std::string(value); break;
+            case OptionId::kFit:
+                if (!equals_ignoring_case(value, "newton") && !equals_ignoring_case(value, "powell"))
+                    return failure("--fit: " + quoted(value) + " is not newton or powell");
+                opt.newton = equals_ignoring_case(value, "newton");
+                break;
             default: break;  // the flags, handled above
         }
     }
@@ -176,7 +182,7 @@ CliParse parse_command_line(int argc, char** argv) {
 
 std::string usage_text() {
     return "Usage: quillon [--covariates N] [--status-model MODEL] [--covariate-model MODEL]\n"
-           "               [--dir DIR] [--pvalues] [--help] [--version]\n"
+           "               [--dir DIR] [--fit METHOD] [--pvalues] [--help] [--version]\n"
            "\n"
            "Likelihood transmission/disequilibrium test with covariates for one two-allele\n"
            "marker in nuclear families.\n"
@@ -187,6 +193,8 @@ std::string usage_text() {
            "  --status-model MODEL     genotype on status: recessive, dominant, additive (1-3)\n"
            "  --covariate-model MODEL  genotype via covariates: none, recessive, dominant, additive (0-3)\n"
            "  --dir DIR                folder of the three input files (default: the current folder)\n"
+           "  --fit METHOD             powell (direction set, the default) or newton (exact maximum;\n"
+           "                           falls back to powell, with a warning, when it does not converge)\n"
            "  --pvalues                print the p-values of the two statistics after the report\n"
            "  --help                   print this help and exit\n"
            "  --version                print the version and exit\n"

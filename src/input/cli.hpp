@@ -23,6 +23,7 @@ struct CliOptions {
     std::optional<int> cmodeltype;   // --covariate-model: 0 None .. 3 Additive
     std::string dir = ".";           // --dir: folder holding the three input files
     bool pvalues = false;            // --pvalues: p-value lines after the report
+    bool newton = false;             // --fit newton (true) or powell (false, the default)
     bool help = false;               // --help
     bool version = false;            // --version
 };
@@ -46,6 +47,7 @@ struct CliParse {
 //    0..kMaxCliCovariates.
 //  - --status-model: recessive, dominant, additive (any case) or the digits of 1..3.
 //  - --covariate-model: none, recessive, dominant, additive (any case) or the digits of 0..3.
+//  - --fit: newton or powell (any case).
 //  - Every option may be given at most once: a repeat is an error, even with the same value,
 //    because in a script a second value is more likely a mistake than an intended override.
 //  - A covariate model other than None together with --covariates 0 is an error (without
