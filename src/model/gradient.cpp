@@ -42,6 +42,18 @@ LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const FamilyTabl
     const long ncov = s.ncov;
     long most_children = 0;
     bool finite_covariates = true;
+    long nchildren = 0, npairs = 0;
+    for (long i = 1; i <= nfam_; ++i) {
+        nchildren += std::max(families[i].ninfam - 2, 0);
+        npairs += std::max(families[i].npgeno, 0);
+    }
+    child_begin_.reserve(static_cast<std::size_t>(nfam_) + 1);
+    pair_begin_.reserve(static_cast<std::size_t>(nfam_) + 1);
+    child_geno_.reserve(static_cast<std::size_t>(nchildren));
+    cov_.reserve(static_cast<std::size_t>(nchildren * ncov));
+    pair_f_.reserve(static_cast<std::size_t>(npairs));
+    pair_m_.reserve(static_cast<std::size_t>(npairs));
+    pair_t_.reserve(static_cast<std::size_t>(3 * npairs));
     child_begin_.push_back(0);
     pair_begin_.push_back(0);
     for (long i = 1; i <= nfam_; ++i) {
@@ -81,22 +93,43 @@ LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const FamilyTabl
     pair_a_.resize(kMaxPairs);
     pair_s_.resize(kMaxPairs * n);
     pair_h_.resize(kMaxPairs * n * n);
+    direct_s_.resize(n);
+    direct_h_.resize(n * n);
 }
 
 double LikelihoodDerivatives::value(const DVector& theta) const { return run(theta, nullptr); }
 
-void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d) const {
+void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool with_outer) const {
     const auto n = static_cast<std::size_t>(s_.npars);
     d.gradient.assign(n, 0.0);
     d.hessian.assign(n * n, 0.0);
-    d.outer.assign(n * n, 0.0);
+    if (with_outer)
+        d.outer.assign(n * n, 0.0);
+    else
+        d.outer.clear();
     d.value = run(theta, &d);
     // Only the upper triangles were accumulated.
     for (std::size_t i = 0; i < n; ++i)
         for (std::size_t j = 0; j < i; ++j) {
             d.hessian[i * n + j] = d.hessian[j * n + i];
-            d.outer[i * n + j] = d.outer[j * n + i];
+            if (with_outer) d.outer[i * n + j] = d.outer[j * n + i];
         }
+}
+
+void LikelihoodDerivatives::write_risks(const DVector& theta, FamilyTable& families) const {
+    expand_coefficients(s_, theta, pars_);
+    for (long i = 1; i <= nfam_; ++i) {
+        famdat& fam = families[i];
+        const long c_first = child_begin_[static_cast<std::size_t>(i - 1)];
+        child_risks(c_first, child_begin_[static_cast<std::size_t>(i)]);
+        for (int j = 1; j <= fam.ninfam; ++j) {
+            if (j >= 3) {
+                fam.findiv[j][2] = nu1_[static_cast<std::size_t>(j - 3)];
+                fam.findiv[j][3] = nu2_[static_cast<std::size_t>(j - 3)];
+            }
+            if (fam.phenodat[j] == 0) fam.findiv[j][4] = 0.0;
+        }
+    }
 }
 
 // nu1, nu2 of the children c_first..c_end-1, summed exactly as Likelihood sums them.
@@ -142,6 +175,16 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
     const double c[3] = {static_cast<double>(s_.cch[0]), static_cast<double>(s_.cch[1]),
                          static_cast<double>(s_.cch[2])};
 
+    // Families with one pair (both parents typed, in the main) add their children's terms
+    // straight into the totals, and their prevalence terms once per pair type at the end;
+    // the others go through the per-pair buffers and the mixture formula.
+    const bool with_outer = d != nullptr && !d->outer.empty();
+    long single_pairs[kMaxPairs] = {};
+    if (d != nullptr) {
+        std::fill(direct_s_.begin(), direct_s_.end(), 0.0);
+        std::fill(direct_h_.begin(), direct_h_.end(), 0.0);
+    }
+
     double loglkk = 0.0;
     for (long i = 0; i < nfam_; ++i) {
         const long c_first = child_begin_[static_cast<std::size_t>(i)];
@@ -150,14 +193,21 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
         const long p_end = pair_begin_[static_cast<std::size_t>(i) + 1];
         child_risks(c_first, c_end);
 
+        const long npair = p_end - p_first;
+        const bool direct = d != nullptr && npair == 1 && !with_outer;
         double tmps = 0.0;
         for (long p = p_first; p < p_end; ++p) {
             const auto pp = static_cast<std::size_t>(p);
             const double tf0 = pair_t_[3 * pp], tf1 = pair_t_[3 * pp + 1], tf2 = pair_t_[3 * pp + 2];
             const auto slot = static_cast<std::size_t>(p - p_first);
-            double* sp = d != nullptr ? &pair_s_[slot * n] : nullptr;
-            double* hp = d != nullptr ? &pair_h_[slot * n * n] : nullptr;
-            if (d != nullptr) {
+            double* sp = nullptr;
+            double* hp = nullptr;
+            if (direct) {
+                sp = direct_s_.data();
+                hp = direct_h_.data();
+            } else if (d != nullptr) {
+                sp = &pair_s_[slot * n];
+                hp = &pair_h_[slot * n * n];
                 std::fill(sp, sp + n, 0.0);
                 std::fill(hp, hp + n * n, 0.0);
             }
@@ -173,7 +223,8 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
                 tmpm = tmpm * (tcg / total);
                 if (d == nullptr) continue;
 
-                const double q0 = t0 / total, q1 = t1 / total, q2 = t2 / total;
+                const double inv = 1.0 / total;
+                const double q0 = t0 * inv, q1 = t1 * inv, q2 = t2 * inv;
                 const double* x = &cov_[static_cast<std::size_t>(ch * ncov)];
                 const auto nc = static_cast<std::size_t>(ncov);
                 if (coding_ == 2) {
@@ -206,21 +257,24 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
             const double ap = (tmpp[pair_f_[pp]] * tmpp[pair_m_[pp]]) * tmpm;
             tmps = tmps + ap;
             if (d == nullptr) continue;
-            pair_a_[slot] = ap;
             const int f = pair_f_[pp], mo = pair_m_[pp];
+            if (direct) {
+                ++single_pairs[3 * f + mo];
+                continue;
+            }
+            pair_a_[slot] = ap;
             for (std::size_t k = 0; k < 2; ++k) {
                 sp[m + k] = prev.grad[f][k] + prev.grad[mo][k];
                 hp[(m + k) * n + m + k] = prev.info[f][k] + prev.info[mo][k];
             }
         }
         loglkk = loglkk + std::log(tmps);
-        if (d == nullptr) continue;
+        if (d == nullptr || direct) continue;
 
         // The family's score s and information: one pair is its own average.
-        const long npair = p_end - p_first;
         double* g = d->gradient.data();
         double* h = d->hessian.data();
-        double* o = d->outer.data();
+        double* o = with_outer ? d->outer.data() : nullptr;
         if (npair == 1) {
             const double* s = pair_s_.data();
             const double* hp = pair_h_.data();
@@ -228,7 +282,7 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
                 g[a] -= s[a];
                 for (std::size_t b = a; b < n; ++b) {
                     h[a * n + b] += hp[a * n + b];
-                    o[a * n + b] += s[a] * s[b];
+                    if (o != nullptr) o[a * n + b] += s[a] * s[b];
                 }
             }
             continue;
@@ -254,7 +308,23 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
             g[a] -= sbar[a];
             for (std::size_t b = a; b < n; ++b) {
                 h[a * n + b] += sbar[a] * sbar[b];
-                o[a * n + b] += sbar[a] * sbar[b];
+                if (o != nullptr) o[a * n + b] += sbar[a] * sbar[b];
+            }
+        }
+    }
+    if (d != nullptr) {
+        double* g = d->gradient.data();
+        double* h = d->hessian.data();
+        for (std::size_t a = 0; a < m; ++a) {
+            g[a] -= direct_s_[a];
+            for (std::size_t b = a; b < m; ++b) h[a * n + b] += direct_h_[a * n + b];
+        }
+        for (int t = 0; t < kMaxPairs; ++t) {
+            if (single_pairs[t] == 0) continue;
+            const auto count = static_cast<double>(single_pairs[t]);
+            for (std::size_t k = 0; k < 2; ++k) {
+                g[m + k] -= count * (prev.grad[t / 3][k] + prev.grad[t % 3][k]);
+                h[(m + k) * n + m + k] += count * (prev.info[t / 3][k] + prev.info[t % 3][k]);
             }
         }
     }

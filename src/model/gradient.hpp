@@ -28,7 +28,7 @@ struct Derivatives {
     double value = 0.0;           // f(theta)
     std::vector<double> gradient; // 0..npars-1: df / dtheta
     std::vector<double> hessian;  // npars x npars row-major: the observed information d2f
-    std::vector<double> outer;    // npars x npars row-major: sum_F s_F s_F' (always positive semi-definite)
+    std::vector<double> outer;    // npars x npars row-major: sum_F s_F s_F' (positive semi-definite), on request
 };
 
 class LikelihoodDerivatives {
@@ -44,8 +44,15 @@ public:
     // f(theta), theta[1..npars]; bit-for-bit Likelihood's value.
     double value(const DVector& theta) const;
 
-    // f, its gradient, observed information and outer-product matrix at theta[1..npars].
-    void evaluate(const DVector& theta, Derivatives& d) const;
+    // f, its gradient and observed information at theta[1..npars]; the outer-product matrix
+    // too when `with_outer` (otherwise d.outer is left empty).
+    void evaluate(const DVector& theta, Derivatives& d, bool with_outer = false) const;
+
+    // What mkfindiv leaves in `families` (the ones this object was built from) at theta, for
+    // the children: findiv columns 2 and 3 (nu1, nu2, the same doubles), and column 4 zeroed
+    // for every member with phenotype 0.  The parents' columns 2 and 3, which nothing reads,
+    // are left as they are.
+    void write_risks(const DVector& theta, FamilyTable& families) const;
 
 private:
     // f when `d` is null; otherwise everything.
@@ -67,6 +74,7 @@ private:
     mutable DVector pars_;           // 1..2ncov: expanded coefficients
     mutable std::vector<double> nu1_, nu2_;
     mutable std::vector<double> pair_a_, pair_s_, pair_h_;  // per pair: weight, gradient, Hessian
+    mutable std::vector<double> direct_s_, direct_h_;      // sums over the one-pair families
 };
 
 }  // namespace quillon

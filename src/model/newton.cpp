@@ -59,14 +59,15 @@ bool all_finite(const Derivatives& d) {
     return true;
 }
 
-// The single run's start values and per-family preparation, as fit_model does them.
+// The single run's start values and each family's compatible pairs, as fit_model finds them.
 DVector prepare(const Settings& s, FamilyTable& families) {
     const int npars = static_cast<int>(s.npars);
     DVector start = vector(1, npars);
     for (int i = 1; i <= npars; ++i) start[i] = static_cast<double>(i) / 200.0 + 0.15;
+    // (findiv is written once, at the estimate: mkfindiv at the start values would only be
+    // overwritten.)
     for (long i = 1; i <= families.nfam; ++i) {
         famdat& fam = families[i];
-        mkfindiv(s, start, fam);
         ParentPairs pairs;
         gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
         if (!fam.pgenos.allocated()) fam.pgenos = imatrix(1, 9, 1, 2);
@@ -116,20 +117,19 @@ NewtonFit fit_model_newton(const Settings& s, FamilyTable& families) {
             return out;
         }
         for (std::size_t i = 0; i < n; ++i) minus_grad[i] = -here.gradient[i];
-        if (!solve_scaled_cholesky(here.hessian, minus_grad, n, step) &&
-            !solve_scaled_cholesky(here.outer, minus_grad, n, step)) {
-            out.status = NewtonStatus::kSingular;
-            return out;
+        if (!solve_scaled_cholesky(here.hessian, minus_grad, n, step)) {
+            objective.evaluate(theta, here, true);
+            if (!solve_scaled_cholesky(here.outer, minus_grad, n, step)) {
+                out.status = NewtonStatus::kSingular;
+                return out;
+            }
         }
         double decrease = 0.0, largest = 0.0;  // grad' I^-1 grad; max |step|
         for (std::size_t i = 0; i < n; ++i) {
             decrease += minus_grad[i] * step[i];
             largest = std::fmax(largest, std::fabs(step[i]));
         }
-        if (largest < 1e-8 && decrease < 1e-8) {
-            for (std::size_t i = 0; i < n; ++i) theta[static_cast<long>(i) + 1] += step[i];
-            break;
-        }
+        if (largest < 1e-8 && decrease < 1e-8) break;
         // Backtracking: the full step is evaluated with its derivatives, shorter ones by value.
         bool accepted = false;
         double t = 1.0;
@@ -162,14 +162,10 @@ NewtonFit fit_model_newton(const Settings& s, FamilyTable& families) {
 
     FitResult& r = out.fit;
     r.ogpars = std::move(theta);
-    r.fret = objective.value(r.ogpars);
+    r.fret = here.value;
     r.iter = iter;
-    if (!std::isfinite(r.fret)) {
-        out.status = NewtonStatus::kNoFiniteObjective;
-        return out;
-    }
     prevalences_from(r.ogpars[n - 1], r.ogpars[n], r.gammma);
-    for (long i = 1; i <= families.nfam; ++i) mkfindiv(s, r.ogpars, families[i]);
+    objective.write_risks(r.ogpars, families);
     return out;
 }
 

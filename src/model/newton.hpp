@@ -8,7 +8,8 @@
 // is, takes its place for that step.  A backtracking line search halves the step until f falls
 // by at least 1e-4 of the predicted decrease (or, once that decrease is below 1e-6, does not
 // rise beyond rounding, 1e-12 |f|).  Converged when the largest step entry and the score
-// scaled by the information, grad' I^-1 grad, are both below 1e-8; the final step is taken.
+// scaled by the information, grad' I^-1 grad, are both below 1e-8: the estimate is the point
+// where that was found (its distance to the exact maximum is about that last step).
 
 #include "genetics/family.hpp"
 #include "model/fit.hpp"
@@ -34,11 +35,12 @@ struct NewtonFit {
     NewtonStatus status = NewtonStatus::kConverged;
 };
 
-// Prepares the families as fit_model does (start values i / 200 + 0.15, findiv at them, the
-// compatible pairs), then maximises from the start values.  On convergence the result is
-// that of fit_model at the Newton estimate: ogpars, fret (Likelihood's value there), iter
-// (Newton steps taken), gammma, and findiv refreshed at the estimate.  On failure the
-// families' findiv are at an unspecified point: call fit_model.
+// Lists each family's compatible pairs as fit_model does, then maximises from fit_model's
+// start values (i / 200 + 0.15).  On convergence the result is that of fit_model at the
+// Newton estimate: ogpars, fret (Likelihood's value there), iter (Newton steps taken),
+// gammma, and the children's findiv at the estimate (LikelihoodDerivatives::write_risks;
+// the parents' relative risks, which nothing reads, are not written).  On failure findiv is
+// untouched and the families are ready for fit_model.
 NewtonFit fit_model_newton(const Settings& s, FamilyTable& families);
 
 }  // namespace quillon
