@@ -69,6 +69,13 @@ public:
         const int mg = fam.famgeno[2];
         parent_mask_ = mg == -1 ? kAllPairs : kMotherMask[mg];
         for (int k = 0; k < kPairs; ++k) pair_finite_[k] = true;
+        // Only the pairs the enumeration can reach are tabulated: with a typed father the
+        // family's compatible pairs, otherwise those of the mother's genotype.
+        unsigned reached = parent_mask_;
+        if (father_typed_) {
+            reached = 0;
+            for (int p = 1; p <= fam.npgeno; ++p) reached |= 1U << (3 * fam.pgenos[p][1] + fam.pgenos[p][2]);
+        }
         const long ncov = s_.ncov;
         for (int c = 0; c < nchild_; ++c) {
             const int j = c + 3;
@@ -77,6 +84,7 @@ public:
             const double w = fam.findiv[j][4];
             const DVector& x = fam.fcovdat[j];
             for (int k = 1; k <= kPairs; ++k) {
+                if (!(reached & (1U << (k - 1)))) continue;
                 const int pg[3] = {0, gpgenos[k][0], gpgenos[k][1]};
                 const double muu1 = mkmuu1ijg(s_, pg, nu1, nu2);
                 const double mu = mkmuijg(s_, pg, nu1, nu2);
