@@ -40,51 +40,57 @@ PrevalenceTerms prevalence_terms(double u1, double eta1, double eta2) {
 LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const FamilyTable& families)
     : s_(s), coding_(s.cmodeltype == kNone ? 2 : 1), nfam_(families.nfam) {
     const long ncov = s.ncov;
-    long most_children = 0;
-    bool finite_covariates = true;
-    long nchildren = 0, npairs = 0;
-    for (long i = 1; i <= nfam_; ++i) {
-        nchildren += std::max(families[i].ninfam - 2, 0);
-        npairs += std::max(families[i].npgeno, 0);
-    }
-    child_begin_.reserve(static_cast<std::size_t>(nfam_) + 1);
-    pair_begin_.reserve(static_cast<std::size_t>(nfam_) + 1);
-    child_geno_.reserve(static_cast<std::size_t>(nchildren));
-    cov_.reserve(static_cast<std::size_t>(nchildren * ncov));
-    pair_f_.reserve(static_cast<std::size_t>(npairs));
-    pair_m_.reserve(static_cast<std::size_t>(npairs));
-    pair_t_.reserve(static_cast<std::size_t>(3 * npairs));
-    child_begin_.push_back(0);
-    pair_begin_.push_back(0);
+    long nchildren = 0, npairs = 0, most_children = 0;
     for (long i = 1; i <= nfam_; ++i) {
         const famdat& fam = families[i];
-        if (fam.ninfam < 2 || fam.npgeno < 0 || fam.npgeno > kMaxPairs) usable_ = false;
-        for (int j = 3; j <= fam.ninfam; ++j) {
+        if (fam.ninfam < 2 || fam.npgeno < 0 || fam.npgeno > kMaxPairs) {
+            usable_ = false;
+            return;
+        }
+        nchildren += fam.ninfam - 2;
+        npairs += fam.npgeno;
+        most_children = std::max<long>(most_children, fam.ninfam - 2);
+    }
+    const auto nf = static_cast<std::size_t>(nfam_);
+    child_begin_.resize(nf + 1);
+    pair_begin_.resize(nf + 1);
+    child_geno_.resize(static_cast<std::size_t>(nchildren));
+    cov_.resize(static_cast<std::size_t>(nchildren * ncov));
+    pair_f_.resize(static_cast<std::size_t>(npairs));
+    pair_m_.resize(static_cast<std::size_t>(npairs));
+    pair_t_.resize(static_cast<std::size_t>(3 * npairs));
+
+    bool finite_covariates = true;
+    std::size_t c = 0, p = 0;
+    double* x = cov_.data();
+    for (long i = 1; i <= nfam_; ++i) {
+        const famdat& fam = families[i];
+        child_begin_[static_cast<std::size_t>(i - 1)] = static_cast<long>(c);
+        pair_begin_[static_cast<std::size_t>(i - 1)] = static_cast<long>(p);
+        for (int j = 3; j <= fam.ninfam; ++j, ++c) {
             const int g = fam.famgeno[j];
             if (g < 0 || g > 2) usable_ = false;
-            child_geno_.push_back(g);
-            for (long k = 1; k <= ncov; ++k) {
-                const double x = fam.fcovdat[j][k];
-                if (!std::isfinite(x)) finite_covariates = false;
-                cov_.push_back(x);
+            child_geno_[c] = g;
+            const DVector& row = fam.fcovdat[j];
+            for (long k = 1; k <= ncov; ++k, ++x) {
+                *x = row[k];
+                finite_covariates = finite_covariates && std::isfinite(*x);
             }
         }
-        for (int k = 1; k <= fam.npgeno && usable_; ++k) {
+        for (int k = 1; k <= fam.npgeno; ++k, ++p) {
             const int f = fam.pgenos[k][1];
             const int m = fam.pgenos[k][2];
             if (f < 0 || f > 2 || m < 0 || m > 2) {
                 usable_ = false;
-                break;
+                return;
             }
-            pair_f_.push_back(f);
-            pair_m_.push_back(m);
-            for (int h = 0; h <= 2; ++h) pair_t_.push_back(phg(f, m, h));
+            pair_f_[p] = f;
+            pair_m_[p] = m;
+            for (int h = 0; h <= 2; ++h) pair_t_[3 * p + static_cast<std::size_t>(h)] = phgdat[9 * f + 3 * m + h];
         }
-        if (!usable_) return;
-        child_begin_.push_back(static_cast<long>(child_geno_.size()));
-        pair_begin_.push_back(static_cast<long>(pair_f_.size()));
-        most_children = std::max<long>(most_children, fam.ninfam - 2);
     }
+    child_begin_[nf] = static_cast<long>(c);
+    pair_begin_[nf] = static_cast<long>(p);
     unit_nu1_ = s.cmodeltype == kRecessive && finite_covariates;
     const auto n = static_cast<std::size_t>(s.npars);
     pars_ = DVector(1, 2 * ncov);

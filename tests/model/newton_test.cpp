@@ -1,4 +1,4 @@
-// Newton's fit: its derivatives against finite differences of the objective, its maximum
+// Newton's fit: its derivatives against central differences of the objective, its maximum
 // against the direction-set fit's, and its fallback where the maximum is not finite or not
 // unique.
 
@@ -20,7 +20,7 @@ namespace {
 using namespace test_support;
 
 TEST(LikelihoodDerivatives, AreCentralDifferencesOfTheObjective) {
-    // Step 1e-5: truncation and rounding both near 1e-9 on objectives of a few hundred.
+    // Step 1e-5 on objectives of a few hundred: truncation and rounding both near 1e-9.
     const double h = 1e-5;
     TestRng rng(2024);
     for (int cmodel = kNone; cmodel <= kAdditive; ++cmodel) {
@@ -28,14 +28,14 @@ TEST(LikelihoodDerivatives, AreCentralDifferencesOfTheObjective) {
         const Settings s = make_settings(3, kAdditive, cmodel);
         FamilyTable families = random_table(rng, 40, 3, 3, 7);  // parents untyped at random
         const LikelihoodDerivatives objective(s, families);
-        const Likelihood likelihood(s, families);
-        ASSERT_TRUE(objective.usable());
         const auto n = static_cast<std::size_t>(s.npars);
         for (int trial = 0; trial < 3; ++trial) {
             DVector theta = random_theta(rng, s, 0.5);
             Derivatives at, up, down;
             objective.evaluate(theta, at);
-            EXPECT_EQ(at.value, likelihood(theta));  // the very same double
+            EXPECT_EQ(at.value, Likelihood(s, families)(theta));  // the very same double
+            objective.evaluate(theta, up, true);  // every family through the mixture formula
+            for (std::size_t k = 0; k < n * n; ++k) EXPECT_NEAR(up.hessian[k], at.hessian[k], 1e-9 * (1 + std::fabs(at.hessian[k])));
             for (std::size_t k = 0; k < n; ++k) {
                 const long i = static_cast<long>(k) + 1;
                 const double keep = theta[i];
@@ -54,18 +54,21 @@ TEST(LikelihoodDerivatives, AreCentralDifferencesOfTheObjective) {
     }
 }
 
-// Powell stops when the objective changes by less than 1e-6 of itself, so its estimate may be
-// off by sqrt(2e-6 f) standard errors; Newton must be at least as low.
+constexpr const char* kUntyped =
+    " --max-size 6 --untyped-father 0.2 --untyped-parents 0.1 --missing-phenotype 0.1 --weights random";
+
+// Powell stops when the objective changes by less than 1e-6 of itself: its estimates may be
+// sqrt(2e-6 f) standard errors from the maximum, and Newton's objective must be no higher.
 TEST(NewtonFit, ReachesTheDirectionSetMaximumOrBetterInEveryDesign) {
     for (int cmodel = kNone; cmodel <= kAdditive; ++cmodel)
         for (const bool untyped : {false, true}) {
             SCOPED_TRACE("covariate model " + std::to_string(cmodel) + (untyped ? " untyped parents" : " trios"));
             const Settings s = make_settings(2, 1 + cmodel % 3, cmodel);
-            const SimulateOptions o = design(cmodel, untyped, 300, 40 + cmodel + (untyped ? 10 : 0));
-            FamilyTable a = study_families(o), b = study_families(o);
-            const GenotypeTable table = build_genotype_table(largest_family(a));
-            const Analysis powell = analyse(s, a, table);
-            const Analysis newton = analyse(s, b, table, FitMethod::kNewton);
+            FamilyTable families = simulated("--families 300 --seed 4" + std::to_string(cmodel) + effects(cmodel) +
+                                             (untyped ? kUntyped : " --max-size 3"));
+            const GenotypeTable table = build_genotype_table(largest_family(families));
+            const Analysis powell = analyse(s, families, table);
+            const Analysis newton = analyse(s, families, table, FitMethod::kNewton);
             ASSERT_FALSE(newton.fell_back);
             EXPECT_LE(newton.fit.fret, powell.fit.fret * (1 + 1e-9));
             const double slack = std::sqrt(2e-6 * powell.fit.fret);
@@ -79,23 +82,21 @@ TEST(NewtonFit, ReachesTheDirectionSetMaximumOrBetterInEveryDesign) {
 
 TEST(NewtonFit, FallsBackToTheDirectionSetFitWithoutAUniqueFiniteMaximum) {
     const Settings s = make_settings(2, kAdditive, kAdditive);
+    const GenotypeTable table = build_genotype_table(3);
     for (const bool separated : {false, true}) {
-        SCOPED_TRACE(separated ? "separating covariate" : "constant covariate");
-        FamilyTable a = study_families(design(kAdditive, false, 200, 77));
-        for (long i = 1; i <= a.nfam; ++i) {
-            famdat& fam = a[i];
-            // The most copies of allele 2 the parents can give: +1; the fewest: -1; else 0.
+        SCOPED_TRACE(separated ? "separating covariate" : "constant covariate next to the intercept");
+        FamilyTable families = simulated("--families 200 --max-size 3 --seed 77" + effects(kAdditive));
+        for (long i = 1; i <= families.nfam; ++i) {
+            famdat& fam = families[i];
+            // Separating: +1 when the child got the most copies of allele 2 its parents can
+            // give, -1 the fewest, 0 otherwise; its coefficient runs off to infinity.
             const int f = fam.famgeno[1], m = fam.famgeno[2], g = fam.famgeno[3];
             const int most = (f > 0) + (m > 0), fewest = (f == 2) + (m == 2);
-            for (int j = 1; j <= fam.ninfam; ++j)
-                fam.fcovdat[j][2] = !separated ? 2.0 : (most == fewest ? 0.0 : (g == most ? 1.0 : (g == fewest ? -1.0 : 0.0)));
+            const double x = most == fewest ? 0.0 : (g == most ? 1.0 : (g == fewest ? -1.0 : 0.0));
+            for (int j = 1; j <= fam.ninfam; ++j) fam.fcovdat[j][2] = separated ? x : 2.0;
         }
-        FamilyTable b = study_families(design(kAdditive, false, 200, 77));
-        for (long i = 1; i <= b.nfam; ++i)
-            for (int j = 1; j <= b[i].ninfam; ++j) b[i].fcovdat[j][2] = a[i].fcovdat[j][2];
-        const GenotypeTable table = build_genotype_table(3);
-        const Analysis newton = analyse(s, a, table, FitMethod::kNewton);
-        const Analysis powell = analyse(s, b, table);
+        const Analysis newton = analyse(s, families, table, FitMethod::kNewton);
+        const Analysis powell = analyse(s, families, table);
         EXPECT_TRUE(newton.fell_back);
         EXPECT_EQ(newton.fit.fret, powell.fit.fret);
         EXPECT_EQ(newton.fit.ogpars[2], powell.fit.ogpars[2]);

@@ -1,7 +1,8 @@
 #pragma once
-// Simulated studies as family tables: quillon-simulate's draw, converted in memory the way
-// the input stage reads its files (genotype = copies of allele 2, untyped -1).
+// Simulated studies as family tables: quillon-simulate's draw for its options (one string),
+// converted in memory as the input stage reads the files (copies of allele 2, untyped -1).
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,51 +13,35 @@
 
 namespace quillon::test_support {
 
-inline FamilyTable study_families(const SimulateOptions& o) {
+inline FamilyTable simulated(const std::string& options) {
+    std::istringstream words(options);
+    std::vector<std::string> args{"quillon-simulate"};
+    for (std::string w; words >> w;) args.push_back(w);
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    SimulateOptions o;
     SimulatedStudy study;
     std::string error;
-    EXPECT_TRUE(simulate_study(o, study, error)) << error;
+    EXPECT_TRUE(parse_simulate_options(static_cast<int>(argv.size()), argv.data(), o, error) &&
+                simulate_study(o, study, error)) << error;
     std::vector<famdat> families;
     for (long i = 1; i <= study.nfam; ++i) {
         const SimFamily& f = study.fam[i];
-        std::vector<Member> members;
+        std::vector<Member> members(static_cast<std::size_t>(f.ninfam));
         for (int j = 1; j <= f.ninfam; ++j) {
-            Member m;
-            m.geno = f.allele1[j] == 0 ? -1 : (f.allele1[j] == 2) + (f.allele2[j] == 2);
-            m.pheno = f.pheno[j];
-            m.weight = f.weight[j];
+            Member& m = members[static_cast<std::size_t>(j - 1)];
+            m = {f.allele1[j] == 0 ? -1 : (f.allele1[j] == 2) + (f.allele2[j] == 2), f.pheno[j], f.weight[j], {}};
             for (int k = 1; k <= o.ncov; ++k) m.cov.push_back(f.covars[j][k]);
-            members.push_back(m);
         }
         families.push_back(make_family(f.famid, o.ncov, members));
     }
     return make_table(std::move(families));
 }
 
-// A study of `nfam` families with an intercept and one N(0, 1) covariate, effect (0.3, -0.2)
-// through the covariate model (None: b1 = (0.3, -0.2), b2 = (0.5, 0.1)).  With `untyped`
-// the families have 3-6 members, 20% untyped fathers, 10% both parents untyped, random
-// weights and 10% missing phenotypes; otherwise they are complete trios.
-inline SimulateOptions design(int cmodel, bool untyped, long nfam, long seed) {
-    SimulateOptions o;
-    o.families = nfam;
-    o.min_size = 3;
-    o.max_size = untyped ? 6 : 3;
-    o.untyped_father = untyped ? 0.2 : 0.0;
-    o.untyped_parents = untyped ? 0.1 : 0.0;
-    o.missing_phenotype = untyped ? 0.1 : 0.0;
-    o.random_weights = untyped;
-    o.ncov = 2;
-    o.intercept = true;
-    o.cmodeltype = cmodel;
-    if (cmodel == kNone) {
-        o.b1 = make_vector({0.3, -0.2});
-        o.b2 = make_vector({0.5, 0.1});
-    } else {
-        o.beta = make_vector({0.3, -0.2});
-    }
-    o.seed = seed;
-    return o;
+// An intercept and one N(0, 1) covariate acting through the covariate model.
+inline std::string effects(int cmodel) {
+    return cmodel == kNone ? " --ncov 2 --intercept --model none --b1 0.3,-0.2 --b2 0.5,0.1"
+                           : " --ncov 2 --intercept --model " + std::to_string(cmodel) + " --beta 0.3,-0.2";
 }
 
 }  // namespace quillon::test_support
