@@ -12,7 +12,9 @@ namespace quillon {
 
 namespace {
 const char* const kFellBackWarning =
-    "\nWARNING: Newton's method did not converge; the estimates are those of the direction-set fit.\n";
+    "\n\n|WARNING:  Newton's method did not converge for these data (no unique finite\n"
+    "|            maximum, or a singular information matrix); the estimates below\n"
+    "|            are those of the direction-set fit (--fit powell).\n";
 
 // The square working matrices of the fit and the information step (the direction set, the
 // information matrix, its parameter block, the pseudo-inverse and the decomposition's two
