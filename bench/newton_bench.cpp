@@ -3,6 +3,7 @@
 // an intercept and one N(0, 1) covariate, status and covariate models Additive.  The study is
 // drawn by the simulator (beta = (0.2, 0.3), seed 4004), written and read back with the
 // program's reader.  The counters give the fit's iterations and the objective reached.
+// BM_MarkerFit times the fit alone.
 
 #include <benchmark/benchmark.h>
 
@@ -15,6 +16,7 @@
 
 #include "input/pedigree_input.hpp"
 #include "model/analysis.hpp"
+#include "model/newton.hpp"
 #include "simulate/simulate.hpp"
 
 namespace quillon {
@@ -63,6 +65,18 @@ void BM_MarkerAnalysis(benchmark::State& state) {
     state.counters["fell_back"] = a.fell_back;
 }
 BENCHMARK(BM_MarkerAnalysis)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The fit alone: fit_model against fit_model_newton (without the information step both share).
+void BM_MarkerFit(benchmark::State& state) {
+    static FamilyTable families = read_trios();
+    const Settings s = trio_settings();
+    for (auto _ : state) {
+        const int iter = state.range(0) == 0 ? fit_model(s, families).iter : fit_model_newton(s, families).fit.iter;
+        benchmark::DoNotOptimize(iter);
+    }
+    state.SetLabel(state.range(0) == 0 ? "powell" : "newton");
+}
+BENCHMARK(BM_MarkerFit)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quillon

@@ -113,6 +113,7 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
         d.outer.assign(n * n, 0.0);
     else
         d.outer.clear();
+    d.risks.resize(2 * child_geno_.size());
     d.value = run(theta, &d);
     // Only the upper triangles were accumulated.
     for (std::size_t i = 0; i < n; ++i)
@@ -122,16 +123,14 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
         }
 }
 
-void LikelihoodDerivatives::write_risks(const DVector& theta, FamilyTable& families) const {
-    expand_coefficients(s_, theta, pars_);
+void LikelihoodDerivatives::write_risks(const Derivatives& at, FamilyTable& families) const {
+    std::size_t r = 0;
     for (long i = 1; i <= nfam_; ++i) {
         famdat& fam = families[i];
-        const long c_first = child_begin_[static_cast<std::size_t>(i - 1)];
-        child_risks(c_first, child_begin_[static_cast<std::size_t>(i)]);
         for (int j = 1; j <= fam.ninfam; ++j) {
             if (j >= 3) {
-                fam.findiv[j][2] = nu1_[static_cast<std::size_t>(j - 3)];
-                fam.findiv[j][3] = nu2_[static_cast<std::size_t>(j - 3)];
+                fam.findiv[j][2] = at.risks[r++];
+                fam.findiv[j][3] = at.risks[r++];
             }
             if (fam.phenodat[j] == 0) fam.findiv[j][4] = 0.0;
         }
@@ -198,6 +197,11 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
         const long p_first = pair_begin_[static_cast<std::size_t>(i)];
         const long p_end = pair_begin_[static_cast<std::size_t>(i) + 1];
         child_risks(c_first, c_end);
+        if (d != nullptr)
+            for (long ch = c_first; ch < c_end; ++ch) {
+                d->risks[static_cast<std::size_t>(2 * ch)] = nu1_[static_cast<std::size_t>(ch - c_first)];
+                d->risks[static_cast<std::size_t>(2 * ch + 1)] = nu2_[static_cast<std::size_t>(ch - c_first)];
+            }
 
         const long npair = p_end - p_first;
         const bool direct = d != nullptr && npair == 1 && !with_outer;

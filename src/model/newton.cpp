@@ -165,7 +165,7 @@ NewtonFit fit_model_newton(const Settings& s, FamilyTable& families) {
     r.fret = here.value;
     r.iter = iter;
     prevalences_from(r.ogpars[n - 1], r.ogpars[n], r.gammma);
-    objective.write_risks(r.ogpars, families);
+    objective.write_risks(here, families);
     return out;
 }
 
