@@ -130,6 +130,7 @@ public:
         tm_[0] = 1.0;
         active_[0] = father_typed_ ? (1U << kp_) : parent_mask_;
         for (int k = 0; k < kPairs; ++k) {
+            if (!(active_[0] & (1U << k))) continue;  // never read
             prod_[k] = 1.0;
             double* sum = sums_at(0, k);
             for (int e = 0; e < child_entries_; ++e) sum[e] = 0.0;
