@@ -10,6 +10,13 @@
 // rise beyond rounding, 1e-12 |f|).  Converged when the largest step entry and the score
 // scaled by the information, grad' I^-1 grad, are both below 1e-8: the estimate is the point
 // where that was found (its distance to the exact maximum is about that last step).
+//
+// Why the observed information rather than a quasi-Newton update or Fisher scoring with the
+// enumerated expected information: it costs one pass over the families with the score
+// (no enumeration of the children's genotypes per iteration), converges quadratically (five
+// steps on typical studies, where BFGS needs a dozen or more), and for families with both
+// parents typed it equals the expected information (each child's term is an exponential
+// family in the coefficients), so there Newton-Raphson is Fisher scoring.
 
 #include "genetics/family.hpp"
 #include "model/fit.hpp"
