@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/analysis.hpp"
+#include "app/fit_hint.hpp"
 #include "input/cli.hpp"
 #include "input/dialogue.hpp"
 #include "input/pedigree_input.hpp"
@@ -31,8 +32,10 @@ int run_quillon(int argc, char** argv) {
     const CliOptions& options = parsed.options;
     if (options.help) return print_text(usage_text());
     if (options.version) return print_text(version_text());
+    // Outside the try block: the hint after a fit that ran out of iterations reads them.
+    Settings settings;
+    FamilyTable families;
     try {
-        Settings settings;
         run_dialogue(settings, DialoguePresets{options.ncov, options.smodeltype, options.cmodeltype});
         if (options.cmodeltype && *options.cmodeltype != kNone && settings.ncov == 0) {
             // The covariate model was given on the command line, the number of covariates
@@ -41,7 +44,7 @@ int run_quillon(int argc, char** argv) {
                          modedesc[*options.cmodeltype]);
             return 2;
         }
-        FamilyTable families = read_families(settings, options.dir);
+        families = read_families(settings, options.dir);
         AnalysisOptions analysis;
         analysis.pvalues = options.pvalues;
         const int status = run_analysis(settings, families, analysis);
@@ -52,6 +55,7 @@ int run_quillon(int argc, char** argv) {
     } catch (const NumericalError& e) {
         std::fflush(stdout);
         report_numerical_error(e);
+        if (is_iteration_limit(e)) std::fputs(covariate_scale_hint(families, settings.ncov).c_str(), stderr);
         return 1;
     } catch (const std::bad_alloc&) {
         std::fflush(stdout);
