@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "e2e/run_program.hpp"
+#include "support/program.hpp"
 
-namespace quillon::e2e {
+namespace quillon::test_support {
 namespace {
 
 TEST(OutputFailure, OneLineOnStandardErrorNamesIt) {
@@ -37,4 +37,4 @@ TEST(OutputFailure, OneLineOnStandardErrorNamesIt) {
 }
 
 }  // namespace
-}  // namespace quillon::e2e
+}  // namespace quillon::test_support

@@ -1,3 +1,10 @@
+// The input stage: the line reader, number parsing, the reader of the three files with its
+// regressions, and the genotype-pattern checks.  The messages of whole runs on bad input are
+// data folders of the end-to-end tests.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "input/pedigree_input.hpp"
 
 #include <gtest/gtest.h>
@@ -5,16 +12,21 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 
-#include "e2e/run_program.hpp"
+#include "support/program.hpp"
+#include "genetics/transmission.hpp"
+#include "input/cli.hpp"
+#include "input/data_checks.hpp"
 #include "input/line_reader.hpp"
 #include "toolkit/program_exit.hpp"
 
 namespace quillon {
 namespace {
 
-using e2e::TempDir;
+using test_support::TempDir;
 
 struct Read {
     FamilyTable t;
@@ -25,7 +37,7 @@ struct Read {
 Read read(const TempDir& d, long ncov) {
     Settings s;
     s.ncov = ncov;
-    e2e::TempFile out;
+    test_support::TempFile out;
     Read r;
     try {
         r.t = read_families(s, d.path(), out.get());
@@ -48,7 +60,7 @@ std::string trio(int famid) {
 TEST(LineReader, LineEndsAcrossChunkBoundaries) {
     const std::string text = std::string("1 2\r\n\r\n\r\r\nab\rc\n\n\0x\r\n", 20) + "last\r";
     const auto lines = [&](std::size_t chunk) {
-        const e2e::TempFile f;
+        const test_support::TempFile f;
         std::fwrite(text.data(), 1, text.size(), f.get());
         std::rewind(f.get());
         LineReader r(f.get(), chunk);
@@ -113,101 +125,124 @@ TEST(ReadFamilies, CovariatesAreSplitAtSpaceCommaAndTab) {
         for (int i = 1; i <= 4; ++i) EXPECT_EQ(r.t[1].fcovdat[m][i], expected[m - 1][i - 1]);
 }
 
-// Files that cannot be opened, end too early or hold too large a family.  A short covariate
-// line is reported with its line number; a file that ends too early is reported once, at
-// the first individual it lacks.
-TEST(ReadFamilies, MissingShortAndOversizedInput) {
+// A wpedigree.dat that is a pipe was read by the counting pass and found empty by the
+// reading pass, and the run blamed the file for changing while it was read.  It is now
+// refused before anything is read, with the reason.
+TEST(ReadFamiliesRegression, PedigreePipeWasReportedAsChangedWhileRead) {
     TempDir d;
-    d.write("wpedigree.dat", trio(1) + trio(2));
-    const std::string P = d.file("wpedigree.dat"), C = d.file("wcovars.dat"), W = d.file("wweights.dat");
-    const std::string reason = std::strerror(ENOENT);
-    Read r = read(d, 2);
-    EXPECT_EQ(r.out, "\nERROR: Cannot open " + C + ": " + reason + "\n\nERROR: Cannot open " + W + ": " + reason + "\n");
-    EXPECT_EQ(r.status, 1);
-
-    d.write("wcovars.dat", "1\n1 2\n");
-    d.write("wweights.dat", "1\n1\n1\n1\n\n");
-    r = read(d, 2);
-    EXPECT_EQ(r.out, "\nERROR: " + C + " line 1 holds 1 covariates; 2 are needed.\n"
-                     "\nERROR: " + C + " ends before the covariates of the individual on line 3 of " + P + ".\n"
-                     "\nERROR: " + W + " ends before the weight of the individual on line 5 of " + P + ".\n");
-    EXPECT_EQ(r.status, 1);
-
-    // Eleven members: more than the genotype tables cover, so no member arrays are made.
-    std::string ped = trio(1);
-    for (int i = 1; i <= 11; ++i) ped += "3 " + std::to_string(i) + " 0 0 1 1 0 1 1\n";
-    d.write("wpedigree.dat", ped);
-    d.write("wweights.dat", "1 1 1 1 1 1 1 1 1 1 1 1 1 1");
-    r = read(d, 0);
-    EXPECT_EQ(r.out, "\nERROR: Family 3 (" + P + " line 4) has 11 members; a family must have 3 to 10: a father, a "
-                                                 "mother and 1 to 8 children.\n");
+    const std::string ped = d.file("wpedigree.dat");
+    ASSERT_EQ(::mkfifo(ped.c_str(), 0600), 0);
+    // Held open for reading and writing, the pipe never blocks the reader's open and no
+    // writer ever meets a closed pipe.
+    const int fd = ::open(ped.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    const std::string trio = "1 1 0 0 1 2 0 1 2\n1 2 0 0 2 1 0 1 1\n1 3 1 2 1 2 0 1 2\n";
+    ASSERT_EQ(::write(fd, trio.data(), trio.size()), static_cast<ssize_t>(trio.size()));
+    d.write("wweights.dat", "1 1 1");
+    const Read r = read(d, 0);
+    ::close(fd);
+    EXPECT_EQ(r.out, "\nERROR: Cannot read " + ped + " twice: " + std::strerror(ESPIPE) +
+                       ". It must be a file, not a pipe.\n");
     EXPECT_EQ(r.status, 1);
 }
 
-// Faults of every stage in one run: the messages come line by line in file order (for each
-// line the pedigree, then its covariates, then its weight), then the family sizes, the
-// genotype patterns and the mother/father rule.  (Every kind of line fault, one per line,
-// is run end to end.)
-TEST(ReadFamilies, AllMessagesInTheirOrder) {
-    TempDir d;
-    d.write("wpedigree.dat",
-            "1 1 0 0 1 3 0 1 2\n"         // 1: phenotype 3
-            "1 2 0 0 2 1 0 0 0\n"         // 2: mother untyped, father typed, but an invalid
-                                          //    allele leaves the family's genotypes unknown
-            "1 3 1 2 1 7 0 3 0\n"         // 3: every line check fails
-            "\n"                          // 4: blank, skipped
-            "2 1 0 0 1 1 0 0 0\n"         // 5
-            "2 2 0 0 2 1 0 2 2\n"         // 6
-            "2 3 0 0 1 1 0 1 1 x y\n"     // 7: later fields ignored; child 0 of mother 2
-            "2 4 0 0 1 1 0 0 0\n"         // 8: fourth, so a child: untyped
-            "3 1 0 0 1 1 0 2 2\n"         // 9
-            "3 2 0 0 1 1 0 2 2\n"         // 10
-            "3 3 1 2 1 1 0 1 1\n"         // 11: child 0 of parents 2 and 2
-            "4 1 0 0 1 1 0 1 1\n"         // 12: a family of one
-            // 13: phenotype -1, alleles whose product would overflow, bad covariate and weight
-            "5 1 0 0 1 -1 0 9000000000000000000 9000000000000000000\n"
-            "5 2 0 0 2 1 0 0 0\n"         // 14
-            "5 3 1 2 1 1 0 1 1\n"         // 15
-            "6 1 0 0 1 1 0 2 0\n"         // 16: founder half-typed, stored as 0
-            "6 2 0 0 2 1 0 0 0\n"         // 17
-            "6 3 1 2 1 1 0 1 2\n"         // 18
-            "7 1 0 0 1 1 0 1 q\n");       // 19: not an integer, so not used, and a bad covariate
-    // After a leading blank line, covariate line k + 1 belongs to the k-th individual.
-    std::string cov = "\n";
-    for (int k = 1; k <= 18; ++k) cov += k == 12 ? "nan\n" : k == 18 ? "x\n" : "1\n";
-    d.write("wcovars.dat", cov);
-    d.write("wweights.dat", "1 1 1 1 1 1 1 1 1 1 1 -1e999 1 1 1 1 1 1");
-    const std::string P = d.file("wpedigree.dat"), C = d.file("wcovars.dat"), W = d.file("wweights.dat");
-    const Read r = read(d, 1);
-    EXPECT_EQ(r.status, 1);
-    const std::string mf_rest =
+// A wcovars.dat or wweights.dat that opened but could not be read (here a folder) was
+// first reported as ending before the first individual's numbers, and only then as
+// unreadable.  The read error is now the only message.
+TEST(ReadFamiliesRegression, ReadErrorWasReportedAsAnEarlyEnd) {
+    for (const char* name : {"wcovars.dat", "wweights.dat"}) {
+        SCOPED_TRACE(name);
+        TempDir d;
+        d.write("wpedigree.dat", "1 1 0 0 1 2 0 1 2\n1 2 0 0 2 1 0 1 1\n1 3 1 2 1 2 0 1 2\n");
+        d.write("wcovars.dat", "1\n1\n1\n");
+        d.write("wweights.dat", "1 1 1");
+        std::filesystem::remove(d.file(name));
+        std::filesystem::create_directory(d.file(name));
+        const Read r = read(d, 1);
+        EXPECT_EQ(r.out, "\nERROR: Cannot read " + d.file(name) + ": " + std::strerror(EISDIR) + "\n");
+        EXPECT_EQ(r.status, 1);
+    }
+}
+
+// Every family of two parents (each typed 0, 1, 2 or untyped) and two typed children, in one
+// table.  Independently of gx: the genotypes must admit a parental pair under which each
+// child has a non-zero probability (phg), or they get the genotype-pattern message; a typed
+// father with an untyped mother gets the mother/father message instead, whatever the
+// children.  All pattern messages come before all mother/father messages.
+TEST(FamilyChecks, EveryPatternOfTwoParentsAndTwoChildren) {
+    const long n = 4 * 4 * 3 * 3;
+    FamilyTable t;
+    t.nfam = n;
+    t.fam = IndexVector<famdat>(1, n);
+    FamilyNotes notes{lvector(1, n), lvector(1, n), ivector(1, n)};
+    const std::string rule_rest =
         " If only one parent has known genotype, it must be the mother.\n"
         " Change the data, (interchange the lines for mother and father in\n"
         " the wpedigree.dat, wcovars.dat, and wweights.dat file)  for mother\n"
         " to that of father's (and remember to assign 'father' to  sex=2=female\n"
         " and 'mother' to sex=1).\n"
         " Then rerun.\n";
-    EXPECT_EQ(r.out,
-              "\nERROR:  Family 1: This family has an impermissible penotype.\n"
-              "Each individual must have a phenotype of 0(missing) or 1 or 2\n"
-              "\nERROR:  Family 1: This family has an impermissible penotype.\n"
-              "Each individual must have a phenotype of 0(missing) or 1 or 2\n"
-              "\nERROR: Family 1: An individual has only one of two alleles known.\n"
-              "\nERROR:  Family 1: This child  has an unknown  genotype.\n"
-              "\nERROR: Family 1: An individual has an allele other than 0, 1 or 2 (" + P + " line 3).\n"
-              "\nERROR:  Family 2: This child  has an unknown  genotype.\n"
-              "\nERROR:  Family 5: This family has an impermissible penotype.\n"
-              "Each individual must have a phenotype of 0(missing) or 1 or 2\n"
-              "\nERROR: Family 5: An individual has an allele other than 0, 1 or 2 (" + P + " line 13).\n"
-              "\nERROR: " + C + " line 13: covariate 1 is not a finite number.\n"
-              "\nERROR: " + W + " line 1: the weight of the individual on line 13 of " + P + " is not a finite number.\n"
-              "\nERROR: Family 6: An individual has only one of two alleles known.\n"
-              "\nERROR: " + P + " line 19: field 9 is not an integer. The line is not used.\n"
-              "\nERROR: " + C + " line 19: covariate 1 is not a number.\n"
-              "\nERROR: Family 4 (" + P + " line 12) has 1 members; a family must have 3 to 10: a father, a mother and 1 to 8 children.\n"
-              "\nERROR: Family 2: Family genotypes are inconsistant.\n"
-              "\nERROR: Family 3: Family genotypes are inconsistant.\n"
-              "\nERROR: Family 6: Mother's genotype is unknown.  Father's is known.\n" + mf_rest);
+    std::string patterns, rules;
+    long k = 0;
+    for (int fg = -1; fg <= 2; ++fg)
+        for (int mg = -1; mg <= 2; ++mg)
+            for (int c1 = 0; c1 <= 2; ++c1)
+                for (int c2 = 0; c2 <= 2; ++c2) {
+                    famdat& fam = t[++k];
+                    fam.famid = k;
+                    fam.ninfam = 4;
+                    fam.famgeno = ivector(1, 4);
+                    fam.famgeno[1] = fg, fam.famgeno[2] = mg, fam.famgeno[3] = c1, fam.famgeno[4] = c2;
+                    notes.size[k] = 4, notes.first_line[k] = 4 * k - 3, notes.allele_fault[k] = 0;
+                    bool possible = false;
+                    for (int f = 0; f <= 2; ++f)
+                        for (int m = 0; m <= 2; ++m)
+                            possible = possible || ((fg < 0 || fg == f) && (mg < 0 || mg == m) && phg(f, m, c1) > 0.0 &&
+                                                    phg(f, m, c2) > 0.0);
+                    const std::string id = std::to_string(k);
+                    if (fg >= 0 && mg < 0)
+                        rules += "\nERROR: Family " + id + ": Mother's genotype is unknown.  Father's is known.\n" + rule_rest;
+                    else if (!possible)
+                        patterns += "\nERROR: Family " + id + ": Family genotypes are inconsistant.\n";
+                }
+    test_support::TempFile out;
+    EXPECT_FALSE(check_families(t, notes, "ped", out.get()));
+    EXPECT_EQ(out.text(), patterns + rules);
+}
+
+// Usage errors are data folders of the end-to-end tests; here the accepted forms.
+// Parses "quillon" followed by `args`, as main() would receive them.
+CliParse parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "quillon");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return parse_command_line(static_cast<int>(args.size()), argv.data());
+}
+
+TEST(ParseCommandLine, EachOptionAloneInBothFormsAndAllTogether) {
+    const CliOptions none = parse({}).options;  // every question left to the dialogue
+    EXPECT_TRUE(!none.ncov && !none.smodeltype && !none.cmodeltype && !none.pvalues && !none.help && !none.version);
+    EXPECT_EQ(none.dir, ".");
+    EXPECT_EQ(parse({"--covariates", "0"}).options.ncov, 0L);
+    EXPECT_EQ(parse({"--covariates=007"}).options.ncov, 7L);
+    EXPECT_EQ(parse({"--covariates", "1073741822"}).options.ncov, kMaxCliCovariates);
+    const char* names[] = {"None", "reCessive", "Dominant", "ADDITIVE"};
+    for (int type = 0; type <= 3; ++type) {
+        EXPECT_EQ(parse({"--covariate-model", names[type]}).options.cmodeltype, type);
+        EXPECT_EQ(parse({"--covariate-model=" + std::to_string(type)}).options.cmodeltype, type);
+        if (type == 0) continue;
+        EXPECT_EQ(parse({"--status-model=" + std::string(names[type])}).options.smodeltype, type);
+        EXPECT_EQ(parse({"--status-model", std::to_string(type)}).options.smodeltype, type);
+    }
+    EXPECT_EQ(parse({"--dir=/tmp/x=y"}).options.dir, "/tmp/x=y");  // only the first '=' splits
+    EXPECT_EQ(parse({"--dir", "-odd"}).options.dir, "-odd");
+
+    const CliParse r = parse({"--pvalues", "--covariates=2", "--dir", "fam7", "--status-model", "additive",
+                              "--covariate-model=1", "--version", "--help"});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_TRUE(r.options.ncov == 2L && r.options.smodeltype == 3 && r.options.cmodeltype == 1);
+    EXPECT_TRUE(r.options.dir == "fam7" && r.options.pvalues && r.options.help && r.options.version);
 }
 
 }  // namespace

@@ -12,10 +12,9 @@
 #include "model/fit.hpp"
 #include "model/model.hpp"
 #include "genetics/posterior.hpp"
-#include "report/report.hpp"
-#include "model/score.hpp"
+#include "model/oracles.hpp"
 #include "genetics/transmission.hpp"
-#include "test_families.hpp"
+#include "support/families.hpp"
 
 namespace quillon {
 namespace {
@@ -147,21 +146,6 @@ TEST(Information, EqualsTheExpectationOverParentsAndChildren) {
         for (int j = 1; j <= E; ++j)
             // Different summation orders of a few dozen terms of size <= 100: 1e-12 relative.
             EXPECT_NEAR(JJ[i][j], expected[i][j], 1e-12 * (1.0 + std::fabs(expected[i][j]))) << i << "," << j;
-}
-
-TEST(Information, WithoutCovariatesTheWaldPartIsEmpty) {
-    TestRng rng(7);
-    const Settings s = make_settings(0, kAdditive, kNone);
-    FamilyTable families = random_table(rng, 30, 0, 3, 6);
-    const InformationResult info = information_step(s, families, shared_table(), state_at(s, families, make_vector({0.1, -0.2})));
-    EXPECT_EQ(info.JJ.row_hi(), 3);
-    EXPECT_EQ(info.waldstat, 0.0);
-    EXPECT_EQ(info.wsdf, 0);
-    // The adjustment JbvgT subJI Jbvg over the two prevalence scores alone, Jbvg = JJ[2..3][1].
-    double adj = 0.0;
-    for (int i = 1; i <= 2; ++i)
-        for (int j = 1; j <= 2; ++j) adj += info.JJ[1][i + 1] * info.subJI[i][j] * info.JJ[j + 1][1];
-    EXPECT_NEAR(info.Jutil4[1][1], adj, 1e-12 * std::fabs(adj) + 1e-15);
 }
 
 TEST(Information, ChildrenWithoutWeightAddNothingToTheScoreButStillToTheMatrix) {

@@ -1,5 +1,6 @@
-// The negative log-likelihood: worked examples, identities over families and data, and the
-// fast evaluator against the reference.
+// The model quantities (relative risks, the prevalence map), the negative log-likelihood
+// (worked examples, identities over families and data, the fast evaluator against the
+// literal one) and the score vector against finite differences.
 
 #include "model/likelihood.hpp"
 
@@ -7,9 +8,13 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "toolkit/program_exit.hpp"
-#include "test_families.hpp"
+#include "model/model.hpp"
+#include "model/oracles.hpp"
+#include "support/families.hpp"
 
 namespace quillon {
 namespace {
@@ -103,6 +108,106 @@ TEST(Likelihood, FastEvaluatorEqualsReferenceExactly) {
     const DVector theta = random_theta(rng, s, 0.5);
     EXPECT_TRUE(std::isnan(Likelihood(s, t)(theta)));
     EXPECT_TRUE(std::isnan(loglik(s, t, theta)));
+}
+
+TEST(Mkfindiv, ExamplesForEveryCovariateModelAndWeights) {
+    // Covariates (1, 2), theta = (0.1, 0.2, 0.3, 0.4, eta1, eta2).  None: b1.x = 0.5 and
+    // b2.x = 1.1.  The others: beta = (0.1, 0.2), beta.x = 0.5, b_g = cch[g] beta.
+    const double e5 = std::exp(0.5);
+    const double want[4][2] = {{e5, std::exp(1.1)}, {1.0, e5}, {e5, e5}, {e5, std::exp(1.0)}};
+    for (int cmodel = kNone; cmodel <= kAdditive; ++cmodel) {
+        famdat fam = make_family(1, 2, {{0, 0, 2.5, {1.0, 2.0}}, {0, 2, 0.7, {1.0, 2.0}}, {0, 1, 1.3, {1.0, 2.0}}});
+        mkfindiv(make_settings(2, kAdditive, cmodel), make_vector({0.1, 0.2, 0.3, 0.4, 0.0, 0.0}), fam);
+        const double nu1 = fam.findiv[3][2], nu2 = fam.findiv[3][3];
+        EXPECT_DOUBLE_EQ(nu1, want[cmodel][0]) << cmodel;
+        EXPECT_DOUBLE_EQ(nu2, want[cmodel][1]) << cmodel;
+        EXPECT_TRUE((cmodel != kRecessive || nu1 == 1.0) && (cmodel != kDominant || nu1 == nu2)) << cmodel;  // exactly
+        // A missing phenotype loses its weight; the others keep theirs.
+        EXPECT_TRUE(fam.findiv[1][4] == 0.0 && fam.findiv[2][4] == 0.7 && fam.findiv[3][4] == 1.3);
+    }
+    // Summed from 0.0 in ascending index: 1 + 1e16 rounds to 1e16, so x = (1, 1e16, -1e16)
+    // with beta = (1, 1, 1) gives exactly 0 and nu = 1; any other order gives 1 and nu = e.
+    famdat big = make_family(2, 3, std::vector<Member>(3, Member{0, 1, 1.0, {1.0, 1e16, -1e16}}));
+    mkfindiv(make_settings(3, kAdditive, kDominant), make_vector({1.0, 1.0, 1.0, 0.0, 0.0}), big);
+    EXPECT_EQ(big.findiv[3][2], 1.0);
+    // No covariates: both risks exactly 1.
+    famdat plain = make_family(3, 0, {1, 1, 2});
+    mkfindiv(make_settings(0, kDominant, kNone), make_vector({0.4, -1.2}), plain);
+    EXPECT_TRUE(plain.findiv[3][2] == 1.0 && plain.findiv[3][3] == 1.0);
+}
+
+TEST(Prevalences, ArctangentMapWithLiteralConstants) {
+    double g[3];
+    prevalences_from(0.0, 0.0, g);  // 1.570795 is exactly half of 3.14159 in binary too
+    EXPECT_EQ(std::vector<double>(g, g + 3), (std::vector<double>{0.25, 0.5, 0.25}));
+    prevalences_from(0.17, 0.175, g);  // reference values given to 5 decimals
+    EXPECT_NEAR(g[1], 0.55360, 5e-6);
+    EXPECT_NEAR(g[2], 0.24782, 5e-6);
+    EXPECT_NEAR(g[0], 0.19858, 5e-6);
+    // Not clamped: since 1.570795 < pi/2 the limits lie just outside [0, 1].
+    prevalences_from(-1e300, 0.0, g);
+    EXPECT_NEAR(g[1], -4.2233e-7, 1e-11);
+    prevalences_from(1e300, 0.0, g);
+    EXPECT_NEAR(g[1], 1.00000042, 1e-8);
+}
+
+// (f(x + h) - f(x - h)) / 2h.
+double central(const auto& f, double x, double h) { return (f(x + h) - f(x - h)) / (2.0 * h); }
+
+TEST(Mkuih, EveryEntryIsTheDerivativeItClaims) {
+    // Step 1e-5: truncation about 1e-10 times the third derivative, rounding about
+    // 1e-16 * 10 / 1e-5 = 1e-10; 1e-7 leaves room and still catches any wrong term.  The
+    // prior is differentiated with step 1e-7: rounding 1e-9, truncation 1e-14 / gamma^3.
+    const double h = 1e-5, tol = 1e-7;
+    TestRng rng(99);
+    for (int smodel = kRecessive; smodel <= kAdditive; ++smodel)
+        for (int cmodel = kNone; cmodel <= kAdditive; ++cmodel)
+            for (int trial = 0; trial < 6; ++trial) {
+                SCOPED_TRACE("smodel " + std::to_string(smodel) + " cmodel " + std::to_string(cmodel));
+                const Settings s = make_settings(3, smodel, cmodel);
+                famdat fam = random_family(rng, trial, 3, 3, 8);
+                DVector theta = random_theta(rng, s, 0.6);
+                // A full assignment: one of the family's compatible pairs and its children.
+                const int pair = rng.between(1, fam.npgeno);
+                IVector g = ivector(1, fam.ninfam);
+                for (int j = 1; j <= fam.ninfam; ++j) g[j] = j <= 2 ? fam.pgenos[pair][j] : fam.famgeno[j];
+                const double g1 = 0.1 + 0.5 * rng.uniform(), g2 = (1.0 - g1) * (0.1 + 0.8 * rng.uniform());
+                const double gammma[3] = {(1.0 - g1) - g2, g1, g2};
+                mkfindiv(s, theta, fam);
+                DVector uih = vector(1, static_cast<int>(s.npars) + 1);
+                mkuih(s, gammma, fam, g, uih);
+
+                // sum_j c_j log phgz(f, m, g_j, nu1j e^(alpha cchu1[1]), nu2j e^(alpha cchu1[2]))
+                // with the relative risks at theta; c_j the weight (status entry) or 1.
+                auto log_children = [&](double alpha, bool weighted) {
+                    mkfindiv(s, theta, fam);
+                    double sum = 0.0;
+                    for (int j = 3; j <= fam.ninfam; ++j) {
+                        const double nu1 = fam.findiv[j][2] * std::exp(alpha * s.cchu1[1]);
+                        const double nu2 = fam.findiv[j][3] * std::exp(alpha * s.cchu1[2]);
+                        sum += (weighted ? fam.findiv[j][4] : 1.0) * std::log(phgz(g[1], g[2], g[j], nu1, nu2));
+                    }
+                    return sum;
+                };
+                EXPECT_NEAR(uih[1], central([&](double a) { return log_children(a, true); }, 0.0, h), tol);
+                for (long k = 1; k <= s.npars - 2; ++k) {
+                    const double at = theta[k];
+                    auto along_k = [&](double v) {
+                        theta[k] = v;
+                        const double r = log_children(0.0, false);
+                        theta[k] = at;
+                        return r;
+                    };
+                    EXPECT_NEAR(uih[k + 1], central(along_k, at, h), tol) << "coefficient " << k;
+                }
+                // The prevalence entries: derivatives of log(gamma_f gamma_m) in gamma1, gamma2.
+                auto log_prior = [&](double x1, double x2) {
+                    const double gam[3] = {1.0 - x1 - x2, x1, x2};
+                    return std::log(gam[g[1]] * gam[g[2]]);
+                };
+                EXPECT_NEAR(uih[s.npars], central([&](double v) { return log_prior(v, g2); }, g1, 1e-7), 1e-6);
+                EXPECT_NEAR(uih[s.npars + 1], central([&](double v) { return log_prior(g1, v); }, g2, 1e-7), 1e-6);
+            }
 }
 
 }  // namespace

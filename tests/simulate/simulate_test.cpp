@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/run_program.hpp"
+#include "support/program.hpp"
 #include "input/pedigree_input.hpp"
 #include "model/settings.hpp"
 #include "genetics/transmission.hpp"
@@ -14,7 +14,7 @@
 namespace quillon {
 namespace {
 
-using e2e::TempDir;
+using test_support::TempDir;
 
 int run(std::vector<std::string> args) {
     args.insert(args.begin(), "quillon-simulate");
@@ -105,6 +105,24 @@ TEST(SimulateStudy, DominantEffectMakesHighCovariateChildrenCarriers) {
     }
     ASSERT_GT(variance, 10.0);
     EXPECT_GT(observed - expected, 6.0 * std::sqrt(variance));  // relative risk > e^1.5 per child
+}
+
+// With --model none the coefficients of genotypes 1 and 2 act apart: b1 = 1.5 and b2 = -1.5
+// make the children with x > 1 of two heterozygotes mostly genotype 1 (relative to 2 by
+// 2 e^(3x) > 40) and genotype 2 rarer than genotype 0 (e^(-1.5x) < 0.23).
+TEST(SimulateStudy, CoefficientsOfGenotypesOneAndTwoActApart) {
+    TempDir dir;
+    ASSERT_EQ(run({"--families", "2000", "--ncov", "1", "--model", "none", "--b1", "1.5", "--b2", "-1.5", "--out",
+                   dir.path()}),
+              0);
+    const FamilyTable t = read_study(dir, 1);
+    long n[3] = {0, 0, 0};
+    for (long k = 1; k <= t.nfam; ++k)
+        for (int j = 3; j <= t[k].ninfam; ++j)
+            if (t[k].famgeno[1] == 1 && t[k].famgeno[2] == 1 && t[k].fcovdat[j][1] > 1.0) ++n[t[k].famgeno[j]];
+    ASSERT_GT(n[1], 100);
+    EXPECT_GT(n[1], 10 * n[2]);
+    EXPECT_LT(2 * n[2], n[0]);
 }
 
 }  // namespace

@@ -24,14 +24,14 @@
 #include <string>
 #include <vector>
 
-namespace quillon::e2e {
+namespace quillon::test_support {
 
 // A fresh folder under the system's temporary folder, removed with its contents on
 // destruction.
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quillon-e2e-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "quillon-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
     }
@@ -144,4 +144,4 @@ inline RunResult run_program(const std::string& exe, const std::vector<std::stri
     return r;
 }
 
-}  // namespace quillon::e2e
+}  // namespace quillon::test_support
