@@ -6,7 +6,7 @@
 #                   (all but those labelled `external`, which run other programs: R, PLINK
 #                   1.9, Snakemake)
 #   make install  - build the two programs and copy them to $(PREFIX)/bin (PREFIX=/usr/local;
-#                   `make install PREFIX=$$HOME/.local` needs no root)
+#                   `make install PREFIX=$HOME/.local` needs no root)
 # All install missing Debian build dependencies first (as root).
 
 BUILD      ?= build
