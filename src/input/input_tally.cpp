@@ -15,7 +15,7 @@ struct WarningText {
 // In the order of InputWarning; kExtraCovariates takes ncov twice.
 constexpr WarningText kWarnings[] = {
     {"pedigree lines with more than nine fields", "; the fields after the ninth are ignored"},
-    {"covariate lines with more than %ld numbers", "; only the first %ld are read"},
+    {"covariate lines with more than %ld values", "; only the first %ld are read"},
     {"covariate lines after the last individual's", "; they are ignored"},
     {"numbers after the last individual's weight", "; they are ignored"},
     {"weight lines with more than one number, in a file of one line per individual",
