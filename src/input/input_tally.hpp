@@ -14,7 +14,7 @@ enum class InputFileId { kPedigree, kCovariates, kWeights };
 
 enum class InputWarning {
     kExtraPedigreeFields,   // a pedigree line with more than nine fields
-    kExtraCovariates,       // a covariate line with more than ncov numbers
+    kExtraCovariates,       // a covariate line with more than ncov values
     kSurplusCovariateLines, // lines of wcovars.dat after the last individual's
     kSurplusWeights,        // numbers of wweights.dat after the last individual's weight
     kShiftedWeights,        // a weight line with several numbers in a file of one line per individual

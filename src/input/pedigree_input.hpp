@@ -46,7 +46,7 @@ PedigreeLine parse_pedigree_line(std::string_view line);
 // Suspicious but readable data is counted, not refused (see InputTally): a pedigree line with
 // more than nine fields or a sex code other than 1 or 2, an individual identifier repeated
 // within its family, a family identifier that reappears after another family, a covariate
-// line with more than ncov numbers, non-blank lines of wcovars.dat or numbers of
+// line with more than ncov values, non-blank lines of wcovars.dat or numbers of
 // wweights.dat after the last individual's, negative weights, and a weight line holding
 // several numbers when wweights.dat has as many lines holding numbers as wpedigree.dat has
 // non-blank lines (the weights then shift).  A byte-order mark opening a file is skipped
