@@ -315,7 +315,7 @@ void SecondPass::read_covariates(long ped_line, famdat* record, long m) {
         if (cov_reader_->error() != 0) stop_on_read_error(cov_, cov_reader_->error(), out_);
         std::fprintf(out_, "\nERROR: %s ends before the covariates of the individual on line %ld of %s.\n",
                      cov_.name.c_str(), ped_line, ped_.name.c_str());
-        tally_.error(InputError::kCovariatesEndEarly, {InputFileId::kCovariates, cov_reader_->line_number()});
+        tally_.error(InputError::kCovariatesEndEarly, {InputFileId::kPedigree, ped_line});
         cov_ended_ = true;
         passed_ = false;
         return;
@@ -360,7 +360,7 @@ void SecondPass::read_weight(long ped_line, famdat* record, long m) {
         if (weights_.reader().error() != 0) stop_on_read_error(wts_, weights_.reader().error(), out_);
         std::fprintf(out_, "\nERROR: %s ends before the weight of the individual on line %ld of %s.\n",
                      wts_.name.c_str(), ped_line, ped_.name.c_str());
-        tally_.error(InputError::kWeightsEndEarly, {InputFileId::kWeights, weights_.reader().line_number()});
+        tally_.error(InputError::kWeightsEndEarly, {InputFileId::kPedigree, ped_line});
         wts_ended_ = true;
         passed_ = false;
         return;
