@@ -18,7 +18,6 @@
 
 #include "support/program.hpp"
 #include "genetics/transmission.hpp"
-#include "input/cli.hpp"
 #include "input/data_checks.hpp"
 #include "input/line_reader.hpp"
 #include "toolkit/program_exit.hpp"
@@ -208,41 +207,6 @@ TEST(FamilyChecks, EveryPatternOfTwoParentsAndTwoChildren) {
     test_support::TempFile out;
     EXPECT_FALSE(check_families(t, notes, "ped", out.get()));
     EXPECT_EQ(out.text(), patterns + rules);
-}
-
-// Usage errors are data folders of the end-to-end tests; here the accepted forms.
-// Parses "quillon" followed by `args`, as main() would receive them.
-CliParse parse(std::vector<std::string> args) {
-    args.insert(args.begin(), "quillon");
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    return parse_command_line(static_cast<int>(args.size()), argv.data());
-}
-
-TEST(ParseCommandLine, EachOptionAloneInBothFormsAndAllTogether) {
-    const CliOptions none = parse({}).options;  // every question left to the dialogue
-    EXPECT_TRUE(!none.ncov && !none.smodeltype && !none.cmodeltype && !none.pvalues && !none.help && !none.version);
-    EXPECT_EQ(none.dir, ".");
-    EXPECT_EQ(parse({"--covariates", "0"}).options.ncov, 0L);
-    EXPECT_EQ(parse({"--covariates=007"}).options.ncov, 7L);
-    EXPECT_EQ(parse({"--covariates", "1073741822"}).options.ncov, kMaxCliCovariates);
-    const char* names[] = {"None", "reCessive", "Dominant", "ADDITIVE"};
-    for (int type = 0; type <= 3; ++type) {
-        EXPECT_EQ(parse({"--covariate-model", names[type]}).options.cmodeltype, type);
-        EXPECT_EQ(parse({"--covariate-model=" + std::to_string(type)}).options.cmodeltype, type);
-        if (type == 0) continue;
-        EXPECT_EQ(parse({"--status-model=" + std::string(names[type])}).options.smodeltype, type);
-        EXPECT_EQ(parse({"--status-model", std::to_string(type)}).options.smodeltype, type);
-    }
-    EXPECT_EQ(parse({"--dir=/tmp/x=y"}).options.dir, "/tmp/x=y");  // only the first '=' splits
-    EXPECT_EQ(parse({"--dir", "-odd"}).options.dir, "-odd");
-
-    const CliParse r = parse({"--pvalues", "--covariates=2", "--dir", "fam7", "--status-model", "additive",
-                              "--covariate-model=1", "--version", "--help"});
-    ASSERT_TRUE(r.ok()) << r.error;
-    EXPECT_TRUE(r.options.ncov == 2L && r.options.smodeltype == 3 && r.options.cmodeltype == 1);
-    EXPECT_TRUE(r.options.dir == "fam7" && r.options.pvalues && r.options.help && r.options.version);
 }
 
 }  // namespace

@@ -26,15 +26,6 @@ const GenotypeTable& shared_table() {
     return table;
 }
 
-// A fitted state at an arbitrary parameter vector: findiv and gammma belong to it.
-FitResult state_at(const Settings& s, FamilyTable& families, DVector theta) {
-    FitResult fit;
-    fit.ogpars = std::move(theta);
-    prevalences_from(fit.ogpars[s.npars - 1], fit.ogpars[s.npars], fit.gammma);
-    for (long i = 1; i <= families.nfam; ++i) mkfindiv(s, fit.ogpars, families[i]);
-    return fit;
-}
-
 // The enumeration exactly as the method states it: every row of the genotype table in the
 // pair's block, every child's factor multiplied in from scratch, the pairs of each
 // combination from gx, their posteriors from fpi and the scores from mkuih.

@@ -47,21 +47,6 @@ TEST(Loglik, SingleFamilyExamples) {
     testing::internal::GetCapturedStdout();
 }
 
-TEST(Loglik, AdditiveOverFamilies) {
-    TestRng rng(31);
-    const Settings s = make_settings(3, kAdditive, kNone);
-    FamilyTable all = random_table(rng, 12, 3, 3, 7);
-    const DVector theta = random_theta(rng, s, 0.5);
-    // Exact: -(a + b + ...) and (-a) + (-b) + ... in the same order round alike.
-    double sum_of_singles = 0.0;
-    for (long i = 1; i <= all.nfam; ++i) {
-        FamilyTable single = make_table(std::move(all[i]));
-        sum_of_singles += both(s, single, theta);
-        all[i] = std::move(single[1]);
-    }
-    EXPECT_EQ(both(s, all, theta), sum_of_singles);
-}
-
 TEST(Loglik, WhatEntersAndWhatDoesNot) {
     TestRng rng(47);
     const Settings s = make_settings(3, kAdditive, kAdditive);

@@ -1,6 +1,7 @@
 #pragma once
-// Family records for tests, as the input stage leaves them: every per-family array allocated
-// at its exact size, findiv zeroed except the weight column.  TestRng is a fixed-seed
+// Family records for tests and benchmarks, as the input stage leaves them: every per-family
+// array allocated at its exact size, findiv zeroed except the weight column; families drawn
+// from the model, and the fitted state at a parameter vector.  TestRng is a fixed-seed
 // generator whose draws do not depend on the standard library's distributions, so a seed
 // gives the same families everywhere.
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "genetics/family.hpp"
+#include "model/fit.hpp"
 #include "model/model.hpp"
 #include "genetics/patterns.hpp"
 #include "model/settings.hpp"
@@ -135,6 +137,39 @@ inline void mask_parents(TestRng& rng, famdat& fam, double p_untyped) {
     if (rng.uniform() >= p_untyped) return;
     fam.famgeno[1] = -1;
     if (rng.uniform() < p_untyped) fam.famgeno[2] = -1;
+}
+
+// A family of `size` members drawn from the model at theta: parents from its prevalences,
+// each child from phgz at the child's relative risks; covariate column 1 an intercept and
+// the others N(0, 1); every member affected with weight 1; npgeno and pgenos set.
+inline famdat draw_family(TestRng& rng, long famid, const Settings& s, const DVector& theta, int size) {
+    std::vector<Member> members(static_cast<std::size_t>(size), Member{0, 2, 1.0, {}});
+    for (Member& mj : members)
+        for (long c = 1; c <= s.ncov; ++c) mj.cov.push_back(c == 1 ? 1.0 : rng.normal());
+    famdat fam = make_family(famid, s.ncov, members);
+    double gamma[3];
+    prevalences_from(theta[s.npars - 1], theta[s.npars], gamma);
+    fam.famgeno[1] = rng.genotype(gamma);
+    fam.famgeno[2] = rng.genotype(gamma);
+    mkfindiv(s, theta, fam);
+    for (int j = 3; j <= size; ++j) {
+        double p[3];
+        for (int g = 0; g <= 2; ++g) p[g] = phgz(fam.famgeno[1], fam.famgeno[2], g, fam.findiv[j][2], fam.findiv[j][3]);
+        fam.famgeno[j] = rng.genotype(p);
+    }
+    set_parent_pairs(fam);
+    return fam;
+}
+
+// The state the information step finds after a fit that ended at theta: findiv of every
+// member and gammma belong to theta.
+inline FitResult state_at(const Settings& s, FamilyTable& families, const DVector& theta) {
+    FitResult fit;
+    fit.ogpars = vector(1, static_cast<int>(s.npars));
+    for (long i = 1; i <= s.npars; ++i) fit.ogpars[i] = theta[i];
+    prevalences_from(fit.ogpars[s.npars - 1], fit.ogpars[s.npars], fit.gammma);
+    for (long i = 1; i <= families.nfam; ++i) mkfindiv(s, fit.ogpars, families[i]);
+    return fit;
 }
 
 // A random family that passes the data checks: Mendelian genotypes from random parents,
