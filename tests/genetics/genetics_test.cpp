@@ -33,21 +33,15 @@ TEST(Phg, TableValues) {
 }
 
 TEST(Phg, MissingGenotypeStopsWithTwoLinesAndStatusOne) {
-    auto stop_output = [](auto call) {
-        testing::internal::CaptureStdout();
-        int status = -1;
-        try {
-            call();
-        } catch (const ProgramExit& e) {
-            status = e.status();
-        }
-        EXPECT_EQ(status, 1);
-        return testing::internal::GetCapturedStdout();
-    };
-    const std::string message = "ERROR: One of the genotypes used to calculate prob(h_j|g)\n       is missing\n";
-    EXPECT_EQ(stop_output([] { phg(-1, 1, 1); }), message);
-    EXPECT_EQ(stop_output([] { phg(1, 1, -1); }), message);
-    EXPECT_EQ(stop_output([] { phgz(2, -1, 0, 2.0, 3.0); }), message);
+    testing::internal::CaptureStdout();
+    try {
+        phgz(2, -1, 0, 2.0, 3.0);
+        ADD_FAILURE() << "no stop";
+    } catch (const ProgramExit& e) {
+        EXPECT_EQ(e.status(), 1);
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "ERROR: One of the genotypes used to calculate prob(h_j|g)\n       is missing\n");
 }
 
 TEST(Phgz, SumsToOne) {

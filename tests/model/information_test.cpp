@@ -1,6 +1,6 @@
 // The information step: the fast enumeration against a literal child-by-child evaluation
-// (bit for bit), against a first-principles expectation, the Wald degrees-of-freedom rule,
-// and the non-founders statistic against the classical transmission count.
+// (bit for bit), against a first-principles expectation, and the Wald degrees-of-freedom rule.
+// (The non-founders statistic against the transmission count: the complete-trio study.)
 
 #include "model/information.hpp"
 
@@ -139,19 +139,6 @@ TEST(Information, EqualsTheExpectationOverParentsAndChildren) {
             EXPECT_NEAR(JJ[i][j], expected[i][j], 1e-12 * (1.0 + std::fabs(expected[i][j]))) << i << "," << j;
 }
 
-TEST(Information, ChildrenWithoutWeightAddNothingToTheScoreButStillToTheMatrix) {
-    const Settings s = make_settings(0, kAdditive, kNone);
-    FamilyTable families = make_table(make_family(1, 0, {{-1, 1, 1.0, {}}, {1, 1, 1.0, {}}, {2, 0, 1.0, {}}, {1, 0, 1.0, {}}}));
-    const FitResult fit = state_at(s, families, make_vector({0.2, 0.1}));  // zeroes the missing-phenotype weights
-    DMatrix JJ = matrix(1, 3, 1, 3);
-    double u = 0.0;
-    accumulate_information(s, families, shared_table(), fit, JJ, &u);
-    EXPECT_EQ(u, 0.0);
-    EXPECT_EQ(JJ[1][1], 0.0);
-    EXPECT_GT(JJ[2][2], 0.0);
-    EXPECT_GT(JJ[3][3], 0.0);
-}
-
 TEST(WaldDegreesOfFreedom, CountsCoefficientsAboveAMillionthOfTheLargestInformation) {
     DMatrix subJ = matrix(1, 5, 1, 5);
     subJ.fill(0.0);
@@ -161,36 +148,6 @@ TEST(WaldDegreesOfFreedom, CountsCoefficientsAboveAMillionthOfTheLargestInformat
     subJ[3][3] = 2.0e-6;
     EXPECT_EQ(wald_degrees_of_freedom(subJ, 3), 2);
     EXPECT_EQ(wald_statistic(subJ, make_vector({1.0, 1.0, 0.0, 9.0, 9.0}), 3), 2.0 + 1.9e-6);
-}
-
-// Both parents typed, no covariates, additive status model, weights 1: the non-founders
-// statistic is the classical transmission count (b - c) / sqrt(b + c), b and c the
-// transmissions of allele 2 and of allele 1 from heterozygous parents.
-TEST(NonFoundersStatistic, EqualsTheTransmissionDisequilibriumCount) {
-    TestRng rng(99);
-    const Settings s = make_settings(0, kAdditive, kNone);
-    const double gamma[3] = {0.3, 0.5, 0.2};
-    std::vector<famdat> fams;
-    long b = 0, c = 0;
-    for (long f = 1; f <= 300; ++f) {
-        const int fg = rng.genotype(gamma), mg = rng.genotype(gamma);
-        std::vector<Member> members = {{fg, 2, 1.0, {}}, {mg, 2, 1.0, {}}};
-        for (int j = rng.between(1, 4); j > 0; --j) {
-            // Over-transmit allele 2 a little so the statistic is not near 0.  A child of two
-            // heterozygotes with genotype 1 counts one of each whichever parent gave allele 2,
-            // so b and c are what the genotypes alone determine.
-            const int a = fg == 1 ? (rng.uniform() < 0.6 ? 1 : 0) : fg / 2;
-            const int d = mg == 1 ? (rng.uniform() < 0.6 ? 1 : 0) : mg / 2;
-            members.push_back({a + d, 2, 1.0, {}});
-            if (fg == 1) (a == 1 ? b : c) += 1;
-            if (mg == 1) (d == 1 ? b : c) += 1;
-        }
-        fams.push_back(make_family(f, 0, members));
-    }
-    FamilyTable families = make_table(std::move(fams));
-    const InformationResult info = information_step(s, families, shared_table(), fit_model(s, families));
-    const double expected = static_cast<double>(b - c) / std::sqrt(static_cast<double>(b + c));
-    EXPECT_NEAR(non_founders_statistic(info).statistic, expected, 1e-9);
 }
 
 }  // namespace

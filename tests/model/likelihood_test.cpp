@@ -95,32 +95,6 @@ TEST(Likelihood, FastEvaluatorEqualsReferenceExactly) {
     EXPECT_TRUE(std::isnan(loglik(s, t, theta)));
 }
 
-TEST(Mkfindiv, ExamplesForEveryCovariateModelAndWeights) {
-    // Covariates (1, 2), theta = (0.1, 0.2, 0.3, 0.4, eta1, eta2).  None: b1.x = 0.5 and
-    // b2.x = 1.1.  The others: beta = (0.1, 0.2), beta.x = 0.5, b_g = cch[g] beta.
-    const double e5 = std::exp(0.5);
-    const double want[4][2] = {{e5, std::exp(1.1)}, {1.0, e5}, {e5, e5}, {e5, std::exp(1.0)}};
-    for (int cmodel = kNone; cmodel <= kAdditive; ++cmodel) {
-        famdat fam = make_family(1, 2, {{0, 0, 2.5, {1.0, 2.0}}, {0, 2, 0.7, {1.0, 2.0}}, {0, 1, 1.3, {1.0, 2.0}}});
-        mkfindiv(make_settings(2, kAdditive, cmodel), make_vector({0.1, 0.2, 0.3, 0.4, 0.0, 0.0}), fam);
-        const double nu1 = fam.findiv[3][2], nu2 = fam.findiv[3][3];
-        EXPECT_DOUBLE_EQ(nu1, want[cmodel][0]) << cmodel;
-        EXPECT_DOUBLE_EQ(nu2, want[cmodel][1]) << cmodel;
-        EXPECT_TRUE((cmodel != kRecessive || nu1 == 1.0) && (cmodel != kDominant || nu1 == nu2)) << cmodel;  // exactly
-        // A missing phenotype loses its weight; the others keep theirs.
-        EXPECT_TRUE(fam.findiv[1][4] == 0.0 && fam.findiv[2][4] == 0.7 && fam.findiv[3][4] == 1.3);
-    }
-    // Summed from 0.0 in ascending index: 1 + 1e16 rounds to 1e16, so x = (1, 1e16, -1e16)
-    // with beta = (1, 1, 1) gives exactly 0 and nu = 1; any other order gives 1 and nu = e.
-    famdat big = make_family(2, 3, std::vector<Member>(3, Member{0, 1, 1.0, {1.0, 1e16, -1e16}}));
-    mkfindiv(make_settings(3, kAdditive, kDominant), make_vector({1.0, 1.0, 1.0, 0.0, 0.0}), big);
-    EXPECT_EQ(big.findiv[3][2], 1.0);
-    // No covariates: both risks exactly 1.
-    famdat plain = make_family(3, 0, {1, 1, 2});
-    mkfindiv(make_settings(0, kDominant, kNone), make_vector({0.4, -1.2}), plain);
-    EXPECT_TRUE(plain.findiv[3][2] == 1.0 && plain.findiv[3][3] == 1.0);
-}
-
 TEST(Prevalences, ArctangentMapWithLiteralConstants) {
     double g[3];
     prevalences_from(0.0, 0.0, g);  // 1.570795 is exactly half of 3.14159 in binary too
