@@ -1,30 +1,46 @@
-# Two entry points:
-#   make demo  - build quillon and run it on the example study in examples/
-#   make test  - build and run every test: unit, end-to-end, and the same tests under
-#                the address and undefined-behaviour sanitizers (all but those labelled
-#                `external`, which run other programs: R, PLINK 1.9, Snakemake)
-# Both install missing Debian build dependencies first (as root).
+# Entry points:
+#   make demo     - build the two programs (quillon, quillon-simulate) and run quillon on the
+#                   example study in examples/
+#   make test     - build everything, tests included, and run every test: unit, end-to-end,
+#                   and the same tests under the address and undefined-behaviour sanitizers
+#                   (all but those labelled `external`, which run other programs: R, PLINK
+#                   1.9, Snakemake)
+#   make install  - build the two programs and copy them to $(PREFIX)/bin (PREFIX=/usr/local;
+#                   `make install PREFIX=$HOME/.local` needs no root)
+# All install missing Debian build dependencies first (as root).
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX     ?= /usr/local
+PROGRAMS   := quillon quillon-simulate
 # Answers to the three questions for the example study: 3 covariates (intercept + 2),
 # additive effect on status, no genotype effect through the covariates.
 DEMO_ANSWERS ?= 3 3 0
 
-.PHONY: all deps build demo test test-release test-sanitize bench clean
+.PHONY: all deps configure programs build demo install test test-release test-sanitize bench clean
 
 all: build
 
 deps:
 	@./tools/install-deps
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+# Only the two programs: what the demo and the installation need.
+programs: configure
+	cmake --build $(BUILD) -j$(JOBS) --target $(PROGRAMS)
+
+build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-demo: build
-	cd examples && printf '$(DEMO_ANSWERS)\n' | ../$(BUILD)/quillon
+# The dialogue's answers from a pipe, and the p-values after the report.
+demo: programs
+	cd examples && printf '$(DEMO_ANSWERS)\n' | ../$(BUILD)/quillon --pvalues
+
+install: programs
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 test-release: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

@@ -13,14 +13,11 @@
 
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <iterator>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <utility>
-
-#include <unistd.h>
+#include <vector>
 
 #include "genetics/family.hpp"
 #include "model/fit.hpp"
@@ -32,9 +29,13 @@
 #include "model/settings.hpp"
 #include "genetics/transmission.hpp"
 #include "simulate/simulate.hpp"
+#include "support/families.hpp"
+#include "support/program.hpp"
 
 namespace quillon {
 namespace {
+
+using namespace test_support;
 
 constexpr long kFamilies = 1000;
 constexpr long kNcov = 2;
@@ -67,98 +68,22 @@ DVector fixed_theta() {
     return theta;
 }
 
-// Fixed-seed draws that do not depend on the standard library's distributions.
-class BenchRng {
-public:
-    explicit BenchRng(std::uint64_t seed) : engine_(seed) {}
-    double uniform() { return static_cast<double>(engine_() >> 11) * 0x1.0p-53; }  // [0, 1)
-    double normal() {                                                               // Box-Muller
-        const double u1 = 1.0 - uniform();
-        const double u2 = uniform();
-        return std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
-    }
-    // 0, 1 or 2 with probabilities p[0], p[1], p[2].
-    int pick(const double p[3]) {
-        const double u = uniform();
-        return u < p[0] ? 0 : (u < p[0] + p[1] ? 1 : 2);
-    }
-
-private:
-    std::mt19937_64 engine_;
-};
-
-// One family of `size` members drawn from the model at theta, laid out as the input stage
-// leaves a record (covariate column 1 an intercept, column 2 standard normal; every member
-// affected with weight 1), then its parents masked as `typing` says and its compatible
-// parental pairs listed as the fit lists them.
-famdat draw_family(BenchRng& rng, long famid, const Settings& s, const DVector& theta, int size, Typing typing) {
-    famdat fam;
-    fam.famid = famid;
-    fam.ninfam = size;
-    fam.famgeno = ivector(1, size);
-    fam.phenodat = ivector(1, size);
-    fam.fcovdat = matrix(1, size, 1, static_cast<int>(kNcov));
-    fam.findiv = matrix(1, size, 1, 10);
-    fam.findiv.fill(0.0);
-    fam.pgenos = imatrix(1, 9, 1, 2);
-    fam.pgenos.fill(0);
-    for (int j = 1; j <= size; ++j) {
-        fam.phenodat[j] = 2;
-        fam.findiv[j][4] = 1.0;
-        fam.fcovdat[j][1] = 1.0;
-        fam.fcovdat[j][2] = rng.normal();
-    }
-    double gamma[3];
-    prevalences_from(theta[s.npars - 1], theta[s.npars], gamma);
-    fam.famgeno[1] = rng.pick(gamma);
-    fam.famgeno[2] = rng.pick(gamma);
-    mkfindiv(s, theta, fam);
-    for (int j = 3; j <= size; ++j) {
-        double p[3];
-        for (int g = 0; g <= 2; ++g) p[g] = phgz(fam.famgeno[1], fam.famgeno[2], g, fam.findiv[j][2], fam.findiv[j][3]);
-        fam.famgeno[j] = rng.pick(p);
-    }
-    if (typing != kBothTyped) fam.famgeno[1] = -1;
-    if (typing == kBothUntyped) fam.famgeno[2] = -1;
-    ParentPairs pairs;
-    gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
-    fam.npgeno = pairs.unpgeno;
-    for (int k = 1; k <= pairs.unpgeno; ++k) {
-        fam.pgenos[k][1] = pairs.upgenos[k][1];
-        fam.pgenos[k][2] = pairs.upgenos[k][2];
-    }
-    return fam;
-}
-
 // kFamilies families of `size` members.
 FamilyTable families_of_size(const Settings& s, const DVector& theta, int size, Typing typing) {
-    BenchRng rng(20240 + static_cast<std::uint64_t>(size));
-    FamilyTable t;
-    t.nfam = kFamilies;
-    t.fam = IndexVector<famdat>(1, kFamilies);
-    for (long i = 1; i <= kFamilies; ++i) t.fam[i] = draw_family(rng, i, s, theta, size, typing);
-    return t;
-}
-
-// The fitted state at theta, as the information step finds it after the fit: findiv of
-// every member and gammma belong to theta.
-FitResult state_at(const Settings& s, FamilyTable& families, const DVector& theta) {
-    FitResult fit;
-    fit.ogpars = vector(1, static_cast<int>(s.npars));
-    for (int i = 1; i <= s.npars; ++i) fit.ogpars[i] = theta[i];
-    prevalences_from(theta[s.npars - 1], theta[s.npars], fit.gammma);
-    for (long i = 1; i <= families.nfam; ++i) mkfindiv(s, theta, families[i]);
-    return fit;
+    TestRng rng(20240 + static_cast<std::uint64_t>(size));
+    std::vector<famdat> families;
+    for (long i = 1; i <= kFamilies; ++i) {
+        famdat fam = draw_family(rng, i, s, theta, size);
+        if (typing != kBothTyped) fam.famgeno[1] = -1;
+        if (typing == kBothUntyped) fam.famgeno[2] = -1;
+        set_parent_pairs(fam);
+        families.push_back(std::move(fam));
+    }
+    return make_table(std::move(families));
 }
 
 const GenotypeTable& genotype_table() {
-    static const GenotypeTable table = [] {
-        GenotypeTable t = allocate_genotype_table();
-        IVector BB = ivector(1, maxfamilysize);
-        BB.fill(0);
-        makeGT(t, BB, 0);
-        return t;
-    }();
+    static const GenotypeTable table = built_genotype_table();
     return table;
 }
 
@@ -182,12 +107,10 @@ FittedStudy read_and_fit_L(const Settings& s) {
     SimulatedStudy study;
     if (!simulate_study(options, study, error)) throw std::runtime_error("simulation: " + error);
 
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("quillon-bench-L-" + std::to_string(::getpid()));
-    if (!write_study(study, dir.string(), error)) throw std::runtime_error("writing the study: " + error);
+    const TempDir dir;
+    if (!write_study(study, dir.path(), error)) throw std::runtime_error("writing the study: " + error);
     FittedStudy study_L;
-    study_L.families = read_families(s, dir.string());
-    std::filesystem::remove_all(dir);
+    study_L.families = read_families(s, dir.path());
     study_L.fit = fit_model(s, study_L.families);
     return study_L;
 }

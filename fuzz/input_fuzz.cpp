@@ -86,8 +86,10 @@ void write_file(const std::string& path, std::string_view content) {
 
 // Number of lines of `text` that hold something other than white space, counted without
 // the program's line reader: "\n" and "\r" both end lines, and a "\r\n" pair only adds an
-// empty line between them, which is blank anyway.
+// empty line between them, which is blank anyway.  A byte-order mark opening the text is
+// not part of its first line.
 long count_nonblank_lines(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     long n = 0;
     bool nonblank = false;
     for (const char c : text) {
@@ -252,7 +254,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         quillon::run_dialogue(s, {}, in, g_null, g_null);
         check_settings(s);
-        const FamilyTable t = quillon::read_families(s, g_dir, g_null);
+        const FamilyTable t = quillon::read_families(s, g_dir, g_null, g_null);
         check_families(s, t, present[1] ? count_nonblank_lines(sections[1]) : -1);
     } catch (const quillon::ProgramExit& e) {
         FUZZ_REQUIRE(e.status() == 1);

@@ -1,6 +1,7 @@
 #pragma once
 // Everything after the data have been read and checked: the fit, the information matrix
-// and its statistics, and the report.  Returns the run's exit status.
+// and its statistics, and the report on standard output (the caller flushes it and turns a
+// failed write into the exit status).
 
 #include "genetics/family.hpp"
 #include "model/settings.hpp"
@@ -12,6 +13,6 @@ struct AnalysisOptions {
     bool newton = false;   // fit by Newton's method (FitMethod::kNewton)
 };
 
-int run_analysis(const Settings& settings, FamilyTable& families, const AnalysisOptions& options = {});
+void run_analysis(const Settings& settings, FamilyTable& families, const AnalysisOptions& options = {});
 
 }  // namespace quillon

@@ -1,64 +1,114 @@
 #include "app/app.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
 #include "app/analysis.hpp"
+#include "app/fit_hint.hpp"
 #include "input/cli.hpp"
 #include "input/dialogue.hpp"
 #include "input/pedigree_input.hpp"
-#include "toolkit/program_exit.hpp"
 #include "model/settings.hpp"
 #include "toolkit/nrerror.hpp"
+#include "toolkit/program_exit.hpp"
 
 namespace quillon {
 
 namespace {
-// Exit status of a run that only prints a text: that of writing it out.
-int print_text(const std::string& text) {
-    std::fputs(text.c_str(), stdout);
-    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
-}
-}  // namespace
 
-int run_quillon(int argc, char** argv) {
+// Standard output of one run.  It is flushed before anything goes to standard error (so the
+// two streams keep their order when they share a file) and at the end.  The C library drops
+// the data of a failed write, so only the flush that fails first knows the reason: the first
+// failure is kept, and the end reports it once.
+class StandardOutput {
+public:
+    void flush() {
+        errno = 0;
+        if (std::fflush(stdout) != 0 && error_ == 0) error_ = errno != 0 ? errno : kUnknown;
+    }
+
+    // The run's exit status: `status`, or 1 with one line on standard error naming the
+    // failure when anything written to standard output was lost.
+    int finish(int status) {
+        flush();
+        if (error_ == 0 && !std::ferror(stdout)) return status;
+        if (error_ == 0 || error_ == kUnknown) error_ = probe();
+        std::fprintf(stderr, "quillon: cannot write standard output: %s\n",
+                     error_ == kUnknown ? "write error" : std::strerror(error_));
+        return status == 0 ? 1 : status;
+    }
+
+private:
+    static constexpr int kUnknown = -1;
+
+    // The reason of a failure seen by a write of the library's own (a full buffer): a
+    // standard output that is closed, or open only for reading, gives EBADF; otherwise the
+    // reason is gone.
+    static int probe() {
+        const int flags = ::fcntl(STDOUT_FILENO, F_GETFL);
+        if (flags == -1 || (flags & O_ACCMODE) == O_RDONLY) return EBADF;
+        return kUnknown;
+    }
+
+    int error_ = 0;
+};
+
+int run(int argc, char** argv, StandardOutput& out) {
     const CliParse parsed = parse_command_line(argc, argv);
     if (!parsed.ok()) {
         std::fprintf(stderr, "%s\n", parsed.error.c_str());
         return 2;
     }
     const CliOptions& options = parsed.options;
-    if (options.help) return print_text(usage_text());
-    if (options.version) return print_text(version_text());
+    if (options.help || options.version) {
+        std::fputs((options.help ? usage_text() : version_text()).c_str(), stdout);
+        return 0;
+    }
+    // Outside the try block: the hint after a fit that ran out of iterations reads them.
+    Settings settings;
+    FamilyTable families;
     try {
-        Settings settings;
         run_dialogue(settings, DialoguePresets{options.ncov, options.smodeltype, options.cmodeltype});
         if (options.cmodeltype && *options.cmodeltype != kNone && settings.ncov == 0) {
             // The covariate model was given on the command line, the number of covariates
             // answered 0: the model has nothing to act through.
+            out.flush();
             std::fprintf(stderr, "quillon: --covariate-model %s needs covariates, but the number of covariates is 0\n",
                          modedesc[*options.cmodeltype]);
             return 2;
         }
-        FamilyTable families = read_families(settings, options.dir);
+        families = read_families(settings, options.dir);
         AnalysisOptions analysis;
         analysis.pvalues = options.pvalues;
         analysis.newton = options.newton;
-        const int status = run_analysis(settings, families, analysis);
-        return std::fflush(nullptr) == 0 ? status : 1;
+        run_analysis(settings, families, analysis);
+        return 0;
     } catch (const ProgramExit& e) {
-        std::fflush(stdout);
         return e.status();
     } catch (const NumericalError& e) {
-        std::fflush(stdout);
+        out.flush();
         report_numerical_error(e);
+        if (is_iteration_limit(e)) std::fputs(covariate_scale_hint(families, settings.ncov).c_str(), stderr);
         return 1;
     } catch (const std::bad_alloc&) {
-        std::fflush(stdout);
+        out.flush();
         report_numerical_error(NumericalError("allocation failure in vector()"));
         return 1;
     }
+}
+
+}  // namespace
+
+int run_quillon(int argc, char** argv) {
+    StandardOutput out;
+    const int status = run(argc, argv, out);
+    return out.finish(status);
 }
 
 }  // namespace quillon

@@ -11,7 +11,7 @@ namespace quillon {
 namespace {
 
 enum class OptionId { kCovariates, kStatusModel, kCovariateModel, kDir, kPvalues, kHelp, kVersion, kFit };
-constexpr int kOptionCount = 8;
+constexpr int kOptionCount = 8;  // distinct options (OptionId values)
 
 struct KnownOption {
     std::string_view name;
@@ -19,13 +19,15 @@ struct KnownOption {
     bool takes_value;
 };
 
-constexpr KnownOption kOptions[kOptionCount] = {
+// Every spelling of an option; "-h" is the one short spelling, of --help.
+constexpr KnownOption kOptions[] = {
     {"--covariates", OptionId::kCovariates, true},
     {"--status-model", OptionId::kStatusModel, true},
     {"--covariate-model", OptionId::kCovariateModel, true},
     {"--dir", OptionId::kDir, true},
     {"--pvalues", OptionId::kPvalues, false},
     {"--help", OptionId::kHelp, false},
+    {"-h", OptionId::kHelp, false},
     {"--version", OptionId::kVersion, false},
     {"--fit", OptionId::kFit, true},
 };
@@ -182,7 +184,7 @@ CliParse parse_command_line(int argc, char** argv) {
 
 std::string usage_text() {
     return "Usage: quillon [--covariates N] [--status-model MODEL] [--covariate-model MODEL]\n"
-           "               [--dir DIR] [--fit METHOD] [--pvalues] [--help] [--version]\n"
+           "               [--dir DIR] [--fit METHOD] [--pvalues] [-h | --help] [--version]\n"
            "\n"
            "Likelihood transmission/disequilibrium test with covariates for one two-allele\n"
            "marker in nuclear families.\n"
@@ -196,7 +198,7 @@ std::string usage_text() {
            "  --fit METHOD             powell (direction set, the default) or newton (exact maximum;\n"
            "                           falls back to powell, with a warning, when it does not converge)\n"
            "  --pvalues                print the p-values of the two statistics after the report\n"
-           "  --help                   print this help and exit\n"
+           "  -h, --help               print this help and exit\n"
            "  --version                print the version and exit\n"
            "A value may also be written --option=VALUE.  Each option may be given once.\n"
            "Model names are case-insensitive.  A covariate model other than none needs N > 0.\n"

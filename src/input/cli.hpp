@@ -24,7 +24,7 @@ struct CliOptions {
     std::string dir = ".";           // --dir: folder holding the three input files
     bool pvalues = false;            // --pvalues: p-value lines after the report
     bool newton = false;             // --fit newton (true) or powell (false, the default)
-    bool help = false;               // --help
+    bool help = false;               // --help or -h
     bool version = false;            // --version
 };
 
@@ -38,8 +38,9 @@ struct CliParse {
 // Parses argv[1..argc-1] (argv[0], the program name, is skipped).
 //
 // Rules:
-//  - Options are long options only, written "--name value" or "--name=value"; --pvalues,
-//    --help and --version take no value.
+//  - Options are long options, written "--name value" or "--name=value", and "-h" for
+//    --help (the same option: both together are a repeat); --pvalues, --help and --version
+//    take no value.
 //  - In the "--name value" form an argument starting with "--" is not taken as the value:
 //    the option counts as missing its value (write "--dir=--odd" for such a folder).  An
 //    empty value ("--dir=" or "--dir ''") counts as missing too.

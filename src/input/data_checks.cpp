@@ -23,14 +23,17 @@ LineCheckResult check_pedigree_line(long famid, long phenotype, long a1, long a2
         std::fprintf(out, "\nERROR:  Family %ld: This family has an impermissible penotype.\n", famid);
         std::fprintf(out, "Each individual must have a phenotype of 0(missing) or 1 or 2\n");
         r.passed = false;
+        r.bad_phenotype = true;
     }
     if (one_missing && (a1 != 0 || a2 != 0)) {
         std::fprintf(out, "\nERROR: Family %ld: An individual has only one of two alleles known.\n", famid);
         r.passed = false;
+        r.one_allele_known = true;
     }
     if (one_missing && is_child) {
         std::fprintf(out, "\nERROR:  Family %ld: This child  has an unknown  genotype.\n", famid);
         r.passed = false;
+        r.child_untyped = true;
     }
     if (!valid_allele(a1) || !valid_allele(a2)) {
         std::fprintf(out,
@@ -43,9 +46,13 @@ LineCheckResult check_pedigree_line(long famid, long phenotype, long a1, long a2
     return r;
 }
 
-bool check_families(const FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out) {
+bool check_families(const FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out,
+                    InputTally* tally) {
     bool passed = true;
     const long nfam = families.nfam;
+    auto count = [&](InputError kind, long i) {
+        if (tally != nullptr) tally->error(kind, {InputFileId::kPedigree, notes.first_line[i], families[i].famid, true});
+    };
 
     for (long i = 1; i <= nfam; ++i) {
         if (sized_for_analysis(notes.size[i])) continue;
@@ -53,6 +60,7 @@ bool check_families(const FamilyTable& families, const FamilyNotes& notes, const
                      "\nERROR: Family %ld (%s line %ld) has %ld members; a family must have 3 to %d:"
                      " a father, a mother and 1 to %d children.\n",
                      families[i].famid, pedigree_name, notes.first_line[i], notes.size[i], maxfamilysize, maxfamilysize - 2);
+        count(InputError::kFamilySize, i);
         passed = false;
     }
 
@@ -71,6 +79,7 @@ bool check_families(const FamilyTable& families, const FamilyNotes& notes, const
             (both_typed && !pair_explains_children(f.famgeno, f.ninfam, f.famgeno[1], f.famgeno[2]));
         if (inconsistent) {
             std::fprintf(out, "\nERROR: Family %ld: Family genotypes are inconsistant.\n", f.famid);
+            count(InputError::kInconsistentGenotypes, i);
             passed = false;
         }
     }
@@ -86,6 +95,7 @@ bool check_families(const FamilyTable& families, const FamilyNotes& notes, const
             std::fprintf(out, " to that of father's (and remember to assign 'father' to  sex=2=female\n");
             std::fprintf(out, " and 'mother' to sex=1).\n");
             std::fprintf(out, " Then rerun.\n");
+            count(InputError::kFatherTypedMotherNot, i);
             passed = false;
         }
     }

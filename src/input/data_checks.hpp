@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "genetics/family.hpp"
+#include "input/input_tally.hpp"
 #include "toolkit/nrarray.hpp"
 
 namespace quillon {
@@ -21,6 +22,10 @@ int genotype_code(long a1, long a2, bool is_child);
 struct LineCheckResult {
     bool passed = true;         // no message was printed
     bool alleles_valid = true;  // both alleles are 0, 1 or 2, so genotype_code applies
+    // Which of the other checks failed.
+    bool bad_phenotype = false;
+    bool one_allele_known = false;
+    bool child_untyped = false;
 };
 
 // The checks of one pedigree line, in this order, each printing its message:
@@ -48,7 +53,9 @@ struct FamilyNotes {
 //  3. mother/father rule: the father typed and the mother not (the seven-line message).
 // Checks 2 and 3 skip the families that failed check 1 or have an invalid allele (their
 // genotypes are unknown and have been reported).  Returns true when every check passed.
-// The size message names the family's first line in the file `pedigree_name`.
-bool check_families(const FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out);
+// The size message names the family's first line in the file `pedigree_name`.  Each failure
+// is also counted in `tally` when one is given, at the family's first line.
+bool check_families(const FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out,
+                    InputTally* tally = nullptr);
 
 }  // namespace quillon

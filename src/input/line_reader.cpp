@@ -58,6 +58,7 @@ bool LineReader::next(std::string& line) {
             skip_lf_ = buffer_[pos_] == '\r';
             ++pos_;
             ++line_number_;
+            skip_byte_order_mark(line);
             return true;
         }
     }
@@ -66,7 +67,12 @@ bool LineReader::next(std::string& line) {
         return false;
     }
     ++line_number_;  // a last line without a line end
+    skip_byte_order_mark(line);
     return true;
+}
+
+void LineReader::skip_byte_order_mark(std::string& line) const {
+    if (line_number_ == 1 && line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
 }
 
 bool is_blank(std::string_view line) { return line.find_first_not_of(kWhiteSpace) == std::string_view::npos; }

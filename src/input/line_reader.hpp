@@ -17,7 +17,7 @@ namespace quillon {
 //
 // A line ends at "\n", at "\r\n" or at a lone "\r" (so files written with any of the three
 // conventions read the same); the line end is not part of the returned line.  The last line
-// need not end with a line end.  NUL and every other byte are kept as ordinary characters.
+// need not end with a line end.  A UTF-8 byte-order mark opening the first line is dropped.  NUL and every other byte are kept as ordinary characters.
 // A line of any length is returned whole.  Line numbers count every line, blank ones too.
 class LineReader {
 public:
@@ -39,6 +39,9 @@ public:
 
 private:
     bool fill();  // refills the buffer; false at end of input or on error
+    void skip_byte_order_mark(std::string& line) const;  // on line 1 only
+
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
     std::FILE* file_;
     std::size_t chunk_;

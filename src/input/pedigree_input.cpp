@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "input/data_checks.hpp"
@@ -30,6 +31,7 @@ PedigreeLine parse_pedigree_line(std::string_view line) {
             return p;
         }
     }
+    p.extra_fields = fields.next(field);
     return p;
 }
 
@@ -139,8 +141,9 @@ void allocate_records(const FamilyCounts& c, FamilyTable& t, FamilyNotes& notes)
 class SecondPass {
 public:
     SecondPass(const Settings& s, InputFile& ped, InputFile& cov, InputFile& wts, FamilyTable& t,
-               FamilyNotes& notes, std::FILE* out)
-        : s_(s), ped_(ped), cov_(cov), wts_(wts), t_(t), notes_(notes), out_(out), weights_(wts.file.get(), kWhiteSpace) {
+               FamilyNotes& notes, InputTally& tally, std::FILE* out)
+        : s_(s), ped_(ped), cov_(cov), wts_(wts), t_(t), notes_(notes), tally_(tally), out_(out),
+          weights_(wts.file.get(), kWhiteSpace) {
         if (s.ncov > 0) cov_reader_ = std::make_unique<LineReader>(cov.file.get());
     }
 
@@ -154,6 +157,13 @@ private:
     famdat* add_member(const PedigreeLine& p, long ln, long nfam, long m);
     void read_covariates(long ped_line, famdat* record, long m);
     void read_weight(long ped_line, famdat* record, long m);
+    // The warnings of a usable pedigree line: more than nine fields, the sex code, an
+    // individual repeated within its family, a family that reappears.
+    void note_pedigree_line(const PedigreeLine& p, long ln, bool new_family, long previous);
+    // Notes the line of the weight just read: lines holding several numbers.
+    void note_weight_line();
+    // The lines of wcovars.dat and the numbers of wweights.dat after the last individual's.
+    void note_surplus();
 
     const Settings& s_;
     InputFile& ped_;
@@ -161,6 +171,7 @@ private:
     InputFile& wts_;
     FamilyTable& t_;
     FamilyNotes& notes_;
+    InputTally& tally_;
     std::FILE* out_;
     std::unique_ptr<LineReader> cov_reader_;
     FieldStream weights_;  // wweights.dat, one weight at a time
@@ -169,11 +180,20 @@ private:
     bool cov_ended_ = false;
     bool wts_ended_ = false;
     bool passed_ = true;
+    std::unordered_set<long> ended_families_;  // identifiers of the families before the current one
+    std::unordered_set<long> individuals_;     // identifiers in the current family
+    long ped_lines_ = 0;                       // non-blank pedigree lines, each taking a weight
+    long weight_line_ = 0;                     // line of the last weight read
+    long weight_lines_ = 0;                    // lines of wweights.dat holding a number
+    InputPlace crowded_weight_line_;           // the first weight line with several numbers
+    long crowded_weight_lines_ = 0;
+    long last_crowded_line_ = 0;
 };
 
 void SecondPass::report_unusable(const PedigreeLine& p, long ln) {
     const char* name = ped_.name.c_str();
     using Fault = PedigreeLine::Fault;
+    tally_.error(InputError::kPedigreeLineUnusable, {InputFileId::kPedigree, ln});
     if (p.fault == Fault::kTooFewFields)
         std::fprintf(out_, "\nERROR: %s line %ld holds %d fields; nine integers are needed.", name, ln, p.bad_field);
     else if (p.fault == Fault::kNotAnInteger)
@@ -191,6 +211,11 @@ famdat* SecondPass::add_member(const PedigreeLine& p, long ln, long nfam, long m
     const LineCheckResult r = check_pedigree_line(p.fields[1], phenotype, a1, a2, is_child, ped_.name.c_str(), ln, out_);
     if (!r.passed) passed_ = false;
     if (!r.alleles_valid) notes_.allele_fault[nfam] = 1;
+    const InputPlace place{InputFileId::kPedigree, ln, p.fields[1], true};
+    if (r.bad_phenotype) tally_.error(InputError::kPhenotype, place);
+    if (r.one_allele_known) tally_.error(InputError::kOneAlleleKnown, place);
+    if (r.child_untyped) tally_.error(InputError::kChildUntyped, place);
+    if (!r.alleles_valid) tally_.error(InputError::kAllele, place);
     famdat& f = t_[nfam];
     if (!f.famgeno.allocated()) return nullptr;  // a family of a size the analysis cannot take
     f.famgeno[m] = r.alleles_valid ? genotype_code(a1, a2, is_child) : -1;
@@ -213,7 +238,9 @@ bool SecondPass::run() {
         if (p.fault != PedigreeLine::Fault::kNone) {
             report_unusable(p, ln);
         } else {
-            if (nfam == 0 || p.fields[1] != previous) {
+            const bool new_family = nfam == 0 || p.fields[1] != previous;
+            note_pedigree_line(p, ln, new_family, previous);
+            if (new_family) {
                 if (++nfam > t_.nfam) stop_on_change(ped_, out_);
                 t_[nfam].famid = previous = p.fields[1];
                 m = 0;
@@ -222,13 +249,57 @@ bool SecondPass::run() {
             record = add_member(p, ln, nfam, m);
         }
         if (s_.ncov > 0) read_covariates(ln, record, m);
+        ++ped_lines_;
         read_weight(ln, record, m);
     }
     if (reader.error() != 0) stop_on_read_error(ped_, reader.error(), out_);
     if (cov_reader_ && cov_reader_->error() != 0) stop_on_read_error(cov_, cov_reader_->error(), out_);
     if (weights_.reader().error() != 0) stop_on_read_error(wts_, weights_.reader().error(), out_);
     if (nfam != t_.nfam || (nfam > 0 && m != notes_.size[nfam])) stop_on_change(ped_, out_);
+    note_surplus();
     return passed_;
+}
+
+void SecondPass::note_pedigree_line(const PedigreeLine& p, long ln, bool new_family, long previous) {
+    const InputPlace place{InputFileId::kPedigree, ln, p.fields[1], true};
+    if (p.extra_fields) tally_.warn(InputWarning::kExtraPedigreeFields, place);
+    if (p.fields[5] != 1 && p.fields[5] != 2) tally_.warn(InputWarning::kSexCode, place);
+    if (new_family) {
+        if (!individuals_.empty()) ended_families_.insert(previous);
+        if (ended_families_.count(p.fields[1]) != 0) tally_.warn(InputWarning::kReappearingFamily, place);
+        individuals_.clear();
+    }
+    if (!individuals_.insert(p.fields[2]).second) tally_.warn(InputWarning::kRepeatedIndividual, place);
+}
+
+void SecondPass::note_weight_line() {
+    const long line = weights_.reader().line_number();
+    if (line != weight_line_) {
+        weight_line_ = line;
+        ++weight_lines_;
+    } else if (line != last_crowded_line_) {
+        last_crowded_line_ = line;
+        if (crowded_weight_lines_++ == 0) crowded_weight_line_ = {InputFileId::kWeights, line};
+    }
+}
+
+void SecondPass::note_surplus() {
+    if (cov_reader_ && !cov_ended_) {
+        while (cov_reader_->next(cov_line_))
+            if (!is_blank(cov_line_))
+                tally_.warn(InputWarning::kSurplusCovariateLines, {InputFileId::kCovariates, cov_reader_->line_number()});
+        if (cov_reader_->error() != 0) stop_on_read_error(cov_, cov_reader_->error(), out_);
+    }
+    if (wts_ended_) return;
+    std::string_view field;
+    while (weights_.next(field)) {
+        tally_.warn(InputWarning::kSurplusWeights, {InputFileId::kWeights, weights_.reader().line_number()});
+        note_weight_line();
+    }
+    if (weights_.reader().error() != 0) stop_on_read_error(wts_, weights_.reader().error(), out_);
+    // One line per individual, one of them holding several numbers: the weights shift.
+    if (crowded_weight_lines_ > 0 && weight_lines_ == ped_lines_)
+        tally_.warn(InputWarning::kShiftedWeights, crowded_weight_line_, crowded_weight_lines_);
 }
 
 void SecondPass::read_covariates(long ped_line, famdat* record, long m) {
@@ -244,6 +315,7 @@ void SecondPass::read_covariates(long ped_line, famdat* record, long m) {
         if (cov_reader_->error() != 0) stop_on_read_error(cov_, cov_reader_->error(), out_);
         std::fprintf(out_, "\nERROR: %s ends before the covariates of the individual on line %ld of %s.\n",
                      cov_.name.c_str(), ped_line, ped_.name.c_str());
+        tally_.error(InputError::kCovariatesEndEarly, {InputFileId::kPedigree, ped_line});
         cov_ended_ = true;
         passed_ = false;
         return;
@@ -260,6 +332,7 @@ void SecondPass::read_covariates(long ped_line, famdat* record, long m) {
             std::fprintf(out_, "\nERROR: %s line %ld: covariate %ld is not %s.\n", cov_.name.c_str(), cl,
                          static_cast<long>(cov_values_.size()) + 1,
                          r == NumberParse::kNotFinite ? "a finite number" : "a number");
+            tally_.error(InputError::kCovariateNotANumber, {InputFileId::kCovariates, cl});
             passed_ = false;
             return;
         }
@@ -269,9 +342,11 @@ void SecondPass::read_covariates(long ped_line, famdat* record, long m) {
     if (found < s_.ncov) {
         std::fprintf(out_, "\nERROR: %s line %ld holds %ld covariates; %ld are needed.\n", cov_.name.c_str(), cl,
                      found, s_.ncov);
+        tally_.error(InputError::kTooFewCovariates, {InputFileId::kCovariates, cl});
         passed_ = false;
         return;
     }
+    if (fields.next(field)) tally_.warn(InputWarning::kExtraCovariates, {InputFileId::kCovariates, cl});
     if (record == nullptr) return;
     DVector row(1, s_.ncov);
     for (long i = 1; i <= s_.ncov; ++i) row[i] = cov_values_[static_cast<std::size_t>(i - 1)];
@@ -285,25 +360,30 @@ void SecondPass::read_weight(long ped_line, famdat* record, long m) {
         if (weights_.reader().error() != 0) stop_on_read_error(wts_, weights_.reader().error(), out_);
         std::fprintf(out_, "\nERROR: %s ends before the weight of the individual on line %ld of %s.\n",
                      wts_.name.c_str(), ped_line, ped_.name.c_str());
+        tally_.error(InputError::kWeightsEndEarly, {InputFileId::kPedigree, ped_line});
         wts_ended_ = true;
         passed_ = false;
         return;
     }
+    note_weight_line();
+    const InputPlace place{InputFileId::kWeights, weights_.reader().line_number()};
     double w = 0.0;
     const NumberParse r = parse_finite_double(field, w);
     if (r != NumberParse::kOk) {
         std::fprintf(out_, "\nERROR: %s line %ld: the weight of the individual on line %ld of %s is not %s.\n",
                      wts_.name.c_str(), weights_.reader().line_number(), ped_line, ped_.name.c_str(),
                      r == NumberParse::kNotFinite ? "a finite number" : "a number");
+        tally_.error(InputError::kWeightNotANumber, place);
         passed_ = false;
         return;
     }
+    if (w < 0.0) tally_.warn(InputWarning::kNegativeWeight, place);
     if (record != nullptr) record->findiv[m][4] = w;
 }
 
 }  // namespace
 
-FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out) {
+FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out, std::FILE* notes_out) {
     InputFile ped = input_file(dir, "wpedigree.dat");
     InputFile cov = input_file(dir, "wcovars.dat");
     InputFile wts = input_file(dir, "wweights.dat");
@@ -333,13 +413,18 @@ FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* 
         allocate_records(counts, t, notes);
     }  // numberInEachFamily is released here
 
-    SecondPass pass(s, ped, cov, wts, t, notes, out);
+    InputTally tally(ped.name, cov.name, wts.name, s.ncov);
+    SecondPass pass(s, ped, cov, wts, t, notes, tally, out);
     bool passed = pass.run();
     if (t.nfam == 0) {
         std::fprintf(out, "\nERROR: %s holds no families.\n", ped.name.c_str());
         passed = false;
     }
-    if (!check_families(t, notes, ped.name.c_str(), out)) passed = false;
+    if (!check_families(t, notes, ped.name.c_str(), out, &tally)) passed = false;
+    if (tally.has_lines()) {
+        std::fflush(out);  // the messages on `out` come first where both streams share a file
+        tally.print(notes_out);
+    }
     if (!passed) throw ProgramExit(1);
     return t;
 }

@@ -18,6 +18,7 @@ struct PedigreeLine {
     Fault fault = Fault::kNone;
     int bad_field = 0;  // the field at fault (1..9), or the number of fields found
     long fields[10] = {};
+    bool extra_fields = false;  // a tenth field follows the nine integers
 };
 PedigreeLine parse_pedigree_line(std::string_view line);
 
@@ -42,6 +43,16 @@ PedigreeLine parse_pedigree_line(std::string_view line);
 //    (said once);
 //  - no usable pedigree line: the file holds no families;
 //  - the family checks of check_families.
+// Suspicious but readable data is counted, not refused (see InputTally): a pedigree line with
+// more than nine fields or a sex code other than 1 or 2, an individual identifier repeated
+// within its family, a family identifier that reappears after another family, a covariate
+// line with more than ncov values, non-blank lines of wcovars.dat or numbers of
+// wweights.dat after the last individual's, negative weights, and a weight line holding
+// several numbers when wweights.dat has as many lines holding numbers as wpedigree.dat has
+// non-blank lines (the weights then shift).  A byte-order mark opening a file is skipped
+// (LineReader).  Once everything is read, the warnings (one line per kind) and, after more
+// than kErrorSummaryAfter error messages, one summary line of the errors go to `notes_out`,
+// after `out` is flushed.
 // When any check failed, throws ProgramExit(1) after all messages.
 //
 // On success every family has 3..maxfamilysize members, and famid, ninfam, famgeno,
@@ -49,6 +60,7 @@ PedigreeLine parse_pedigree_line(std::string_view line);
 // (ninfam x 10: column 4 the weight, every other column 0.0) and pgenos (9 x 2, zeroed, for
 // the fit to fill) are set.  Covariate storage is allocated row by row, only for lines found
 // to hold ncov numbers, so an absurd ncov costs nothing but its error messages.
-FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out = stdout);
+FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out = stdout,
+                          std::FILE* notes_out = stderr);
 
 }  // namespace quillon

@@ -18,7 +18,6 @@ FitResult fit_model(const Settings& s, FamilyTable& families) {
     // Each family carries its own list of parental pairs compatible with its genotypes.
     for (long i = 1; i <= families.nfam; ++i) {
         famdat& fam = families[i];
-        mkfindiv(s, r.ogpars, fam);
         ParentPairs pairs;
         gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
         if (!fam.pgenos.allocated()) fam.pgenos = imatrix(1, 9, 1, 2);

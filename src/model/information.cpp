@@ -180,7 +180,7 @@ private:
             if (!(next & (1U << k))) continue;
             // fpi's product over the children under pair k.
             prod_[static_cast<std::size_t>(c + 1) * kPairs + k] = prod_[static_cast<std::size_t>(c) * kPairs + k] * ph(c, k, g);
-            // mkuih's sums over the children under pair k.
+            // The score vector's sums over the children under pair k.
             const double* from = sums_at(c, k);
             const double* add = contribution(c, k, g);
             double* to = sums_at(c + 1, k);
@@ -262,7 +262,6 @@ void accumulate_information(const Settings& s, const FamilyTable& families, cons
     FamilyEnumerator enumerator(s, fit.gammma);
     DMatrix fpgiout0 = matrix(1, 27, 1, 3);
     IVector ufamgeno = ivector(1, maxfamilysize);
-    DVector uih = vector(1, entries);
     for (long ifam = 1; ifam <= families.nfam; ++ifam) {
         const famdat& fam = families[ifam];
         const int n = fam.ninfam;
@@ -274,10 +273,9 @@ void accumulate_information(const Settings& s, const FamilyTable& families, cons
             for (int i = 1; i <= n; ++i) ufamgeno[i] = fam.famgeno[i];
             ufamgeno[1] = ffg;
             ufamgeno[2] = mmg;
-            mkuih(s, fit.gammma, fam, ufamgeno, uih);
             // Non-founders score: the status score of the observed children, averaged over
             // the parental pairs with their posterior weights.
-            *scoreUb = *scoreUb + fpgiout0[p][3] * uih[1];
+            *scoreUb = *scoreUb + fpgiout0[p][3] * status_score(s, fam, ufamgeno);
             enumerator.enumerate_pair(table, ffg, mmg, fpgiout0[p][3], upper.data());
         }
     }

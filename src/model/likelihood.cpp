@@ -8,32 +8,6 @@
 
 namespace quillon {
 
-double loglik(const Settings& s, FamilyTable& families, const DVector& ppars) {
-    const long npars = s.npars;
-    double loglkk = 0.0;
-    const double pparg1 = (std::atan(ppars[npars - 1]) + 1.570795) / 3.14159;
-    const double pparg2 = ((std::atan(ppars[npars]) + 1.570795) * (1.0 - pparg1)) / 3.14159;
-    double tmpp[3];
-    for (long i1 = 1; i1 <= families.nfam; ++i1) {
-        famdat& fam = families[i1];
-        mkfindiv(s, ppars, fam);
-        double tmps = 0.0;
-        for (int i2 = 1; i2 <= fam.npgeno; ++i2) {
-            const int f = fam.pgenos[i2][1];
-            const int m = fam.pgenos[i2][2];
-            double tmpm = 1.0;
-            for (int i3 = 3; i3 <= fam.ninfam; ++i3)
-                tmpm = tmpm * phgz(f, m, fam.famgeno[i3], fam.findiv[i3][2], fam.findiv[i3][3]);
-            tmpp[0] = (1.0 - pparg1) - pparg2;
-            tmpp[1] = pparg1;
-            tmpp[2] = pparg2;
-            tmps = tmps + (tmpp[f] * tmpp[m]) * tmpm;
-        }
-        loglkk = loglkk + std::log(tmps);
-    }
-    return -loglkk;
-}
-
 namespace {
 [[noreturn]] void refuse(const char* what, long famid, long value) {
     char text[160];
@@ -109,17 +83,15 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s), 
 }
 
 double Likelihood::operator()(const DVector& ppars) const {
-    // loglik() would reach phg with the untyped parent at its first evaluation.
+    // The literal evaluation would reach phg with the untyped parent at its first step.
     if (missing_parent_) missing_genotype_stop();
 
     const long ncov = s_.ncov;
     const long npars = s_.npars;
     expand_coefficients(s_, ppars, pars_);
 
-    // The prevalences, exactly as loglik() forms them.
-    const double pparg1 = (std::atan(ppars[npars - 1]) + 1.570795) / 3.14159;
-    const double pparg2 = ((std::atan(ppars[npars]) + 1.570795) * (1.0 - pparg1)) / 3.14159;
-    const double tmpp[3] = {(1.0 - pparg1) - pparg2, pparg1, pparg2};
+    double tmpp[3];
+    prevalences_from(ppars[npars - 1], ppars[npars], tmpp);
 
     double loglkk = 0.0;
     for (long i = 1; i <= nfam_; ++i) {

@@ -8,23 +8,16 @@
 // and nu1, nu2 the children's relative risks (mkfindiv).  Phenotypes, weights and the
 // parents' covariates do not enter.
 //
-// Two evaluators give the same double for every theta:
-//  - loglik(): the reference, literally as the method is written: per family it calls
-//    mkfindiv (so it rewrites findiv) and phgz.
-//  - Likelihood: the minimiser's objective.  It lays the fixed data (children's covariate
-//    rows and genotype codes, each family's compatible pairs) out flat once, never touches
-//    the families afterwards and does not allocate per call.
+// Likelihood is the minimiser's objective.  It lays the fixed data (children's covariate
+// rows and genotype codes, each family's compatible pairs) out flat once, never touches the
+// families afterwards and does not allocate per call; it gives the very double of the
+// literal evaluation (per family mkfindiv, then phgz child by child, in the order above).
 
 #include "genetics/family.hpp"
 #include "model/settings.hpp"
 #include "toolkit/nrarray.hpp"
 
 namespace quillon {
-
-// Reads every family's npgeno, pgenos, ninfam, famgeno, fcovdat, phenodat; writes findiv
-// columns 2, 3 (and 4 for missing phenotypes) of every member, as mkfindiv does.
-// Returns -log-likelihood at ppars[1..npars].
-double loglik(const Settings& s, FamilyTable& families, const DVector& ppars);
 
 class Likelihood {
 public:
@@ -38,7 +31,7 @@ public:
     Likelihood(Likelihood&&) noexcept = default;
     Likelihood& operator=(Likelihood&&) noexcept = default;
 
-    // -log-likelihood at ppars[1..npars], bit-for-bit equal to loglik().  Uses scratch
+    // -log-likelihood at ppars[1..npars], bit-for-bit equal to the literal evaluation.  Uses scratch
     // storage held by the object, so one object must not be evaluated by two threads at once.
     double operator()(const DVector& ppars) const;
 

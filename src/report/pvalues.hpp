@@ -1,7 +1,7 @@
 #pragma once
-// Tail probabilities for the two test statistics of the report: the chi-square upper tail
-// for the Wald statistic and the two-sided standard normal tail for the non-founders
-// statistic.  Both are pure functions of their arguments.
+// Tail probabilities for the two test statistics of the report, from Boost.Math: the
+// chi-square upper tail for the Wald statistic and the two-sided standard normal tail for
+// the non-founders statistic.  Both are pure functions of their arguments.
 
 #include <string>
 
@@ -9,23 +9,14 @@
 
 namespace quillon {
 
-// P(X >= x) for X chi-square with df degrees of freedom, for integer df >= 1.
-//
-// Closed forms, with h = x/2:
-//   even df = 2m:    Q = exp(-h) * sum_{k=0}^{m-1} h^k / k!
-//   odd  df = 2m+1:  Q = erfc(sqrt h) + exp(-h) * sum_{k=1}^{m} h^(k-1/2) / Gamma(k+1/2)
-// The exponential and the terms are carried with a separate power-of-two exponent, so no
-// intermediate overflows or underflows for any df and x; the relative error is about 1e-14
-// wherever the result is a normal double.  A result below the smallest double is 0.  The
-// result never exceeds 1.
-//
-// Boundary arguments: x <= 0 gives 1, x = +inf gives 0, x NaN gives NaN, df < 1 gives NaN
-// (no distribution; a Wald test without degrees of freedom has no p-value).
-// Work: about min(df/2, h + 10*sqrt(h) + h/704) steps; meant for df up to a few thousand.
+// P(X >= x) for X chi-square with df degrees of freedom, integer df >= 1 (Boost.Math's
+// gamma_q(df/2, x/2)).  x <= 0 gives 1, x = +inf gives 0, x NaN gives NaN, df < 1 gives NaN
+// (no distribution; a Wald test without degrees of freedom has no p-value).  A tail below
+// the smallest double is 0.
 double chisq_upper_tail(double x, int df);
 
-// P(|Z| >= |z|) for Z standard normal: erfc(|z| / sqrt 2).
-// NaN gives NaN; +inf and -inf give 0.
+// P(|Z| >= |z|) for Z standard normal: erfc(|z| / sqrt 2).  NaN gives NaN; +inf and -inf
+// give 0.
 double normal_two_sided(double z);
 
 // The two lines that --pvalues appends after the report's closing line:

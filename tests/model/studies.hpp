@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "simulate/simulate.hpp"
-#include "test_families.hpp"
+#include "support/families.hpp"
 
 namespace quillon::test_support {
 

@@ -2,19 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <array>
 #include <string>
 #include <vector>
 
-#include "e2e/run_program.hpp"
+#include "support/program.hpp"
 #include "input/pedigree_input.hpp"
 #include "model/settings.hpp"
-#include "genetics/transmission.hpp"
 
 namespace quillon {
 namespace {
 
-using e2e::TempDir;
+using test_support::TempDir;
 
 int run(std::vector<std::string> args) {
     args.insert(args.begin(), "quillon-simulate");
@@ -85,26 +84,33 @@ TEST(SimulateStudy, RatesAreAsAskedAndEveryFamilyPassesTheChecks) {
     EXPECT_NEAR(missing / static_cast<double>(members), 0.15, 0.012);
 }
 
-TEST(SimulateStudy, DominantEffectMakesHighCovariateChildrenCarriers) {
+// Genotype counts of the children with x > 1 of two heterozygous parents in 2000 families
+// with one covariate.
+std::array<long, 3> tilted_counts(const std::vector<std::string>& model) {
     TempDir dir;
-    ASSERT_EQ(run({"--families", "3000", "--ncov", "1", "--model", "dominant", "--beta", "1.5", "--out", dir.path()}), 0);
-    // Children with x > 1 of parents who can pass on either allele: carriers against the
-    // Mendelian expectation P(carrier | parents) = 1 - P(no allele 2 from either parent).
+    std::vector<std::string> args = {"--families", "2000", "--ncov", "1", "--out", dir.path()};
+    args.insert(args.end(), model.begin(), model.end());
+    EXPECT_EQ(run(args), 0);
     const FamilyTable t = read_study(dir, 1);
-    double observed = 0, expected = 0, variance = 0;
-    for (long k = 1; k <= t.nfam; ++k) {
-        const famdat& fam = t[k];
-        const double p_none = phg(fam.famgeno[1], fam.famgeno[2], 0);
-        if (p_none == 0.0 || p_none == 1.0) continue;
-        for (int j = 3; j <= fam.ninfam; ++j) {
-            if (fam.fcovdat[j][1] <= 1.0) continue;
-            observed += fam.famgeno[j] >= 1;
-            expected += 1.0 - p_none;
-            variance += p_none * (1.0 - p_none);
-        }
-    }
-    ASSERT_GT(variance, 10.0);
-    EXPECT_GT(observed - expected, 6.0 * std::sqrt(variance));  // relative risk > e^1.5 per child
+    std::array<long, 3> n = {0, 0, 0};
+    for (long k = 1; k <= t.nfam; ++k)
+        for (int j = 3; j <= t[k].ninfam; ++j)
+            if (t[k].famgeno[1] == 1 && t[k].famgeno[2] == 1 && t[k].fcovdat[j][1] > 1.0) ++n[t[k].famgeno[j]];
+    return n;
+}
+
+// The relative risks tilt Mendel's (1/4, 1/2, 1/4) by (1, e^(b1 x), e^(b2 x)).  For x > 1:
+// dominant beta = 1.5 makes genotype 0 rare (0.25 against 0.75 e^(1.5x) > 3.3); with model
+// none, b1 = 1.5 and b2 = -1.5 act apart: genotype 1 outnumbers 2 by 2 e^(3x) > 40, and
+// genotype 2 is rarer than 0 (e^(-1.5x) < 0.23).
+TEST(SimulateStudy, CoefficientsTiltTheChildrensGenotypes) {
+    const auto dominant = tilted_counts({"--model", "dominant", "--beta", "1.5"});
+    ASSERT_GT(dominant[1], 100);
+    EXPECT_GT(dominant[1] + dominant[2], 8 * dominant[0]);
+    const auto none = tilted_counts({"--model", "none", "--b1", "1.5", "--b2", "-1.5"});
+    ASSERT_GT(none[1], 100);
+    EXPECT_GT(none[1], 10 * none[2]);
+    EXPECT_LT(2 * none[2], none[0]);
 }
 
 }  // namespace

@@ -116,31 +116,6 @@ TEST(Powell, EqualDecreasesKeepTheEarlierDirectionAsLargest) {
     EXPECT_GT(one.xi[1][1], 1.4);
 }
 
-TEST(Linmin, FirstTrialPointsAndReturnedDisplacement) {
-    const double p0[] = {0.3, -0.7}, x0[] = {0.5, 0.25};
-    for (double slope : {-1.0, 1.0}) {  // f(p + xi) below, then above f(p)
-        std::vector<std::vector<double>> points;
-        const Objective f = [&](const DVector& x) {
-            points.push_back({x[1], x[2]});
-            return slope * (x[1] + x[2]) + 0.25 * ((x[1] - 0.3) * (x[1] - 0.3) + x[2] * x[2]);
-        };
-        DVector p = vector(1, 2), xi = vector(1, 2);
-        p[1] = p0[0], p[2] = p0[1], xi[1] = x0[0], xi[2] = x0[1];
-        double fret = 0.0;
-        linmin(p, xi, 2, &fret, f);
-        ASSERT_GE(points.size(), 3u);
-        // Steps 0 and 1, then b + 1.618034 (b - a): after them, or after their exchange.
-        const double third = slope < 0.0 ? 1.0 + 1.618034 * (1.0 - 0.0) : 0.0 + 1.618034 * (0.0 - 1.0);
-        for (int j = 0; j < 2; ++j) {
-            EXPECT_EQ(points[0][j], p0[j] + 0.0 * x0[j]);
-            EXPECT_EQ(points[1][j], p0[j] + 1.0 * x0[j]);
-            EXPECT_EQ(points[2][j], p0[j] + third * x0[j]);
-            EXPECT_EQ(p[j + 1], p0[j] + xi[j + 1]);  // xi is the displacement taken
-        }
-        EXPECT_EQ(fret, f(p));
-    }
-}
-
 // mnbrak from (0, 0.01), then brent on its bracket.  brent stops with the minimum within
 // 2 tol1 = 2 (2e-4 |x| + 1e-10) of x; at 0 only that absolute term lets it stop at all, and
 // 1 + x^2 is exactly 1 for |x| < 1.05e-8, so no search can place x closer than that.

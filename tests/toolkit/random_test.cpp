@@ -28,11 +28,13 @@ TEST(Gasdev, OddCallsDrawEvenCallsReturnTheSavedPartnerAndMomentsOfManyDraws) {
     gasdev_discard_saved();
     long idum = -20240601;
     const int count = 100000;
-    double sum = 0.0, sumsq = 0.0;
+    double sum = 0.0, sumsq = 0.0, previous = 0.0;
     for (int i = 0; i < count; ++i) {
         const long before = idum;
         const double g = gasdev(&idum);
         ASSERT_EQ(idum == before, i % 2 == 1) << i;  // a fresh pair draws; its saved partner does not
+        ASSERT_NE(g, previous) << i;                  // the partner is the pair's other deviate
+        previous = g;
         sum += g;
         sumsq += g * g;
     }

@@ -2,73 +2,43 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <vector>
+#include <tuple>
 
 namespace quillon {
 namespace {
 
-unsigned long located(const std::vector<double>& values, double x) {
-    DVector xx = vector(1, static_cast<int>(values.size()) + 1);
-    for (std::size_t i = 0; i < values.size(); ++i) xx[static_cast<long>(i) + 1] = values[i];
-    unsigned long j = 999;
-    locate(xx, values.size(), x, &j);
-    return j;
-}
-
-TEST(Locate, AscendingDescendingSingleAndEmptyTables) {
-    const std::vector<double> up = {1, 2, 3}, down = {3, 2, 1}, single = {5};
-    const double xs[] = {0.5, 1.0, 1.5, 2.0, 3.0, 4.0};
-    const unsigned long up_j[] = {0, 0, 1, 1, 2, 3};    // xx[j] < x <= xx[j+1]
-    const unsigned long down_j[] = {3, 3, 2, 2, 1, 0};  // xx[j] >= x > xx[j+1]
-    for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(located(up, xs[k]), up_j[k]) << xs[k];
-        EXPECT_EQ(located(down, xs[k]), down_j[k]) << xs[k];
+TEST(Locate, BracketsInAscendingAndDescendingTables) {
+    DVector up = vector(1, 3), down = vector(1, 3);
+    for (int i = 1; i <= 3; ++i) up[i] = i, down[i] = 4 - i;
+    unsigned long j = 99;
+    // xx[j] < x <= xx[j+1] ascending, xx[j] >= x > xx[j+1] descending; 0 and n outside.
+    for (const auto& [x, want_up, want_down] :
+         {std::tuple{0.5, 0UL, 3UL}, {1.5, 1UL, 2UL}, {2.0, 1UL, 2UL}, {3.0, 2UL, 1UL}, {4.0, 3UL, 0UL}}) {
+        locate(up, 3, x, &j);
+        EXPECT_EQ(j, want_up) << x;
+        locate(down, 3, x, &j);
+        EXPECT_EQ(j, want_down) << x;
     }
-    EXPECT_EQ(located(single, 5.0), 1u);
-    EXPECT_EQ(located(single, 6.0), 0u);
-    EXPECT_EQ(located({}, 6.0), 0u);
 }
 
-// Sorts the first `count` of `keys` with companions that name each key's original position i
-// (dk = i, cens row (i, -i), timme row (10 i, key)); checks that every companion stayed beside
-// its key, rows moved by handle; returns the keys' original positions in their new order.
-std::vector<int> sorted_origins(const std::vector<double>& keys, unsigned long count) {
-    const int n = static_cast<int>(keys.size());
+// 101 keys with ties, each record's companions naming its original position i: dk = i,
+// cens row (i, -i) moved by handle, timme row (10 i, key).
+TEST(Hpsortjh, SortsAscendingAndCompanionsTravelWithTheirKeys) {
+    const int n = 101;
     DVector ra = vector(1, n);
     IVector dk = ivector(1, n);
     IMatrix cens = imatrix(1, n, 1, 2);
     DMatrix timme = matrix(1, n, 1, 2);
-    std::vector<const int*> rows(static_cast<std::size_t>(n) + 1);
-    for (int i = 1; i <= n; ++i) {
-        ra[i] = timme[i][2] = keys[static_cast<std::size_t>(i - 1)];
-        dk[i] = cens[i][1] = i;
-        cens[i][2] = -i;
-        timme[i][1] = 10.0 * i;
-        rows[static_cast<std::size_t>(i)] = cens[i].begin_ptr();
-    }
-    hpsortjh(count, ra, dk, cens, timme);
-    std::vector<int> origin;
+    auto key = [](int i) { return static_cast<double>((i * 37) % 23) - 11.0; };
+    for (int i = 1; i <= n; ++i) ra[i] = timme[i][2] = key(i), dk[i] = cens[i][1] = i, cens[i][2] = -i, timme[i][1] = 10.0 * i;
+    hpsortjh(n, ra, dk, cens, timme);
+    int seen[n + 1] = {};
     for (int i = 1; i <= n; ++i) {
         const int o = dk[i];
-        EXPECT_TRUE(ra[i] == keys[static_cast<std::size_t>(o - 1)] && cens[i][1] == o && cens[i][2] == -o &&
-                    timme[i][1] == 10.0 * o && timme[i][2] == ra[i] && cens[i].begin_ptr() == rows[static_cast<std::size_t>(o)])
-            << "record " << i;
-        origin.push_back(o);
+        EXPECT_TRUE(ra[i] == key(o) && cens[i][1] == o && cens[i][2] == -o && timme[i][1] == 10.0 * o && timme[i][2] == ra[i]);
+        EXPECT_TRUE(i == 1 || ra[i - 1] <= ra[i]) << i;
+        EXPECT_EQ(++seen[o], 1) << o;
     }
-    return origin;
-}
-
-TEST(Hpsortjh, CompanionsTravelWithTheirKeys) {
-    EXPECT_EQ(sorted_origins({3.0, 1.0, 2.0}, 3), (std::vector<int>{2, 3, 1}));
-    EXPECT_EQ(sorted_origins({2.0, 1.0}, 1), (std::vector<int>{1, 2}));  // fewer than two: nothing moves
-    EXPECT_EQ(sorted_origins({2.0, 1.0}, 0), (std::vector<int>{1, 2}));
-    std::vector<double> keys;  // many records with ties: ascending, and each record once
-    for (int i = 0; i < 101; ++i) keys.push_back((i * 37) % 23 - 11.0);
-    std::vector<int> origin = sorted_origins(keys, 101);
-    for (std::size_t i = 1; i < origin.size(); ++i) EXPECT_LE(keys[origin[i - 1] - 1], keys[origin[i] - 1]);
-    std::sort(origin.begin(), origin.end());
-    for (int i = 1; i <= 101; ++i) EXPECT_EQ(origin[static_cast<std::size_t>(i - 1)], i);
 }
 
 }  // namespace

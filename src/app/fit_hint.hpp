@@ -1,0 +1,26 @@
+#pragma once
+// What to say after a fit that ran out of iterations.  Covariates on a large scale (a birth
+// year, an income) are its usual cause: their coefficients are tiny and the objective is
+// steep along them, so the minimiser crawls.
+
+#include <string>
+
+#include "genetics/family.hpp"
+#include "toolkit/nrerror.hpp"
+
+namespace quillon {
+
+// True for the minimiser's iteration-limit errors (the direction-set loop and the line
+// minimisation); false for every other numerical error.
+bool is_iteration_limit(const NumericalError& error);
+
+// Covariates whose root mean square sqrt(mean^2 + SD^2) is at most this are modest.
+inline constexpr double kModestCovariateScale = 10.0;
+
+// Over every member of every family (mean and population standard deviation, two passes),
+// the covariate column with the largest root mean square, the first such on ties.  When it
+// exceeds kModestCovariateScale, one line (ending in a newline) naming the column, its mean
+// and SD and advising centring and scaling it; otherwise, or without covariates, "".
+std::string covariate_scale_hint(const FamilyTable& families, long ncov);
+
+}  // namespace quillon

@@ -1,0 +1,213 @@
+// The input stage: the line reader, number parsing, the reader of the three files with its
+// regressions, and the genotype-pattern checks.  The messages of whole runs on bad input are
+// data folders of the end-to-end tests.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "input/pedigree_input.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/program.hpp"
+#include "genetics/transmission.hpp"
+#include "input/data_checks.hpp"
+#include "input/line_reader.hpp"
+#include "toolkit/program_exit.hpp"
+
+namespace quillon {
+namespace {
+
+using test_support::TempDir;
+
+struct Read {
+    FamilyTable t;
+    std::string out;
+    int status = 0;  // 0: read_families returned
+};
+
+Read read(const TempDir& d, long ncov) {
+    Settings s;
+    s.ncov = ncov;
+    test_support::TempFile out;
+    Read r;
+    try {
+        r.t = read_families(s, d.path(), out.get());
+    } catch (const ProgramExit& e) {
+        r.status = e.status();
+    }
+    r.out = out.text();
+    return r;
+}
+
+// A trio that passes every check: father genotype 1, mother 0, child 1.
+std::string trio(int famid) {
+    const std::string f = std::to_string(famid);
+    return f + " 1 0 0 1 2 0 1 2\n" + f + " 2 0 0 2 1 0 1 1\n" + f + " 3 1 2 1 2 0 1 2\n";
+}
+
+// Every line end ("\n", "\r\n", a lone "\r", one at the end of the file) with chunks of 1
+// to 5 bytes, so that each of them, and the "\n" of every "\r\n", falls on a chunk
+// boundary somewhere: the lines, blank ones and NUL bytes included, must not change.
+TEST(LineReader, LineEndsAcrossChunkBoundaries) {
+    const std::string text = std::string("1 2\r\n\r\n\r\r\nab\rc\n\n\0x\r\n", 20) + "last\r";
+    const auto lines = [&](std::size_t chunk) {
+        const test_support::TempFile f;
+        std::fwrite(text.data(), 1, text.size(), f.get());
+        std::rewind(f.get());
+        LineReader r(f.get(), chunk);
+        std::string all, line;
+        while (r.next(line)) all += std::to_string(r.line_number()) + ":" + line + "|";
+        return all;
+    };
+    const std::string expected = "1:1 2|2:|3:|4:|5:ab|6:c|7:|8:" + std::string(1, '\0') + "x|9:last|";
+    for (std::size_t chunk = 1; chunk <= 5; ++chunk) EXPECT_EQ(lines(chunk), expected) << "chunk " << chunk;
+    EXPECT_EQ(lines(LineReader::kDefaultChunk), expected);
+}
+
+// Only a whole field that is a number is one: strtol and strtod would take a prefix, or
+// hexadecimal.
+TEST(NumberParsing, WholeFieldsOnly) {
+    long l = 0;
+    double d = 0.0;
+    EXPECT_EQ(parse_long("+17", l), NumberParse::kOk);
+    EXPECT_EQ(l, 17);
+    for (const char* bad : {"1.0", "0x1", "+-1", "-", "7a", ""}) EXPECT_EQ(parse_long(bad, l), NumberParse::kNotANumber) << bad;
+    EXPECT_EQ(parse_finite_double("-0", d), NumberParse::kOk);
+    EXPECT_TRUE(std::signbit(d));
+    EXPECT_EQ(parse_finite_double("1e-400", d), NumberParse::kOk);  // underflow rounds to 0
+    EXPECT_EQ(d, 0.0);
+    for (const char* bad : {"1,5", "0x1p3", "1e", "one", "."}) EXPECT_EQ(parse_finite_double(bad, d), NumberParse::kNotANumber) << bad;
+}
+
+TEST(ReadFamilies, FamiliesAreRunsOfLinesAndGenotypesFollowTheRoleRules) {
+    TempDir d;
+    // Ids 7,7,7,3,3,3,3,7,7,7; CR LF on one line, blank lines at the end; no wcovars.dat.
+    d.write("wpedigree.dat", "7 1 0 0 1 1 0 0 0\r\n7 2 0 0 2 0 0 1 1\n7 3 1 2 1 2 0 2 1\n" + trio(3) +
+                                 "3 4 1 2 1 1 0 1 1\n" + trio(7) + "\n \t\n");
+    d.write("wweights.dat", "0.5 1 2\n3\r\n4 5 6 7 8 9 10 surplus\n");
+    const Read r = read(d, 0);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "");
+    ASSERT_EQ(r.t.nfam, 3);
+    EXPECT_EQ(r.t[3].famid, 7);
+    EXPECT_EQ(r.t[2].ninfam, 4);
+    EXPECT_EQ(r.t[3].ninfam, 3);
+    const famdat& f = r.t[1];
+    EXPECT_EQ(f.famgeno[1], -1);  // founder 0 0
+    EXPECT_EQ(f.famgeno[2], 0);   // founder 1 1
+    EXPECT_EQ(f.famgeno[3], 1);   // child 2 1
+    EXPECT_EQ(f.phenodat[2], 0);
+    EXPECT_EQ(f.findiv[1][4], 0.5);
+    EXPECT_EQ(r.t[3].findiv[3][4], 9.0);
+}
+
+// Space, comma and tab separate every number, the first two included (a tab and a comma
+// there must not join them into one token); runs count as one; a blank line is skipped;
+// numbers and lines beyond those needed are ignored.
+TEST(ReadFamilies, CovariatesAreSplitAtSpaceCommaAndTab) {
+    TempDir d;
+    d.write("wpedigree.dat", trio(1));
+    d.write("wcovars.dat", "1\t0.5,2.5 7\n\n,,1 ,\t-2,3e0,4, 99 surplus\r\n-0,0 0 0\ngarbage line\n");
+    d.write("wweights.dat", "1\n1\n1\n");
+    const Read r = read(d, 4);
+    ASSERT_EQ(r.status, 0) << r.out;
+    const double expected[3][4] = {{1, 0.5, 2.5, 7}, {1, -2, 3, 4}, {0, 0, 0, 0}};
+    for (int m = 1; m <= 3; ++m)
+        for (int i = 1; i <= 4; ++i) EXPECT_EQ(r.t[1].fcovdat[m][i], expected[m - 1][i - 1]);
+}
+
+// A wpedigree.dat that is a pipe was read by the counting pass and found empty by the
+// reading pass, and the run blamed the file for changing while it was read.  It is now
+// refused before anything is read, with the reason.
+TEST(ReadFamiliesRegression, PedigreePipeWasReportedAsChangedWhileRead) {
+    TempDir d;
+    const std::string ped = d.file("wpedigree.dat");
+    ASSERT_EQ(::mkfifo(ped.c_str(), 0600), 0);
+    // Held open for reading and writing, the pipe never blocks the reader's open and no
+    // writer ever meets a closed pipe.
+    const int fd = ::open(ped.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    const std::string trio = "1 1 0 0 1 2 0 1 2\n1 2 0 0 2 1 0 1 1\n1 3 1 2 1 2 0 1 2\n";
+    ASSERT_EQ(::write(fd, trio.data(), trio.size()), static_cast<ssize_t>(trio.size()));
+    d.write("wweights.dat", "1 1 1");
+    const Read r = read(d, 0);
+    ::close(fd);
+    EXPECT_EQ(r.out, "\nERROR: Cannot read " + ped + " twice: " + std::strerror(ESPIPE) +
+                       ". It must be a file, not a pipe.\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+// A wcovars.dat or wweights.dat that opened but could not be read (here a folder) was
+// first reported as ending before the first individual's numbers, and only then as
+// unreadable.  The read error is now the only message.
+TEST(ReadFamiliesRegression, ReadErrorWasReportedAsAnEarlyEnd) {
+    for (const char* name : {"wcovars.dat", "wweights.dat"}) {
+        SCOPED_TRACE(name);
+        TempDir d;
+        d.write("wpedigree.dat", "1 1 0 0 1 2 0 1 2\n1 2 0 0 2 1 0 1 1\n1 3 1 2 1 2 0 1 2\n");
+        d.write("wcovars.dat", "1\n1\n1\n");
+        d.write("wweights.dat", "1 1 1");
+        std::filesystem::remove(d.file(name));
+        std::filesystem::create_directory(d.file(name));
+        const Read r = read(d, 1);
+        EXPECT_EQ(r.out, "\nERROR: Cannot read " + d.file(name) + ": " + std::strerror(EISDIR) + "\n");
+        EXPECT_EQ(r.status, 1);
+    }
+}
+
+// Every family of two parents (each typed 0, 1, 2 or untyped) and two typed children, in one
+// table.  Independently of gx: the genotypes must admit a parental pair under which each
+// child has a non-zero probability (phg), or they get the genotype-pattern message; a typed
+// father with an untyped mother gets the mother/father message instead, whatever the
+// children.  All pattern messages come before all mother/father messages.
+TEST(FamilyChecks, EveryPatternOfTwoParentsAndTwoChildren) {
+    const long n = 4 * 4 * 3 * 3;
+    FamilyTable t;
+    t.nfam = n;
+    t.fam = IndexVector<famdat>(1, n);
+    FamilyNotes notes{lvector(1, n), lvector(1, n), ivector(1, n)};
+    const std::string rule_rest =
+        " If only one parent has known genotype, it must be the mother.\n"
+        " Change the data, (interchange the lines for mother and father in\n"
+        " the wpedigree.dat, wcovars.dat, and wweights.dat file)  for mother\n"
+        " to that of father's (and remember to assign 'father' to  sex=2=female\n"
+        " and 'mother' to sex=1).\n"
+        " Then rerun.\n";
+    std::string patterns, rules;
+    long k = 0;
+    for (int fg = -1; fg <= 2; ++fg)
+        for (int mg = -1; mg <= 2; ++mg)
+            for (int c1 = 0; c1 <= 2; ++c1)
+                for (int c2 = 0; c2 <= 2; ++c2) {
+                    famdat& fam = t[++k];
+                    fam.famid = k;
+                    fam.ninfam = 4;
+                    fam.famgeno = ivector(1, 4);
+                    fam.famgeno[1] = fg, fam.famgeno[2] = mg, fam.famgeno[3] = c1, fam.famgeno[4] = c2;
+                    notes.size[k] = 4, notes.first_line[k] = 4 * k - 3, notes.allele_fault[k] = 0;
+                    bool possible = false;
+                    for (int f = 0; f <= 2; ++f)
+                        for (int m = 0; m <= 2; ++m)
+                            possible = possible || ((fg < 0 || fg == f) && (mg < 0 || mg == m) && phg(f, m, c1) > 0.0 &&
+                                                    phg(f, m, c2) > 0.0);
+                    const std::string id = std::to_string(k);
+                    if (fg >= 0 && mg < 0)
+                        rules += "\nERROR: Family " + id + ": Mother's genotype is unknown.  Father's is known.\n" + rule_rest;
+                    else if (!possible)
+                        patterns += "\nERROR: Family " + id + ": Family genotypes are inconsistant.\n";
+                }
+    test_support::TempFile out;
+    EXPECT_FALSE(check_families(t, notes, "ped", out.get()));
+    EXPECT_EQ(out.text(), patterns + rules);
+}
+
+}  // namespace
+}  // namespace quillon
