@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/study.hpp"
@@ -40,6 +41,10 @@ public:
     // Positions the reader so that next() returns marker `index` (0-based) onward.
     virtual void seek(long index) = 0;
 };
+
+// False for the chromosomes the autosomal model leaves out: X, Y, XY, MT (also M), PLINK's
+// codes 23-26, each with or without a "chr" prefix, in any letter case.
+bool is_autosome(std::string_view chr);
 
 // PREFIX.bed with PREFIX.bim; `people` is the .fam read for the same prefix.  Checks the
 // magic bytes, SNP-major mode, and that the .bed's size matches the .bim and .fam line
