@@ -197,10 +197,10 @@ void write_fam(const Layout& layout, StagedFile& f) {
                 ' ' + (p.pheno == 0 ? "-9" : std::to_string(p.pheno)) + '\n');
 }
 
-// Covariate columns without the intercept column, named cov1, cov2, ...
+// Covariate columns without the intercept column, named X1, X2, ...
 void write_covariates(const SimulatedStudy& study, bool intercept, const Layout& layout, StagedFile& f) {
     std::string line = "FID IID";
-    for (int i = intercept ? 2 : 1, c = 1; i <= study.ncov; ++i, ++c) line += " cov" + std::to_string(c);
+    for (int i = intercept ? 2 : 1, c = 1; i <= study.ncov; ++i, ++c) line += " X" + std::to_string(c);
     f.write(line + '\n');
     for (const Person& p : layout.people) {
         line = std::to_string(p.family) + ' ' + p.iid;

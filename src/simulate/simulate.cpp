@@ -339,7 +339,7 @@ void print_simulate_usage(std::FILE* out) {
                  "per marker) are written instead of the three files when --bfile or --vcf is given:\n"
                  "  --bfile PREFIX          PLINK 1 binary fileset PREFIX.bed/.bim/.fam (A1 = allele 2)\n"
                  "  --vcf FILE              VCF 4.2 (ALT = allele 2); BGZF-compressed if FILE ends in .gz\n"
-                 "  --covar FILE            covariates \"FID IID cov1 ...\", without the intercept column\n"
+                 "  --covar FILE            covariates \"FID IID X1 X2 ...\", without the intercept column\n"
                  "  --weight-file FILE      weights \"FID IID WEIGHT\"\n"
                  "  --effects FILE          the IDs of the markers drawn with an effect\n"
                  "  --markers M             markers, 1..%ld (default 1)\n"
