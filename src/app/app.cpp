@@ -1,6 +1,7 @@
 #include "app/app.hpp"
 
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "input/pedigree_input.hpp"
 #include "toolkit/program_exit.hpp"
 #include "model/settings.hpp"
+#include "scan/scan.hpp"
 #include "toolkit/nrerror.hpp"
 
 namespace quillon {
@@ -23,6 +25,7 @@ int print_text(const std::string& text) {
 }  // namespace
 
 int run_quillon(int argc, char** argv) {
+    if (argc >= 2 && argv[1] != nullptr && std::strcmp(argv[1], "scan") == 0) return run_scan(argc - 1, argv + 1);
     const CliParse parsed = parse_command_line(argc, argv);
     if (!parsed.ok()) {
         std::fprintf(stderr, "%s\n", parsed.error.c_str());
