@@ -43,6 +43,7 @@ private:
 };
 
 void record(LoopTotals& totals, const Slot& slot, PendingFile& tsv, PendingFile& mendel) {
+    totals.haploid_calls += slot.marker.info.haploid_calls;
     if (slot.marker.info.multiallelic) {
         ++totals.multiallelic;
         return;

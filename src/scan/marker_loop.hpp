@@ -26,6 +26,7 @@ struct LoopTotals {
     long rows[static_cast<int>(RowKind::kCount)] = {};  // by kind
     long multiallelic = 0;                              // records skipped, no row
     long mendel_lines = 0;                              // families listed in .mendel
+    long haploid_calls = 0;                             // VCF calls with one allele, read as untyped
     std::vector<std::string> failures;                  // "SNP: text" of the first failed markers
 };
 

@@ -36,16 +36,16 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
     app.add_flag("--all-children", o.all_children, "keep unaffected and missing-phenotype children too");
     app.add_option("--threads", o.threads, "worker threads (default: all cores)")
         ->type_name("N")
-        ->check(CLI::Range(1u, 4096u));
+        ->check(CLI::Range(1u, 4096u).description(""));
     app.add_option("--chunk", raw.chunk, "only the K-th of N contiguous near-equal blocks of the markers")
         ->type_name("K/N");
     app.add_option("--chr", raw.chr, "chromosomes, e.g. 1-4,22,X")->type_name("LIST");
     app.add_option("--from-bp", o.from_bp, "first position (with --chr naming one chromosome)")
         ->type_name("BP")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::NonNegativeNumber.description(""));
     app.add_option("--to-bp", o.to_bp, "last position (with --chr naming one chromosome)")
         ->type_name("BP")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::NonNegativeNumber.description(""));
     app.add_option("--extract", o.extract, "only the markers whose IDs the file lists")->type_name("FILE");
     app.add_option("--out", o.out, "output prefix: PREFIX.tsv, PREFIX.log, PREFIX.mendel (default quillon)")
         ->type_name("PREFIX");
@@ -187,7 +187,9 @@ std::string scan_usage_text() {
     CLI::App app("Genome-wide scan: one row per marker of a PLINK fileset or a VCF, on all cores.",
                  "quillon scan");
     describe(app, o, raw);
-    return app.help();
+    std::string text = app.help();
+    if (!text.ends_with('\n')) text += '\n';
+    return text;
 }
 
 }  // namespace quillon

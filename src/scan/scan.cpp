@@ -88,6 +88,8 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
         log += "; chunk " + std::to_string(o.chunk) + "/" + std::to_string(o.chunks) + ": " +
                std::to_string(sel.total());
     log += "\nMulti-allelic records skipped: " + std::to_string(t.multiallelic) + "\n";
+    if (t.haploid_calls > 0)
+        log += "Haploid calls read as untyped (the model is diploid): " + std::to_string(t.haploid_calls) + "\n";
     log += "Rows:";
     for (int k = 0; k < static_cast<int>(RowKind::kCount); ++k)
         log += std::string(k ? ", " : " ") + kRowKindNames[k] + " " + std::to_string(t.rows[k]);
