@@ -273,18 +273,19 @@ void StudyBuilder::form_families() {
 void StudyBuilder::write_counts() {
     const StudyCounts& c = study_.counts;
     std::vector<std::string> lines;
-    auto say = [&](long n, const std::string& text) {
-        if (n > 0) lines.push_back(std::to_string(n) + " " + text);
+    auto say = [&](const std::string& text, long n) {
+        if (n > 0) lines.push_back(text + ": " + std::to_string(n) + ".");
     };
-    lines.push_back(std::to_string(c.individuals) + " individuals in " + path_ + "; " + std::to_string(c.families) +
-                    " nuclear families with " + std::to_string(c.children) + " children and " +
-                    std::to_string(c.placeholders) + " untyped placeholder parents.");
-    say(c.left_unaffected, "children left out: not affected (all children enter with the all-children option).");
-    say(c.left_no_covariates, "children left out: no covariate line or a missing covariate.");
-    say(c.left_no_weight, "children left out: no weight line or a missing weight.");
-    say(c.left_beyond_8, "children left out: beyond the first 8 of their family.");
-    say(c.dropped_no_child, "families dropped: no child left.");
-    say(c.unmatched_rows, "covariate or weight lines name no individual of " + path_ + ".");
+    lines.push_back(path_ + ": " + std::to_string(c.individuals) + " individuals, " + std::to_string(c.families) +
+                    " nuclear families, " + std::to_string(c.children) + " children, " + std::to_string(c.placeholders) +
+                    " untyped placeholder parents.");
+    say(std::string("Children left out, not affected") + (options_.all_children ? "" : " (see the all-children option)"),
+        c.left_unaffected);
+    say("Children left out, no covariate line or a missing covariate", c.left_no_covariates);
+    say("Children left out, no weight line or a missing weight", c.left_no_weight);
+    say("Children left out, beyond the first 8 of their family", c.left_beyond_8);
+    say("Families dropped, no child left", c.dropped_no_child);
+    say("Covariate or weight lines of no individual of " + path_, c.unmatched_rows);
     lines.insert(lines.end(), study_.log_lines.begin(), study_.log_lines.end());
     study_.log_lines = std::move(lines);
 }

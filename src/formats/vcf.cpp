@@ -95,7 +95,8 @@ void VcfReader::open() {
 bool VcfReader::read_record(long index) {
     const int r = bcf_read(file_.get(), header_.get(), record_.get());
     if (r == -1) return false;
-    if (r < -1 || record_->errcode != 0)
+    // htslib takes a line cut before its REF as a record without alleles.
+    if (r < -1 || record_->errcode != 0 || record_->n_allele < 1)
         throw InputError(path_ + ": record " + std::to_string(index + 1) + " cannot be read (truncated or corrupt).");
     return true;
 }
