@@ -18,6 +18,7 @@ namespace quillon {
 namespace {
 
 constexpr int kXCode = 23;
+constexpr double kMaxPedGenotypes = 2147483648.0;  // 2 GB of genotypes held for a .ped
 constexpr const char kAlleles[6][2] = {{'A', 'G'}, {'C', 'T'}, {'A', 'C'}, {'G', 'T'}, {'A', 'T'}, {'C', 'G'}};
 
 // ran2's seed for `stream` of the run's seed: a splitmix64 mix of the two, as idum in
@@ -191,10 +192,28 @@ std::string formatted(const char* format, double value) {
     return text;
 }
 
+std::string fam_line(const Person& p) {
+    return std::to_string(p.family) + ' ' + p.iid + ' ' + p.father + ' ' + p.mother + ' ' + std::to_string(p.sex) + ' ' +
+           (p.pheno == 0 ? "-9" : std::to_string(p.pheno));
+}
+
 void write_fam(const Layout& layout, StagedFile& f) {
-    for (const Person& p : layout.people)
-        f.write(std::to_string(p.family) + ' ' + p.iid + ' ' + p.father + ' ' + p.mother + ' ' + std::to_string(p.sex) +
-                ' ' + (p.pheno == 0 ? "-9" : std::to_string(p.pheno)) + '\n');
+    for (const Person& p : layout.people) f.write(fam_line(p) + '\n');
+}
+
+// The .ped from every marker's genotypes, genotype[(m - 1) * people + p].
+void write_ped(const Layout& layout, const std::vector<std::int8_t>& genotype, long markers, StagedFile& f) {
+    const std::size_t people = layout.people.size();
+    for (std::size_t p = 0; p < people; ++p) {
+        std::string line = fam_line(layout.people[p]);
+        for (long m = 1; m <= markers; ++m) {
+            const int g = genotype[static_cast<std::size_t>(m - 1) * people + p];
+            const char* pair = kAlleles[(m - 1) % 6];
+            const char text[5] = {' ', g < 0 ? '0' : pair[g == 2], ' ', g < 0 ? '0' : pair[g >= 1], '\0'};
+            line += text;
+        }
+        f.write(line + '\n');
+    }
 }
 
 // Covariate columns without the intercept column, named X1, X2, ...
@@ -334,6 +353,8 @@ bool write_marker_study(const SimulateOptions& o, const SimulatedStudy& study, s
     StagedFile* bed = open(bfile ? o.bfile + ".bed" : "", false);
     StagedFile* bim = open(bfile ? o.bfile + ".bim" : "", false);
     StagedFile* fam = open(bfile ? o.bfile + ".fam" : "", false);
+    StagedFile* ped = open(o.file.empty() ? "" : o.file + ".ped", false);
+    StagedFile* map = open(o.file.empty() ? "" : o.file + ".map", false);
     StagedFile* vcf = open(o.vcf, true);
     StagedFile* covar = open(o.covar, false);
     StagedFile* weights = open(o.weight_file, false);
@@ -347,6 +368,15 @@ bool write_marker_study(const SimulateOptions& o, const SimulatedStudy& study, s
     if (bed != nullptr) bed->write("\x6c\x1b\x01", 3);  // magic, SNP-major
 
     std::vector<std::int8_t> genotype(layout.people.size(), -1);
+    std::vector<std::int8_t> every_genotype;  // the .ped is person-major: all markers are kept
+    if (ped != nullptr) {
+        if (static_cast<double>(o.markers) * static_cast<double>(genotype.size()) > kMaxPedGenotypes) {
+            error = "--file: " + std::to_string(o.markers) + " markers of " + std::to_string(genotype.size()) +
+                    " people are too many genotypes to hold for a .ped; use --bfile";
+            return false;
+        }
+        every_genotype.reserve(static_cast<std::size_t>(o.markers) * genotype.size());
+    }
     std::vector<unsigned char> bytes;
     MarkerRecord record;
     std::string last_chr;
@@ -363,10 +393,13 @@ bool write_marker_study(const SimulateOptions& o, const SimulatedStudy& study, s
             append_bed(genotype, bytes);
             bed->write(bytes.data(), bytes.size());
         }
+        if (map != nullptr) map->write(record.chr + ' ' + record.id + " 0 " + std::to_string(record.bp) + '\n');
+        if (ped != nullptr) every_genotype.insert(every_genotype.end(), genotype.begin(), genotype.end());
         if (vcf != nullptr) vcf->write(vcf_line(record, layout, genotype));
         if (effects != nullptr && record.effect) effects->write(record.id + '\n');
     }
 
+    if (ped != nullptr) write_ped(layout, every_genotype, o.markers, *ped);
     for (const auto& f : files)
         if (!f->close()) {
             error = "cannot write '" + f->path() + ".tmp'";

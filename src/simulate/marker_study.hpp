@@ -1,7 +1,8 @@
 #pragma once
 // Multi-marker studies: the families of one simulated study (simulate.hpp) with the genotypes
-// of many markers, written as a PLINK 1 binary fileset (.bed/.bim/.fam) and/or a VCF, with
-// covariate and weight tables ("FID IID name1 ..." / "FID IID WEIGHT").
+// of many markers, written as a PLINK 1 binary fileset (.bed/.bim/.fam), a PLINK text fileset
+// (.ped/.map, the .fam lines followed by two allele letters per marker, "0 0" untyped) and/or
+// a VCF, with covariate and weight tables ("FID IID name1 ..." / "FID IID WEIGHT").
 //
 // The pedigree, covariates, sexes and phenotypes are those simulate_study draws for the
 // options; its own genotypes are not written.  Which parents are untyped is the family's
@@ -40,7 +41,7 @@
 
 namespace quillon {
 
-// Writes the files named in `options` (bfile, vcf, covar, weight_file, effects; a VCF whose
+// Writes the files named in `options` (bfile, file, vcf, covar, weight_file, effects; a VCF whose
 // name ends in ".gz" is BGZF-compressed) for `study`, drawn from the same options.  Each file
 // is written under a temporary name and renamed when every file is complete.  Returns false
 // with a message naming the file (or the family, member and marker) on failure.

@@ -138,7 +138,8 @@ bool parse_marker_option(const std::string& name, const std::string& value_text,
             error = name + ": the file name is empty";
             return false;
         }
-        std::string& path = name == "--bfile" ? o.bfile
+        std::string& path = name == "--bfile"  ? o.bfile
+                            : name == "--file" ? o.file
                             : name == "--vcf" ? o.vcf
                             : name == "--covar" ? o.covar
                             : name == "--weight-file" ? o.weight_file
@@ -150,17 +151,17 @@ bool parse_marker_option(const std::string& name, const std::string& value_text,
 
 // The checks that involve more than one option.
 bool check_combinations(SimulateOptions& o, std::string& error) {
-    const bool genotype_files = !o.bfile.empty() || !o.vcf.empty();
+    const bool genotype_files = !o.bfile.empty() || !o.file.empty() || !o.vcf.empty();
     const bool marker_options = o.markers > 0 || o.x_markers > 0 || o.chromosomes != 1 || o.effect_share > 0.0 ||
                                 o.allele_freq_given || o.untyped_children > 0.0 || o.genotype_errors > 0.0 ||
                                 o.unaffected_children > 0.0 || o.father_only > 0.0 || !o.covar.empty() ||
                                 !o.weight_file.empty() || !o.effects.empty();
     if (marker_options && !genotype_files) {
-        error = "the multi-marker options need --bfile PREFIX or --vcf FILE";
+        error = "the multi-marker options need --bfile PREFIX, --file PREFIX or --vcf FILE";
         return false;
     }
     if (genotype_files && o.out_given) {
-        error = "--out writes the single-marker files; with --bfile or --vcf name each file instead";
+        error = "--out writes the single-marker files; with --bfile, --file or --vcf name each file instead";
         return false;
     }
     if (genotype_files && o.markers == 0) o.markers = 1;
@@ -336,8 +337,9 @@ void print_simulate_usage(std::FILE* out) {
                  "  --help                  show this text\n"
                  "\n"
                  "Multi-marker studies (the same families, covariates and phenotypes; one genotype draw\n"
-                 "per marker) are written instead of the three files when --bfile or --vcf is given:\n"
+                 "per marker) are written instead of the three files when --bfile, --file or --vcf is given:\n"
                  "  --bfile PREFIX          PLINK 1 binary fileset PREFIX.bed/.bim/.fam (A1 = allele 2)\n"
+                 "  --file PREFIX           PLINK text fileset PREFIX.ped/.map (every genotype in memory)\n"
                  "  --vcf FILE              VCF 4.2 (ALT = allele 2); BGZF-compressed if FILE ends in .gz\n"
                  "  --covar FILE            covariates \"FID IID X1 X2 ...\", without the intercept column\n"
                  "  --weight-file FILE      weights \"FID IID WEIGHT\"\n"
@@ -395,7 +397,7 @@ bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& 
                                               "--prevalences",     "--weights",  "--out",      "--seed",
                                               "--markers",         "--chromosomes", "--x-markers", "--effect-share",
                                               "--allele-freq",     "--untyped-children", "--genotype-errors",
-                                              "--unaffected-children", "--father-only", "--bfile", "--vcf",
+                                              "--unaffected-children", "--father-only", "--bfile", "--file", "--vcf",
                                               "--covar",           "--weight-file", "--effects"};
         bool known = false;
         for (const char* v : kValued) known = known || name == v;
@@ -653,7 +655,7 @@ int simulate_main(int argc, char** argv) {
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     SimulatedStudy study;
-    const bool genotype_files = !options.bfile.empty() || !options.vcf.empty();
+    const bool genotype_files = !options.bfile.empty() || !options.file.empty() || !options.vcf.empty();
     if (!simulate_study(options, study, error) ||
         !(genotype_files ? write_marker_study(options, study, error) : write_study(study, options.out, error))) {
         std::fprintf(stderr, "quillon-simulate: %s\n", error.c_str());

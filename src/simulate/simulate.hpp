@@ -78,9 +78,9 @@ struct SimulateOptions {
     bool help = false;
     bool out_given = false;
 
-    // Multi-marker studies (see simulate/marker_study.hpp); written only when bfile or vcf
-    // is given, and then instead of the three files.
-    long markers = 0;            // 0: not asked (1 when bfile or vcf is given)
+    // Multi-marker studies (see simulate/marker_study.hpp); written only when bfile, file or
+    // vcf is given, and then instead of the three files.
+    long markers = 0;            // 0: not asked (1 when a genotype file is asked for)
     int chromosomes = 1;         // autosomes 1..chromosomes, contiguous near-equal blocks
     long x_markers = 0;          // the last x_markers markers lie on X (code 23)
     double effect_share = 0.0;   // markers whose children are drawn with b1, b2
@@ -91,7 +91,7 @@ struct SimulateOptions {
     double unaffected_children = 0.0;  // children with .fam phenotype 1 (drawn by Mendel)
     double father_only = 0.0;          // one-untyped-parent families written with the typed
                                        // parent as the father
-    std::string bfile, vcf, covar, weight_file, effects;
+    std::string bfile, file, vcf, covar, weight_file, effects;
 };
 
 // Parses argv[1..argc-1] (GNU long options "--name value" or "--name=value") into `options`,
