@@ -1,6 +1,9 @@
 #include "simulate/marker_study.hpp"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -330,6 +333,32 @@ std::string vcf_line(const MarkerRecord& r, const Layout& layout, const std::vec
     return line + '\n';
 }
 
+// Markers done of the total on standard error, redrawn at most four times a second, when
+// standard error is a terminal; the line is erased at the end.
+class Progress {
+public:
+    explicit Progress(long total) : total_(total), shown_(isatty(STDERR_FILENO) != 0) {}
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+    ~Progress() {
+        if (shown_ && drawn_) std::fputs("\r\033[K", stderr);
+    }
+    void done(long markers) {
+        if (!shown_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (drawn_ && now - last_ < std::chrono::milliseconds(250)) return;
+        std::fprintf(stderr, "\rquillon-simulate: marker %ld of %ld", markers, total_);
+        last_ = now;
+        drawn_ = true;
+    }
+
+private:
+    long total_;
+    bool shown_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point last_;
+};
+
 }  // namespace
 
 bool write_marker_study(const SimulateOptions& o, const SimulatedStudy& study, std::string& error) {
@@ -381,7 +410,9 @@ bool write_marker_study(const SimulateOptions& o, const SimulatedStudy& study, s
     MarkerRecord record;
     std::string last_chr;
     long position = 0;
+    Progress progress(o.markers);
     for (long m = 1; m <= o.markers; ++m) {
+        progress.done(m - 1);
         if (!draw_marker(o, study, layout, m, genotype, record, error)) return false;
         position = record.chr == last_chr ? position + 1 : 1;
         last_chr = record.chr;
