@@ -1,7 +1,7 @@
 #pragma once
-// An output file that appears under its name only when complete: written to NAME.part,
-// renamed to NAME by commit().  Destroyed uncommitted, it removes NAME.part, so a failed
-// run leaves nothing that looks like a result.
+// An output file that appears under its name only when complete: an earlier NAME is removed
+// at once, the text written to NAME.part and renamed to NAME by commit().  Destroyed
+// uncommitted, it removes NAME.part, so a failed run leaves nothing that looks like a result.
 
 #include <cstdio>
 #include <string>
@@ -32,7 +32,7 @@ public:
     const std::string& path() const { return path_; }
 
 private:
-    [[noreturn]] void fail(const char* what);
+    [[noreturn]] void fail(const char* what, const std::string& path);
     std::string path_, part_;
     std::FILE* file_ = nullptr;
     bool committed_ = false;

@@ -161,6 +161,8 @@ int run_scan(int argc, char** argv) {
         error = e.text;
     } catch (const std::bad_alloc&) {
         error = "out of memory";
+    } catch (const std::exception& e) {
+        error = std::string("unexpected error: ") + e.what();
     }
     std::fprintf(stderr, "quillon scan: %s\n", error.c_str());
     return 1;
