@@ -42,9 +42,9 @@ namespace quillon::fuzz {
     std::fprintf(stderr, "formats_case.hpp:%d: check failed: %s\n", line, what);
     std::abort();
 }
-#define FORMATS_REQUIRE(cond)                   \
-    do {                                        \
-        if (!(cond)) breach(#cond, __LINE__);   \
+#define FORMATS_REQUIRE(cond)                 \
+    do {                                      \
+        if (!(cond)) breach(#cond, __LINE__); \
     } while (0)
 
 // Whether parents of genotypes f and m (copies of A1) can have a child of genotype c.
@@ -71,9 +71,10 @@ class FormatsCase {
 public:
     FormatsCase() {
         std::error_code ec;
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
-                                               ? std::filesystem::path("/dev/shm")
-                                               : std::filesystem::temp_directory_path();
+        const std::filesystem::path base =
+            std::filesystem::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
+                ? std::filesystem::path("/dev/shm")
+                : std::filesystem::temp_directory_path();
         std::string pattern = (base / "quillon-formats-fuzz-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) std::abort();
         dir_ = pattern;
@@ -207,7 +208,8 @@ private:
 
     void check_table(const Study& study, const std::vector<std::int8_t>& g, const MarkerFamilies& out) const {
         const FamilyTable& t = out.table;
-        FORMATS_REQUIRE(static_cast<long>(out.kept.size()) == t.nfam && static_cast<long>(out.members.size()) == t.nfam);
+        FORMATS_REQUIRE(static_cast<long>(out.kept.size()) == t.nfam &&
+                        static_cast<long>(out.members.size()) == t.nfam);
         FamilyNotes notes{lvector(1, t.nfam > 0 ? t.nfam : 1), lvector(1, t.nfam > 0 ? t.nfam : 1),
                           ivector(1, static_cast<int>(t.nfam > 0 ? t.nfam : 1))};
         for (long i = 1; i <= t.nfam; ++i) {

@@ -24,7 +24,8 @@ constexpr ByteCodes make_byte_codes() {
     constexpr std::int8_t code[4] = {2, -1, 1, 0};
     ByteCodes t{};
     for (int b = 0; b < 256; ++b)
-        for (int k = 0; k < 4; ++k) t[static_cast<std::size_t>(b)][static_cast<std::size_t>(k)] = code[(b >> (2 * k)) & 3];
+        for (int k = 0; k < 4; ++k)
+            t[static_cast<std::size_t>(b)][static_cast<std::size_t>(k)] = code[(b >> (2 * k)) & 3];
     return t;
 }
 constexpr ByteCodes kByteCodes = make_byte_codes();
@@ -70,7 +71,8 @@ BedReader::BedReader(const std::string& prefix, long people)
                          " is in individual-major mode (third byte 0x00), which is not read; write it SNP-major "
                          "with plink1.9 --bfile PREFIX --make-bed --out NEWPREFIX.");
     if (head[2] != 0x01)
-        throw InputError(bed_path_ + ": the mode byte (third byte) is " + hex_byte(head[2]) + "; 0x01 (SNP-major) is read.");
+        throw InputError(bed_path_ + ": the mode byte (third byte) is " + hex_byte(head[2]) +
+                         "; 0x01 (SNP-major) is read.");
 
     // The .bim's marker lines, counted once; the .bim is then streamed beside the .bed.
     bim_ = formats_detail::open_input(bim_path_);

@@ -79,7 +79,13 @@ void StudyBuilder::read_covariates(const std::string& covar_path) {
                 columns.push_back(c);
             }
         }
-        for (std::size_t c : columns) study_.covariate_names.push_back(table.names[c]);
+        for (std::size_t c : columns) {
+            if (options_.intercept && table.names[c] == "INTERCEPT")
+                throw InputError(covar_path +
+                                 ": the column INTERCEPT would repeat the intercept's name (leave the intercept out, "
+                                 "or rename the column).");
+            study_.covariate_names.push_back(table.names[c]);
+        }
     }
     // Everyone starts with the intercept and zeros; a matched line without a missing value
     // replaces the zeros and makes its person a possible child.
@@ -159,7 +165,8 @@ long StudyBuilder::parent_index(const FamPerson& child, const std::string& id, c
     const long p = it->second;
     const FamPerson& parent = study_.people[static_cast<std::size_t>(p)];
     const int contrary = std::string_view(role) == "father" ? 2 : 1;
-    if (parent.sex == contrary && sex_warned_.insert(std::string(role) + '\t' + person_key(parent.fid, parent.iid)).second)
+    if (parent.sex == contrary &&
+        sex_warned_.insert(std::string(role) + '\t' + person_key(parent.fid, parent.iid)).second)
         warn(at_line(path_, parent.line) + parent.fid + " " + parent.iid + " is the " + role + " of " + child.iid +
              " (line " + std::to_string(child.line) + ") but has sex " + std::to_string(parent.sex) + ".");
     return p;
@@ -259,9 +266,12 @@ void StudyBuilder::form_families() {
             continue;
         }
         if (d.beyond > 0) {
-            const auto name = [&](long p) { return p < 0 ? std::string("untyped") : people[static_cast<std::size_t>(p)].iid; };
-            warn(at_line(path_, d.first_line) + "the family " + f.fid + " of " + name(f.father) + " and " + name(f.mother) +
-                 " has " + std::to_string(kMaxChildren + d.beyond) + " children; the first 8 are kept.");
+            const auto name = [&](long p) {
+                return p < 0 ? std::string("untyped") : people[static_cast<std::size_t>(p)].iid;
+            };
+            warn(at_line(path_, d.first_line) + "the family " + f.fid + " of " + name(f.father) + " and " +
+                 name(f.mother) + " has " + std::to_string(kMaxChildren + d.beyond) +
+                 " children; the first 8 are kept.");
         }
         counts.children += static_cast<long>(f.children.size());
         counts.placeholders += (f.father < 0 ? 1 : 0) + (f.mother < 0 ? 1 : 0);
@@ -277,9 +287,10 @@ void StudyBuilder::write_counts() {
         if (n > 0) lines.push_back(text + ": " + std::to_string(n) + ".");
     };
     lines.push_back(path_ + ": " + std::to_string(c.individuals) + " individuals, " + std::to_string(c.families) +
-                    " nuclear families, " + std::to_string(c.children) + " children, " + std::to_string(c.placeholders) +
-                    " untyped placeholder parents.");
-    say(std::string("Children left out, not affected") + (options_.all_children ? "" : " (see the all-children option)"),
+                    " nuclear families, " + std::to_string(c.children) + " children, " +
+                    std::to_string(c.placeholders) + " untyped placeholder parents.");
+    say(std::string("Children left out, not affected") +
+            (options_.all_children ? "" : " (see the all-children option)"),
         c.left_unaffected);
     say("Children left out, no covariate line or a missing covariate", c.left_no_covariates);
     say("Children left out, no weight line or a missing weight", c.left_no_weight);

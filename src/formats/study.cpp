@@ -29,7 +29,8 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) {
 int fam_phenotype(std::string_view field, const std::string& where) {
     long v = 0;
     if (field == "NA") return 0;
-    if (parse_long(field, v) == NumberParse::kOk && (v == 1 || v == 2 || v == 0 || v == -9)) return v > 0 ? static_cast<int>(v) : 0;
+    if (parse_long(field, v) == NumberParse::kOk && (v == 1 || v == 2 || v == 0 || v == -9))
+        return v > 0 ? static_cast<int>(v) : 0;
     throw InputError(where + "the phenotype '" + std::string(field) +
                      "' is not 1 (unaffected), 2 (affected), or 0, -9, NA (missing).");
 }
@@ -37,7 +38,8 @@ int fam_phenotype(std::string_view field, const std::string& where) {
 int fam_sex(std::string_view field, const std::string& where) {
     long v = 0;
     if (parse_long(field, v) != NumberParse::kOk)
-        throw InputError(where + "the sex '" + std::string(field) + "' is not an integer (1 male, 2 female, 0 unknown).");
+        throw InputError(where + "the sex '" + std::string(field) +
+                         "' is not an integer (1 male, 2 female, 0 unknown).");
     return v == 1 || v == 2 ? static_cast<int>(v) : 0;
 }
 
@@ -100,7 +102,8 @@ ColumnTable read_column_table(const std::string& path) {
                 throw InputError(at_line(path, ln) + "the header must begin with FID IID, then the column names.");
             for (std::size_t i = 2; i < fields.size(); ++i) {
                 for (const std::string& name : t.names)
-                    if (name == fields[i]) throw InputError(at_line(path, ln) + "the column " + name + " is named twice.");
+                    if (name == fields[i])
+                        throw InputError(at_line(path, ln) + "the column " + name + " is named twice.");
                 t.names.emplace_back(fields[i]);
             }
             if (t.names.empty()) throw InputError(at_line(path, ln) + "the header names no column after FID IID.");
@@ -119,8 +122,8 @@ ColumnTable read_column_table(const std::string& path) {
             if (fields[i] != "NA") {
                 const NumberParse r = parse_finite_double(fields[i], v);
                 if (r != NumberParse::kOk)
-                    throw InputError(at_line(path, ln) + "the " + t.names[i - 2] + " of " + row.fid + " " + row.iid + ", '" +
-                                     std::string(fields[i]) + "', is not " +
+                    throw InputError(at_line(path, ln) + "the " + t.names[i - 2] + " of " + row.fid + " " + row.iid +
+                                     ", '" + std::string(fields[i]) + "', is not " +
                                      (r == NumberParse::kNotFinite ? "a finite number." : "a number (or NA)."));
                 if (v == kMissingValue) v = std::numeric_limits<double>::quiet_NaN();
             }

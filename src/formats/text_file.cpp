@@ -18,7 +18,9 @@ void read_failed(const std::string& path, int error) {
     throw InputError("Cannot read " + path + ": " + std::strerror(error));
 }
 
-std::string at_line(const std::string& path, long line) { return path + " line " + std::to_string(line) + ": "; }
+std::string at_line(const std::string& path, long line) {
+    return path + " line " + std::to_string(line) + ": ";
+}
 
 int split_fields(std::string_view line, std::string_view* fields, int max) {
     FieldSplitter splitter(line, kWhiteSpace);

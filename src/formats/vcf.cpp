@@ -36,7 +36,7 @@ public:
     void seek(long index) override;
 
 private:
-    void open();                  // (re)opens the file and reads its header
+    void open();                   // (re)opens the file and reads its header
     bool read_record(long index);  // false at the end
     void decode(Marker& m);
 
@@ -67,8 +67,8 @@ VcfReader::VcfReader(const std::string& path, const std::vector<FamPerson>& peop
     for (int s = 0; s < n; ++s) {
         const std::string name = header_->samples[s];
         const auto it = by_iid.find(name);
-        const std::string where = path_ + ": sample " + name + " (sample column " + std::to_string(s + 1) +
-                                  " of the #CHROM line) ";
+        const std::string where =
+            path_ + ": sample " + name + " (sample column " + std::to_string(s + 1) + " of the #CHROM line) ";
         if (it == by_iid.end()) throw InputError(where + "is not an IID of the .fam.");
         if (it->second < 0) throw InputError(where + "is an IID the .fam gives under more than one FID.");
         const auto p = static_cast<std::size_t>(it->second);
@@ -115,7 +115,8 @@ bool VcfReader::next(Marker& m) {
     if (next_ >= markers_) return false;
     if (!read_record(next_)) throw InputError(path_ + " changed while it was being read.");
     bcf1_t* rec = record_.get();
-    if (bcf_unpack(rec, BCF_UN_STR) != 0) throw InputError(path_ + ": record " + std::to_string(next_ + 1) + " is corrupt.");
+    if (bcf_unpack(rec, BCF_UN_STR) != 0)
+        throw InputError(path_ + ": record " + std::to_string(next_ + 1) + " is corrupt.");
     MarkerInfo& info = m.info;
     const char* chr = bcf_hdr_id2name(header_.get(), rec->rid);
     info.chr = chr != nullptr ? chr : ".";
@@ -140,7 +141,8 @@ void VcfReader::decode(Marker& m) {
     const int ploidy = total / samples;
     for (int s = 0; s < samples; ++s) {
         const int32_t* a = gt_ + static_cast<std::ptrdiff_t>(s) * ploidy;
-        const bool diploid = ploidy >= 2 && a[1] != bcf_int32_vector_end && (ploidy == 2 || a[2] == bcf_int32_vector_end);
+        const bool diploid =
+            ploidy >= 2 && a[1] != bcf_int32_vector_end && (ploidy == 2 || a[2] == bcf_int32_vector_end);
         if (!diploid) {
             if (ploidy >= 1 && a[0] != bcf_int32_vector_end && !bcf_gt_is_missing(a[0]) &&
                 (ploidy == 1 || a[1] == bcf_int32_vector_end))

@@ -10,7 +10,9 @@
 namespace quillon {
 namespace {
 
-std::string iid(const Study& s, long p) { return p < 0 ? std::string("?") : s.people[static_cast<std::size_t>(p)].iid; }
+std::string iid(const Study& s, long p) {
+    return p < 0 ? std::string("?") : s.people[static_cast<std::size_t>(p)].iid;
+}
 
 // p1 is a child of g1 g2 and the father of k1 (with m1) and of h1 (with the absent m9);
 // y1's father x is absent from B (but in A) and its mother 0; m2 and w (sex 1: a warning)
@@ -56,13 +58,16 @@ TEST(FormStudy, FamiliesFromTheFam) {
         for (const std::string& line : s.log_lines) log += line + "\n";
     }
     const std::string f = dir.file("s.fam");
-    EXPECT_EQ(log, f + ": 24 individuals, 5 nuclear families, 12 children, 3 untyped placeholder parents.\n"
+    EXPECT_EQ(log, f +
+                       ": 24 individuals, 5 nuclear families, 12 children, 3 untyped placeholder parents.\n"
                        "Children left out, no covariate line or a missing covariate: 1.\n"
                        "Children left out, beyond the first 8 of their family: 4.\n"
-                       "Covariate or weight lines of no individual of " + f + ": 1.\n" +
-                       f + " line 7: the father x of B y1 is not in family B but in family A (line 24); the father is taken as untyped.\n" +
-                       f + " line 22: C w is the mother of u1 (line 9) but has sex 1.\n" +
-                       f + " line 9: the family C of m2 and w has 12 children; the first 8 are kept.\n");
+                       "Covariate or weight lines of no individual of " +
+                       f + ": 1.\n" + f +
+                       " line 7: the father x of B y1 is not in family B but in family A (line 24); the father is "
+                       "taken as untyped.\n" +
+                       f + " line 22: C w is the mother of u1 (line 9) but has sex 1.\n" + f +
+                       " line 9: the family C of m2 and w has 12 children; the first 8 are kept.\n");
 }
 
 TEST(FormStudy, FatalProblemsNameFileAndLine) {
@@ -74,8 +79,10 @@ TEST(FormStudy, FatalProblemsNameFileAndLine) {
         {trio, "FID IID a\nf c 1\n", "", "z", "s.cov has no covariate named z (its columns: a)."},
         {trio, "FID IID a\n\nf c 1 2\n", "", "", "s.cov line 3: holds 4 fields; the header has 3."},
         {trio, "FID IID a\nf c 1\nf c 2\n", "", "", "s.cov line 3: f c was already given on line 2."},
-        {trio, "", "FID IID WEIGHT\nf c heavy\n", "", "s.wts line 2: the WEIGHT of f c, 'heavy', is not a number (or NA)."},
-        {trio, "", "FID IID WEIGHT\nf c 1e999\n", "", "s.wts line 2: the WEIGHT of f c, '1e999', is not a finite number."},
+        {trio, "", "FID IID WEIGHT\nf c heavy\n", "",
+         "s.wts line 2: the WEIGHT of f c, 'heavy', is not a number (or NA)."},
+        {trio, "", "FID IID WEIGHT\nf c 1e999\n", "",
+         "s.wts line 2: the WEIGHT of f c, '1e999', is not a finite number."},
         {trio, "", "FID IID W V\nf c 1 1\n", "", "s.wts has 2 columns after FID IID; a weight file has one"},
         {"f a c 0 1 1\nf b 0 0 2 1\nf c a b 1 2\n", "", "", "", "s.fam line 1: f a is their own ancestor."},
         {"f a 0 0 1 1\nf c a a 1 2\n", "", "", "", "s.fam line 2: f c has a as both father and mother."},
@@ -89,7 +96,8 @@ TEST(FormStudy, FatalProblemsNameFileAndLine) {
         if (!c.name.empty()) options.covar_names = {c.name};
         std::string message = "(no error)";
         try {
-            form_study(dir.file("s.fam"), c.cov.empty() ? "" : dir.file("s.cov"), c.wts.empty() ? "" : dir.file("s.wts"), options);
+            form_study(dir.file("s.fam"), c.cov.empty() ? "" : dir.file("s.cov"),
+                       c.wts.empty() ? "" : dir.file("s.wts"), options);
         } catch (const InputError& e) {
             message = e.what();
         }
@@ -103,8 +111,9 @@ TEST(FormStudy, FatalProblemsNameFileAndLine) {
 // iid=genotype,phenotype,covariates,weight; the Mendel errors; whether monomorphic.
 TEST(MarkerFamilies, RulesOneToFour) {
     e2e::TempDir dir;
-    dir.write("s.fam", "F f1 0 0 1 1\nF m1 0 0 2 1\nF k1 f1 m1 1 2\nF k2 f1 m1 2 2\nG k3 f2 m2 1 2\n"
-                       "H f3 0 0 1 1\nH m3 0 0 2 -9\nH k4 f3 m3 2 2\n");
+    dir.write("s.fam",
+              "F f1 0 0 1 1\nF m1 0 0 2 1\nF k1 f1 m1 1 2\nF k2 f1 m1 2 2\nG k3 f2 m2 1 2\n"
+              "H f3 0 0 1 1\nH m3 0 0 2 -9\nH k4 f3 m3 2 2\n");
     dir.write("s.cov", "FID IID a\nF k1 0.5\nF k2 2\nG k3 -1\nH k4 3\nF f1 7\n");
     dir.write("s.wts", "FID IID WEIGHT\nF k1 2\nF k2 0.5\nG k3 1\nH k4 1\nF f1 9\nH m3 1\n");
     const Study study = form_study(dir.file("s.fam"), dir.file("s.cov"), dir.file("s.wts"), StudyOptions{});
@@ -117,7 +126,8 @@ TEST(MarkerFamilies, RulesOneToFour) {
          "3: f3=2,1,1 0,0 m3=2,0,1 0,1 k4=2,2,1 3,1 | mendel: | polymorphic"},
         // rule 1: untyped k1 left out, G without a typed child left out
         {{1, 1, -1, 0, -1, 2, 2, 2},
-         "1: f1=1,1,1 7,9 m1=1,1,1 0,0 k2=0,2,1 2,0.5 | 3: f3=2,1,1 0,0 m3=2,0,1 0,1 k4=2,2,1 3,1 | mendel: | polymorphic"},
+         "1: f1=1,1,1 7,9 m1=1,1,1 0,0 k2=0,2,1 2,0.5 | 3: f3=2,1,1 0,0 m3=2,0,1 0,1 k4=2,2,1 3,1 | mendel: | "
+         "polymorphic"},
         // rule 2: two typed parents and an impossible child; a typed father whose child
         // cannot be his (found after the swap)
         {{0, 0, 1, -1, 2, 2, -1, 0}, "2: ?=-1,0,0 0,0 ?=-1,0,0 0,0 k3=2,2,1 -1,1 | mendel: F k1 H k4 | monomorphic"},
@@ -130,7 +140,8 @@ TEST(MarkerFamilies, RulesOneToFour) {
     for (const auto& c : cases) {
         build_marker_families(study, c.genotypes, out);
         std::ostringstream text;
-        FamilyNotes notes{lvector(1, out.table.nfam), lvector(1, out.table.nfam), ivector(1, static_cast<int>(out.table.nfam))};
+        FamilyNotes notes{lvector(1, out.table.nfam), lvector(1, out.table.nfam),
+                          ivector(1, static_cast<int>(out.table.nfam))};
         for (long i = 1; i <= out.table.nfam; ++i) {
             const famdat& f = out.table[i];
             notes.size[i] = f.ninfam;
@@ -138,9 +149,9 @@ TEST(MarkerFamilies, RulesOneToFour) {
             notes.allele_fault[i] = 0;
             text << f.famid << ":";
             for (int m = 1; m <= f.ninfam; ++m) {
-                text << " " << iid(study, out.members[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(m - 1)]) << "="
-                     << f.famgeno[m] << "," << f.phenodat[m] << "," << f.fcovdat[m][1] << " " << f.fcovdat[m][2] << ","
-                     << f.findiv[m][4];
+                text << " " << iid(study, out.members[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(m - 1)])
+                     << "=" << f.famgeno[m] << "," << f.phenodat[m] << "," << f.fcovdat[m][1] << " " << f.fcovdat[m][2]
+                     << "," << f.findiv[m][4];
                 for (int k = 1; k <= 10; ++k) EXPECT_TRUE(k == 4 || f.findiv[m][k] == 0.0);
             }
             for (int k = 1; k <= 9; ++k) EXPECT_TRUE(f.pgenos[k][1] == 0 && f.pgenos[k][2] == 0);
@@ -148,7 +159,8 @@ TEST(MarkerFamilies, RulesOneToFour) {
         }
         text << "mendel:";
         for (const MendelError& e : out.mendel)
-            for (long ch : e.children) text << " " << study.families[static_cast<std::size_t>(e.family)].fid << " " << iid(study, ch);
+            for (long ch : e.children)
+                text << " " << study.families[static_cast<std::size_t>(e.family)].fid << " " << iid(study, ch);
         text << " | " << (out.monomorphic ? "monomorphic" : "polymorphic");
         EXPECT_EQ(text.str(), c.table);
         EXPECT_TRUE(check_families(out.table, notes, "s", stdout));  // the single run accepts the table

@@ -91,25 +91,31 @@ TEST(GenotypeReaders, BadInputNamesFileAndLine) {
     const struct {
         std::string file, content, open, message;
     } cases[] = {
-        {"s.bed", std::string("\x6c\x1c\x01\xe4\x02\x8f\x01", 7), "bed", "s.bed is not a PLINK 1 .bed file: it does not begin with the bytes 0x6c 0x1b."},
-        {"s.bed", std::string("\x6c\x1b\x00\xe4\x02\x8f\x01", 7), "bed", "s.bed is in individual-major mode (third byte 0x00)"},
+        {"s.bed", std::string("\x6c\x1c\x01\xe4\x02\x8f\x01", 7), "bed",
+         "s.bed is not a PLINK 1 .bed file: it does not begin with the bytes 0x6c 0x1b."},
+        {"s.bed", std::string("\x6c\x1b\x00\xe4\x02\x8f\x01", 7), "bed",
+         "s.bed is in individual-major mode (third byte 0x00)"},
         {"s.bed", kBed.substr(0, 6), "bed", "s.bed holds 6 bytes, but 2 markers of "},
         {"s.bed", kBed.substr(0, 6), "bed", "= 7. It is truncated or not made for this .fam."},
         {"s.bim", kBim + "1 rs3 0 300 A G\n", "bed", "3 markers of DIR/s.bim (last on line 3) and 5 individuals"},
         {"s.bim", kBim + "1 rs3 0 300 A G\n", "bed", "It holds 2 markers: the .bim and .bed disagree"},
         {"s.bim", "1 rs1 0 100 A G\n1 rs2 0 2e2 A G\n", "read", "s.bim line 2: the position '2e2' is not an integer."},
         {"s.fam", "f a 0 0 1 1\nf b 0 0 2\n", "fam", "s.fam line 2: holds 5 fields; a .fam line has six"},
-        {"s.fam", "f a 0 0 1 1\n\nf a 0 0 2 1\n", "fam", "s.fam line 3: IID a of family f was already given on line 1."},
+        {"s.fam", "f a 0 0 1 1\n\nf a 0 0 2 1\n", "fam",
+         "s.fam line 3: IID a of family f was already given on line 1."},
         {"s.fam", "f a 0 0 1 1\nf b 0 0 2 3\n", "fam", "s.fam line 2: the phenotype '3' is not 1"},
         {"s.fam", "f a 0 0 M 1\n", "fam", "s.fam line 1: the sex 'M' is not an integer"},
-        {"s.vcf", kVcf.substr(0, kVcf.find("#CHROM")) + "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\tz\tb" + bcd,
+        {"s.vcf",
+         kVcf.substr(0, kVcf.find("#CHROM")) + "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\tz\tb" + bcd,
          "vcf", "s.vcf: sample z (sample column 2 of the #CHROM line) is not an IID of the .fam."},
-        {"s.vcf", kVcf.substr(0, kVcf.rfind("\tG\tA,C")), "vcf", "s.vcf: record 3 cannot be read (truncated or corrupt)."},
+        {"s.vcf", kVcf.substr(0, kVcf.rfind("\tG\tA,C")), "vcf",
+         "s.vcf: record 3 cannot be read (truncated or corrupt)."},
         {"s.vcf", kVcf.substr(0, kVcf.size() - 12), "vcf", "s.vcf: record 3 cannot be read (truncated or corrupt)."},
     };
     for (const auto& c : cases) {
         e2e::TempDir dir;
-        const std::map<std::string, std::string> good = {{"s.fam", kFam}, {"s.bim", kBim}, {"s.bed", kBed}, {"s.vcf", kVcf}};
+        const std::map<std::string, std::string> good = {
+            {"s.fam", kFam}, {"s.bim", kBim}, {"s.bed", kBed}, {"s.vcf", kVcf}};
         for (const auto& [name, content] : good) dir.write(name, name == c.file ? c.content : content);
         std::string message = "(no error)";
         try {
