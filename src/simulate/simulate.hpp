@@ -1,6 +1,7 @@
 #pragma once
 // quillon-simulate: writes wpedigree.dat, wcovars.dat and wweights.dat for a study of nuclear
-// families drawn from the model that quillon fits.
+// families drawn from the model that quillon fits, or the same families with many markers as
+// PLINK and VCF files (simulate/marker_study.hpp).
 //
 // The model.  Each parent's genotype (copies of allele 2) is an independent draw from the
 // prevalences (gamma0, gamma1, gamma2).  Each member gets a covariate row x (an optional
