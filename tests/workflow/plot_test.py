@@ -30,7 +30,7 @@ for i in range(60):
         nfs_p, status = "NA", "warning:nfs_undefined"
     rows.append(["7", f"rs{i}", str(1000 + 50 * i), "A", "C", "12", "1", "1", wald_p, "1", nfs_p, status])
 rows[0][8], rows[1][10], rows[2][8] = 0.0, 0.0, 1.0  # p = 0 in each column, p = 1
-rows[6][8] = 1e-9  # the top Wald marker
+rows[6][8], rows[7][10] = 1e-9, 5e-324  # the top Wald marker; half of it is 0
 scan = os.path.join(work, "scan.tsv")
 with open(scan, "w") as out:
     out.write("\t".join(header) + "\n")
