@@ -95,8 +95,10 @@ void VcfReader::open() {
 bool VcfReader::read_record(long index) {
     const int r = bcf_read(file_.get(), header_.get(), record_.get());
     if (r == -1) return false;
-    // htslib takes a line cut before its REF as a record without alleles.
-    if (r < -1 || record_->errcode != 0 || record_->n_allele < 1)
+    // htslib takes a line cut before its REF as a record without alleles.  A contig or tag
+    // missing from the header is not an error: htslib adds it (with a warning).
+    const int faults = record_->errcode & ~(BCF_ERR_CTG_UNDEF | BCF_ERR_TAG_UNDEF);
+    if (r < -1 || faults != 0 || record_->n_allele < 1)
         throw InputError(path_ + ": record " + std::to_string(index + 1) + " cannot be read (truncated or corrupt).");
     return true;
 }
