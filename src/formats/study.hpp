@@ -105,8 +105,11 @@ struct StudyCounts {
 struct Study {
     std::vector<FamPerson> people;             // the .fam, in file order
     std::vector<std::string> covariate_names;  // "INTERCEPT" first unless --no-intercept
-    // Per person, the covariate row as text and as doubles (ncov entries each; "1" for the
-    // intercept, "0" for placeholders is implied by index -1).  Weight likewise ("1" default).
+    // Per person, the covariate row as text and as doubles (ncov entries each: "1" for the
+    // intercept, then the chosen columns; "0" for the columns of a person without a complete
+    // covariate line, who can only be a parent).  Weights likewise: "1" for everyone without
+    // a weight file; with one, the file's text, or "0" for a person without a weight.
+    // Placeholders (index -1) have no entry: their covariates and weight are 0.
     std::vector<std::vector<std::string>> covariate_text;
     std::vector<std::vector<double>> covariates;
     std::vector<std::string> weight_text;
