@@ -9,7 +9,8 @@
 // Flags: 1 no intercept, 2 all children, 4 only the covariates "b" and "a", 8 the .bed
 // section follows the three header bytes 0x6c 0x1b 0x01 (written for it), 16 the .bed's
 // marker bytes are cut or padded (with the section's bytes again) to the size the .bim and
-// .fam ask for, so that the markers are decoded.  A missing covariate or weight section, or
+// .fam ask for, so that the markers are decoded, 32 the third section is a VCF read in
+// place of the .bed (through htslib; its genotypes are only checked to be codes).  A missing covariate or weight section, or
 // one that is exactly "~absent", means no such file.
 //
 // Each reader either throws InputError or returns; nothing else may escape.  Beyond memory
@@ -30,6 +31,8 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+
+#include <htslib/hts_log.h>
 
 #include "formats/genotypes.hpp"
 #include "formats/marker_families.hpp"
@@ -80,6 +83,7 @@ public:
         dir_ = pattern;
         null_ = std::fopen("/dev/null", "w");
         if (null_ == nullptr) std::abort();
+        hts_set_log_level(HTS_LOG_OFF);  // htslib's warnings about each odd VCF
     }
     ~FormatsCase() {
         std::fclose(null_);
@@ -119,18 +123,20 @@ public:
         try {
             const Study study = form_study(prefix + ".fam", covar, weights, options);
             check_study(study, options);
+            const bool vcf = (flags & 32) != 0;
             std::string bed(s[2]);
-            if (flags & 8) bed.insert(0, "\x6c\x1b\x01", 3);
-            if (flags & 16) fit_bed_size(bed, study.people.size(), s[1]);
-            write(prefix + ".bed", bed);
-            auto reader = open_bed(prefix, study.people);
+            if (flags & 8 && !vcf) bed.insert(0, "\x6c\x1b\x01", 3);
+            if (flags & 16 && !vcf) fit_bed_size(bed, study.people.size(), s[1]);
+            write(prefix + (vcf ? ".vcf" : ".bed"), bed);
+            auto reader = vcf ? open_vcf(prefix + ".vcf", study.people) : open_bed(prefix, study.people);
             Marker m;
             MarkerFamilies table;
             const long markers = reader->marker_count();
             const auto per_marker = static_cast<std::size_t>((study.people.size() + 3) / 4);
             for (long k = 0; reader->next(m); ++k) {
-                FORMATS_REQUIRE(k < markers && m.info.index == k);
-                check_decoding(bed, 3 + static_cast<std::size_t>(k) * per_marker, m.genotype);
+                FORMATS_REQUIRE(k < markers && m.info.index == k && m.genotype.size() == study.people.size());
+                for (std::int8_t g : m.genotype) FORMATS_REQUIRE(g >= -1 && g <= 2);
+                if (!vcf) check_decoding(bed, 3 + static_cast<std::size_t>(k) * per_marker, m.genotype);
                 build_marker_families(study, m.genotype, table);
                 check_table(study, m.genotype, table);
             }
