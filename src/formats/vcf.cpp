@@ -137,6 +137,13 @@ bool VcfReader::next(Marker& m) {
 }
 
 void VcfReader::decode(Marker& m) {
+    // htslib ends the process on GT values stored as anything but integers (a corrupt
+    // record): refuse those first.
+    const bcf_fmt_t* gt = bcf_get_fmt(header_.get(), record_.get(), "GT");
+    if (gt == nullptr) return;  // no GT: everyone untyped
+    if (gt->type != BCF_BT_INT8 && gt->type != BCF_BT_INT16 && gt->type != BCF_BT_INT32)
+        throw InputError(path_ + ": marker " + std::to_string(next_ + 1) + " (" + m.info.id +
+                         "): its GT values are not allele numbers (corrupt record).");
     const int total = bcf_get_genotypes(header_.get(), record_.get(), &gt_, &gt_size_);
     const int samples = static_cast<int>(person_of_sample_.size());
     if (total <= 0 || samples == 0) return;  // no GT: everyone untyped

@@ -112,6 +112,11 @@ TEST(GenotypeReaders, BadInputNamesFileAndLine) {
          "vcf", "s.vcf: sample z (sample column 2 of the #CHROM line) is not an IID of the .fam."},
         {"s.vcf", kVcf.substr(0, kVcf.rfind("\tG\tA,C")), "vcf",
          "s.vcf: record 3 cannot be read (truncated or corrupt)."},
+        // htslib would end the process on GT values stored as text (here after an empty key)
+        {"s.vcf",
+         "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\n"
+         "1\t1\tr\tG\tA\t.\t.\t.\t:GT\t0/1\n",
+         "vcf", "s.vcf: marker 1 (r): its GT values are not allele numbers (corrupt record)."},
         {"s.vcf", kVcf.substr(0, kVcf.size() - 12), "vcf", "s.vcf: record 3 cannot be read (truncated or corrupt)."},
     };
     for (const auto& c : cases) {
