@@ -16,13 +16,10 @@ const char* const kFellBackWarning =
     "|            maximum, or a singular information matrix); the estimates below\n"
     "|            are those of the direction-set fit (--fit powell).\n";
 
-// The square working matrices of the fit and the information step (the direction set, the
-// information matrix, its parameter block, the pseudo-inverse and the decomposition's two
-// scratch matrices) must fit in memory together.  Only covariate files with thousands of
+// The working matrices must fit in memory together.  Only covariate files with thousands of
 // numbers per line reach this limit.
 void refuse_unholdable_parameter_count(const Settings& s) {
-    const double side = static_cast<double>(s.npars) + 1.0;
-    const double bytes = 6.0 * side * side * static_cast<double>(sizeof(double));
+    const double bytes = working_matrix_bytes(s);
     if (bytes <= static_cast<double>(kMaxBlockBytes)) return;
     std::printf("\nERROR: %ld covariates give %ld parameters; their information matrices would need %.1f GiB, "
                 "more than the %.0f GiB this program holds.\n",

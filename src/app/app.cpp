@@ -15,6 +15,7 @@
 #include "input/dialogue.hpp"
 #include "input/pedigree_input.hpp"
 #include "model/settings.hpp"
+#include "scan/scan.hpp"
 #include "toolkit/nrerror.hpp"
 #include "toolkit/program_exit.hpp"
 
@@ -106,6 +107,7 @@ int run(int argc, char** argv, StandardOutput& out) {
 }  // namespace
 
 int run_quillon(int argc, char** argv) {
+    if (argc >= 2 && argv[1] != nullptr && std::strcmp(argv[1], "scan") == 0) return run_scan(argc - 1, argv + 1);
     StandardOutput out;
     const int status = run(argc, argv, out);
     return out.finish(status);

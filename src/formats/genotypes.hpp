@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/study.hpp"
@@ -18,8 +19,9 @@ struct MarkerInfo {
     long bp = 0;
     std::string a1, a2;  // counted allele first
     bool autosomal = true;      // false for X, Y, XY, MT (codes 23-26 or their names)
-    bool multiallelic = false;  // VCF records with more than one ALT (no genotypes decoded)
+    bool multiallelic = false;  // VCF records with more than one ALT (genotypes all -1)
     long index = 0;             // 0-based position in the file's marker list
+    long haploid_calls = 0;     // VCF: calls with one allele, read as untyped
 };
 
 // A marker's genotypes: genotype[p] for person p of Study::people (-1 untyped, 0, 1, 2).
@@ -40,13 +42,21 @@ public:
     virtual void seek(long index) = 0;
 };
 
+// False for the chromosomes the autosomal model leaves out: X, Y, XY, MT (also M), PLINK's
+// codes 23-26, each with or without a "chr" prefix, in any letter case.
+bool is_autosome(std::string_view chr);
+
 // PREFIX.bed with PREFIX.bim; `people` is the .fam read for the same prefix.  Checks the
 // magic bytes, SNP-major mode, and that the .bed's size matches the .bim and .fam line
 // counts, before any marker is read (InputError otherwise).
 std::unique_ptr<GenotypeReader> open_bed(const std::string& prefix, const std::vector<FamPerson>& people);
 
 // A VCF or BCF, plain or bgzipped.  Its samples are matched to `people` by IID; a sample
-// missing from the .fam is an InputError; a .fam person absent from the VCF is untyped.
+// missing from the .fam, a sample named twice, or a sample whose IID the .fam holds under two
+// FIDs is an InputError; a .fam person absent from the VCF is untyped.  GT is read: the
+// number of ALT alleles (allele 1) of a diploid call; a call with a missing allele is -1; a
+// haploid call (one allele, as for males on X) is -1 too and counted in haploid_calls (the
+// model is autosomal and diploid).  A record without GT leaves everyone untyped.
 std::unique_ptr<GenotypeReader> open_vcf(const std::string& path, const std::vector<FamPerson>& people);
 
 }  // namespace quillon

@@ -22,7 +22,7 @@ namespace quillon {
 
 struct MendelError {
     long family = 0;  // index into Study::families
-    std::vector<long> children;  // persons whose genotypes are listed in the .mendel file
+    std::vector<long> children;  // the family's typed children (Study::people indices)
 };
 
 struct MarkerFamilies {
@@ -33,12 +33,19 @@ struct MarkerFamilies {
     std::vector<std::vector<long>> members;
     long children = 0;  // children in the kept families
     std::vector<MendelError> mendel;
-    bool monomorphic = false;  // every typed member of the kept families has one genotype
+    // Only one allele among the typed members of the kept families (all 0 or all 2);
+    // false when no family is kept.
+    bool monomorphic = false;
 };
 
-// Builds the table for one marker.  `out` is reused between markers (its arrays are
-// reallocated only when a family grows).  Covariate doubles are those of the study, which
-// parse the same text the single run would read.
+// Builds the table for one marker from `genotype` (one code per Study::people entry).
+// Records are filled as the single run's reader fills them: famid, ninfam, famgeno,
+// phenodat (0 missing, 1, 2), fcovdat (ninfam x ncov), findiv (ninfam x 10, zero but
+// column 4 the weight), pgenos (9 x 2, zero).  Placeholders: genotype -1, phenotype 0,
+// covariates 0, weight 0.  Rule 2 is checked as the single run checks a family (after the
+// swap of rule 3, which changes no answer), so every kept family passes its checks.
+// `out` is reused between markers: each record is allocated once for the largest family.
+// Covariate doubles are those of the study, which parse the same text the single run reads.
 void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out);
 
 }  // namespace quillon

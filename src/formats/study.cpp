@@ -1,1 +1,144 @@
 #include "formats/study.hpp"
+
+#include <cmath>
+#include <limits>
+#include <string_view>
+#include <unordered_map>
+
+#include "formats/text_file.hpp"
+#include "input/line_reader.hpp"
+
+namespace quillon {
+
+using formats_detail::at_line;
+using formats_detail::person_key;
+
+namespace {
+
+constexpr double kMissingValue = -9.0;
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+int fam_phenotype(std::string_view field, const std::string& where) {
+    long v = 0;
+    if (field == "NA") return 0;
+    if (parse_long(field, v) == NumberParse::kOk && (v == 1 || v == 2 || v == 0 || v == -9))
+        return v > 0 ? static_cast<int>(v) : 0;
+    throw InputError(where + "the phenotype '" + std::string(field) +
+                     "' is not 1 (unaffected), 2 (affected), or 0, -9, NA (missing).");
+}
+
+int fam_sex(std::string_view field, const std::string& where) {
+    long v = 0;
+    if (parse_long(field, v) != NumberParse::kOk)
+        throw InputError(where + "the sex '" + std::string(field) +
+                         "' is not an integer (1 male, 2 female, 0 unknown).");
+    return v == 1 || v == 2 ? static_cast<int>(v) : 0;
+}
+
+}  // namespace
+
+std::vector<FamPerson> read_fam(const std::string& path) {
+    auto file = formats_detail::open_input(path);
+    LineReader reader(file.get());
+    std::vector<FamPerson> people;
+    std::unordered_map<std::string, long> seen;  // FID, IID -> line
+    std::string line;
+    std::string_view f[6];
+    while (reader.next(line)) {
+        if (is_blank(line)) continue;
+        const long ln = reader.line_number();
+        const std::string where = at_line(path, ln);
+        const int n = formats_detail::split_fields(line, f, 6);
+        if (n < 6)
+            throw InputError(where + "holds " + std::to_string(n) +
+                             " fields; a .fam line has six: FID IID father mother sex phenotype.");
+        FamPerson p;
+        p.fid = f[0];
+        p.iid = f[1];
+        p.father = f[2];
+        p.mother = f[3];
+        p.sex = fam_sex(f[4], where);
+        p.phenotype = fam_phenotype(f[5], where);
+        p.line = ln;
+        if (p.iid == "0") throw InputError(where + "the IID is 0, which stands for an unknown parent.");
+        const auto [it, inserted] = seen.emplace(person_key(p.fid, p.iid), ln);
+        if (!inserted)
+            throw InputError(where + "IID " + p.iid + " of family " + p.fid + " was already given on line " +
+                             std::to_string(it->second) + ".");
+        people.push_back(std::move(p));
+    }
+    if (reader.error() != 0) formats_detail::read_failed(path, reader.error());
+    return people;
+}
+
+ColumnTable read_column_table(const std::string& path) {
+    auto file = formats_detail::open_input(path);
+    LineReader reader(file.get());
+    ColumnTable t;
+    std::string line;
+    std::vector<std::string_view> fields;
+    auto split = [&](std::string_view text) {
+        fields.clear();
+        FieldSplitter s(text, kWhiteSpace);
+        std::string_view v;
+        while (s.next(v)) fields.push_back(v);
+    };
+    bool header = false;
+    std::unordered_map<std::string, long> seen;  // FID, IID -> line
+    while (reader.next(line)) {
+        if (is_blank(line)) continue;
+        const long ln = reader.line_number();
+        split(line);
+        if (!header) {
+            if (fields.size() < 2 || !equal_ignoring_case(fields[0], "FID") || !equal_ignoring_case(fields[1], "IID"))
+                throw InputError(at_line(path, ln) + "the header must begin with FID IID, then the column names.");
+            for (std::size_t i = 2; i < fields.size(); ++i) {
+                for (const std::string& name : t.names)
+                    if (name == fields[i])
+                        throw InputError(at_line(path, ln) + "the column " + name + " is named twice.");
+                t.names.emplace_back(fields[i]);
+            }
+            if (t.names.empty()) throw InputError(at_line(path, ln) + "the header names no column after FID IID.");
+            header = true;
+            continue;
+        }
+        if (fields.size() != t.names.size() + 2)
+            throw InputError(at_line(path, ln) + "holds " + std::to_string(fields.size()) + " fields; the header has " +
+                             std::to_string(t.names.size() + 2) + ".");
+        ColumnTable::Row row;
+        row.fid = fields[0];
+        row.iid = fields[1];
+        row.line = ln;
+        for (std::size_t i = 2; i < fields.size(); ++i) {
+            double v = std::numeric_limits<double>::quiet_NaN();
+            if (fields[i] != "NA") {
+                const NumberParse r = parse_finite_double(fields[i], v);
+                if (r != NumberParse::kOk)
+                    throw InputError(at_line(path, ln) + "the " + t.names[i - 2] + " of " + row.fid + " " + row.iid +
+                                     ", '" + std::string(fields[i]) + "', is not " +
+                                     (r == NumberParse::kNotFinite ? "a finite number." : "a number (or NA)."));
+                if (v == kMissingValue) v = std::numeric_limits<double>::quiet_NaN();
+            }
+            row.text.emplace_back(fields[i]);
+            row.value.push_back(v);
+        }
+        const auto [it, inserted] = seen.emplace(person_key(row.fid, row.iid), ln);
+        if (!inserted)
+            throw InputError(at_line(path, ln) + row.fid + " " + row.iid + " was already given on line " +
+                             std::to_string(it->second) + ".");
+        t.rows.push_back(std::move(row));
+    }
+    if (reader.error() != 0) formats_detail::read_failed(path, reader.error());
+    if (!header) throw InputError(path + " is empty: a header line FID IID name... is needed.");
+    return t;
+}
+
+}  // namespace quillon

@@ -11,9 +11,20 @@
 // families.  By default only affected children (phenotype 2) enter; with all_children every
 // child does.  Children without a covariate line or with a missing covariate are left out; a
 // family left with no child is dropped; a family with more than 8 children keeps the first 8.
+// With a weight file, a child without a weight (no line, NA or -9) is left out likewise.  A
+// parent's missing covariates and weight are written as 0: only the children's enter the
+// likelihood and the non-founders statistic.
+//
+// Pedigree problems are found before any marker is read.  Fatal (InputError naming the file
+// and line): an IID twice within one FID, the same person named as father and mother, a
+// person who is their own ancestor, an unreadable line.  Warnings (Study::log_lines): a
+// parent whose sex contradicts the role, a parent named by a child but found only under
+// another FID (taken as a placeholder).
 
 #include <cstdint>
+#include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillon {
@@ -38,20 +49,27 @@ struct FamPerson {
     long line = 0;                         // line number in the .fam, from 1
 };
 
-// Reads a .fam file (six fields per line, blanks or tabs).  Throws InputError naming the
-// file and line for a short line, a non-numeric sex or phenotype, or an IID that appears twice
-// within one FID.
+// Reads a .fam file (six fields per line, blanks or tabs; blank lines skipped; later fields
+// ignored).  Sex 1 or 2, anything else unknown (0).  Phenotype 1 or 2, 0 or -9 missing.
+// Throws InputError naming the file and line for a short line, a sex that is not an integer,
+// a phenotype other than 1, 2, 0, -9, or an IID that appears twice within one FID.
+// (The same IID under two FIDs is allowed; open_vcf refuses it when matching samples.)
 std::vector<FamPerson> read_fam(const std::string& path);
 
-// A covariate or weight table: header "FID IID name1 name2 ..." then one line per
-// individual; "NA" and "-9" are missing.  Values are kept as the text of the file (so the
-// single run, given the same text, parses the same doubles) and as parsed doubles.
+// A covariate or weight table: header "FID IID name1 name2 ..." (FID and IID in any letter
+// case) then one line per individual with exactly as many fields; blanks or tabs separate;
+// blank lines are skipped.  "NA" and any number equal to -9 are missing.  Every other value
+// must be a finite decimal number, parsed as the single run parses its covariates and weights
+// (parse_finite_double), and its text is kept, so the single run given the same text parses
+// the same double.  InputError naming the file and line for a header without FID IID, a
+// line with the wrong number of fields, a value that is not a number, a (FID, IID) twice.
 struct ColumnTable {
     std::vector<std::string> names;  // the columns after FID and IID
     struct Row {
         std::string fid, iid;
         std::vector<std::string> text;  // one per column
         std::vector<double> value;      // NaN where missing
+        long line = 0;
     };
     std::vector<Row> rows;
 };
@@ -70,23 +88,44 @@ struct NuclearFamily {
     std::vector<long> children;  // at most 8, in .fam order
 };
 
+// What forming the study did, for the log.
+struct StudyCounts {
+    long individuals = 0;        // lines of the .fam
+    long families = 0;           // nuclear families formed (with at least one child)
+    long children = 0;           // children entered
+    long placeholders = 0;       // untyped placeholder parents in the families
+    long left_unaffected = 0;    // children left out: not affected (without all_children)
+    long left_no_covariates = 0; // children left out: no covariate line or a missing covariate
+    long left_no_weight = 0;     // children left out: no weight line or a missing weight
+    long left_beyond_8 = 0;      // children left out past the first 8 of a family
+    long dropped_no_child = 0;   // families dropped: no child left
+    long unmatched_rows = 0;     // covariate and weight lines of no .fam individual
+};
+
 struct Study {
     std::vector<FamPerson> people;             // the .fam, in file order
     std::vector<std::string> covariate_names;  // "INTERCEPT" first unless --no-intercept
-    // Per person, the covariate row as text and as doubles (ncov entries each; "1" for the
-    // intercept, "0" for placeholders is implied by index -1).  Weight likewise ("1" default).
+    // Per person, the covariate row as text and as doubles (ncov entries each: "1" for the
+    // intercept, then the chosen columns; "0" for the columns of a person without a complete
+    // covariate line, who can only be a parent).  Weights likewise: "1" for everyone without
+    // a weight file; with one, the file's text, or "0" for a person without a weight.
+    // Placeholders (index -1) have no entry: their covariates and weight are 0.
     std::vector<std::vector<std::string>> covariate_text;
     std::vector<std::vector<double>> covariates;
     std::vector<std::string> weight_text;
     std::vector<double> weight;
     std::vector<NuclearFamily> families;
-    // Counts and warnings for the log: every line is a sentence naming file and line.
+    StudyCounts counts;
+    // The counts as sentences, then every warning (naming file and line), for the log.
     std::vector<std::string> log_lines;
+
+    long ncov() const { return static_cast<long>(covariate_names.size()); }
 };
 
 // Forms the study.  `covar_path` and `weight_path` may be empty.  Throws InputError where
 // the families cannot be formed (a covariate header without FID IID, a covariate name that
-// does not exist, a non-numeric weight, a person who is their own ancestor, ...).
+// does not exist or is named twice, a weight table with other than one column, a
+// non-numeric weight, a person who is their own ancestor, ...).
 Study form_study(const std::string& fam_path, const std::string& covar_path, const std::string& weight_path,
                  const StudyOptions& options);
 

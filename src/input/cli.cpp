@@ -81,16 +81,6 @@ bool equals_ignoring_case(std::string_view a, std::string_view lower) {
 // Model names by model-type number, as the options spell them.
 constexpr std::string_view kModelNames[4] = {"none", "recessive", "dominant", "additive"};
 
-// A model type by name (any case) or by number, accepted only within lowest..3.
-std::optional<int> parse_model(std::string_view text, int lowest) {
-    for (int type = lowest; type <= 3; ++type) {
-        if (equals_ignoring_case(text, kModelNames[type])) return type;
-    }
-    const std::optional<long> number = parse_count(text, 3);
-    if (number && *number >= lowest) return static_cast<int>(*number);
-    return std::nullopt;
-}
-
 CliParse failure(std::string text) {
     CliParse result;
     result.error = "quillon: " + std::move(text);
@@ -99,6 +89,15 @@ CliParse failure(std::string text) {
 
 
 }  // namespace
+
+std::optional<int> parse_model_type(std::string_view text, int lowest) {
+    for (int type = lowest; type <= 3; ++type) {
+        if (equals_ignoring_case(text, kModelNames[type])) return type;
+    }
+    const std::optional<long> number = parse_count(text, 3);
+    if (number && *number >= lowest) return static_cast<int>(*number);
+    return std::nullopt;
+}
 
 CliParse parse_command_line(int argc, char** argv) {
     CliParse result;
@@ -151,14 +150,14 @@ CliParse parse_command_line(int argc, char** argv) {
                 }
                 break;
             case OptionId::kStatusModel:
-                opt.smodeltype = parse_model(value, 1);
+                opt.smodeltype = parse_model_type(value, 1);
                 if (!opt.smodeltype) {
                     return failure("--status-model: " + quoted(value) +
                                    " is not recessive, dominant, additive, 1, 2 or 3");
                 }
                 break;
             case OptionId::kCovariateModel:
-                opt.cmodeltype = parse_model(value, 0);
+                opt.cmodeltype = parse_model_type(value, 0);
                 if (!opt.cmodeltype) {
                     return failure("--covariate-model: " + quoted(value) +
                                    " is not none, recessive, dominant, additive, 0, 1, 2 or 3");

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "input/dialogue.hpp"
 
@@ -66,6 +67,11 @@ std::string usage_text();
 
 // The --version text: "quillon <version>\n", the version set in the build.
 std::string version_text();
+
+// A model type by name (none, recessive, dominant, additive; any case) or by the digits of
+// its number, accepted only within lowest..3 (1 for the status model, 0 for the covariate
+// model); nullopt otherwise.  The scan's options take the same values.
+std::optional<int> parse_model_type(std::string_view text, int lowest);
 
 
 }  // namespace quillon

@@ -50,7 +50,7 @@ bool check_families(const FamilyTable& families, const FamilyNotes& notes, const
                     InputTally* tally) {
     bool passed = true;
     const long nfam = families.nfam;
-    auto count = [&](InputError kind, long i) {
+    auto count = [&](DataFault kind, long i) {
         if (tally != nullptr) tally->error(kind, {InputFileId::kPedigree, notes.first_line[i], families[i].famid, true});
     };
 
@@ -60,7 +60,7 @@ bool check_families(const FamilyTable& families, const FamilyNotes& notes, const
                      "\nERROR: Family %ld (%s line %ld) has %ld members; a family must have 3 to %d:"
                      " a father, a mother and 1 to %d children.\n",
                      families[i].famid, pedigree_name, notes.first_line[i], notes.size[i], maxfamilysize, maxfamilysize - 2);
-        count(InputError::kFamilySize, i);
+        count(DataFault::kFamilySize, i);
         passed = false;
     }
 
@@ -79,7 +79,7 @@ bool check_families(const FamilyTable& families, const FamilyNotes& notes, const
             (both_typed && !pair_explains_children(f.famgeno, f.ninfam, f.famgeno[1], f.famgeno[2]));
         if (inconsistent) {
             std::fprintf(out, "\nERROR: Family %ld: Family genotypes are inconsistant.\n", f.famid);
-            count(InputError::kInconsistentGenotypes, i);
+            count(DataFault::kInconsistentGenotypes, i);
             passed = false;
         }
     }
@@ -95,7 +95,7 @@ bool check_families(const FamilyTable& families, const FamilyNotes& notes, const
             std::fprintf(out, " to that of father's (and remember to assign 'father' to  sex=2=female\n");
             std::fprintf(out, " and 'mother' to sex=1).\n");
             std::fprintf(out, " Then rerun.\n");
-            count(InputError::kFatherTypedMotherNot, i);
+            count(DataFault::kFatherTypedMotherNot, i);
             passed = false;
         }
     }

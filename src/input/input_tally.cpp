@@ -26,7 +26,7 @@ constexpr WarningText kWarnings[] = {
     {"family identifiers that reappear after another family", "; each run of lines is a family of its own"},
 };
 
-// In the order of InputError.
+// In the order of DataFault.
 constexpr const char* kErrors[] = {
     "pedigree lines that are not nine integers",
     "phenotypes other than 0, 1 or 2",
@@ -44,7 +44,7 @@ constexpr const char* kErrors[] = {
 };
 
 static_assert(std::size(kWarnings) == static_cast<std::size_t>(InputWarning::kCount));
-static_assert(std::size(kErrors) == static_cast<std::size_t>(InputError::kCount));
+static_assert(std::size(kErrors) == static_cast<std::size_t>(DataFault::kCount));
 
 std::string formatted(const char* pattern, long n) {
     char text[200];
@@ -86,7 +86,7 @@ void InputTally::print(std::FILE* out) const {
     if (total <= kErrorSummaryAfter) return;
     std::string line = "quillon: " + std::to_string(total) + " data errors";
     const char* separator = ": ";
-    for (int k = 0; k < static_cast<int>(InputError::kCount); ++k) {
+    for (int k = 0; k < static_cast<int>(DataFault::kCount); ++k) {
         const Count& c = errors_[k];
         if (c.count == 0) continue;
         line += separator + std::string(kErrors[k]) + ": " + std::to_string(c.count) + " " + where(c.first);

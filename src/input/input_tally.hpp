@@ -25,7 +25,7 @@ enum class InputWarning {
     kCount
 };
 
-enum class InputError {
+enum class DataFault {
     kPedigreeLineUnusable,  // not nine integers
     kPhenotype,
     kOneAlleleKnown,
@@ -61,7 +61,7 @@ public:
 
     // Counts `n` cases of `kind`, the first of them at `place` when it is the kind's first.
     void warn(InputWarning kind, InputPlace place, long n = 1) { add(warnings_[static_cast<int>(kind)], place, n); }
-    void error(InputError kind, InputPlace place) { add(errors_[static_cast<int>(kind)], place, 1); }
+    void error(DataFault kind, InputPlace place) { add(errors_[static_cast<int>(kind)], place, 1); }
 
     // True when print writes anything: a warning, or more than kErrorSummaryAfter errors.
     bool has_lines() const;
@@ -87,7 +87,7 @@ private:
     std::string names_[3];
     long ncov_;
     Count warnings_[static_cast<int>(InputWarning::kCount)];
-    Count errors_[static_cast<int>(InputError::kCount)];
+    Count errors_[static_cast<int>(DataFault::kCount)];
 };
 
 }  // namespace quillon

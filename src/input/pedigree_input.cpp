@@ -193,7 +193,7 @@ private:
 void SecondPass::report_unusable(const PedigreeLine& p, long ln) {
     const char* name = ped_.name.c_str();
     using Fault = PedigreeLine::Fault;
-    tally_.error(InputError::kPedigreeLineUnusable, {InputFileId::kPedigree, ln});
+    tally_.error(DataFault::kPedigreeLineUnusable, {InputFileId::kPedigree, ln});
     if (p.fault == Fault::kTooFewFields)
         std::fprintf(out_, "\nERROR: %s line %ld holds %d fields; nine integers are needed.", name, ln, p.bad_field);
     else if (p.fault == Fault::kNotAnInteger)
@@ -212,10 +212,10 @@ famdat* SecondPass::add_member(const PedigreeLine& p, long ln, long nfam, long m
     if (!r.passed) passed_ = false;
     if (!r.alleles_valid) notes_.allele_fault[nfam] = 1;
     const InputPlace place{InputFileId::kPedigree, ln, p.fields[1], true};
-    if (r.bad_phenotype) tally_.error(InputError::kPhenotype, place);
-    if (r.one_allele_known) tally_.error(InputError::kOneAlleleKnown, place);
-    if (r.child_untyped) tally_.error(InputError::kChildUntyped, place);
-    if (!r.alleles_valid) tally_.error(InputError::kAllele, place);
+    if (r.bad_phenotype) tally_.error(DataFault::kPhenotype, place);
+    if (r.one_allele_known) tally_.error(DataFault::kOneAlleleKnown, place);
+    if (r.child_untyped) tally_.error(DataFault::kChildUntyped, place);
+    if (!r.alleles_valid) tally_.error(DataFault::kAllele, place);
     famdat& f = t_[nfam];
     if (!f.famgeno.allocated()) return nullptr;  // a family of a size the analysis cannot take
     f.famgeno[m] = r.alleles_valid ? genotype_code(a1, a2, is_child) : -1;
@@ -315,7 +315,7 @@ void SecondPass::read_covariates(long ped_line, famdat* record, long m) {
         if (cov_reader_->error() != 0) stop_on_read_error(cov_, cov_reader_->error(), out_);
         std::fprintf(out_, "\nERROR: %s ends before the covariates of the individual on line %ld of %s.\n",
                      cov_.name.c_str(), ped_line, ped_.name.c_str());
-        tally_.error(InputError::kCovariatesEndEarly, {InputFileId::kPedigree, ped_line});
+        tally_.error(DataFault::kCovariatesEndEarly, {InputFileId::kPedigree, ped_line});
         cov_ended_ = true;
         passed_ = false;
         return;
@@ -332,7 +332,7 @@ void SecondPass::read_covariates(long ped_line, famdat* record, long m) {
             std::fprintf(out_, "\nERROR: %s line %ld: covariate %ld is not %s.\n", cov_.name.c_str(), cl,
                          static_cast<long>(cov_values_.size()) + 1,
                          r == NumberParse::kNotFinite ? "a finite number" : "a number");
-            tally_.error(InputError::kCovariateNotANumber, {InputFileId::kCovariates, cl});
+            tally_.error(DataFault::kCovariateNotANumber, {InputFileId::kCovariates, cl});
             passed_ = false;
             return;
         }
@@ -342,7 +342,7 @@ void SecondPass::read_covariates(long ped_line, famdat* record, long m) {
     if (found < s_.ncov) {
         std::fprintf(out_, "\nERROR: %s line %ld holds %ld covariates; %ld are needed.\n", cov_.name.c_str(), cl,
                      found, s_.ncov);
-        tally_.error(InputError::kTooFewCovariates, {InputFileId::kCovariates, cl});
+        tally_.error(DataFault::kTooFewCovariates, {InputFileId::kCovariates, cl});
         passed_ = false;
         return;
     }
@@ -360,7 +360,7 @@ void SecondPass::read_weight(long ped_line, famdat* record, long m) {
         if (weights_.reader().error() != 0) stop_on_read_error(wts_, weights_.reader().error(), out_);
         std::fprintf(out_, "\nERROR: %s ends before the weight of the individual on line %ld of %s.\n",
                      wts_.name.c_str(), ped_line, ped_.name.c_str());
-        tally_.error(InputError::kWeightsEndEarly, {InputFileId::kPedigree, ped_line});
+        tally_.error(DataFault::kWeightsEndEarly, {InputFileId::kPedigree, ped_line});
         wts_ended_ = true;
         passed_ = false;
         return;
@@ -373,7 +373,7 @@ void SecondPass::read_weight(long ped_line, famdat* record, long m) {
         std::fprintf(out_, "\nERROR: %s line %ld: the weight of the individual on line %ld of %s is not %s.\n",
                      wts_.name.c_str(), weights_.reader().line_number(), ped_line, ped_.name.c_str(),
                      r == NumberParse::kNotFinite ? "a finite number" : "a number");
-        tally_.error(InputError::kWeightNotANumber, place);
+        tally_.error(DataFault::kWeightNotANumber, place);
         passed_ = false;
         return;
     }

@@ -22,4 +22,9 @@ void derive_model_codings(Settings& s) {
     }
 }
 
+double working_matrix_bytes(const Settings& s) {
+    const double side = static_cast<double>(s.npars) + 1.0;
+    return 6.0 * side * side * static_cast<double>(sizeof(double));
+}
+
 }  // namespace quillon

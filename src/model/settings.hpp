@@ -23,4 +23,10 @@ struct Settings {
 // Sets npars, cchu1 and cch from ncov, smodeltype and cmodeltype (which must be in range).
 void derive_model_codings(Settings& s);
 
+// Bytes that the square working matrices of the fit and the information step need together:
+// six matrices of side npars + 1 (the direction set, the information matrix, its parameter
+// block, the pseudo-inverse and the decomposition's two scratch matrices).  A run refuses a
+// parameter count for which this exceeds the largest block it allocates.
+double working_matrix_bytes(const Settings& s);
+
 }  // namespace quillon

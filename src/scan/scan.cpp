@@ -1,12 +1,171 @@
 #include "scan/scan.hpp"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <new>
+
+#include "formats/genotypes.hpp"
+#include "formats/study.hpp"
+#include "model/analysis.hpp"
+#include "model/settings.hpp"
+#include "quillon_version.hpp"
+#include "scan/marker_loop.hpp"
+#include "scan/options.hpp"
+#include "scan/tsv_row.hpp"
+#include "toolkit/nrarray.hpp"
 
 namespace quillon {
 
-int run_scan(int, char**) {
-    std::fprintf(stderr, "quillon scan: not built yet\n");
-    return 2;
+namespace {
+
+// A data fault found before the markers: the message, then exit status 1.
+struct Refusal {
+    std::string text;
+};
+
+std::string command_line(int argc, char** argv) {
+    std::string line = "quillon";
+    for (int i = 0; i < argc; ++i) {
+        line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
+Settings scan_settings(const ScanOptions& o, const Study& study) {
+    Settings s;
+    s.ncov = static_cast<long>(study.covariate_names.size());
+    s.smodeltype = o.smodeltype;
+    s.cmodeltype = o.cmodeltype;
+    if (s.ncov == 0 && s.cmodeltype != kNone)
+        throw Refusal{"--covariate-model " + std::string(modedesc[s.cmodeltype]) +
+                      " needs covariates, but the covariate file has no columns"};
+    derive_model_codings(s);
+    const double bytes = working_matrix_bytes(s);
+    if (bytes > static_cast<double>(kMaxBlockBytes)) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "%ld covariates give %ld parameters; their information matrices would need %.1f GiB, "
+                      "more than the %.0f GiB this program holds",
+                      s.ncov, s.npars, bytes / 1073741824.0, static_cast<double>(kMaxBlockBytes) / 1073741824.0);
+        throw Refusal{text};
+    }
+    return s;
+}
+
+MarkerFilter marker_filter(const ScanOptions& o) {
+    MarkerFilter f;
+    f.chr.insert(o.chr.begin(), o.chr.end());
+    f.from_bp = o.from_bp;
+    f.to_bp = o.to_bp;
+    if (!o.extract.empty()) {
+        f.extract = read_extract_file(o.extract);
+        f.use_extract = true;
+    }
+    return f;
+}
+
+int largest_study_family(const Study& study) {
+    std::size_t children = 1;
+    for (const NuclearFamily& f : study.families) children = std::max(children, f.children.size());
+    return static_cast<int>(std::min<std::size_t>(2 + children, maxfamilysize));
+}
+
+std::string log_text(const std::string& command, const ScanOptions& o, const Study& study, const Settings& s,
+                     const Selection& sel, const LoopTotals& t, double seconds) {
+    std::string log = std::string("quillon ") + QUILLON_VERSION + " scan\n" + command + "\n\n";
+    for (const std::string& line : study.log_lines) log += line + "\n";
+    log += "Covariate columns:";
+    for (const std::string& c : study.covariate_names) log += " " + c;
+    if (study.covariate_names.empty()) log += " none";
+    log += "\nStatus model: " + std::string(modedesc[s.smodeltype]) +
+           "; covariate model: " + std::string(modedesc[s.cmodeltype]) + "; parameters: " + std::to_string(s.npars) +
+           "\n";
+    log += "Markers in the file: " + std::to_string(sel.file_markers) +
+           "; selected: " + std::to_string(sel.filtered);
+    if (o.chunks > 1)
+        log += "; chunk " + std::to_string(o.chunk) + "/" + std::to_string(o.chunks) + ": " +
+               std::to_string(sel.total());
+    log += "\nMulti-allelic records skipped: " + std::to_string(t.multiallelic) + "\n";
+    if (t.haploid_calls > 0)
+        log += "Haploid calls read as untyped (the model is diploid): " + std::to_string(t.haploid_calls) + "\n";
+    log += "Rows:";
+    for (int k = 0; k < static_cast<int>(RowKind::kCount); ++k)
+        log += std::string(k ? ", " : " ") + kRowKindNames[k] + " " + std::to_string(t.rows[k]);
+    log += "\nFamilies left out for a Mendel error (over all markers, listed in " + o.out +
+           ".mendel): " + std::to_string(t.mendel_lines) + "\n";
+    for (const std::string& f : t.failures) log += "Failed: " + f + "\n";
+    if (static_cast<long>(t.failures.size()) < t.rows[static_cast<int>(RowKind::kFailed)])
+        log += "(only the first " + std::to_string(t.failures.size()) + " failed markers are listed)\n";
+    char elapsed[64];
+    std::snprintf(elapsed, sizeof elapsed, "Threads: %u\nElapsed: %.3f s\n", o.threads, seconds);
+    return log + elapsed;
+}
+
+int scan(int argc, char** argv, const ScanOptions& o) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::string fam = !o.fam.empty() ? o.fam : o.bfile + ".fam";
+    StudyOptions so;
+    so.intercept = o.intercept;
+    so.covar_names = o.covar_names;
+    so.all_children = o.all_children;
+    const Study study = form_study(fam, o.covar, o.weights, so);
+    const Settings settings = scan_settings(o, study);
+    const MarkerFilter filter = marker_filter(o);
+    const std::unique_ptr<GenotypeReader> reader =
+        o.bfile.empty() ? open_vcf(o.vcf, study.people) : open_bed(o.bfile, study.people);
+
+    Marker scratch;
+    const Selection selection = select_markers(*reader, filter, o.chunk, o.chunks, scratch);
+    const GenotypeTable table = build_genotype_table(largest_study_family(study));
+    const ScanContext ctx{study, settings, table};
+
+    PendingFile tsv(o.out + ".tsv"), mendel(o.out + ".mendel"), log(o.out + ".log");
+    tsv.write(tsv_header(settings, study.covariate_names));
+    mendel.write(kMendelHeader);
+    Progress progress(selection.total(), !o.quiet);
+    const LoopTotals totals = run_marker_loop(ctx, *reader, selection, o.threads, tsv, mendel, progress);
+    progress.finish();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    log.write(log_text(command_line(argc, argv), o, study, settings, selection, totals, seconds));
+    tsv.close();
+    mendel.close();
+    log.close();
+    mendel.commit();
+    tsv.commit();
+    log.commit();
+    return 0;
+}
+
+}  // namespace
+
+int run_scan(int argc, char** argv) {
+    const ScanParse parsed = parse_scan_options(argc, argv);
+    if (!parsed.ok()) {
+        std::fprintf(stderr, "%s\n", parsed.error.c_str());
+        return 2;
+    }
+    if (parsed.options.help) {
+        std::fputs(scan_usage_text().c_str(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    std::string error;
+    try {
+        return scan(argc, argv, parsed.options);
+    } catch (const InputError& e) {
+        error = e.what();
+    } catch (const OutputError& e) {
+        error = e.what();
+    } catch (const Refusal& e) {
+        error = e.text;
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+    } catch (const std::exception& e) {
+        error = std::string("unexpected error: ") + e.what();
+    }
+    std::fprintf(stderr, "quillon scan: %s\n", error.c_str());
+    return 1;
 }
 
 }  // namespace quillon

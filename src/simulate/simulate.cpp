@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "model/settings.hpp"
+#include "simulate/marker_study.hpp"
 #include "genetics/transmission.hpp"
 #include "toolkit/random.hpp"
 
@@ -103,8 +104,75 @@ bool check_list_length(const char* name, const DVector& list, int ncov, std::str
     return true;
 }
 
+// The options of multi-marker studies.
+bool parse_marker_option(const std::string& name, const std::string& value_text, SimulateOptions& o,
+                         std::string& error) {
+    const char* value = value_text.c_str();
+    const char* opt = name.c_str();
+    long n = 0;
+    if (name == "--markers" || name == "--x-markers") {
+        if (!set_int_in_range(opt, value, name == "--markers" ? 1 : 0, kSimMaxMarkers, n, error)) return false;
+        (name == "--markers" ? o.markers : o.x_markers) = n;
+    } else if (name == "--chromosomes") {
+        if (!set_int_in_range(opt, value, 1, 22, n, error)) return false;
+        o.chromosomes = static_cast<int>(n);
+    } else if (name == "--allele-freq") {
+        DVector f;
+        if (!to_list(value, f) || f.size() != 2 || f[1] < 0.0 || f[1] > f[2] || f[2] > 1.0) {
+            error = "--allele-freq: expected two frequencies LO,HI with 0 <= LO <= HI <= 1, got " + quoted(value);
+            return false;
+        }
+        o.allele_freq_given = true;
+        o.freq_lo = f[1];
+        o.freq_hi = f[2];
+    } else if (name == "--effect-share" || name == "--untyped-children" || name == "--genotype-errors" ||
+               name == "--unaffected-children" || name == "--father-only") {
+        double& rate = name == "--effect-share"       ? o.effect_share
+                       : name == "--untyped-children" ? o.untyped_children
+                       : name == "--genotype-errors"  ? o.genotype_errors
+                       : name == "--unaffected-children" ? o.unaffected_children
+                                                         : o.father_only;
+        return set_rate(opt, value, rate, error);
+    } else {
+        if (value_text.empty()) {
+            error = name + ": the file name is empty";
+            return false;
+        }
+        std::string& path = name == "--bfile"  ? o.bfile
+                            : name == "--file" ? o.file
+                            : name == "--vcf" ? o.vcf
+                            : name == "--covar" ? o.covar
+                            : name == "--weight-file" ? o.weight_file
+                                                      : o.effects;
+        path = value_text;
+    }
+    return true;
+}
+
 // The checks that involve more than one option.
-bool check_combinations(const SimulateOptions& o, std::string& error) {
+bool check_combinations(SimulateOptions& o, std::string& error) {
+    const bool genotype_files = !o.bfile.empty() || !o.file.empty() || !o.vcf.empty();
+    const bool marker_options = o.markers > 0 || o.x_markers > 0 || o.chromosomes != 1 || o.effect_share > 0.0 ||
+                                o.allele_freq_given || o.untyped_children > 0.0 || o.genotype_errors > 0.0 ||
+                                o.unaffected_children > 0.0 || o.father_only > 0.0 || !o.covar.empty() ||
+                                !o.weight_file.empty() || !o.effects.empty();
+    if (marker_options && !genotype_files) {
+        error = "the multi-marker options need --bfile PREFIX, --file PREFIX or --vcf FILE";
+        return false;
+    }
+    if (genotype_files && o.out_given) {
+        error = "--out writes the single-marker files; with --bfile, --file or --vcf name each file instead";
+        return false;
+    }
+    if (genotype_files && o.markers == 0) o.markers = 1;
+    if (o.x_markers > o.markers) {
+        error = "--x-markers " + std::to_string(o.x_markers) + " is more than --markers " + std::to_string(o.markers);
+        return false;
+    }
+    if (!o.covar.empty() && o.ncov - (o.intercept ? 1 : 0) < 1) {
+        error = "--covar: the study has no covariate columns besides the intercept";
+        return false;
+    }
     if (o.min_size > o.max_size) {
         error = "--min-size " + std::to_string(o.min_size) + " is larger than --max-size " + std::to_string(o.max_size);
         return false;
@@ -266,8 +334,31 @@ void print_simulate_usage(std::FILE* out) {
                  "  --out DIR               output folder, created if missing (default .)\n"
                  "  --seed N                random seed; N and -N give the same study, 0 the same as 1\n"
                  "                          (default 12345)\n"
-                 "  --help                  show this text\n",
-                 kSimMaxFamilies, kSimMaxCovariates);
+                 "  --help                  show this text\n"
+                 "\n"
+                 "Multi-marker studies (the same families, covariates and phenotypes; one genotype draw\n"
+                 "per marker) are written instead of the three files when --bfile, --file or --vcf is given:\n"
+                 "  --bfile PREFIX          PLINK 1 binary fileset PREFIX.bed/.bim/.fam (A1 = allele 2)\n"
+                 "  --file PREFIX           PLINK text fileset PREFIX.ped/.map (every genotype in memory)\n"
+                 "  --vcf FILE              VCF 4.2 (ALT = allele 2); BGZF-compressed if FILE ends in .gz\n"
+                 "  --covar FILE            covariates \"FID IID X1 X2 ...\", without the intercept column\n"
+                 "  --weight-file FILE      weights \"FID IID WEIGHT\"\n"
+                 "  --effects FILE          the IDs of the markers drawn with an effect\n"
+                 "  --markers M             markers, 1..%ld (default 1)\n"
+                 "  --chromosomes C         autosomes 1..C in contiguous blocks, C 1..22 (default 1)\n"
+                 "  --x-markers K           the last K markers are on X, code 23 (default 0)\n"
+                 "  --effect-share RATE     markers whose children are drawn with b1, b2 (default 0);\n"
+                 "                          the others by Mendel alone\n"
+                 "  --allele-freq LO,HI     each marker's allele-2 frequency uniform in LO..HI, parents in\n"
+                 "                          Hardy-Weinberg (default: --prevalences for every marker)\n"
+                 "  --untyped-children RATE children untyped at a marker (default 0)\n"
+                 "  --genotype-errors RATE  typed genotypes replaced by another at a marker (default 0)\n"
+                 "  --unaffected-children RATE  children of phenotype 1, drawn by Mendel (default 0)\n"
+                 "  --father-only RATE      families of an untyped father written with the typed mother\n"
+                 "                          as the father and the untyped one as the mother (default 0)\n"
+                 "Untyped parents are absent from the .fam, listed without genotypes, or \"0\" in the\n"
+                 "children's lines, in turn; see simulate/marker_study.hpp for the draws.\n",
+                 kSimMaxFamilies, kSimMaxCovariates, kSimMaxMarkers);
 }
 
 bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& o, std::string& error) {
@@ -303,7 +394,11 @@ bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& 
         static const char* const kValued[] = {"--families",        "--min-size", "--max-size", "--untyped-father",
                                               "--untyped-parents", "--missing-phenotype",     "--ncov",
                                               "--model",           "--beta",     "--b1",       "--b2",
-                                              "--prevalences",     "--weights",  "--out",      "--seed"};
+                                              "--prevalences",     "--weights",  "--out",      "--seed",
+                                              "--markers",         "--chromosomes", "--x-markers", "--effect-share",
+                                              "--allele-freq",     "--untyped-children", "--genotype-errors",
+                                              "--unaffected-children", "--father-only", "--bfile", "--file", "--vcf",
+                                              "--covar",           "--weight-file", "--effects"};
         bool known = false;
         for (const char* v : kValued) known = known || name == v;
         if (!known) {
@@ -379,9 +474,12 @@ bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& 
                 return false;
             }
             o.out = value_text;
+            o.out_given = true;
         } else if (name == "--seed") {
             if (!set_int_in_range(opt, value, -kMaxSeedMagnitude, kMaxSeedMagnitude, n, error)) return false;
             o.seed = n;
+        } else if (!parse_marker_option(name, value_text, o, error)) {
+            return false;
         }
     }
     return check_combinations(o, error);
@@ -557,7 +655,9 @@ int simulate_main(int argc, char** argv) {
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     SimulatedStudy study;
-    if (!simulate_study(options, study, error) || !write_study(study, options.out, error)) {
+    const bool genotype_files = !options.bfile.empty() || !options.file.empty() || !options.vcf.empty();
+    if (!simulate_study(options, study, error) ||
+        !(genotype_files ? write_marker_study(options, study, error) : write_study(study, options.out, error))) {
         std::fprintf(stderr, "quillon-simulate: %s\n", error.c_str());
         return 1;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // quillon-simulate: writes wpedigree.dat, wcovars.dat and wweights.dat for a study of nuclear
-// families drawn from the model that quillon fits.
+// families drawn from the model that quillon fits, or the same families with many markers as
+// PLINK and VCF files (simulate/marker_study.hpp).
 //
 // The model.  Each parent's genotype (copies of allele 2) is an independent draw from the
 // prevalences (gamma0, gamma1, gamma2).  Each member gets a covariate row x (an optional
@@ -55,6 +56,7 @@ inline constexpr long kSimMaxFamilies = 10000;
 inline constexpr int kSimMinFamilySize = 3;
 inline constexpr int kSimMaxFamilySize = 10;
 inline constexpr int kSimMaxCovariates = 100;
+inline constexpr long kSimMaxMarkers = 10000000;
 
 struct SimulateOptions {
     long families = 200;
@@ -75,6 +77,22 @@ struct SimulateOptions {
     std::string out = ".";
     long seed = 12345;
     bool help = false;
+    bool out_given = false;
+
+    // Multi-marker studies (see simulate/marker_study.hpp); written only when bfile, file or
+    // vcf is given, and then instead of the three files.
+    long markers = 0;            // 0: not asked (1 when a genotype file is asked for)
+    int chromosomes = 1;         // autosomes 1..chromosomes, contiguous near-equal blocks
+    long x_markers = 0;          // the last x_markers markers lie on X (code 23)
+    double effect_share = 0.0;   // markers whose children are drawn with b1, b2
+    bool allele_freq_given = false;
+    double freq_lo = 0.0, freq_hi = 0.0;  // allele-2 frequency range (Hardy-Weinberg)
+    double untyped_children = 0.0;     // children untyped, per marker
+    double genotype_errors = 0.0;      // typed genotypes replaced by another, per marker
+    double unaffected_children = 0.0;  // children with .fam phenotype 1 (drawn by Mendel)
+    double father_only = 0.0;          // one-untyped-parent families written with the typed
+                                       // parent as the father
+    std::string bfile, file, vcf, covar, weight_file, effects;
 };
 
 // Parses argv[1..argc-1] (GNU long options "--name value" or "--name=value") into `options`,

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/genotypes.hpp"
+#include "formats/study.hpp"
 #include "support/program.hpp"
 #include "input/pedigree_input.hpp"
 #include "model/settings.hpp"
@@ -33,7 +35,8 @@ FamilyTable read_study(const TempDir& dir, long ncov) {
 TEST(SimulateOptions, InvalidOnesExitWithStatusTwoAndOneLine) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--families", "0"}, {"--max-size", "11"}, {"--untyped-father", "0.6", "--untyped-parents", "0.5"},
-             {"--ncov", "2", "--beta", "1"}, {"--prevalences", "0.7,0.4"}, {"--seed", "2147483648"}, {"--colour", "red"}}) {
+             {"--ncov", "2", "--beta", "1"}, {"--prevalences", "0.7,0.4"}, {"--seed", "2147483648"}, {"--colour", "red"},
+             {"--markers", "5"}, {"--bfile", "s", "--markers", "2", "--x-markers", "3"}}) {
         testing::internal::CaptureStderr();
         EXPECT_EQ(run(args), 2) << args[0];
         const std::string message = testing::internal::GetCapturedStderr();
@@ -111,6 +114,49 @@ TEST(SimulateStudy, CoefficientsTiltTheChildrensGenotypes) {
     ASSERT_GT(none[1], 100);
     EXPECT_GT(none[1], 10 * none[2]);
     EXPECT_LT(2 * none[2], none[0]);
+}
+
+// A multi-marker study with every kind of family read back by the scan's readers: the .bed,
+// the plain VCF and the BGZF VCF (the latter two from separate runs) hold the same genotypes
+// at every marker, and the .fam, covariate and weight files form every family.
+TEST(MarkerStudy, BedAndVcfHoldTheSameGenotypes) {
+    TempDir d;
+    const std::vector<std::string> study = {
+        "--families", "60", "--untyped-father", "0.3", "--untyped-parents", "0.2", "--missing-phenotype", "0.1",
+        "--ncov", "3", "--intercept", "--model", "additive", "--beta", "0.1,0.5,0.2", "--markers", "40",
+        "--chromosomes", "3", "--x-markers", "3", "--effect-share", "0.2", "--allele-freq", "0.05,0.5",
+        "--untyped-children", "0.1", "--genotype-errors", "0.02", "--unaffected-children", "0.2",
+        "--father-only", "0.5", "--weights", "random", "--seed", "7"};
+    const auto with = [&](std::vector<std::string> files) {
+        files.insert(files.begin(), study.begin(), study.end());
+        return run(files);
+    };
+    ASSERT_EQ(with({"--bfile", d.file("s"), "--vcf", d.file("s.vcf.gz"), "--covar", d.file("s.covar"),
+                    "--weight-file", d.file("s.weights")}),
+              0);
+    ASSERT_EQ(with({"--vcf", d.file("t.vcf")}), 0);
+
+    StudyOptions options;
+    options.all_children = true;
+    const Study s = form_study(d.file("s.fam"), d.file("s.covar"), d.file("s.weights"), options);
+    EXPECT_EQ(s.families.size(), 60u);
+    const auto bed = open_bed(d.file("s"), s.people);
+    const auto gz = open_vcf(d.file("s.vcf.gz"), s.people);
+    const auto plain = open_vcf(d.file("t.vcf"), s.people);
+    Marker a, b, c;
+    long markers = 0, untyped = 0;
+    while (bed->next(a)) {
+        ASSERT_TRUE(gz->next(b) && plain->next(c));
+        EXPECT_EQ(a.info.id, b.info.id);
+        EXPECT_EQ(a.info.a1 + a.info.a2 + a.info.chr, b.info.a1 + b.info.a2 + b.info.chr) << a.info.id;
+        EXPECT_EQ(a.genotype, b.genotype) << a.info.id;
+        EXPECT_EQ(a.genotype, c.genotype) << a.info.id;
+        for (std::int8_t g : a.genotype) untyped += g < 0;
+        ++markers;
+    }
+    EXPECT_EQ(markers, 40);
+    EXPECT_FALSE(gz->next(b) || plain->next(c));
+    EXPECT_GT(untyped, 0);
 }
 
 }  // namespace

@@ -1,0 +1,187 @@
+// PLINK 1 binary filesets: PREFIX.bed (SNP-major) read a marker at a time, PREFIX.bim
+// streamed beside it.
+
+#include <sys/stat.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "formats/genotypes.hpp"
+#include "formats/text_file.hpp"
+#include "input/line_reader.hpp"
+
+namespace quillon {
+
+using formats_detail::at_line;
+
+namespace {
+
+// A .bed byte holds four genotypes, the first person in the two lowest bits.  Each two-bit
+// value: 0 homozygous A1 (2 copies of A1), 1 missing, 2 heterozygous, 3 homozygous A2.
+using ByteCodes = std::array<std::array<std::int8_t, 4>, 256>;
+constexpr ByteCodes make_byte_codes() {
+    constexpr std::int8_t code[4] = {2, -1, 1, 0};
+    ByteCodes t{};
+    for (int b = 0; b < 256; ++b)
+        for (int k = 0; k < 4; ++k)
+            t[static_cast<std::size_t>(b)][static_cast<std::size_t>(k)] = code[(b >> (2 * k)) & 3];
+    return t;
+}
+constexpr ByteCodes kByteCodes = make_byte_codes();
+
+std::string hex_byte(unsigned char b) {
+    constexpr char digits[] = "0123456789abcdef";
+    return std::string("0x") + digits[b >> 4] + digits[b & 15];
+}
+
+class BedReader final : public GenotypeReader {
+public:
+    BedReader(const std::string& prefix, long people);
+
+    long marker_count() const override { return markers_; }
+    bool next(Marker& m) override;
+    void seek(long index) override;
+
+private:
+    void read_bim_line(MarkerInfo& info);
+
+    std::string bed_path_, bim_path_;
+    formats_detail::FileHandle bed_, bim_;
+    std::unique_ptr<LineReader> bim_reader_;
+    long people_ = 0;
+    long markers_ = 0;
+    long bytes_per_marker_ = 0;
+    long next_ = 0;  // index of the marker next() reads
+    std::vector<unsigned char> bytes_;
+    std::string line_;
+};
+
+BedReader::BedReader(const std::string& prefix, long people)
+    : bed_path_(prefix + ".bed"), bim_path_(prefix + ".bim"), people_(people), bytes_per_marker_((people + 3) / 4) {
+    bed_ = formats_detail::open_input(bed_path_);
+    unsigned char head[3] = {0, 0, 0};
+    const std::size_t got = std::fread(head, 1, 3, bed_.get());
+    if (got < 3 && std::ferror(bed_.get())) formats_detail::read_failed(bed_path_, errno);
+    if (got < 2 || head[0] != 0x6c || head[1] != 0x1b)
+        throw InputError(bed_path_ + " is not a PLINK 1 .bed file: it does not begin with the bytes 0x6c 0x1b.");
+    if (got < 3) throw InputError(bed_path_ + " ends after its first two bytes; the third gives its mode.");
+    if (head[2] == 0x00)
+        throw InputError(bed_path_ +
+                         " is in individual-major mode (third byte 0x00), which is not read; write it SNP-major "
+                         "with plink1.9 --bfile PREFIX --make-bed --out NEWPREFIX.");
+    if (head[2] != 0x01)
+        throw InputError(bed_path_ + ": the mode byte (third byte) is " + hex_byte(head[2]) +
+                         "; 0x01 (SNP-major) is read.");
+
+    // The .bim's marker lines, counted once; the .bim is then streamed beside the .bed.
+    bim_ = formats_detail::open_input(bim_path_);
+    long last_line = 0;
+    {
+        LineReader counter(bim_.get());
+        while (counter.next(line_))
+            if (!is_blank(line_)) {
+                ++markers_;
+                last_line = counter.line_number();
+            }
+        if (counter.error() != 0) formats_detail::read_failed(bim_path_, counter.error());
+    }
+
+    struct stat st {};
+    if (fstat(fileno(bed_.get()), &st) != 0) formats_detail::read_failed(bed_path_, errno);
+    const long long size = st.st_size;
+    const long long expected = 3 + static_cast<long long>(markers_) * bytes_per_marker_;
+    if (size != expected) {
+        std::string text = bed_path_ + " holds " + std::to_string(size) + " bytes, but " + std::to_string(markers_) +
+                           " markers of " + bim_path_ + " (last on line " + std::to_string(last_line) + ") and " +
+                           std::to_string(people_) + " individuals of " + prefix + ".fam need 3 + " +
+                           std::to_string(markers_) + " x " + std::to_string(bytes_per_marker_) + " = " +
+                           std::to_string(expected) + ".";
+        if (bytes_per_marker_ > 0 && (size - 3) % bytes_per_marker_ == 0)
+            text += " It holds " + std::to_string((size - 3) / bytes_per_marker_) +
+                    " markers: the .bim and .bed disagree (or the .fam is not the .bed's).";
+        else
+            text += " It is truncated or not made for this .fam.";
+        throw InputError(text);
+    }
+    bytes_.resize(static_cast<std::size_t>(bytes_per_marker_));
+    seek(0);
+}
+
+void BedReader::seek(long index) {
+    if (index < 0 || index > markers_)
+        throw InputError(bed_path_ + ": marker " + std::to_string(index + 1) + " asked for, but it holds " +
+                         std::to_string(markers_) + ".");
+    const long long offset = 3 + static_cast<long long>(index) * bytes_per_marker_;
+    if (fseeko(bed_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) formats_detail::read_failed(bed_path_, errno);
+    if (fseeko(bim_.get(), 0, SEEK_SET) != 0) formats_detail::read_failed(bim_path_, errno);
+    bim_reader_ = std::make_unique<LineReader>(bim_.get());
+    for (long skipped = 0; skipped < index;) {
+        if (!bim_reader_->next(line_)) throw InputError(bim_path_ + " changed while it was being read.");
+        if (!is_blank(line_)) ++skipped;
+    }
+    next_ = index;
+}
+
+void BedReader::read_bim_line(MarkerInfo& info) {
+    do {
+        if (!bim_reader_->next(line_)) {
+            if (bim_reader_->error() != 0) formats_detail::read_failed(bim_path_, bim_reader_->error());
+            throw InputError(bim_path_ + " changed while it was being read.");
+        }
+    } while (is_blank(line_));
+    const long ln = bim_reader_->line_number();
+    std::string_view f[6];
+    const int n = formats_detail::split_fields(line_, f, 6);
+    if (n < 6)
+        throw InputError(at_line(bim_path_, ln) + "holds " + std::to_string(n) +
+                         " fields; a .bim line has six: chromosome, ID, cM, position, A1, A2.");
+    long bp = 0;
+    if (parse_long(f[3], bp) != NumberParse::kOk)
+        throw InputError(at_line(bim_path_, ln) + "the position '" + std::string(f[3]) + "' is not an integer.");
+    info.chr.assign(f[0]);
+    info.id.assign(f[1]);
+    info.bp = bp;
+    info.a1.assign(f[4]);
+    info.a2.assign(f[5]);
+    info.autosomal = is_autosome(f[0]);
+    info.multiallelic = false;
+    info.haploid_calls = 0;
+}
+
+bool BedReader::next(Marker& m) {
+    if (next_ >= markers_) return false;
+    read_bim_line(m.info);
+    m.info.index = next_;
+    const std::size_t got = std::fread(bytes_.data(), 1, bytes_.size(), bed_.get());
+    if (got != bytes_.size()) {
+        if (std::ferror(bed_.get())) formats_detail::read_failed(bed_path_, errno);
+        throw InputError(bed_path_ + " ends within marker " + std::to_string(next_ + 1) + " (" + m.info.id + ").");
+    }
+    m.genotype.resize(static_cast<std::size_t>(people_));
+    std::int8_t* g = m.genotype.data();
+    const auto full = static_cast<std::size_t>(people_ / 4);
+    for (std::size_t b = 0; b < full; ++b) std::memcpy(g + 4 * b, kByteCodes[bytes_[b]].data(), 4);
+    for (long p = static_cast<long>(4 * full); p < people_; ++p)
+        g[p] = kByteCodes[bytes_[full]][static_cast<std::size_t>(p & 3)];
+    ++next_;
+    return true;
+}
+
+}  // namespace
+
+bool is_autosome(std::string_view chr) {
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    std::string u;
+    for (char c : chr) u += upper(c);
+    if (u.size() > 3 && u.compare(0, 3, "CHR") == 0) u.erase(0, 3);
+    for (const char* other : {"X", "Y", "XY", "MT", "M", "23", "24", "25", "26"})
+        if (u == other) return false;
+    return true;
+}
+
+std::unique_ptr<GenotypeReader> open_bed(const std::string& prefix, const std::vector<FamPerson>& people) {
+    return std::make_unique<BedReader>(prefix, static_cast<long>(people.size()));
+}
+
+}  // namespace quillon

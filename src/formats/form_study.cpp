@@ -1,0 +1,324 @@
+// form_study: the .fam's nuclear families with their covariates and weights.
+
+#include <cmath>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "formats/study.hpp"
+#include "formats/text_file.hpp"
+
+namespace quillon {
+
+using formats_detail::at_line;
+using formats_detail::person_key;
+
+namespace {
+
+constexpr std::size_t kMaxChildren = 8;
+
+class StudyBuilder {
+public:
+    StudyBuilder(const std::string& fam_path, const StudyOptions& options) : path_(fam_path), options_(options) {}
+
+    Study build(const std::string& covar_path, const std::string& weight_path);
+
+private:
+    void index_people();
+    void read_covariates(const std::string& covar_path);
+    void read_weights(const std::string& weight_path);
+    long parent_index(const FamPerson& child, const std::string& id, const char* role);
+    void link_parents();
+    void refuse_own_ancestors() const;
+    void form_families();
+    void write_counts();
+    void warn(std::string text) { study_.log_lines.push_back(std::move(text)); }
+
+    const std::string& path_;
+    const StudyOptions& options_;
+    Study study_;
+    std::unordered_map<std::string, long> by_key_;  // FID, IID -> person
+    std::unordered_map<std::string, long> by_iid_;  // IID -> first person with it
+    std::vector<long> father_, mother_;             // per person: parent index, -1 none or placeholder
+    std::vector<char> has_covariates_, has_weight_;
+    std::unordered_set<std::string> sex_warned_;
+};
+
+void StudyBuilder::index_people() {
+    const auto& people = study_.people;
+    for (std::size_t p = 0; p < people.size(); ++p) {
+        by_key_.emplace(person_key(people[p].fid, people[p].iid), static_cast<long>(p));
+        by_iid_.emplace(people[p].iid, static_cast<long>(p));
+    }
+}
+
+void StudyBuilder::read_covariates(const std::string& covar_path) {
+    const std::size_t n = study_.people.size();
+    if (options_.intercept) study_.covariate_names.emplace_back("INTERCEPT");
+    std::vector<std::size_t> columns;  // chosen columns of the table
+    ColumnTable table;
+    if (covar_path.empty()) {
+        if (!options_.covar_names.empty())
+            throw InputError("Covariate names are chosen (" + options_.covar_names.front() +
+                             ", ...) but no covariate file is given.");
+    } else {
+        table = read_column_table(covar_path);
+        if (options_.covar_names.empty()) {
+            for (std::size_t c = 0; c < table.names.size(); ++c) columns.push_back(c);
+        } else {
+            for (const std::string& name : options_.covar_names) {
+                std::size_t c = 0;
+                while (c < table.names.size() && table.names[c] != name) ++c;
+                if (c == table.names.size()) {
+                    std::string known;
+                    for (const std::string& k : table.names) known += (known.empty() ? "" : ", ") + k;
+                    throw InputError(covar_path + " has no covariate named " + name + " (its columns: " + known + ").");
+                }
+                for (std::size_t d : columns)
+                    if (d == c) throw InputError("The covariate " + name + " is chosen twice.");
+                columns.push_back(c);
+            }
+        }
+        for (std::size_t c : columns) {
+            if (options_.intercept && table.names[c] == "INTERCEPT")
+                throw InputError(covar_path +
+                                 ": the column INTERCEPT would repeat the intercept's name (leave the intercept out, "
+                                 "or rename the column).");
+            study_.covariate_names.push_back(table.names[c]);
+        }
+    }
+    // Everyone starts with the intercept and zeros; a matched line without a missing value
+    // replaces the zeros and makes its person a possible child.
+    std::vector<std::string> zero_text;
+    std::vector<double> zero_value;
+    if (options_.intercept) {
+        zero_text.emplace_back("1");
+        zero_value.push_back(1.0);
+    }
+    zero_text.resize(zero_text.size() + columns.size(), "0");
+    zero_value.resize(zero_value.size() + columns.size(), 0.0);
+    study_.covariate_text.assign(n, zero_text);
+    study_.covariates.assign(n, zero_value);
+    has_covariates_.assign(n, covar_path.empty() ? 1 : 0);
+    const std::size_t first = options_.intercept ? 1 : 0;
+    for (const ColumnTable::Row& row : table.rows) {
+        const auto it = by_key_.find(person_key(row.fid, row.iid));
+        if (it == by_key_.end()) {
+            ++study_.counts.unmatched_rows;
+            continue;
+        }
+        bool complete = true;
+        for (std::size_t c : columns) complete = complete && !std::isnan(row.value[c]);
+        if (!complete) continue;
+        const auto p = static_cast<std::size_t>(it->second);
+        for (std::size_t k = 0; k < columns.size(); ++k) {
+            study_.covariate_text[p][first + k] = row.text[columns[k]];
+            study_.covariates[p][first + k] = row.value[columns[k]];
+        }
+        has_covariates_[p] = 1;
+    }
+}
+
+void StudyBuilder::read_weights(const std::string& weight_path) {
+    const std::size_t n = study_.people.size();
+    if (weight_path.empty()) {
+        study_.weight_text.assign(n, "1");
+        study_.weight.assign(n, 1.0);
+        has_weight_.assign(n, 1);
+        return;
+    }
+    study_.weight_text.assign(n, "0");
+    study_.weight.assign(n, 0.0);
+    has_weight_.assign(n, 0);
+    const ColumnTable table = read_column_table(weight_path);
+    if (table.names.size() != 1)
+        throw InputError(weight_path + " has " + std::to_string(table.names.size()) +
+                         " columns after FID IID; a weight file has one: FID IID WEIGHT.");
+    for (const ColumnTable::Row& row : table.rows) {
+        const auto it = by_key_.find(person_key(row.fid, row.iid));
+        if (it == by_key_.end()) {
+            ++study_.counts.unmatched_rows;
+            continue;
+        }
+        if (std::isnan(row.value[0])) continue;
+        const auto p = static_cast<std::size_t>(it->second);
+        study_.weight_text[p] = row.text[0];
+        study_.weight[p] = row.value[0];
+        has_weight_[p] = 1;
+    }
+}
+
+// The person a child names as a parent, or -1 for a placeholder ("0" or absent).
+long StudyBuilder::parent_index(const FamPerson& child, const std::string& id, const char* role) {
+    if (id == "0") return -1;
+    const auto it = by_key_.find(person_key(child.fid, id));
+    if (it == by_key_.end()) {
+        const auto other = by_iid_.find(id);
+        if (other != by_iid_.end()) {
+            const FamPerson& o = study_.people[static_cast<std::size_t>(other->second)];
+            warn(at_line(path_, child.line) + "the " + role + " " + id + " of " + child.fid + " " + child.iid +
+                 " is not in family " + child.fid + " but in family " + o.fid + " (line " + std::to_string(o.line) +
+                 "); the " + role + " is taken as untyped.");
+        }
+        return -1;
+    }
+    const long p = it->second;
+    const FamPerson& parent = study_.people[static_cast<std::size_t>(p)];
+    const int contrary = std::string_view(role) == "father" ? 2 : 1;
+    if (parent.sex == contrary &&
+        sex_warned_.insert(std::string(role) + '\t' + person_key(parent.fid, parent.iid)).second)
+        warn(at_line(path_, parent.line) + parent.fid + " " + parent.iid + " is the " + role + " of " + child.iid +
+             " (line " + std::to_string(child.line) + ") but has sex " + std::to_string(parent.sex) + ".");
+    return p;
+}
+
+void StudyBuilder::link_parents() {
+    const auto& people = study_.people;
+    father_.assign(people.size(), -1);
+    mother_.assign(people.size(), -1);
+    for (std::size_t c = 0; c < people.size(); ++c) {
+        const FamPerson& child = people[c];
+        if (child.father == "0" && child.mother == "0") continue;
+        if (child.father == child.mother)
+            throw InputError(at_line(path_, child.line) + child.fid + " " + child.iid + " has " + child.father +
+                             " as both father and mother.");
+        father_[c] = parent_index(child, child.father, "father");
+        mother_[c] = parent_index(child, child.mother, "mother");
+    }
+}
+
+// A depth-first walk up the parent links; meeting a person still on the walk's path means
+// that person is their own ancestor.
+void StudyBuilder::refuse_own_ancestors() const {
+    const std::size_t n = study_.people.size();
+    enum : char { kNew, kOnPath, kDone };
+    std::vector<char> state(n, kNew);
+    std::vector<std::pair<long, int>> stack;  // person, parents tried (0, 1, 2)
+    for (std::size_t start = 0; start < n; ++start) {
+        if (state[start] != kNew) continue;
+        stack.assign(1, {static_cast<long>(start), 0});
+        state[start] = kOnPath;
+        while (!stack.empty()) {
+            auto& [p, tried] = stack.back();
+            if (tried == 2) {
+                state[static_cast<std::size_t>(p)] = kDone;
+                stack.pop_back();
+                continue;
+            }
+            const long q = tried++ == 0 ? father_[static_cast<std::size_t>(p)] : mother_[static_cast<std::size_t>(p)];
+            if (q < 0) continue;
+            const auto uq = static_cast<std::size_t>(q);
+            if (state[uq] == kOnPath) {
+                const FamPerson& x = study_.people[uq];
+                throw InputError(at_line(path_, x.line) + x.fid + " " + x.iid + " is their own ancestor.");
+            }
+            if (state[uq] == kNew) {
+                state[uq] = kOnPath;
+                stack.emplace_back(q, 0);
+            }
+        }
+    }
+}
+
+void StudyBuilder::form_families() {
+    const auto& people = study_.people;
+    struct Draft {
+        NuclearFamily family;
+        long first_line = 0;
+        std::size_t beyond = 0;  // eligible children past the first 8
+    };
+    std::vector<Draft> drafts;
+    std::unordered_map<std::string, std::size_t> by_parents;  // FID, father, mother -> draft
+    StudyCounts& counts = study_.counts;
+    for (std::size_t c = 0; c < people.size(); ++c) {
+        const FamPerson& child = people[c];
+        if (child.father == "0" && child.mother == "0") continue;
+        std::string key = person_key(child.fid, child.father);
+        key += '\t';
+        key += child.mother;
+        const auto [it, inserted] = by_parents.emplace(std::move(key), drafts.size());
+        if (inserted) {
+            Draft d;
+            d.family.fid = child.fid;
+            d.family.father = father_[c];
+            d.family.mother = mother_[c];
+            d.first_line = child.line;
+            drafts.push_back(std::move(d));
+        }
+        Draft& d = drafts[it->second];
+        if (child.phenotype != 2 && !options_.all_children) {
+            ++counts.left_unaffected;
+        } else if (!has_covariates_[c]) {
+            ++counts.left_no_covariates;
+        } else if (!has_weight_[c]) {
+            ++counts.left_no_weight;
+        } else if (d.family.children.size() == kMaxChildren) {
+            ++counts.left_beyond_8;
+            ++d.beyond;
+        } else {
+            d.family.children.push_back(static_cast<long>(c));
+        }
+    }
+    for (Draft& d : drafts) {
+        NuclearFamily& f = d.family;
+        if (f.children.empty()) {
+            ++counts.dropped_no_child;
+            continue;
+        }
+        if (d.beyond > 0) {
+            const auto name = [&](long p) {
+                return p < 0 ? std::string("untyped") : people[static_cast<std::size_t>(p)].iid;
+            };
+            warn(at_line(path_, d.first_line) + "the family " + f.fid + " of " + name(f.father) + " and " +
+                 name(f.mother) + " has " + std::to_string(kMaxChildren + d.beyond) +
+                 " children; the first 8 are kept.");
+        }
+        counts.children += static_cast<long>(f.children.size());
+        counts.placeholders += (f.father < 0 ? 1 : 0) + (f.mother < 0 ? 1 : 0);
+        study_.families.push_back(std::move(f));
+    }
+    counts.families = static_cast<long>(study_.families.size());
+}
+
+void StudyBuilder::write_counts() {
+    const StudyCounts& c = study_.counts;
+    std::vector<std::string> lines;
+    auto say = [&](const std::string& text, long n) {
+        if (n > 0) lines.push_back(text + ": " + std::to_string(n) + ".");
+    };
+    lines.push_back(path_ + ": " + std::to_string(c.individuals) + " individuals, " + std::to_string(c.families) +
+                    " nuclear families, " + std::to_string(c.children) + " children, " +
+                    std::to_string(c.placeholders) + " untyped placeholder parents.");
+    say(std::string("Children left out, not affected") +
+            (options_.all_children ? "" : " (see the all-children option)"),
+        c.left_unaffected);
+    say("Children left out, no covariate line or a missing covariate", c.left_no_covariates);
+    say("Children left out, no weight line or a missing weight", c.left_no_weight);
+    say("Children left out, beyond the first 8 of their family", c.left_beyond_8);
+    say("Families dropped, no child left", c.dropped_no_child);
+    say("Covariate or weight lines of no individual of " + path_, c.unmatched_rows);
+    lines.insert(lines.end(), study_.log_lines.begin(), study_.log_lines.end());
+    study_.log_lines = std::move(lines);
+}
+
+Study StudyBuilder::build(const std::string& covar_path, const std::string& weight_path) {
+    study_.people = read_fam(path_);
+    study_.counts.individuals = static_cast<long>(study_.people.size());
+    index_people();
+    read_covariates(covar_path);
+    read_weights(weight_path);
+    link_parents();
+    refuse_own_ancestors();
+    form_families();
+    write_counts();
+    return std::move(study_);
+}
+
+}  // namespace
+
+Study form_study(const std::string& fam_path, const std::string& covar_path, const std::string& weight_path,
+                 const StudyOptions& options) {
+    return StudyBuilder(fam_path, options).build(covar_path, weight_path);
+}
+
+}  // namespace quillon

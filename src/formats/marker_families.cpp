@@ -1,0 +1,96 @@
+#include "formats/marker_families.hpp"
+
+#include "genetics/patterns.hpp"
+
+namespace quillon {
+
+namespace {
+
+// Makes record `f` hold `members` members with `ncov` covariates, allocating only when it is
+// too small or its covariate count differs.
+void ensure_capacity(famdat& f, int members, long ncov) {
+    const bool fits = f.famgeno.allocated() && f.famgeno.hi() >= members && f.fcovdat[1].hi() == ncov;
+    if (fits) return;
+    f.famgeno = ivector(1, members);
+    f.phenodat = ivector(1, members);
+    f.fcovdat = flmatrix(1, members, 1, ncov);
+    f.findiv = matrix(1, members, 1, 10);
+    if (!f.pgenos.allocated()) f.pgenos = imatrix(1, 9, 1, 2);
+}
+
+}  // namespace
+
+void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out) {
+    const long ncov = study.ncov();
+    const long nstudy = static_cast<long>(study.families.size());
+    FamilyTable& table = out.table;
+    if (!table.fam.allocated() || table.fam.hi() < nstudy) table.fam = IndexVector<famdat>(1, nstudy > 0 ? nstudy : 1);
+    table.nfam = 0;
+    out.kept.clear();
+    out.mendel.clear();
+    out.children = 0;
+    out.monomorphic = false;
+    bool allele_1 = false, allele_2 = false;  // a copy of the counted allele / of the other seen
+
+    auto typed = [&](long p) { return p >= 0 && genotype[static_cast<std::size_t>(p)] != -1; };
+    std::vector<long> members;
+    members.reserve(maxfamilysize);
+    for (long j = 0; j < nstudy; ++j) {
+        const NuclearFamily& nf = study.families[static_cast<std::size_t>(j)];
+        // Rule 3 (placed first; rule 2 does not depend on the order of the parents): a typed
+        // father with an untyped mother takes the mother's place.
+        members.clear();
+        const bool swap = typed(nf.father) && !typed(nf.mother);
+        members.push_back(swap ? nf.mother : nf.father);
+        members.push_back(swap ? nf.father : nf.mother);
+        // Rule 1: typed children only.
+        for (long c : nf.children)
+            if (typed(c)) members.push_back(c);
+        if (members.size() == 2) continue;
+
+        const int n = static_cast<int>(members.size());
+        const long slot = table.nfam + 1;
+        famdat& f = table[slot];
+        ensure_capacity(f, n, ncov);
+        f.famid = j + 1;
+        f.ninfam = n;
+        f.npgeno = 0;
+        for (int m = 1; m <= n; ++m) {
+            const long p = members[static_cast<std::size_t>(m - 1)];
+            const auto up = static_cast<std::size_t>(p);
+            f.famgeno[m] = p < 0 ? -1 : genotype[up];
+            f.phenodat[m] = p < 0 ? 0 : study.people[up].phenotype;
+            DVector& x = f.fcovdat[m];
+            for (long k = 1; k <= ncov; ++k) x[k] = p < 0 ? 0.0 : study.covariates[up][static_cast<std::size_t>(k - 1)];
+            DVector& d = f.findiv[m];
+            for (long k = 1; k <= 10; ++k) d[k] = 0.0;
+            d[4] = p < 0 ? 0.0 : study.weight[up];
+        }
+        f.pgenos.fill(0);
+
+        // Rule 2, as the single run checks a family: some parental pair must explain the typed
+        // genotypes, and two typed parents must explain every child.
+        ParentPairs pairs;
+        gx(f.famgeno, n, f.famid, pairs);
+        const bool both_typed = f.famgeno[1] != -1 && f.famgeno[2] != -1;
+        if (pairs.unpgeno == 0 || (both_typed && !pair_explains_children(f.famgeno, n, f.famgeno[1], f.famgeno[2]))) {
+            out.mendel.push_back({j, std::vector<long>(members.begin() + 2, members.end())});
+            continue;  // the slot is reused by the next family
+        }
+
+        table.nfam = slot;
+        out.kept.push_back(j);
+        if (out.members.size() < static_cast<std::size_t>(slot)) out.members.resize(static_cast<std::size_t>(slot));
+        out.members[static_cast<std::size_t>(slot - 1)].assign(members.begin(), members.end());
+        out.children += n - 2;
+        for (int m = 1; m <= n; ++m) {
+            const int g = f.famgeno[m];
+            if (g >= 1) allele_1 = true;
+            if (g >= 0 && g <= 1) allele_2 = true;
+        }
+    }
+    out.members.resize(static_cast<std::size_t>(table.nfam));
+    out.monomorphic = table.nfam > 0 && !(allele_1 && allele_2);
+}
+
+}  // namespace quillon

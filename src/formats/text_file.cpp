@@ -1,0 +1,32 @@
+#include "formats/text_file.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+#include "input/line_reader.hpp"
+
+namespace quillon::formats_detail {
+
+FileHandle open_input(const std::string& path) {
+    errno = 0;
+    FileHandle f(std::fopen(path.c_str(), "rb"));
+    if (!f) throw InputError("Cannot open " + path + ": " + std::strerror(errno));
+    return f;
+}
+
+void read_failed(const std::string& path, int error) {
+    throw InputError("Cannot read " + path + ": " + std::strerror(error));
+}
+
+std::string at_line(const std::string& path, long line) {
+    return path + " line " + std::to_string(line) + ": ";
+}
+
+int split_fields(std::string_view line, std::string_view* fields, int max) {
+    FieldSplitter splitter(line, kWhiteSpace);
+    int n = 0;
+    while (n < max && splitter.next(fields[n])) ++n;
+    return n;
+}
+
+}  // namespace quillon::formats_detail

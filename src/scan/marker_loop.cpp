@@ -1,0 +1,180 @@
+#include "scan/marker_loop.hpp"
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+namespace quillon {
+
+namespace {
+
+constexpr std::size_t kFailuresListed = 100;
+
+struct Slot {
+    Marker marker;
+    MarkerOutcome outcome;
+    bool done = false;
+};
+
+// Delivers the selected markers in order, seeking only where a run starts after a gap.
+class MarkerSource {
+public:
+    MarkerSource(GenotypeReader& reader, const Selection& s)
+        : reader_(reader), runs_(s.runs), position_(runs_.empty() ? 0 : runs_.front().first) {}
+    // Reads the next selected marker into m; false when there is none left.
+    bool next(Marker& m) {
+        if (run_ == runs_.size()) return false;
+        if (reader_at_ != position_) reader_.seek(position_);
+        if (!reader_.next(m))
+            throw InputError("the genotype file ended before marker " + std::to_string(position_ + 1) +
+                             " of the " + std::to_string(reader_.marker_count()) + " it announces");
+        reader_at_ = ++position_;
+        if (position_ == runs_[run_].second && ++run_ < runs_.size()) position_ = runs_[run_].first;
+        return true;
+    }
+
+private:
+    GenotypeReader& reader_;
+    const std::vector<std::pair<long, long>>& runs_;
+    std::size_t run_ = 0;
+    long position_ = 0, reader_at_ = 0;
+};
+
+void record(LoopTotals& totals, const Slot& slot, PendingFile& tsv, PendingFile& mendel) {
+    totals.haploid_calls += slot.marker.info.haploid_calls;
+    if (slot.marker.info.multiallelic) {
+        ++totals.multiallelic;
+        return;
+    }
+    const MarkerOutcome& o = slot.outcome;
+    tsv.write(o.row);
+    if (!o.mendel.empty()) {
+        mendel.write(o.mendel);
+        for (const char c : o.mendel) totals.mendel_lines += c == '\n';
+    }
+    ++totals.rows[static_cast<int>(o.kind)];
+    if (o.kind == RowKind::kFailed && totals.failures.size() < kFailuresListed) {
+        // the status is the row's last field
+        const std::string& row = o.row;
+        const std::size_t tab = row.rfind('\t');
+        totals.failures.push_back(slot.marker.info.id + ": " + row.substr(tab + 1, row.size() - tab - 2));
+    }
+}
+
+// The workers and the ring they share with the reading thread.
+class Pipeline {
+public:
+    Pipeline(const ScanContext& ctx, unsigned threads) : ctx_(ctx), slots_(4 * static_cast<std::size_t>(threads)) {
+        for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { work(); });
+    }
+    ~Pipeline() {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        work_ready_.notify_all();
+        for (std::thread& t : workers_) t.join();
+    }
+
+    std::size_t size() const { return slots_.size(); }
+    Marker& marker(std::size_t i) { return slots_[i].marker; }
+
+    // Hands filled slot i to the workers (or marks it done when there is nothing to analyse).
+    void submit(std::size_t i) {
+        {
+            const std::lock_guard lock(mutex_);
+            if (slots_[i].marker.info.multiallelic) {
+                slots_[i].done = true;
+                return;
+            }
+            queue_.push_back(i);
+        }
+        work_ready_.notify_one();
+    }
+
+    // Waits until slot i is done and returns it; the caller frees it with release(i).
+    const Slot& wait(std::size_t i) {
+        std::unique_lock lock(mutex_);
+        slot_done_.wait(lock, [&] { return slots_[i].done || error_; });
+        if (error_) std::rethrow_exception(error_);
+        return slots_[i];
+    }
+    void release(std::size_t i) {
+        const std::lock_guard lock(mutex_);
+        slots_[i].done = false;
+    }
+
+private:
+    void work() {
+        MarkerFamilies scratch;
+        std::unique_lock lock(mutex_);
+        while (true) {
+            work_ready_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+            if (stop_) return;
+            const std::size_t i = queue_.front();
+            queue_.pop_front();
+            lock.unlock();
+            std::exception_ptr error;
+            try {
+                analyse_marker(ctx_, slots_[i].marker, scratch, slots_[i].outcome);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            lock.lock();
+            slots_[i].done = true;
+            if (error && !error_) error_ = error;
+            slot_done_.notify_all();
+        }
+    }
+
+    const ScanContext& ctx_;
+    std::vector<Slot> slots_;
+    std::deque<std::size_t> queue_;
+    std::mutex mutex_;
+    std::condition_variable work_ready_, slot_done_;
+    bool stop_ = false;
+    std::exception_ptr error_;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace
+
+LoopTotals run_marker_loop(const ScanContext& ctx, GenotypeReader& reader, const Selection& selection,
+                           unsigned threads, PendingFile& tsv, PendingFile& mendel, Progress& progress) {
+    LoopTotals totals;
+    MarkerSource source(reader, selection);
+    if (threads <= 1) {
+        Slot slot;
+        MarkerFamilies scratch;
+        for (long done = 0; source.next(slot.marker);) {
+            if (!slot.marker.info.multiallelic) analyse_marker(ctx, slot.marker, scratch, slot.outcome);
+            record(totals, slot, tsv, mendel);
+            progress.update(++done);
+        }
+        return totals;
+    }
+    Pipeline pipe(ctx, threads);
+    const std::size_t ring = pipe.size();
+    long read = 0, written = 0;
+    bool more = true;
+    while (written < read || more) {
+        // Fill every free slot, then write the oldest.
+        while (more && static_cast<std::size_t>(read - written) < ring) {
+            const std::size_t i = static_cast<std::size_t>(read) % ring;
+            more = source.next(pipe.marker(i));
+            if (!more) break;
+            pipe.submit(i);
+            ++read;
+        }
+        if (written == read) break;
+        const std::size_t i = static_cast<std::size_t>(written) % ring;
+        record(totals, pipe.wait(i), tsv, mendel);
+        pipe.release(i);
+        progress.update(++written);
+    }
+    return totals;
+}
+
+}  // namespace quillon

@@ -1,0 +1,195 @@
+#include "scan/options.hpp"
+
+#include <CLI/CLI.hpp>
+
+#include <cctype>
+#include <charconv>
+#include <thread>
+
+#include "input/cli.hpp"
+
+namespace quillon {
+
+namespace {
+
+// The option values as text, checked after CLI11 has split the command line.
+struct RawOptions {
+    std::string status_model, covariate_model, covar_names, chunk, chr;
+    bool no_intercept = false;
+};
+
+void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
+    app.add_option("--bfile", o.bfile, "PLINK 1 binary fileset PREFIX.bed/.bim/.fam (SNP-major)")->type_name("PREFIX");
+    app.add_option("--vcf", o.vcf, "VCF or BCF, plain or bgzipped; needs --fam")->type_name("FILE");
+    app.add_option("--fam", o.fam, "pedigree and phenotypes; VCF samples are matched by IID")->type_name("FILE");
+    app.add_option("--covar", o.covar, "covariates: header FID IID name..., NA or -9 missing")->type_name("FILE");
+    app.add_option("--covar-name", raw.covar_names, "use only these covariate columns, in this order")
+        ->type_name("a,b,...");
+    app.add_flag("--no-intercept", raw.no_intercept, "no INTERCEPT column of 1s before the covariates");
+    app.add_option("--weights", o.weights, "non-founders statistic weights: header FID IID WEIGHT (default 1)")
+        ->type_name("FILE");
+    app.add_option("--status-model", raw.status_model, "genotype on status: recessive, dominant, additive (1-3)")
+        ->type_name("MODEL");
+    app.add_option("--covariate-model", raw.covariate_model,
+                   "genotype via covariates: none, recessive, dominant, additive (0-3)")
+        ->type_name("MODEL");
+    app.add_flag("--all-children", o.all_children, "keep unaffected and missing-phenotype children too");
+    app.add_option("--threads", o.threads, "worker threads (default: all cores)")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 4096u).description(""));
+    app.add_option("--chunk", raw.chunk, "only the K-th of N contiguous near-equal blocks of the markers")
+        ->type_name("K/N");
+    app.add_option("--chr", raw.chr, "chromosomes, e.g. 1-4,22,X")->type_name("LIST");
+    app.add_option("--from-bp", o.from_bp, "first position (with --chr naming one chromosome)")
+        ->type_name("BP")
+        ->check(CLI::NonNegativeNumber.description(""));
+    app.add_option("--to-bp", o.to_bp, "last position (with --chr naming one chromosome)")
+        ->type_name("BP")
+        ->check(CLI::NonNegativeNumber.description(""));
+    app.add_option("--extract", o.extract, "only the markers whose IDs the file lists")->type_name("FILE");
+    app.add_option("--out", o.out, "output prefix: PREFIX.tsv, PREFIX.log, PREFIX.mendel (default quillon)")
+        ->type_name("PREFIX");
+    app.add_flag("--quiet", o.quiet, "no progress display");
+    app.footer(
+        "Exactly one of --bfile and --vcf.  --status-model is required, --covariate-model too\n"
+        "unless there are no covariate columns.\n"
+        "Exit status: 0 success, 1 data error, 2 usage error.");
+}
+
+std::vector<std::string> split(const std::string& text, char sep) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = text.find(sep, start);
+        parts.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) return parts;
+        start = end + 1;
+    }
+}
+
+bool parse_long(const std::string& text, long& value) {
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end;
+}
+
+// Chromosome list: names and numeric ranges "a-b", comma-separated.
+bool expand_chromosomes(const std::string& text, std::vector<std::string>& codes) {
+    for (const std::string& part : split(text, ',')) {
+        if (part.empty()) return false;
+        const std::size_t dash = part.find('-');
+        if (dash == std::string::npos) {
+            codes.push_back(chromosome_code(part));
+            continue;
+        }
+        long lo = 0, hi = 0;
+        const std::string a = chromosome_code(part.substr(0, dash)), b = chromosome_code(part.substr(dash + 1));
+        if (!parse_long(a, lo) || !parse_long(b, hi) || lo < 0 || hi < lo || hi - lo > 100000) return false;
+        for (long c = lo; c <= hi; ++c) codes.push_back(std::to_string(c));
+    }
+    return true;
+}
+
+ScanParse failure(const std::string& text) {
+    ScanParse p;
+    p.error = "quillon scan: " + text;
+    return p;
+}
+
+}  // namespace
+
+std::string chromosome_code(std::string name) {
+    std::string lower;
+    for (const char c : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.starts_with("chr")) {
+        lower.erase(0, 3);
+        name.erase(0, 3);
+    }
+    if (lower == "x") return "23";
+    if (lower == "y") return "24";
+    if (lower == "xy") return "25";
+    if (lower == "m" || lower == "mt") return "26";
+    const bool digits = !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
+    if (digits) {
+        const std::size_t first = name.find_first_not_of('0');
+        return first == std::string::npos ? "0" : name.substr(first);
+    }
+    return name;
+}
+
+ScanParse parse_scan_options(int argc, char** argv) {
+    ScanParse result;
+    ScanOptions& o = result.options;
+    o.threads = std::max(1u, std::thread::hardware_concurrency());
+    RawOptions raw;
+    CLI::App app("quillon scan", "quillon scan");
+    describe(app, o, raw);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        o.help = true;
+        return result;
+    } catch (const CLI::ParseError& e) {
+        return failure(std::string(e.what()) + " (see quillon scan --help)");
+    }
+    o.intercept = !raw.no_intercept;
+
+    if (o.bfile.empty() == o.vcf.empty()) return failure("give exactly one of --bfile and --vcf");
+    if (!o.vcf.empty() && o.fam.empty()) return failure("--vcf needs --fam (the pedigree and phenotypes)");
+    const std::pair<const char*, const std::string*> paths[] = {
+        {"--bfile", &o.bfile},     {"--vcf", &o.vcf},         {"--fam", &o.fam}, {"--covar", &o.covar},
+        {"--weights", &o.weights}, {"--extract", &o.extract}, {"--out", &o.out}};
+    for (const auto& [name, value] : paths)
+        if (app.count(name) != 0 && value->empty()) return failure(std::string(name) + " needs a value");
+    if (!raw.covar_names.empty()) {
+        if (o.covar.empty()) return failure("--covar-name needs --covar");
+        o.covar_names = split(raw.covar_names, ',');
+        for (const std::string& name : o.covar_names)
+            if (name.empty()) return failure("--covar-name: empty column name in '" + raw.covar_names + "'");
+    }
+
+    if (raw.status_model.empty()) return failure("--status-model is required (recessive, dominant or additive)");
+    const std::optional<int> smodel = parse_model_type(raw.status_model, 1);
+    if (!smodel) return failure("--status-model: '" + raw.status_model + "' is not recessive, dominant, additive, 1, 2 or 3");
+    o.smodeltype = *smodel;
+    const bool has_covariates = o.intercept || !o.covar.empty();
+    o.cmodel_given = !raw.covariate_model.empty();
+    if (o.cmodel_given) {
+        const std::optional<int> cmodel = parse_model_type(raw.covariate_model, 0);
+        if (!cmodel)
+            return failure("--covariate-model: '" + raw.covariate_model +
+                           "' is not none, recessive, dominant, additive, 0, 1, 2 or 3");
+        o.cmodeltype = *cmodel;
+        if (!has_covariates && o.cmodeltype != 0)
+            return failure("--covariate-model " + raw.covariate_model +
+                           " needs covariates, but --no-intercept without --covar leaves none (use none)");
+    } else if (has_covariates) {
+        return failure("--covariate-model is required (none, recessive, dominant or additive)");
+    }
+
+    if (!raw.chunk.empty()) {
+        const std::vector<std::string> kn = split(raw.chunk, '/');
+        if (kn.size() != 2 || !parse_long(kn[0], o.chunk) || !parse_long(kn[1], o.chunks) || o.chunks < 1 ||
+            o.chunks > 1000000 || o.chunk < 1 || o.chunk > o.chunks)
+            return failure("--chunk: '" + raw.chunk + "' is not K/N with 1 <= K <= N <= 1000000");
+    }
+    if (!raw.chr.empty() && !expand_chromosomes(raw.chr, o.chr))
+        return failure("--chr: '" + raw.chr + "' is not a list of chromosomes such as 1-4,22,X");
+    if ((o.from_bp || o.to_bp) && o.chr.size() != 1)
+        return failure("--from-bp and --to-bp need --chr naming exactly one chromosome");
+    if (o.from_bp && o.to_bp && *o.from_bp > *o.to_bp) return failure("--from-bp is after --to-bp");
+    return result;
+}
+
+std::string scan_usage_text() {
+    ScanOptions o;
+    RawOptions raw;
+    CLI::App app("Genome-wide scan: one row per marker of a PLINK fileset or a VCF, on all cores.",
+                 "quillon scan");
+    describe(app, o, raw);
+    std::string text = app.help();
+    if (!text.ends_with('\n')) text += '\n';
+    return text;
+}
+
+}  // namespace quillon

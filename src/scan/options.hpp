@@ -1,0 +1,53 @@
+#pragma once
+// The options of `quillon scan`, PLINK-like, parsed with CLI11.  Parsing only reads argv:
+// it prints nothing; the caller prints a usage error (standard error, exit status 2) or the
+// help (standard output, exit status 0).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+struct ScanOptions {
+    std::string bfile;                      // --bfile PREFIX (PREFIX.bed/.bim/.fam)
+    std::string vcf;                        // --vcf FILE, with --fam
+    std::string fam;                        // --fam FILE (overrides PREFIX.fam with --bfile)
+    std::string covar;                      // --covar FILE
+    std::vector<std::string> covar_names;   // --covar-name a,b (empty: every column)
+    bool intercept = true;                  // cleared by --no-intercept
+    std::string weights;                    // --weights FILE
+    int smodeltype = 0;                     // --status-model: 1..3
+    int cmodeltype = 0;                     // --covariate-model: 0..3
+    bool cmodel_given = false;
+    bool all_children = false;              // --all-children
+    unsigned threads = 1;                   // --threads N (default: all cores)
+    long chunk = 1, chunks = 1;             // --chunk K/N
+    std::vector<std::string> chr;           // --chr: the chromosome codes asked for
+    std::optional<long> from_bp, to_bp;     // --from-bp, --to-bp (inclusive)
+    std::string extract;                    // --extract FILE
+    std::string out = "quillon";            // --out PREFIX
+    bool quiet = false;                     // --quiet
+    bool help = false;                      // --help
+};
+
+struct ScanParse {
+    ScanOptions options;  // meaningful only when ok()
+    std::string error;    // one line starting "quillon scan: ", no newline; empty on success
+    bool ok() const { return error.empty(); }
+};
+
+// Parses argv[1..argc-1] (argv[0] is "scan").  Checks, beyond each value's form: exactly one
+// of --bfile and --vcf; --vcf needs --fam; --status-model is required; --covariate-model is
+// required unless there are no covariate columns (--no-intercept without --covar), where
+// only none is allowed; --from-bp/--to-bp need --chr naming one chromosome; 1 <= K <= N.
+ScanParse parse_scan_options(int argc, char** argv);
+
+// The --help text, ending with a newline.
+std::string scan_usage_text();
+
+// The canonical code of a chromosome name, PLINK's way: "chr" prefix dropped, leading
+// zeros dropped, X -> 23, Y -> 24, XY -> 25, M/MT -> 26 (any case); other names as written.
+std::string chromosome_code(std::string name);
+
+}  // namespace quillon

@@ -1,0 +1,447 @@
+#include "simulate/marker_study.hpp"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include <htslib/bgzf.h>
+
+#include "toolkit/random.hpp"
+
+namespace quillon {
+
+namespace {
+
+constexpr int kXCode = 23;
+constexpr double kMaxPedGenotypes = 2147483648.0;  // 2 GB of genotypes held for a .ped
+constexpr const char kAlleles[6][2] = {{'A', 'G'}, {'C', 'T'}, {'A', 'C'}, {'G', 'T'}, {'A', 'T'}, {'C', 'G'}};
+
+// ran2's seed for `stream` of the run's seed: a splitmix64 mix of the two, as idum in
+// -2147483646..-1 (ran2 reinitialises on idum <= 0).
+long stream_seed(long seed, long stream) {
+    const std::uint64_t s = seed == 0 ? 1u : static_cast<std::uint64_t>(seed < 0 ? -seed : seed);
+    std::uint64_t z = s * 0x9E3779B97F4A7C15ull + static_cast<std::uint64_t>(stream);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    return -static_cast<long>(1 + z % 2147483646u);
+}
+
+// ---------------------------------------------------------------------------------------
+// The .fam layout of the drawn families.
+
+struct Person {
+    long family = 0;  // 1..nfam
+    int member = 0;   // drawn member index 1..ninfam
+    std::string iid, father, mother;
+    int sex = 0, pheno = 0;
+    bool in_vcf = true;  // false for a listed parent who is untyped at every marker
+};
+
+// A drawn member at each marker.
+struct Member {
+    long person = -1;      // index into people, -1 when absent from the .fam
+    bool typed = true;     // false: an untyped parent
+    bool child = false;
+    bool mendel_only = false;  // unaffected child: drawn without the relative risks
+    double nu1 = 1.0, nu2 = 1.0;
+};
+
+struct Layout {
+    std::vector<Person> people;                // .fam order
+    std::vector<std::vector<Member>> members;  // [k - 1][j - 1]
+};
+
+Layout make_layout(const SimulateOptions& o, const SimulatedStudy& study) {
+    DVector b1;
+    DVector b2;
+    expand_coefficients(o, b1, b2);
+    long idum = stream_seed(o.seed, 0);
+    Layout layout;
+    layout.members.resize(static_cast<std::size_t>(study.nfam));
+    for (long k = 1; k <= study.nfam; ++k) {
+        const SimFamily& fam = study.fam[k];
+        const int n = fam.ninfam;
+        const bool father_typed = fam.allele1[1] != 0;
+        const bool mother_typed = fam.allele1[2] != 0;
+        const bool exchange = ran2(&idum) < o.father_only && !father_typed && mother_typed;
+        std::vector<Member>& members = layout.members[static_cast<std::size_t>(k - 1)];
+        members.resize(static_cast<std::size_t>(n));
+        const std::string fid = std::to_string(k);
+        auto iid = [&](int j) { return fid + "-" + std::to_string(j); };
+
+        // Parents by .fam role: role 1 father, role 2 mother; drawn member of each role.
+        const int drawn[3] = {0, exchange ? 2 : 1, exchange ? 1 : 2};
+        enum Style { kListed, kAbsent, kListedUntyped, kZero };
+        Style style[3] = {kListed, kListed, kListed};
+        for (int role = 1; role <= 2; ++role) {
+            if (fam.allele1[drawn[role]] != 0) continue;
+            const int s = static_cast<int>((k + role) % 3);
+            style[role] = s == 0 ? kAbsent : (s == 1 ? kListedUntyped : kZero);
+        }
+        if (style[1] == kZero && style[2] == kZero) style[2] = kAbsent;
+
+        std::vector<Person> parents, children;
+        for (int role = 1; role <= 2; ++role) {
+            Member& m = members[static_cast<std::size_t>(drawn[role] - 1)];
+            m.typed = style[role] == kListed;
+            if (style[role] == kListed || style[role] == kListedUntyped) {
+                Person p;
+                p.family = k;
+                p.member = drawn[role];
+                p.iid = iid(role);
+                p.father = p.mother = "0";
+                p.sex = role;
+                p.pheno = fam.pheno[drawn[role]];
+                p.in_vcf = style[role] == kListed;
+                parents.push_back(p);
+            }
+        }
+        for (int j = 1; j <= n; ++j) {
+            const bool unaffected = ran2(&idum) < o.unaffected_children;
+            if (j < 3) continue;
+            Member& m = members[static_cast<std::size_t>(j - 1)];
+            m.child = true;
+            Person p;
+            p.family = k;
+            p.member = j;
+            p.iid = iid(j);
+            p.father = style[1] == kZero ? "0" : iid(1);
+            p.mother = style[2] == kZero ? "0" : iid(2);
+            p.sex = fam.sex[j];
+            p.pheno = fam.pheno[j] == 2 && unaffected ? 1 : fam.pheno[j];
+            m.mendel_only = p.pheno == 1;
+            // nu1 = exp(b1.x), nu2 = exp(b2.x), each sum from 0.0 in column order.
+            double s1 = 0.0;
+            double s2 = 0.0;
+            for (int i = 1; i <= study.ncov; ++i) {
+                s1 += b1[i] * fam.covars[j][i];
+                s2 += b2[i] * fam.covars[j][i];
+            }
+            m.nu1 = std::exp(s1);
+            m.nu2 = std::exp(s2);
+            children.push_back(p);
+        }
+        if (k % 4 == 3) std::swap(parents, children);
+        for (const std::vector<Person>* group : {&parents, &children})
+            for (const Person& p : *group) {
+                members[static_cast<std::size_t>(p.member - 1)].person = static_cast<long>(layout.people.size());
+                layout.people.push_back(p);
+            }
+    }
+    return layout;
+}
+
+// ---------------------------------------------------------------------------------------
+// Output under a temporary name, renamed by commit(); removed if never committed.  A name
+// ending in ".gz" is written through BGZF when `bgzf` is set.
+
+class StagedFile {
+public:
+    StagedFile(std::string path, bool bgzf) : path_(std::move(path)), temp_(path_ + ".tmp") {
+        const bool compress = bgzf && path_.size() > 3 && path_.compare(path_.size() - 3, 3, ".gz") == 0;
+        if (compress)
+            bgzf_ = bgzf_open(temp_.c_str(), "w");
+        else
+            file_ = std::fopen(temp_.c_str(), "wb");
+    }
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+    ~StagedFile() {
+        close();
+        if (!committed_) std::remove(temp_.c_str());
+    }
+    const std::string& path() const { return path_; }
+    bool opened() const { return file_ != nullptr || bgzf_ != nullptr; }
+    void write(const void* data, std::size_t size) {
+        if (file_ != nullptr)
+            ok_ = ok_ && std::fwrite(data, 1, size, file_) == size;
+        else if (bgzf_ != nullptr)
+            ok_ = ok_ && bgzf_write(bgzf_, data, size) == static_cast<ssize_t>(size);
+    }
+    void write(const std::string& text) { write(text.data(), text.size()); }
+    // Closes the temporary file; true when every write and the close succeeded.
+    bool close() {
+        if (file_ != nullptr) ok_ = std::fclose(file_) == 0 && ok_;
+        if (bgzf_ != nullptr) ok_ = bgzf_close(bgzf_) == 0 && ok_;
+        file_ = nullptr;
+        bgzf_ = nullptr;
+        return ok_;
+    }
+    bool commit() {
+        committed_ = std::rename(temp_.c_str(), path_.c_str()) == 0;
+        return committed_;
+    }
+
+private:
+    std::string path_, temp_;
+    std::FILE* file_ = nullptr;
+    BGZF* bgzf_ = nullptr;
+    bool ok_ = true;
+    bool committed_ = false;
+};
+
+std::string formatted(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string fam_line(const Person& p) {
+    return std::to_string(p.family) + ' ' + p.iid + ' ' + p.father + ' ' + p.mother + ' ' + std::to_string(p.sex) + ' ' +
+           (p.pheno == 0 ? "-9" : std::to_string(p.pheno));
+}
+
+void write_fam(const Layout& layout, StagedFile& f) {
+    for (const Person& p : layout.people) f.write(fam_line(p) + '\n');
+}
+
+// The .ped from every marker's genotypes, genotype[(m - 1) * people + p].
+void write_ped(const Layout& layout, const std::vector<std::int8_t>& genotype, long markers, StagedFile& f) {
+    const std::size_t people = layout.people.size();
+    for (std::size_t p = 0; p < people; ++p) {
+        std::string line = fam_line(layout.people[p]);
+        for (long m = 1; m <= markers; ++m) {
+            const int g = genotype[static_cast<std::size_t>(m - 1) * people + p];
+            const char* pair = kAlleles[(m - 1) % 6];
+            const char text[5] = {' ', g < 0 ? '0' : pair[g == 2], ' ', g < 0 ? '0' : pair[g >= 1], '\0'};
+            line += text;
+        }
+        f.write(line + '\n');
+    }
+}
+
+// Covariate columns without the intercept column, named X1, X2, ...
+void write_covariates(const SimulatedStudy& study, bool intercept, const Layout& layout, StagedFile& f) {
+    std::string line = "FID IID";
+    for (int i = intercept ? 2 : 1, c = 1; i <= study.ncov; ++i, ++c) line += " X" + std::to_string(c);
+    f.write(line + '\n');
+    for (const Person& p : layout.people) {
+        line = std::to_string(p.family) + ' ' + p.iid;
+        for (int i = intercept ? 2 : 1; i <= study.ncov; ++i)
+            line += ' ' + formatted("%.6f", study.fam[p.family].covars[p.member][i]);
+        f.write(line + '\n');
+    }
+}
+
+void write_weights(const SimulatedStudy& study, const Layout& layout, StagedFile& f) {
+    f.write("FID IID WEIGHT\n");
+    for (const Person& p : layout.people)
+        f.write(std::to_string(p.family) + ' ' + p.iid + ' ' +
+                (study.random_weights ? formatted("%.6f", study.fam[p.family].weight[p.member]) : "1") + '\n');
+}
+
+void write_vcf_header(const SimulateOptions& o, const Layout& layout, StagedFile& f) {
+    std::string text = "##fileformat=VCFv4.2\n##source=quillon-simulate\n";
+    for (int c = 1; c <= o.chromosomes; ++c) text += "##contig=<ID=" + std::to_string(c) + ">\n";
+    if (o.x_markers > 0) text += "##contig=<ID=" + std::to_string(kXCode) + ">\n";
+    text += "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n";
+    text += "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
+    for (const Person& p : layout.people)
+        if (p.in_vcf) text += '\t' + p.iid;
+    f.write(text + '\n');
+}
+
+// ---------------------------------------------------------------------------------------
+// One marker.
+
+struct MarkerRecord {
+    std::string chr, id;
+    long bp = 0;
+    char allele1 = 'A', allele2 = 'G';  // allele 2 is counted
+    bool effect = false;
+};
+
+// Draws marker m (1-based) into genotype[person] (-1 untyped); false with a message when a
+// child's genotype probabilities are not finite.
+bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const Layout& layout, long m,
+                 std::vector<std::int8_t>& genotype, MarkerRecord& record, std::string& error) {
+    long idum = stream_seed(o.seed, m);
+    const double u_freq = ran2(&idum);
+    const double u_effect = ran2(&idum);
+    const bool on_x = m > o.markers - o.x_markers;
+    record.effect = !on_x && u_effect < o.effect_share;
+    double gamma1 = o.gamma1;
+    double gamma2 = o.gamma2;
+    if (o.allele_freq_given) {
+        const double p = o.freq_lo + (o.freq_hi - o.freq_lo) * u_freq;
+        gamma1 = 2.0 * p * (1.0 - p);  // Hardy-Weinberg
+        gamma2 = p * p;
+    }
+    const double gamma0 = (1.0 - gamma1) - gamma2;
+
+    for (long k = 1; k <= study.nfam; ++k) {
+        const std::vector<Member>& members = layout.members[static_cast<std::size_t>(k - 1)];
+        int parent[2] = {0, 0};
+        for (int j = 1; j <= static_cast<int>(members.size()); ++j) {
+            const Member& mem = members[static_cast<std::size_t>(j - 1)];
+            const double u_geno = ran2(&idum);
+            const double u_untyped = ran2(&idum);
+            const double u_error = ran2(&idum);
+            const double u_kind = ran2(&idum);
+            int g = 0;
+            if (!mem.child) {
+                g = parent[j - 1] = draw_founder_genotype(u_geno, gamma0, gamma1);
+            } else {
+                const bool tilted = record.effect && !mem.mendel_only;
+                g = draw_child_genotype(parent[0], parent[1], tilted ? mem.nu1 : 1.0, tilted ? mem.nu2 : 1.0, u_geno);
+                if (g < 0) {
+                    error = "family " + std::to_string(k) + " member " + std::to_string(j) + " marker snp" +
+                            std::to_string(m) + ": the relative risks give no genotype distribution; use smaller coefficients";
+                    return false;
+                }
+            }
+            const bool typed = mem.typed && !(mem.child && u_untyped < o.untyped_children);
+            if (typed && u_error < o.genotype_errors) g = (g + (u_kind < 0.5 ? 1 : 2)) % 3;
+            if (mem.person >= 0) genotype[static_cast<std::size_t>(mem.person)] = static_cast<std::int8_t>(typed ? g : -1);
+        }
+    }
+
+    const long autosomal = o.markers - o.x_markers;
+    record.chr = std::to_string(on_x ? kXCode : static_cast<int>(((m - 1) * o.chromosomes) / autosomal + 1));
+    record.id = "snp" + std::to_string(m);
+    record.allele1 = kAlleles[(m - 1) % 6][0];
+    record.allele2 = kAlleles[(m - 1) % 6][1];
+    return true;
+}
+
+// SNP-major .bed bytes of one marker: two bits per person, lowest first, relative to A1 =
+// allele 2: 00 two copies, 10 one, 11 none, 01 missing.
+void append_bed(const std::vector<std::int8_t>& genotype, std::vector<unsigned char>& bytes) {
+    bytes.assign((genotype.size() + 3) / 4, 0);
+    static constexpr unsigned char kCode[3] = {3, 2, 0};
+    for (std::size_t p = 0; p < genotype.size(); ++p) {
+        const unsigned char code = genotype[p] < 0 ? 1 : kCode[genotype[p]];
+        bytes[p / 4] = static_cast<unsigned char>(bytes[p / 4] | code << (2 * (p % 4)));
+    }
+}
+
+std::string vcf_line(const MarkerRecord& r, const Layout& layout, const std::vector<std::int8_t>& genotype) {
+    static constexpr const char* kGt[4] = {"./.", "0/0", "0/1", "1/1"};
+    std::string line = r.chr + '\t' + std::to_string(r.bp) + '\t' + r.id + '\t' + r.allele1 + '\t' + r.allele2 +
+                       "\t.\tPASS\t.\tGT";
+    for (std::size_t p = 0; p < genotype.size(); ++p)
+        if (layout.people[p].in_vcf) (line += '\t') += kGt[genotype[p] + 1];
+    return line + '\n';
+}
+
+// Markers done of the total on standard error, redrawn at most four times a second, when
+// standard error is a terminal; the line is erased at the end.
+class Progress {
+public:
+    explicit Progress(long total) : total_(total), shown_(isatty(STDERR_FILENO) != 0) {}
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+    ~Progress() {
+        if (shown_ && drawn_) std::fputs("\r\033[K", stderr);
+    }
+    void done(long markers) {
+        if (!shown_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (drawn_ && now - last_ < std::chrono::milliseconds(250)) return;
+        std::fprintf(stderr, "\rquillon-simulate: marker %ld of %ld", markers, total_);
+        last_ = now;
+        drawn_ = true;
+    }
+
+private:
+    long total_;
+    bool shown_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point last_;
+};
+
+}  // namespace
+
+bool write_marker_study(const SimulateOptions& o, const SimulatedStudy& study, std::string& error) {
+    const Layout layout = make_layout(o, study);
+
+    // Every file to write, opened before any marker is drawn.
+    std::vector<std::unique_ptr<StagedFile>> files;
+    auto open = [&](const std::string& path, bool bgzf) -> StagedFile* {
+        if (path.empty()) return nullptr;
+        const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+        std::error_code ec;
+        if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+        files.push_back(std::make_unique<StagedFile>(path, bgzf));
+        if (!files.back()->opened()) {
+            error = "cannot open '" + path + ".tmp' for writing: " + std::strerror(errno);
+            return nullptr;
+        }
+        return files.back().get();
+    };
+    const bool bfile = !o.bfile.empty();
+    StagedFile* bed = open(bfile ? o.bfile + ".bed" : "", false);
+    StagedFile* bim = open(bfile ? o.bfile + ".bim" : "", false);
+    StagedFile* fam = open(bfile ? o.bfile + ".fam" : "", false);
+    StagedFile* ped = open(o.file.empty() ? "" : o.file + ".ped", false);
+    StagedFile* map = open(o.file.empty() ? "" : o.file + ".map", false);
+    StagedFile* vcf = open(o.vcf, true);
+    StagedFile* covar = open(o.covar, false);
+    StagedFile* weights = open(o.weight_file, false);
+    StagedFile* effects = open(o.effects, false);
+    if (!error.empty()) return false;
+
+    if (fam != nullptr) write_fam(layout, *fam);
+    if (covar != nullptr) write_covariates(study, o.intercept, layout, *covar);
+    if (weights != nullptr) write_weights(study, layout, *weights);
+    if (vcf != nullptr) write_vcf_header(o, layout, *vcf);
+    if (bed != nullptr) bed->write("\x6c\x1b\x01", 3);  // magic, SNP-major
+
+    std::vector<std::int8_t> genotype(layout.people.size(), -1);
+    std::vector<std::int8_t> every_genotype;  // the .ped is person-major: all markers are kept
+    if (ped != nullptr) {
+        if (static_cast<double>(o.markers) * static_cast<double>(genotype.size()) > kMaxPedGenotypes) {
+            error = "--file: " + std::to_string(o.markers) + " markers of " + std::to_string(genotype.size()) +
+                    " people are too many genotypes to hold for a .ped; use --bfile";
+            return false;
+        }
+        every_genotype.reserve(static_cast<std::size_t>(o.markers) * genotype.size());
+    }
+    std::vector<unsigned char> bytes;
+    MarkerRecord record;
+    std::string last_chr;
+    long position = 0;
+    Progress progress(o.markers);
+    for (long m = 1; m <= o.markers; ++m) {
+        progress.done(m - 1);
+        if (!draw_marker(o, study, layout, m, genotype, record, error)) return false;
+        position = record.chr == last_chr ? position + 1 : 1;
+        last_chr = record.chr;
+        record.bp = 10000 * position;
+        if (bim != nullptr)
+            bim->write(record.chr + '\t' + record.id + "\t0\t" + std::to_string(record.bp) + '\t' + record.allele2 +
+                       '\t' + record.allele1 + '\n');
+        if (bed != nullptr) {
+            append_bed(genotype, bytes);
+            bed->write(bytes.data(), bytes.size());
+        }
+        if (map != nullptr) map->write(record.chr + ' ' + record.id + " 0 " + std::to_string(record.bp) + '\n');
+        if (ped != nullptr) every_genotype.insert(every_genotype.end(), genotype.begin(), genotype.end());
+        if (vcf != nullptr) vcf->write(vcf_line(record, layout, genotype));
+        if (effects != nullptr && record.effect) effects->write(record.id + '\n');
+    }
+
+    if (ped != nullptr) write_ped(layout, every_genotype, o.markers, *ped);
+    for (const auto& f : files)
+        if (!f->close()) {
+            error = "cannot write '" + f->path() + ".tmp'";
+            return false;
+        }
+    for (const auto& f : files)
+        if (!f->commit()) {
+            error = "cannot rename '" + f->path() + ".tmp' to '" + f->path() + "': " + std::strerror(errno);
+            return false;
+        }
+    return true;
+}
+
+}  // namespace quillon

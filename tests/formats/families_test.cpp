@@ -1,0 +1,171 @@
+// Nuclear families from a .fam, and each marker's family table after rules 1-4.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/program.hpp"
+#include "formats/marker_families.hpp"
+#include "input/data_checks.hpp"
+
+namespace quillon {
+namespace {
+
+std::string iid(const Study& s, long p) {
+    return p < 0 ? std::string("?") : s.people[static_cast<std::size_t>(p)].iid;
+}
+
+// p1 is a child of g1 g2 and the father of k1 (with m1) and of h1 (with the absent m9);
+// y1's father x is absent from B (but in A) and its mother 0; m2 and w (sex 1: a warning)
+// have ten affected children (c9's b is -9, c10 has no covariates), u1 unaffected and u2 of
+// missing phenotype; d1 is in no family.
+const std::string kFam =
+    "A k1 p1 m1 1 2\nA g1 0 0 1 1\nA g2 0 0 2 1\nA p1 g1 g2 1 2\nA m1 0 0 2 1\nA h1 p1 m9 2 2\n"
+    "B y1 x 0 1 2\n"
+    "C m2 0 0 1 1\nC u1 m2 w 1 1\nC c1 m2 w 1 2\nC c2 m2 w 1 2\nC c3 m2 w 1 2\nC c4 m2 w 1 2\nC u2 m2 w 2 0\n"
+    "C c5 m2 w 1 2\nC c6 m2 w 1 2\nC c7 m2 w 1 2\nC c8 m2 w 1 2\nC c9 m2 w 1 2\nC c10 m2 w 1 2\nC c11 m2 w 1 2\n"
+    "C w 0 0 1 1\nC d1 0 0 2 2\nA x 0 0 1 1\n";
+const std::string kCov =
+    "FID\tIID a b\nA k1 1 2\nA p1 1 2\nA h1 -1.5 NA\nB y1 0.25 3\nC u1 1 1\nC u2 1 1\nC c9 1 -9\nC c1 1 0\n"
+    "C c2 2 0\nC c3 3 0\nC c4 4 0\nC c5 5 0\nC c6 6 0\nC c7 7 0\nC c8 8 0\nC c11 11 0\nZ nobody 1 1\n";
+
+TEST(FormStudy, FamiliesFromTheFam) {
+    test_support::TempDir dir;
+    dir.write("s.fam", kFam);
+    dir.write("s.cov", kCov);
+    const struct {
+        bool all_children;
+        std::vector<std::string> names;
+        std::string families;
+    } cases[] = {
+        {false, {}, "A p1 m1: k1|A g1 g2: p1|B ? ?: y1|C m2 w: c1 c2 c3 c4 c5 c6 c7 c8|"},
+        {false, {"a"}, "A p1 m1: k1|A g1 g2: p1|A p1 ?: h1|B ? ?: y1|C m2 w: c1 c2 c3 c4 c5 c6 c7 c8|"},
+        {true, {"a"}, "A p1 m1: k1|A g1 g2: p1|A p1 ?: h1|B ? ?: y1|C m2 w: u1 c1 c2 c3 c4 u2 c5 c6|"},
+    };
+    std::string log;
+    for (const auto& c : cases) {
+        StudyOptions options;
+        options.all_children = c.all_children;
+        options.covar_names = c.names;
+        const Study s = form_study(dir.file("s.fam"), dir.file("s.cov"), "", options);
+        std::string families;
+        for (const NuclearFamily& f : s.families) {
+            families += f.fid + " " + iid(s, f.father) + " " + iid(s, f.mother) + ":";
+            for (long ch : f.children) families += " " + iid(s, ch);
+            families += "|";
+        }
+        EXPECT_EQ(families, c.families);
+        log = "";
+        for (const std::string& line : s.log_lines) log += line + "\n";
+    }
+    const std::string f = dir.file("s.fam");
+    EXPECT_EQ(log, f +
+                       ": 24 individuals, 5 nuclear families, 12 children, 3 untyped placeholder parents.\n"
+                       "Children left out, no covariate line or a missing covariate: 1.\n"
+                       "Children left out, beyond the first 8 of their family: 4.\n"
+                       "Covariate or weight lines of no individual of " +
+                       f + ": 1.\n" + f +
+                       " line 7: the father x of B y1 is not in family B but in family A (line 24); the father is "
+                       "taken as untyped.\n" +
+                       f + " line 22: C w is the mother of u1 (line 9) but has sex 1.\n" + f +
+                       " line 9: the family C of m2 and w has 12 children; the first 8 are kept.\n");
+}
+
+TEST(FormStudy, FatalProblemsNameFileAndLine) {
+    const std::string trio = "f a 0 0 1 1\nf b 0 0 2 1\nf c a b 1 2\n";
+    const struct {
+        std::string fam, cov, wts, name, message;
+    } cases[] = {
+        {trio, "IID FID a\nf c 1\n", "", "", "s.cov line 1: the header must begin with FID IID"},
+        {trio, "FID IID a\nf c 1\n", "", "z", "s.cov has no covariate named z (its columns: a)."},
+        {trio, "FID IID a\n\nf c 1 2\n", "", "", "s.cov line 3: holds 4 fields; the header has 3."},
+        {trio, "FID IID a\nf c 1\nf c 2\n", "", "", "s.cov line 3: f c was already given on line 2."},
+        {trio, "", "FID IID WEIGHT\nf c heavy\n", "",
+         "s.wts line 2: the WEIGHT of f c, 'heavy', is not a number (or NA)."},
+        {trio, "", "FID IID WEIGHT\nf c 1e999\n", "",
+         "s.wts line 2: the WEIGHT of f c, '1e999', is not a finite number."},
+        {trio, "", "FID IID W V\nf c 1 1\n", "", "s.wts has 2 columns after FID IID; a weight file has one"},
+        {"f a c 0 1 1\nf b 0 0 2 1\nf c a b 1 2\n", "", "", "", "s.fam line 1: f a is their own ancestor."},
+        {"f a 0 0 1 1\nf c a a 1 2\n", "", "", "", "s.fam line 2: f c has a as both father and mother."},
+    };
+    for (const auto& c : cases) {
+        test_support::TempDir dir;
+        dir.write("s.fam", c.fam);
+        dir.write("s.cov", c.cov);
+        dir.write("s.wts", c.wts);
+        StudyOptions options;
+        if (!c.name.empty()) options.covar_names = {c.name};
+        std::string message = "(no error)";
+        try {
+            form_study(dir.file("s.fam"), c.cov.empty() ? "" : dir.file("s.cov"),
+                       c.wts.empty() ? "" : dir.file("s.wts"), options);
+        } catch (const InputError& e) {
+            message = e.what();
+        }
+        EXPECT_EQ(message.find(dir.file(c.message)), 0u) << message << "\nwanted: " << c.message;
+    }
+}
+
+// F: f1 m1 with k1 k2; G: k3 of two placeholders; H: f3 m3 with k4.  Covariate a, weights;
+// m1 has neither (0 in the table), f1 both.  Each case: the genotypes of
+// f1 m1 k1 k2 k3 f3 m3 k4, then each kept family as famid, then per member
+// iid=genotype,phenotype,covariates,weight; the Mendel errors; whether monomorphic.
+TEST(MarkerFamilies, RulesOneToFour) {
+    test_support::TempDir dir;
+    dir.write("s.fam",
+              "F f1 0 0 1 1\nF m1 0 0 2 1\nF k1 f1 m1 1 2\nF k2 f1 m1 2 2\nG k3 f2 m2 1 2\n"
+              "H f3 0 0 1 1\nH m3 0 0 2 -9\nH k4 f3 m3 2 2\n");
+    dir.write("s.cov", "FID IID a\nF k1 0.5\nF k2 2\nG k3 -1\nH k4 3\nF f1 7\n");
+    dir.write("s.wts", "FID IID WEIGHT\nF k1 2\nF k2 0.5\nG k3 1\nH k4 1\nF f1 9\nH m3 1\n");
+    const Study study = form_study(dir.file("s.fam"), dir.file("s.cov"), dir.file("s.wts"), StudyOptions{});
+    const struct {
+        std::vector<std::int8_t> genotypes;
+        std::string table;
+    } cases[] = {
+        {{1, 1, 2, 0, 1, 2, 2, 2},
+         "1: f1=1,1,1 7,9 m1=1,1,1 0,0 k1=2,2,1 0.5,2 k2=0,2,1 2,0.5 | 2: ?=-1,0,0 0,0 ?=-1,0,0 0,0 k3=1,2,1 -1,1 | "
+         "3: f3=2,1,1 0,0 m3=2,0,1 0,1 k4=2,2,1 3,1 | mendel: | polymorphic"},
+        // rule 1: untyped k1 left out, G without a typed child left out
+        {{1, 1, -1, 0, -1, 2, 2, 2},
+         "1: f1=1,1,1 7,9 m1=1,1,1 0,0 k2=0,2,1 2,0.5 | 3: f3=2,1,1 0,0 m3=2,0,1 0,1 k4=2,2,1 3,1 | mendel: | "
+         "polymorphic"},
+        // rule 2: two typed parents and an impossible child; a typed father whose child
+        // cannot be his (found after the swap)
+        {{0, 0, 1, -1, 2, 2, -1, 0}, "2: ?=-1,0,0 0,0 ?=-1,0,0 0,0 k3=2,2,1 -1,1 | mendel: F k1 H k4 | monomorphic"},
+        // rule 3: a typed father with an untyped mother changes places with her
+        {{1, -1, 2, 2, 1, -1, -1, 0},
+         "1: m1=-1,1,1 0,0 f1=1,1,1 7,9 k1=2,2,1 0.5,2 k2=2,2,1 2,0.5 | 2: ?=-1,0,0 0,0 ?=-1,0,0 0,0 k3=1,2,1 -1,1 | "
+         "3: f3=-1,1,1 0,0 m3=-1,0,1 0,1 k4=0,2,1 3,1 | mendel: | polymorphic"},
+    };
+    MarkerFamilies out;  // reused from case to case
+    for (const auto& c : cases) {
+        build_marker_families(study, c.genotypes, out);
+        std::ostringstream text;
+        FamilyNotes notes{lvector(1, out.table.nfam), lvector(1, out.table.nfam),
+                          ivector(1, static_cast<int>(out.table.nfam))};
+        for (long i = 1; i <= out.table.nfam; ++i) {
+            const famdat& f = out.table[i];
+            notes.size[i] = f.ninfam;
+            notes.first_line[i] = i;
+            notes.allele_fault[i] = 0;
+            text << f.famid << ":";
+            for (int m = 1; m <= f.ninfam; ++m) {
+                text << " " << iid(study, out.members[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(m - 1)])
+                     << "=" << f.famgeno[m] << "," << f.phenodat[m] << "," << f.fcovdat[m][1] << " " << f.fcovdat[m][2]
+                     << "," << f.findiv[m][4];
+                for (int k = 1; k <= 10; ++k) EXPECT_TRUE(k == 4 || f.findiv[m][k] == 0.0);
+            }
+            for (int k = 1; k <= 9; ++k) EXPECT_TRUE(f.pgenos[k][1] == 0 && f.pgenos[k][2] == 0);
+            text << " | ";
+        }
+        text << "mendel:";
+        for (const MendelError& e : out.mendel)
+            for (long ch : e.children)
+                text << " " << study.families[static_cast<std::size_t>(e.family)].fid << " " << iid(study, ch);
+        text << " | " << (out.monomorphic ? "monomorphic" : "polymorphic");
+        EXPECT_EQ(text.str(), c.table);
+        EXPECT_TRUE(check_families(out.table, notes, "s", stdout));  // the single run accepts the table
+    }
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,143 @@
+// The genotype readers on a hand-made fileset whose bytes are decoded by hand, the same
+// genotypes as VCF, bgzipped VCF and BCF, and the messages for bad input.
+#include <gtest/gtest.h>
+#include <htslib/bgzf.h>
+#include <htslib/vcf.h>
+
+#include <map>
+
+#include "support/program.hpp"
+#include "formats/genotypes.hpp"
+
+namespace quillon {
+namespace {
+
+const std::string kFam = "f a 0 0 1 1\nf b 0 0 2 1\nf c a b 1 2\nf d a b 2 2\ng e 0 0 1 -9\n";
+const std::string kBim = "1 rs1 0 100 A G\nX rs2 0 200 C T\n";
+// Two bytes a marker, the first person in the lowest two bits (00 two copies of A1, 01
+// missing, 10 one, 11 none).  rs1: a 00, b 01, c 10, d 11 = 0xe4; e 10 = 0x02.
+// rs2: a 11, b 11, c 00, d 10 = 0x8f; e 01 = 0x01.
+const std::string kBed = std::string("\x6c\x1b\x01\xe4\x02\x8f\x01", 7);
+const std::vector<std::int8_t> kGenotypes[2] = {{2, -1, 1, 0, 1}, {0, 0, 2, 1, -1}};
+
+// The same genotypes as VCF (A1 = ALT), samples in another order, with one haploid call
+// (e at rs2 is "1", read as untyped), and a multi-allelic third record.
+const std::string kVcf =
+    "##fileformat=VCFv4.2\n##contig=<ID=1>\n##contig=<ID=X>\n"
+    "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
+    "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\te\td\tc\tb\ta\n"
+    "1\t100\trs1\tG\tA\t.\t.\t.\tGT\t0/1\t0/0\t1|0\t./.\t1/1\n"
+    "X\t200\trs2\tT\tC\t.\t.\t.\tGT\t1\t0/1\t1/1\t0/0\t0/0\n"
+    "1\t300\trs3\tG\tA,C\t.\t.\t.\tGT\t0/1\t0/0\t0/2\t0/0\t0/0\n";
+
+std::vector<Marker> read_all(GenotypeReader& r) {
+    std::vector<Marker> all;
+    for (Marker m; r.next(m);) all.push_back(m);
+    return all;
+}
+
+TEST(GenotypeReaders, BedAndVcfDecodeTheHandMadeGenotypes) {
+    test_support::TempDir dir;
+    dir.write("s.fam", kFam);
+    dir.write("s.bim", kBim);
+    dir.write("s.bed", kBed);
+    dir.write("s.vcf", kVcf);
+    {  // the bgzipped copy and a BCF written by htslib from the plain file
+        BGZF* z = bgzf_open(dir.file("s.vcf.gz").c_str(), "w");
+        ASSERT_EQ(bgzf_write(z, kVcf.data(), kVcf.size()), static_cast<ssize_t>(kVcf.size()));
+        bgzf_close(z);
+        htsFile* in = hts_open(dir.file("s.vcf").c_str(), "r");
+        htsFile* out = hts_open(dir.file("s.bcf").c_str(), "wb");
+        bcf_hdr_t* h = bcf_hdr_read(in);
+        ASSERT_EQ(bcf_hdr_write(out, h), 0);
+        bcf1_t* rec = bcf_init();
+        while (bcf_read(in, h, rec) == 0) ASSERT_EQ(bcf_write(out, h, rec), 0);
+        bcf_destroy(rec);
+        bcf_hdr_destroy(h);
+        hts_close(in);
+        hts_close(out);
+    }
+    const std::vector<FamPerson> people = read_fam(dir.file("s.fam"));
+    const auto bed = open_bed(dir.file("s"), people);
+    ASSERT_EQ(bed->marker_count(), 2);
+    const std::vector<Marker> m = read_all(*bed);
+    ASSERT_EQ(m.size(), 2u);
+    for (int k = 0; k < 2; ++k) EXPECT_EQ(m[k].genotype, kGenotypes[k]) << k;
+    EXPECT_EQ(m[1].info.chr + m[1].info.id + std::to_string(m[1].info.bp) + m[1].info.a1 + m[1].info.a2, "Xrs2200CT");
+    EXPECT_TRUE(m[0].info.autosomal);
+    EXPECT_FALSE(m[1].info.autosomal);
+    bed->seek(1);
+    EXPECT_EQ(read_all(*bed).front().info.id, "rs2");
+
+    // Without ##contig and ##FORMAT lines (htslib adds them, with a warning).
+    dir.write("bare.vcf", kVcf.substr(0, 21) + kVcf.substr(kVcf.find("#CHROM")));
+    for (const char* name : {"s.vcf", "s.vcf.gz", "s.bcf", "bare.vcf"}) {
+        const auto vcf = open_vcf(dir.file(name), people);
+        ASSERT_EQ(vcf->marker_count(), 3) << name;
+        const std::vector<Marker> v = read_all(*vcf);
+        EXPECT_EQ(v[0].genotype, kGenotypes[0]) << name;
+        EXPECT_EQ(v[1].genotype, kGenotypes[1]) << name;
+        EXPECT_EQ(v[1].info.haploid_calls, 1) << name;
+        EXPECT_EQ(v[0].info.a1 + v[0].info.a2 + std::to_string(v[1].info.autosomal), "AG0") << name;
+        EXPECT_TRUE(v[2].info.multiallelic && v[2].genotype == std::vector<std::int8_t>(5, -1)) << name;
+        vcf->seek(2);
+        EXPECT_EQ(read_all(*vcf).front().info.id, "rs3") << name;
+    }
+    for (const char* chr : {"chrX", "y", "XY", "MT", "chrM", "23", "26"}) EXPECT_FALSE(is_autosome(chr)) << chr;
+    for (const char* chr : {"1", "22", "chr2", "0", "27"}) EXPECT_TRUE(is_autosome(chr)) << chr;
+}
+
+// Each bad input: the file replaced in the good fileset, what is opened, the message.
+TEST(GenotypeReaders, BadInputNamesFileAndLine) {
+    const std::string bcd = "\n1\t100\trs1\tG\tA\t.\t.\t.\tGT\t0/0\t0/0\t0/0\n";
+    const struct {
+        std::string file, content, open, message;
+    } cases[] = {
+        {"s.bed", std::string("\x6c\x1c\x01\xe4\x02\x8f\x01", 7), "bed",
+         "s.bed is not a PLINK 1 .bed file: it does not begin with the bytes 0x6c 0x1b."},
+        {"s.bed", std::string("\x6c\x1b\x00\xe4\x02\x8f\x01", 7), "bed",
+         "s.bed is in individual-major mode (third byte 0x00)"},
+        {"s.bed", kBed.substr(0, 6), "bed", "s.bed holds 6 bytes, but 2 markers of "},
+        {"s.bed", kBed.substr(0, 6), "bed", "= 7. It is truncated or not made for this .fam."},
+        {"s.bim", kBim + "1 rs3 0 300 A G\n", "bed", "3 markers of DIR/s.bim (last on line 3) and 5 individuals"},
+        {"s.bim", kBim + "1 rs3 0 300 A G\n", "bed", "It holds 2 markers: the .bim and .bed disagree"},
+        {"s.bim", "1 rs1 0 100 A G\n1 rs2 0 2e2 A G\n", "read", "s.bim line 2: the position '2e2' is not an integer."},
+        {"s.fam", "f a 0 0 1 1\nf b 0 0 2\n", "fam", "s.fam line 2: holds 5 fields; a .fam line has six"},
+        {"s.fam", "f a 0 0 1 1\n\nf a 0 0 2 1\n", "fam",
+         "s.fam line 3: IID a of family f was already given on line 1."},
+        {"s.fam", "f a 0 0 1 1\nf b 0 0 2 3\n", "fam", "s.fam line 2: the phenotype '3' is not 1"},
+        {"s.fam", "f a 0 0 M 1\n", "fam", "s.fam line 1: the sex 'M' is not an integer"},
+        {"s.vcf",
+         kVcf.substr(0, kVcf.find("#CHROM")) + "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\tz\tb" + bcd,
+         "vcf", "s.vcf: sample z (sample column 2 of the #CHROM line) is not an IID of the .fam."},
+        {"s.vcf", kVcf.substr(0, kVcf.rfind("\tG\tA,C")), "vcf",
+         "s.vcf: record 3 cannot be read (truncated or corrupt)."},
+        // htslib would end the process on GT values stored as text (here after an empty key)
+        {"s.vcf",
+         "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\n"
+         "1\t1\tr\tG\tA\t.\t.\t.\t:GT\t0/1\n",
+         "vcf", "s.vcf: marker 1 (r): its GT values are not allele numbers (corrupt record)."},
+        {"s.vcf", kVcf.substr(0, kVcf.size() - 12), "vcf", "s.vcf: record 3 cannot be read (truncated or corrupt)."},
+    };
+    for (const auto& c : cases) {
+        test_support::TempDir dir;
+        const std::map<std::string, std::string> good = {
+            {"s.fam", kFam}, {"s.bim", kBim}, {"s.bed", kBed}, {"s.vcf", kVcf}};
+        for (const auto& [name, content] : good) dir.write(name, name == c.file ? c.content : content);
+        std::string message = "(no error)";
+        try {
+            const std::vector<FamPerson> people = read_fam(dir.file("s.fam"));
+            if (c.open == "bed" || c.open == "read") read_all(*open_bed(dir.file("s"), people));
+            if (c.open == "vcf") read_all(*open_vcf(dir.file("s.vcf"), people));
+        } catch (const InputError& e) {
+            message = e.what();
+        }
+        std::string expected = c.message;
+        if (expected.starts_with("3 markers")) expected.replace(expected.find("DIR"), 3, dir.path());
+        EXPECT_NE(message.find(expected), std::string::npos) << message << "\nwanted: " << expected;
+        EXPECT_TRUE(message.starts_with(dir.file(""))) << message;
+    }
+}
+
+}  // namespace
+}  // namespace quillon
