@@ -79,9 +79,10 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
     }
     std::string failure;
     try {
-        const Analysis a = analyse(s, scratch.table, ctx.table);
+        const Analysis a = analyse(s, scratch.table, ctx.table, ctx.fit);
         std::string status;
-        if (a.info.near_singular) status = "near_singular";
+        if (a.fell_back) status = "fallback_powell";
+        if (a.info.near_singular) status += status.empty() ? "near_singular" : ",near_singular";
         if (!a.nfs.defined) status += status.empty() ? "nfs_undefined" : ",nfs_undefined";
         out.kind = status.empty() ? RowKind::kOk : RowKind::kWarning;
         append_row(out.row, marker.info, &counts, s, &a, status.empty() ? "ok" : "warning:" + status);

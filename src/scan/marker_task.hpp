@@ -9,6 +9,7 @@
 #include "formats/marker_families.hpp"
 #include "formats/study.hpp"
 #include "genetics/patterns.hpp"
+#include "model/analysis.hpp"
 #include "model/settings.hpp"
 
 namespace quillon {
@@ -18,6 +19,7 @@ struct ScanContext {
     const Study& study;
     const Settings& settings;
     const GenotypeTable& table;  // covers the study's largest family
+    FitMethod fit = FitMethod::kPowell;
 };
 
 enum class RowKind { kOk, kWarning, kFailed, kNonAutosomal, kNoFamilies, kMonomorphic, kCount };
@@ -33,8 +35,9 @@ struct MarkerOutcome {
 
 // The marker's status, in this order: skipped:non_autosomal; skipped:no_families (no family
 // left after the rules); skipped:monomorphic; otherwise analyse(): failed:<text> when it
-// raises NumericalError or std::bad_alloc (numbers NA), warning:near_singular and/or
-// warning:nfs_undefined (joined by a comma when both), else ok.
+// raises NumericalError or std::bad_alloc (numbers NA), warning:fallback_powell (Newton's
+// method did not converge and the direction-set fit stands in), warning:near_singular,
+// warning:nfs_undefined (those that apply joined by commas, in this order), else ok.
 void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies& scratch, MarkerOutcome& out);
 
 // The .mendel file's header line, newline included.

@@ -34,6 +34,13 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
                    "genotype via covariates: none, recessive, dominant, additive (0-3)")
         ->type_name("MODEL");
     app.add_flag("--all-children", o.all_children, "keep unaffected and missing-phenotype children too");
+    app.add_option("--fit", o.fit,
+                   "powell (direction set, rows equal the single run's, the default) or newton (exact\n"
+                   "maximum; a marker where it does not converge falls back to powell)")
+        ->type_name("METHOD")
+        ->transform(CLI::CheckedTransformer(
+            std::map<std::string, FitMethod>{{"powell", FitMethod::kPowell}, {"newton", FitMethod::kNewton}},
+            CLI::ignore_case).description(""));
     app.add_option("--threads", o.threads, "worker threads (default: all cores)")
         ->type_name("N")
         ->check(CLI::Range(1u, 4096u).description(""));

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "model/analysis.hpp"
+
 namespace quillon {
 
 struct ScanOptions {
@@ -21,6 +23,7 @@ struct ScanOptions {
     int cmodeltype = 0;                     // --covariate-model: 0..3
     bool cmodel_given = false;
     bool all_children = false;              // --all-children
+    FitMethod fit = FitMethod::kPowell;     // --fit powell|newton
     unsigned threads = 1;                   // --threads N (default: all cores)
     long chunk = 1, chunks = 1;             // --chunk K/N
     std::vector<std::string> chr;           // --chr: the chromosome codes asked for

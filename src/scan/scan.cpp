@@ -119,7 +119,7 @@ int scan(int argc, char** argv, const ScanOptions& o) {
     Marker scratch;
     const Selection selection = select_markers(*reader, filter, o.chunk, o.chunks, scratch);
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
-    const ScanContext ctx{study, settings, table};
+    const ScanContext ctx{study, settings, table, o.fit};
 
     PendingFile tsv(o.out + ".tsv"), mendel(o.out + ".mendel"), log(o.out + ".log");
     tsv.write(tsv_header(settings, study.covariate_names));

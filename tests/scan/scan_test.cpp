@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -231,6 +232,40 @@ TEST(ScanRows, DoNotDependOnThreadsChunksFormatOrSubset) {
     dir.write("ids", rows[3][1] + "\n" + rows[29][1] + " nosuch\n");
     EXPECT_EQ(run("ids", {"--bfile", "st", "--extract", "ids", "--chr", "1-2"}).first,
               lines_where(whole.first, [&](const auto& f) { return f[1] == rows[3][1]; }));  // rows[29] is on X
+}
+
+// --fit newton: rows independent of the thread count, a maximum never below the direction-set
+// fit's, and a constant covariate beside the intercept falls back to that fit and says so.
+TEST(ScanNewton, ReachesAtLeastTheDirectionSetMaximumOrFallsBack) {
+    TempDir dir;
+    simulate(dir, {"--families", "80", "--markers", "12", "--ncov", "1", "--untyped-parents", "0.2", "--allele-freq",
+                   "0.1,0.5", "--covar", "st.covar", "--seed", "8"});
+    const auto run = [&](const std::string& out, const std::string& covar, std::vector<std::string> extra) {
+        extra.insert(extra.end(), {"--bfile", "st", "--covar", covar, "--status-model", "additive",
+                                   "--covariate-model", "additive", "--out", out});
+        const RunResult r = scan(dir, extra);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return read_tsv(dir.read(out + ".tsv"));
+    };
+    const auto newton = run("n1", "st.covar", {"--fit", "newton", "--threads", "1"});
+    EXPECT_EQ(run("n3", "st.covar", {"--fit", "NEWTON", "--threads", "3"}), newton);
+    const auto powell = run("p", "st.covar", {});
+    const auto col = std::find(newton[0].begin(), newton[0].end(), "NEG_LOGLIK") - newton[0].begin();
+    int compared = 0;
+    for (std::size_t i = 1; i < newton.size(); ++i) {
+        if (powell[i].back().rfind("skipped", 0) == 0) continue;
+        EXPECT_EQ(newton[i].back().find("fallback"), std::string::npos) << newton[i][1];
+        EXPECT_LE(number(newton[i][col]), number(powell[i][col]) * (1 + 1e-9)) << newton[i][1];
+        ++compared;
+    }
+    EXPECT_GT(compared, 6);
+
+    std::string constant = "FID IID C\n";
+    std::stringstream fam(dir.read("st.fam"));
+    for (std::string fid, iid, rest; fam >> fid >> iid && std::getline(fam, rest);) constant += fid + " " + iid + " 1\n";
+    dir.write("const.covar", constant);
+    const auto flat = run("c", "const.covar", {"--fit", "newton"});
+    EXPECT_EQ(flat[1].back().rfind("warning:fallback_powell,near_singular", 0), 0u) << flat[1].back();
 }
 
 // Bad input: a message naming the file, exit status 1 and no output left; usage errors: 2.
