@@ -7,13 +7,11 @@
 
 namespace quillon {
 
-FitResult fit_model(const Settings& s, FamilyTable& families) {
+DVector prepare_fit(const Settings& s, FamilyTable& families) {
     const int npars = static_cast<int>(s.npars);
-    FitResult r;
-
     // Start values: i converted to double, divided by 200, then 0.15 added.
-    r.ogpars = vector(1, npars);
-    for (int i = 1; i <= npars; ++i) r.ogpars[i] = static_cast<double>(i) / 200.0 + 0.15;
+    DVector start = vector(1, npars);
+    for (int i = 1; i <= npars; ++i) start[i] = static_cast<double>(i) / 200.0 + 0.15;
 
     // Each family carries its own list of parental pairs compatible with its genotypes.
     for (long i = 1; i <= families.nfam; ++i) {
@@ -27,6 +25,13 @@ FitResult fit_model(const Settings& s, FamilyTable& families) {
             fam.pgenos[k][2] = pairs.upgenos[k][2];
         }
     }
+    return start;
+}
+
+FitResult fit_model(const Settings& s, FamilyTable& families) {
+    const int npars = static_cast<int>(s.npars);
+    FitResult r;
+    r.ogpars = prepare_fit(s, families);
 
     DMatrix xii = matrix(1, npars, 1, npars);
     for (int i = 1; i <= npars; ++i)

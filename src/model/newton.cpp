@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "genetics/patterns.hpp"
 #include "model/gradient.hpp"
 #include "model/model.hpp"
 
@@ -59,27 +58,6 @@ bool all_finite(const Derivatives& d) {
     return true;
 }
 
-// The single run's start values and each family's compatible pairs, as fit_model finds them.
-DVector prepare(const Settings& s, FamilyTable& families) {
-    const int npars = static_cast<int>(s.npars);
-    DVector start = vector(1, npars);
-    for (int i = 1; i <= npars; ++i) start[i] = static_cast<double>(i) / 200.0 + 0.15;
-    // (findiv is written once, at the estimate: mkfindiv at the start values would only be
-    // overwritten.)
-    for (long i = 1; i <= families.nfam; ++i) {
-        famdat& fam = families[i];
-        ParentPairs pairs;
-        gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
-        if (!fam.pgenos.allocated()) fam.pgenos = imatrix(1, 9, 1, 2);
-        fam.npgeno = pairs.unpgeno;
-        for (int k = 1; k <= fam.npgeno; ++k) {
-            fam.pgenos[k][1] = pairs.upgenos[k][1];
-            fam.pgenos[k][2] = pairs.upgenos[k][2];
-        }
-    }
-    return start;
-}
-
 }  // namespace
 
 const char* describe(NewtonStatus status) {
@@ -95,7 +73,7 @@ const char* describe(NewtonStatus status) {
 
 NewtonFit fit_model_newton(const Settings& s, FamilyTable& families) {
     NewtonFit out;
-    DVector theta = prepare(s, families);
+    DVector theta = prepare_fit(s, families);  // (findiv is written once, at the estimate)
     const LikelihoodDerivatives objective(s, families);
     if (!objective.usable()) {
         out.status = NewtonStatus::kNoFiniteObjective;
