@@ -121,13 +121,6 @@ const FittedStudy& dataset_L() {
     return study_L;
 }
 
-// The minimiser's start values theta[i] = i / 200 + 0.15.
-DVector start_values(const Settings& s) {
-    DVector theta = vector(1, static_cast<int>(s.npars));
-    for (int i = 1; i <= s.npars; ++i) theta[i] = static_cast<double>(i) / 200.0 + 0.15;
-    return theta;
-}
-
 const char* typing_name(Typing typing) {
     switch (typing) {
         case kBothTyped: return "parents typed";

@@ -212,8 +212,8 @@ private:
         FORMATS_REQUIRE(static_cast<long>(study.families.size()) == study.counts.families);
     }
 
-    void check_table(const Study& study, const std::vector<std::int8_t>& g, const MarkerFamilies& out) const {
-        const FamilyTable& t = out.table;
+    void check_table(const Study& study, const std::vector<std::int8_t>& g, MarkerFamilies& out) const {
+        FamilyTable& t = out.table;  // check_families stores the pairs it finds again
         FORMATS_REQUIRE(static_cast<long>(out.kept.size()) == t.nfam &&
                         static_cast<long>(out.members.size()) == t.nfam);
         FamilyNotes notes{lvector(1, t.nfam > 0 ? t.nfam : 1), lvector(1, t.nfam > 0 ? t.nfam : 1),

@@ -77,6 +77,7 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
             out.mendel.push_back({j, std::vector<long>(members.begin() + 2, members.end())});
             continue;  // the slot is reused by the next family
         }
+        store_pairs(pairs, f);
 
         table.nfam = slot;
         out.kept.push_back(j);

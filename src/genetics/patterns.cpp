@@ -4,6 +4,15 @@
 
 namespace quillon {
 
+void store_pairs(const ParentPairs& pairs, famdat& fam) {
+    if (!fam.pgenos.allocated()) fam.pgenos = imatrix(1, 9, 1, 2);
+    fam.npgeno = pairs.unpgeno;
+    for (int k = 1; k <= fam.npgeno; ++k) {
+        fam.pgenos[k][1] = pairs.upgenos[k][1];
+        fam.pgenos[k][2] = pairs.upgenos[k][2];
+    }
+}
+
 bool pair_explains_children(const IVector& famgeno, int ninfam, int f, int m) {
     const int k = 3 * f + m + 1;
     for (int i = 3; i <= ninfam; ++i) {

@@ -42,6 +42,10 @@ struct ParentPairs {
 template <class Genotypes>
 void gx(const Genotypes& ufamg, int nninfam, long famid, ParentPairs& out);
 
+// Stores the pairs in the family's record: npgeno and pgenos[1..npgeno] (pgenos allocated
+// 1..9 x 1..2 when it is not).
+void store_pairs(const ParentPairs& pairs, famdat& fam);
+
 // True when every typed child's genotype can be born to the pair (f, m).
 bool pair_explains_children(const IVector& famgeno, int ninfam, int f, int m);
 

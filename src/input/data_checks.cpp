@@ -46,7 +46,7 @@ LineCheckResult check_pedigree_line(long famid, long phenotype, long a1, long a2
     return r;
 }
 
-bool check_families(const FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out,
+bool check_families(FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out,
                     InputTally* tally) {
     bool passed = true;
     const long nfam = families.nfam;
@@ -68,7 +68,7 @@ bool check_families(const FamilyTable& families, const FamilyNotes& notes, const
 
     for (long i = 1; i <= nfam; ++i) {
         if (!genotypes_known(i)) continue;
-        const famdat& f = families[i];
+        famdat& f = families[i];
         ParentPairs pairs;
         gx(f.famgeno, f.ninfam, f.famid, pairs);
         // gx takes a typed father's pair without looking at the children; with both parents
@@ -81,6 +81,8 @@ bool check_families(const FamilyTable& families, const FamilyNotes& notes, const
             std::fprintf(out, "\nERROR: Family %ld: Family genotypes are inconsistant.\n", f.famid);
             count(DataFault::kInconsistentGenotypes, i);
             passed = false;
+        } else {
+            store_pairs(pairs, f);
         }
     }
 

@@ -49,13 +49,14 @@ struct FamilyNotes {
 // The family checks, over the families in file order, loop after loop:
 //  1. size: fewer than 3 or more than maxfamilysize members;
 //  2. genotype pattern: no parental pair explains the genotypes (gx lists none, or both
-//     parents are typed and some typed child cannot be theirs);
+//     parents are typed and some typed child cannot be theirs); a family that passes keeps
+//     the pairs in its record (store_pairs), for the fit;
 //  3. mother/father rule: the father typed and the mother not (the seven-line message).
 // Checks 2 and 3 skip the families that failed check 1 or have an invalid allele (their
 // genotypes are unknown and have been reported).  Returns true when every check passed.
 // The size message names the family's first line in the file `pedigree_name`.  Each failure
 // is also counted in `tally` when one is given, at the family's first line.
-bool check_families(const FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out,
+bool check_families(FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out,
                     InputTally* tally = nullptr);
 
 }  // namespace quillon

@@ -7,31 +7,18 @@
 
 namespace quillon {
 
-DVector prepare_fit(const Settings& s, FamilyTable& families) {
+DVector start_values(const Settings& s) {
     const int npars = static_cast<int>(s.npars);
     // Start values: i converted to double, divided by 200, then 0.15 added.
     DVector start = vector(1, npars);
     for (int i = 1; i <= npars; ++i) start[i] = static_cast<double>(i) / 200.0 + 0.15;
-
-    // Each family carries its own list of parental pairs compatible with its genotypes.
-    for (long i = 1; i <= families.nfam; ++i) {
-        famdat& fam = families[i];
-        ParentPairs pairs;
-        gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
-        if (!fam.pgenos.allocated()) fam.pgenos = imatrix(1, 9, 1, 2);
-        fam.npgeno = pairs.unpgeno;
-        for (int k = 1; k <= fam.npgeno; ++k) {
-            fam.pgenos[k][1] = pairs.upgenos[k][1];
-            fam.pgenos[k][2] = pairs.upgenos[k][2];
-        }
-    }
     return start;
 }
 
 FitResult fit_model(const Settings& s, FamilyTable& families) {
     const int npars = static_cast<int>(s.npars);
     FitResult r;
-    r.ogpars = prepare_fit(s, families);
+    r.ogpars = start_values(s);
 
     DMatrix xii = matrix(1, npars, 1, npars);
     for (int i = 1; i <= npars; ++i)

@@ -15,17 +15,16 @@ struct FitResult {
     double gammma[3] = {0.0, 0.0, 0.0};  // genotype prevalences gamma0, gamma1, gamma2 of the estimate
 };
 
-// The start values ogpars[i] = i / 200.0 + 0.15 (i = 1..npars), and per family, in order,
-// the compatible pairs of the observed genotypes (gx) into npgeno and pgenos (allocated
-// 1..9 x 1..2 if it is not): what every fit starts from.
-DVector prepare_fit(const Settings& s, FamilyTable& families);
+// The start values of every fit: ogpars[i] = i / 200.0 + 0.15, i = 1..npars.
+DVector start_values(const Settings& s);
 
 // For families that have passed the data checks (every family has at least one compatible
-// parental pair and, when the father is typed, a typed mother):
-//  1.-2. prepare_fit;
-//  3. powell from the unit direction set, ftol 1e-6, on the Likelihood of the families;
-//  4. gammma from the estimated eta1, eta2 (prevalences_from);
-//  5. mkfindiv on every family at the estimate, so findiv columns 2..4 belong to it.
+// parental pair and, when the father is typed, a typed mother), which leave each family's
+// compatible pairs in npgeno and pgenos (store_pairs of the pairs gx lists):
+//  1. start_values;
+//  2. powell from the unit direction set, ftol 1e-6, on the Likelihood of the families;
+//  3. gammma from the estimated eta1, eta2 (prevalences_from);
+//  4. mkfindiv on every family at the estimate, so findiv columns 2..4 belong to it.
 // The genotype-combination table is not built here.  A minimiser that exceeds its
 // iteration limit ends the run through nrerror.
 FitResult fit_model(const Settings& s, FamilyTable& families);

@@ -73,7 +73,7 @@ const char* describe(NewtonStatus status) {
 
 NewtonFit fit_model_newton(const Settings& s, FamilyTable& families) {
     NewtonFit out;
-    DVector theta = prepare_fit(s, families);  // (findiv is written once, at the estimate)
+    DVector theta = start_values(s);  // (findiv is written once, at the estimate)
     const LikelihoodDerivatives objective(s, families);
     if (!objective.usable()) {
         out.status = NewtonStatus::kNoFiniteObjective;

@@ -5,6 +5,7 @@
 
 #include "support/program.hpp"
 #include "formats/marker_families.hpp"
+#include "genetics/patterns.hpp"
 #include "input/data_checks.hpp"
 
 namespace quillon {
@@ -154,7 +155,11 @@ TEST(MarkerFamilies, RulesOneToFour) {
                      << "," << f.findiv[m][4];
                 for (int k = 1; k <= 10; ++k) EXPECT_TRUE(k == 4 || f.findiv[m][k] == 0.0);
             }
-            for (int k = 1; k <= 9; ++k) EXPECT_TRUE(f.pgenos[k][1] == 0 && f.pgenos[k][2] == 0);
+            ParentPairs pairs;  // the fit reads the compatible pairs from the record
+            gx(f.famgeno, f.ninfam, f.famid, pairs);
+            EXPECT_EQ(f.npgeno, pairs.unpgeno);
+            for (int k = 1; k <= 9; ++k)
+                for (int p = 1; p <= 2; ++p) EXPECT_EQ(f.pgenos[k][p], k <= f.npgeno ? pairs.upgenos[k][p] : 0);
             text << " | ";
         }
         text << "mendel:";

@@ -29,15 +29,11 @@ struct Member {
     std::vector<double> cov;  // ncov values; missing entries are 0.0
 };
 
-// npgeno and pgenos from the observed genotypes, as the fitting set-up fills them.
+// npgeno and pgenos from the observed genotypes, as the data checks leave them.
 inline void set_parent_pairs(famdat& fam) {
     ParentPairs pairs;
     gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
-    fam.npgeno = pairs.unpgeno;
-    for (int k = 1; k <= pairs.unpgeno; ++k) {
-        fam.pgenos[k][1] = pairs.upgenos[k][1];
-        fam.pgenos[k][2] = pairs.upgenos[k][2];
-    }
+    store_pairs(pairs, fam);
 }
 
 // Members in order father, mother, children; the parent pairs are set.
