@@ -85,13 +85,16 @@ public:
             const DVector& x = fam.fcovdat[j];
             for (int k = 1; k <= kPairs; ++k) {
                 if (!(reached & (1U << (k - 1)))) continue;
-                const int pg[3] = {0, gpgenos[k][0], gpgenos[k][1]};
-                const double muu1 = mkmuu1ijg(s_, pg, nu1, nu2);
-                const double mu = mkmuijg(s_, pg, nu1, nu2);
-                const double p1 = phgz(pg[1], pg[2], 1, nu1, nu2);
-                const double p2 = phgz(pg[1], pg[2], 2, nu1, nu2);
+                // The pair's three tilted probabilities, computed once: the expected codings
+                // (mkmuu1ijg, mkmuijg) and the scores are formed from these same doubles.
+                const int f = gpgenos[k][0], m = gpgenos[k][1];
+                const double pp[3] = {phgz(f, m, 0, nu1, nu2), phgz(f, m, 1, nu1, nu2), phgz(f, m, 2, nu1, nu2)};
+                const double muu1 = expected_coding(s_.cchu1, pp);
+                const double mu = expected_coding(s_.cch, pp);
+                const double p1 = pp[1];
+                const double p2 = pp[2];
                 for (int g = 0; g < 3; ++g) {
-                    const double p = phgz(pg[1], pg[2], g, nu1, nu2);
+                    const double p = pp[g];
                     if (!(p - p == 0.0)) pair_finite_[k - 1] = false;  // inf or nan
                     ph(c, k - 1, g) = p;
                     double* e = contribution(c, k - 1, g);

@@ -46,12 +46,16 @@ template <class Genotypes>
 double mkmuu1ijg(const Settings& s, const Genotypes& g, double nu1z, double nu2z);
 
 // ---- template definitions ----
+// The expected coding ((c[0] pp[0] + c[1] pp[1]) + c[2] pp[2]) of a child whose tilted
+// genotype probabilities pp[g] = phgz(f, m, g, nu1z, nu2z) are already known.
+inline double expected_coding(const int (&c)[4], const double (&pp)[3]) {
+    return (static_cast<double>(c[0]) * pp[0] + static_cast<double>(c[1]) * pp[1]) + static_cast<double>(c[2]) * pp[2];
+}
+
 namespace detail {
 inline double expected_coding(const int (&c)[4], int f, int m, double nu1z, double nu2z) {
-    const double pp0 = phgz(f, m, 0, nu1z, nu2z);
-    const double pp1 = phgz(f, m, 1, nu1z, nu2z);
-    const double pp2 = phgz(f, m, 2, nu1z, nu2z);
-    return (static_cast<double>(c[0]) * pp0 + static_cast<double>(c[1]) * pp1) + static_cast<double>(c[2]) * pp2;
+    const double pp[3] = {phgz(f, m, 0, nu1z, nu2z), phgz(f, m, 1, nu1z, nu2z), phgz(f, m, 2, nu1z, nu2z)};
+    return quillon::expected_coding(c, pp);
 }
 }  // namespace detail
 
