@@ -35,8 +35,7 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
         ->type_name("MODEL");
     app.add_flag("--all-children", o.all_children, "keep unaffected and missing-phenotype children too");
     app.add_option("--fit", o.fit,
-                   "powell (direction set, rows equal the single run's, the default) or newton (exact\n"
-                   "maximum; a marker where it does not converge falls back to powell)")
+                   "powell (the default; rows equal the single run's) or newton (exact maximum; falls back to powell)")
         ->type_name("METHOD")
         ->transform(CLI::CheckedTransformer(
             std::map<std::string, FitMethod>{{"powell", FitMethod::kPowell}, {"newton", FitMethod::kNewton}},
