@@ -184,6 +184,7 @@ CliParse parse_command_line(int argc, char** argv) {
 std::string usage_text() {
     return "Usage: quillon [--covariates N] [--status-model MODEL] [--covariate-model MODEL]\n"
            "               [--dir DIR] [--fit METHOD] [--pvalues] [-h | --help] [--version]\n"
+           "       quillon scan ...   (every marker of a PLINK fileset or VCF: quillon scan --help)\n"
            "\n"
            "Likelihood transmission/disequilibrium test with covariates for one two-allele\n"
            "marker in nuclear families.\n"
