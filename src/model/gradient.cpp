@@ -114,6 +114,7 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
     else
         d.outer.clear();
     d.risks.resize(2 * child_geno_.size());
+    std::fill(std::begin(d.parents), std::end(d.parents), 0.0);
     d.value = run(theta, &d);
     // Only the upper triangles were accumulated.
     for (std::size_t i = 0; i < n; ++i)
@@ -286,6 +287,8 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
         double* h = d->hessian.data();
         double* o = with_outer ? d->outer.data() : nullptr;
         if (npair == 1) {
+            d->parents[pair_f_[static_cast<std::size_t>(p_first)]] += 1.0;
+            d->parents[pair_m_[static_cast<std::size_t>(p_first)]] += 1.0;
             const double* s = pair_s_.data();
             const double* hp = pair_h_.data();
             for (std::size_t a = 0; a < n; ++a) {
@@ -307,6 +310,8 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
         std::fill(sbar, sbar + n, 0.0);
         for (long p = 0; p < npair; ++p) {
             const double pi = pair_a_[static_cast<std::size_t>(p)] / tmps;
+            d->parents[pair_f_[static_cast<std::size_t>(p_first + p)]] += pi;
+            d->parents[pair_m_[static_cast<std::size_t>(p_first + p)]] += pi;
             const double* sp = &pair_s_[static_cast<std::size_t>(p) * n];
             const double* hp = &pair_h_[static_cast<std::size_t>(p) * n * n];
             for (std::size_t a = 0; a < n; ++a) {
@@ -332,6 +337,8 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
         for (int t = 0; t < kMaxPairs; ++t) {
             if (single_pairs[t] == 0) continue;
             const auto count = static_cast<double>(single_pairs[t]);
+            d->parents[t / 3] += count;
+            d->parents[t % 3] += count;
             for (std::size_t k = 0; k < 2; ++k) {
                 g[m + k] -= count * (prev.grad[t / 3][k] + prev.grad[t % 3][k]);
                 h[(m + k) * n + m + k] += count * (prev.info[t / 3][k] + prev.info[t % 3][k]);

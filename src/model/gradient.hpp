@@ -30,6 +30,7 @@ struct Derivatives {
     std::vector<double> hessian;  // npars x npars row-major: the observed information d2f
     std::vector<double> outer;    // npars x npars row-major: sum_F s_F s_F' (positive semi-definite), on request
     std::vector<double> risks;    // 2 per child in family order: nu1, nu2 at theta
+    double parents[3] = {};       // expected count of parents of genotype 0, 1, 2: sum_F sum_p pi_p (f_p, m_p)
 };
 
 class LikelihoodDerivatives {

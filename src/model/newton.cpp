@@ -49,6 +49,21 @@ bool solve_scaled_cholesky(const std::vector<double>& A, const std::vector<doubl
     return std::isfinite(x[0]);
 }
 
+// The prevalence parameters that maximise the expected log-prior of the parents' genotypes
+// under the pairs' posterior weights at `at` (an EM step in eta1, eta2): with c_k the expected
+// number of parents of genotype k, gamma_k = c_k / (c0 + c1 + c2), so u1 = c1 / (c0 + c1 + c2)
+// and u2 = c2 / (c0 + c2).  False when either lies outside (0, 1), where the maximum is at
+// infinite eta.
+bool prevalence_step(const Derivatives& at, double& eta1, double& eta2) {
+    const double* c = at.parents;
+    const double u1 = c[1] / ((c[0] + c[1]) + c[2]);
+    const double u2 = c[2] / (c[0] + c[2]);
+    if (!(u1 > 1e-12 && u1 < 1.0 - 1e-12 && u2 > 1e-12 && u2 < 1.0 - 1e-12)) return false;
+    eta1 = std::tan(3.14159 * u1 - 1.570795);
+    eta2 = std::tan(3.14159 * u2 - 1.570795);
+    return std::isfinite(eta1) && std::isfinite(eta2);
+}
+
 bool all_finite(const Derivatives& d) {
     if (!std::isfinite(d.value)) return false;
     for (double v : d.gradient)
@@ -87,6 +102,24 @@ NewtonFit fit_model_newton(const Settings& s, FamilyTable& families) {
         return out;
     }
     DVector trial = vector(1, static_cast<int>(n));
+    // The first step takes the prevalences to their EM update (prevalence_step), which for
+    // families with both parents typed is their exact maximum whatever the coefficients, where
+    // Newton's steps in eta, far from quadratic there, would need several; the coefficients
+    // take Newton's step with it.  When that does not lower f, the EM update alone; when that
+    // does not either, Newton's step with its line search.
+    double em_eta1 = 0.0, em_eta2 = 0.0;
+    const bool em = prevalence_step(here, em_eta1, em_eta2);
+    const auto take_if_lower = [&](const std::vector<double>* coefficient_step) {
+        for (std::size_t i = 1; i + 2 <= n; ++i)
+            trial[static_cast<long>(i)] = theta[static_cast<long>(i)] + (coefficient_step ? (*coefficient_step)[i - 1] : 0.0);
+        trial[static_cast<long>(n) - 1] = em_eta1;
+        trial[static_cast<long>(n)] = em_eta2;
+        objective.evaluate(trial, there);
+        if (!all_finite(there) || !(there.value <= here.value)) return false;
+        for (std::size_t i = 1; i <= n; ++i) theta[static_cast<long>(i)] = trial[static_cast<long>(i)];
+        std::swap(here, there);
+        return true;
+    };
     std::vector<double> minus_grad(n), step;
     int iter = 0;
     for (;; ++iter) {
@@ -108,6 +141,7 @@ NewtonFit fit_model_newton(const Settings& s, FamilyTable& families) {
             largest = std::fmax(largest, std::fabs(step[i]));
         }
         if (largest < 1e-8 && decrease < 1e-8) break;
+        if (iter == 0 && em && (take_if_lower(&step) || take_if_lower(nullptr))) continue;
         // Backtracking: the full step is evaluated with its derivatives, shorter ones by value.
         bool accepted = false;
         double t = 1.0;

@@ -11,6 +11,13 @@
 // scaled by the information, grad' I^-1 grad, are both below 1e-8: the estimate is the point
 // where that was found (its distance to the exact maximum is about that last step).
 //
+// The first step is special: the prevalence parameters go to their EM update (the gamma_k
+// that maximise the parents' expected genotype counts under the pairs' posterior weights,
+// which for families with both parents typed is their exact maximum), the coefficients take
+// Newton's step; kept when f does not rise, else the EM update alone, else a Newton step.
+// In eta the prevalences' likelihood is far from quadratic (atan flattens it), and Newton's
+// steps alone need several iterations more on markers with a rare genotype.
+//
 // Why the observed information rather than a quasi-Newton update or Fisher scoring with the
 // enumerated expected information: it costs one pass over the families with the score
 // (no enumeration of the children's genotypes per iteration), converges quadratically (five

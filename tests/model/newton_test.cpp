@@ -34,6 +34,8 @@ TEST(LikelihoodDerivatives, AreCentralDifferencesOfTheObjective) {
             Derivatives at, up, down;
             objective.evaluate(theta, at);
             EXPECT_EQ(at.value, Likelihood(s, families)(theta));  // the very same double
+            // Each family's pair posteriors sum to one: two parents a family.
+            EXPECT_NEAR((at.parents[0] + at.parents[1]) + at.parents[2], 2.0 * families.nfam, 1e-9);
             objective.evaluate(theta, up, true);  // every family through the mixture formula
             for (std::size_t k = 0; k < n * n; ++k) EXPECT_NEAR(up.hessian[k], at.hessian[k], 1e-9 * (1 + std::fabs(at.hessian[k])));
             for (std::size_t k = 0; k < n; ++k) {
@@ -77,6 +79,13 @@ TEST(NewtonFit, ReachesTheDirectionSetMaximumOrBetterInEveryDesign) {
                 EXPECT_NEAR(newton.fit.ogpars[i], powell.fit.ogpars[i], slack * std::sqrt(newton.info.subJI[i][i])) << i;
             for (long k = 1; k <= 2; ++k)
                 EXPECT_NEAR(newton.fit.gammma[k], powell.fit.gammma[k], slack * std::sqrt(newton.info.subJI[n - 2 + k][n - 2 + k]));
+            if (untyped) continue;
+            // Complete trios: the prevalences are the parents' genotype shares, reached in the
+            // first step, and the coefficients take a few more.
+            double parents[3] = {0, 0, 0};
+            for (long i = 1; i <= families.nfam; ++i) ++parents[families[i].famgeno[1]], ++parents[families[i].famgeno[2]];
+            for (int k = 0; k < 3; ++k) EXPECT_NEAR(newton.fit.gammma[k], parents[k] / (2.0 * families.nfam), 1e-12) << k;
+            EXPECT_LE(newton.fit.iter, 4);
         }
 }
 
