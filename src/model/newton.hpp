@@ -20,10 +20,10 @@
 //
 // Why the observed information rather than a quasi-Newton update or Fisher scoring with the
 // enumerated expected information: it costs one pass over the families with the score
-// (no enumeration of the children's genotypes per iteration), converges quadratically (three or
-// four steps after the first on typical studies, where BFGS needs a dozen or more), and for families with both
-// parents typed it equals the expected information (each child's term is an exponential
-// family in the coefficients), so there Newton-Raphson is Fisher scoring.
+// (no enumeration of the children's genotypes per iteration), converges quadratically (three
+// or four steps after the first on typical studies, where BFGS needs a dozen or more), and for
+// families with both parents typed it equals the expected information (each child's term is an
+// exponential family in the coefficients), so there Newton-Raphson is Fisher scoring.
 
 #include "genetics/family.hpp"
 #include "model/fit.hpp"
