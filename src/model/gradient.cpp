@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "genetics/transmission.hpp"
 #include "model/model.hpp"
 
 namespace quillon {
@@ -38,64 +37,12 @@ PrevalenceTerms prevalence_terms(double u1, double eta1, double eta2) {
 }  // namespace
 
 LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const FamilyTable& families)
-    : s_(s), coding_(s.cmodeltype == kNone ? 2 : 1), nfam_(families.nfam) {
-    const long ncov = s.ncov;
-    long nchildren = 0, npairs = 0, most_children = 0;
-    for (long i = 1; i <= nfam_; ++i) {
-        const famdat& fam = families[i];
-        if (fam.ninfam < 2 || fam.npgeno < 0 || fam.npgeno > kMaxPairs) {
-            usable_ = false;
-            return;
-        }
-        nchildren += fam.ninfam - 2;
-        npairs += fam.npgeno;
-        most_children = std::max<long>(most_children, fam.ninfam - 2);
-    }
-    const auto nf = static_cast<std::size_t>(nfam_);
-    child_begin_.resize(nf + 1);
-    pair_begin_.resize(nf + 1);
-    child_geno_.resize(static_cast<std::size_t>(nchildren));
-    cov_.resize(static_cast<std::size_t>(nchildren * ncov));
-    pair_f_.resize(static_cast<std::size_t>(npairs));
-    pair_m_.resize(static_cast<std::size_t>(npairs));
-    pair_t_.resize(static_cast<std::size_t>(3 * npairs));
-
-    bool finite_covariates = true;
-    std::size_t c = 0, p = 0;
-    double* x = cov_.data();
-    for (long i = 1; i <= nfam_; ++i) {
-        const famdat& fam = families[i];
-        child_begin_[static_cast<std::size_t>(i - 1)] = static_cast<long>(c);
-        pair_begin_[static_cast<std::size_t>(i - 1)] = static_cast<long>(p);
-        for (int j = 3; j <= fam.ninfam; ++j, ++c) {
-            const int g = fam.famgeno[j];
-            if (g < 0 || g > 2) usable_ = false;
-            child_geno_[c] = g;
-            const DVector& row = fam.fcovdat[j];
-            for (long k = 1; k <= ncov; ++k, ++x) {
-                *x = row[k];
-                finite_covariates = finite_covariates && std::isfinite(*x);
-            }
-        }
-        for (int k = 1; k <= fam.npgeno; ++k, ++p) {
-            const int f = fam.pgenos[k][1];
-            const int m = fam.pgenos[k][2];
-            if (f < 0 || f > 2 || m < 0 || m > 2) {
-                usable_ = false;
-                return;
-            }
-            pair_f_[p] = f;
-            pair_m_[p] = m;
-            for (int h = 0; h <= 2; ++h) pair_t_[3 * p + static_cast<std::size_t>(h)] = phgdat[9 * f + 3 * m + h];
-        }
-    }
-    child_begin_[nf] = static_cast<long>(c);
-    pair_begin_[nf] = static_cast<long>(p);
-    unit_nu1_ = s.cmodeltype == kRecessive && finite_covariates;
+    : s_(s), likelihood_(s, families), coding_(s.cmodeltype == kNone ? 2 : 1) {
     const auto n = static_cast<std::size_t>(s.npars);
-    pars_ = DVector(1, 2 * ncov);
-    nu1_.resize(static_cast<std::size_t>(most_children));
-    nu2_.resize(static_cast<std::size_t>(most_children));
+    const auto most_children = static_cast<std::size_t>(likelihood_.layout().most_children);
+    pars_ = DVector(1, 2 * s.ncov);
+    nu1_.resize(most_children);
+    nu2_.resize(most_children);
     pair_a_.resize(kMaxPairs);
     pair_s_.resize(kMaxPairs * n);
     pair_h_.resize(kMaxPairs * n * n);
@@ -103,30 +50,9 @@ LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const FamilyTabl
     direct_h_.resize(n * n);
 }
 
-double LikelihoodDerivatives::value(const DVector& theta) const { return run(theta, nullptr); }
-
-void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool with_outer) const {
-    const auto n = static_cast<std::size_t>(s_.npars);
-    d.gradient.assign(n, 0.0);
-    d.hessian.assign(n * n, 0.0);
-    if (with_outer)
-        d.outer.assign(n * n, 0.0);
-    else
-        d.outer.clear();
-    d.risks.resize(2 * child_geno_.size());
-    std::fill(std::begin(d.parents), std::end(d.parents), 0.0);
-    d.value = run(theta, &d);
-    // Only the upper triangles were accumulated.
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = 0; j < i; ++j) {
-            d.hessian[i * n + j] = d.hessian[j * n + i];
-            if (with_outer) d.outer[i * n + j] = d.outer[j * n + i];
-        }
-}
-
 void LikelihoodDerivatives::write_risks(const Derivatives& at, FamilyTable& families) const {
     std::size_t r = 0;
-    for (long i = 1; i <= nfam_; ++i) {
+    for (long i = 1; i <= likelihood_.layout().nfam; ++i) {
         famdat& fam = families[i];
         for (int j = 1; j <= fam.ninfam; ++j) {
             if (j >= 3) {
@@ -138,87 +64,58 @@ void LikelihoodDerivatives::write_risks(const Derivatives& at, FamilyTable& fami
     }
 }
 
-// nu1, nu2 of the children c_first..c_end-1, summed exactly as Likelihood sums them.
-void LikelihoodDerivatives::child_risks(long c_first, long c_end) const {
+void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool with_outer) const {
+    const Likelihood::Layout& fl = likelihood_.layout();
     const long ncov = s_.ncov;
-    for (long c = c_first; c < c_end; ++c) {
-        const double* x = &cov_[static_cast<std::size_t>(c * ncov)];
-        const auto at = static_cast<std::size_t>(c - c_first);
-        if (s_.cmodeltype == kDominant) {
-            double sum = 0.0;
-            for (long k = 1; k <= ncov; ++k) sum += pars_[k] * x[k - 1];
-            nu1_[at] = nu2_[at] = std::exp(sum);
-        } else if (unit_nu1_) {
-            double sum2 = 0.0;
-            for (long k = 1; k <= ncov; ++k) sum2 += pars_[ncov + k] * x[k - 1];
-            nu1_[at] = 1.0;
-            nu2_[at] = std::exp(sum2);
-        } else {
-            double sum1 = 0.0;
-            double sum2 = 0.0;
-            for (long k = 1; k <= ncov; ++k) {
-                sum1 += pars_[k] * x[k - 1];
-                sum2 += pars_[ncov + k] * x[k - 1];
-            }
-            nu1_[at] = std::exp(sum1);
-            nu2_[at] = std::exp(sum2);
-        }
-    }
-}
-
-double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
-    const long ncov = s_.ncov;
-    const long npars = s_.npars;
-    const auto n = static_cast<std::size_t>(npars);
+    const auto n = static_cast<std::size_t>(s_.npars);
     const auto m = n - 2;  // coefficients
-    expand_coefficients(s_, theta, pars_);
+    d.gradient.assign(n, 0.0);
+    d.hessian.assign(n * n, 0.0);
+    if (with_outer)
+        d.outer.assign(n * n, 0.0);
+    else
+        d.outer.clear();
+    d.risks.resize(2 * fl.child_geno.size());
+    std::fill(std::begin(d.parents), std::end(d.parents), 0.0);
+    std::fill(direct_s_.begin(), direct_s_.end(), 0.0);
+    std::fill(direct_h_.begin(), direct_h_.end(), 0.0);
+    double* g = d.gradient.data();
+    double* h = d.hessian.data();
+    double* o = with_outer ? d.outer.data() : nullptr;
 
-    const double pparg1 = (std::atan(theta[npars - 1]) + 1.570795) / 3.14159;
-    const double pparg2 = ((std::atan(theta[npars]) + 1.570795) * (1.0 - pparg1)) / 3.14159;
-    const double tmpp[3] = {(1.0 - pparg1) - pparg2, pparg1, pparg2};
-    PrevalenceTerms prev{};
-    if (d != nullptr) prev = prevalence_terms(pparg1, theta[npars - 1], theta[npars]);
+    expand_coefficients(s_, theta, pars_);
+    double tmpp[3];
+    prevalences_from(theta[s_.npars - 1], theta[s_.npars], tmpp);
+    const PrevalenceTerms prev = prevalence_terms(tmpp[1], theta[s_.npars - 1], theta[s_.npars]);
     const double c[3] = {static_cast<double>(s_.cch[0]), static_cast<double>(s_.cch[1]),
                          static_cast<double>(s_.cch[2])};
 
     // Families with one pair (both parents typed, in the main) add their children's terms
     // straight into the totals, and their prevalence terms once per pair type at the end;
     // the others go through the per-pair buffers and the mixture formula.
-    const bool with_outer = d != nullptr && !d->outer.empty();
     long single_pairs[kMaxPairs] = {};
-    if (d != nullptr) {
-        std::fill(direct_s_.begin(), direct_s_.end(), 0.0);
-        std::fill(direct_h_.begin(), direct_h_.end(), 0.0);
-    }
-
     double loglkk = 0.0;
-    for (long i = 0; i < nfam_; ++i) {
-        const long c_first = child_begin_[static_cast<std::size_t>(i)];
-        const long c_end = child_begin_[static_cast<std::size_t>(i) + 1];
-        const long p_first = pair_begin_[static_cast<std::size_t>(i)];
-        const long p_end = pair_begin_[static_cast<std::size_t>(i) + 1];
-        child_risks(c_first, c_end);
-        if (d != nullptr)
-            for (long ch = c_first; ch < c_end; ++ch) {
-                d->risks[static_cast<std::size_t>(2 * ch)] = nu1_[static_cast<std::size_t>(ch - c_first)];
-                d->risks[static_cast<std::size_t>(2 * ch + 1)] = nu2_[static_cast<std::size_t>(ch - c_first)];
-            }
+    for (std::size_t i = 0; i < static_cast<std::size_t>(fl.nfam); ++i) {
+        const long c_first = fl.child_begin[i];
+        const long c_end = fl.child_begin[i + 1];
+        const long p_first = fl.pair_begin[i];
+        const long npair = fl.pair_begin[i + 1] - p_first;
+        likelihood_.child_risks(pars_, c_first, c_end, nu1_.data(), nu2_.data());
+        for (long ch = c_first; ch < c_end; ++ch) {
+            d.risks[static_cast<std::size_t>(2 * ch)] = nu1_[static_cast<std::size_t>(ch - c_first)];
+            d.risks[static_cast<std::size_t>(2 * ch + 1)] = nu2_[static_cast<std::size_t>(ch - c_first)];
+        }
 
-        const long npair = p_end - p_first;
-        const bool direct = d != nullptr && npair == 1 && !with_outer;
+        const bool direct = npair == 1 && !with_outer;
         double tmps = 0.0;
-        for (long p = p_first; p < p_end; ++p) {
-            const auto pp = static_cast<std::size_t>(p);
-            const double tf0 = pair_t_[3 * pp], tf1 = pair_t_[3 * pp + 1], tf2 = pair_t_[3 * pp + 2];
-            const auto slot = static_cast<std::size_t>(p - p_first);
-            double* sp = nullptr;
-            double* hp = nullptr;
-            if (direct) {
-                sp = direct_s_.data();
-                hp = direct_h_.data();
-            } else if (d != nullptr) {
-                sp = &pair_s_[slot * n];
-                hp = &pair_h_[slot * n * n];
+        for (long slot = 0; slot < npair; ++slot) {
+            const auto pp = static_cast<std::size_t>(p_first + slot);
+            const double tf0 = fl.pair_t[3 * pp], tf1 = fl.pair_t[3 * pp + 1], tf2 = fl.pair_t[3 * pp + 2];
+            double* sp = direct_s_.data();
+            double* hp = direct_h_.data();
+            if (!direct) {
+                sp = &pair_s_[static_cast<std::size_t>(slot) * n];
+                hp = &pair_h_[static_cast<std::size_t>(slot) * n * n];
                 std::fill(sp, sp + n, 0.0);
                 std::fill(hp, hp + n * n, 0.0);
             }
@@ -228,19 +125,18 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
                 const double t0 = tf0;
                 const double t1 = tf1 * nu1_[at];
                 const double t2 = tf2 * nu2_[at];
-                const int g = child_geno_[static_cast<std::size_t>(ch)];
-                const double tcg = g == 0 ? t0 : (g == 1 ? t1 : t2);
+                const int gc = fl.child_geno[static_cast<std::size_t>(ch)];
+                const double tcg = gc == 0 ? t0 : (gc == 1 ? t1 : t2);
                 const double total = (t0 + t1) + t2;
                 tmpm = tmpm * (tcg / total);
-                if (d == nullptr) continue;
 
                 const double inv = 1.0 / total;
                 const double q0 = t0 * inv, q1 = t1 * inv, q2 = t2 * inv;
-                const double* x = &cov_[static_cast<std::size_t>(ch * ncov)];
+                const double* x = &fl.cov[static_cast<std::size_t>(ch * ncov)];
                 const auto nc = static_cast<std::size_t>(ncov);
                 if (coding_ == 2) {
                     // a = (1{g=1}, 1{g=2}); Cov = [[q1(q0+q2), -q1 q2], [-q1 q2, q2(q0+q1)]]
-                    const double e1 = (g == 1 ? 1.0 : 0.0) - q1, e2 = (g == 2 ? 1.0 : 0.0) - q2;
+                    const double e1 = (gc == 1 ? 1.0 : 0.0) - q1, e2 = (gc == 2 ? 1.0 : 0.0) - q2;
                     const double v11 = q1 * (q0 + q2), v22 = q2 * (q0 + q1), v12 = -(q1 * q2);
                     for (std::size_t a = 0; a < nc; ++a) {
                         sp[a] += x[a] * e1;
@@ -258,37 +154,33 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
                     const double mean = (c[0] * q0 + c[1] * q1) + c[2] * q2;
                     const double r0 = c[0] - mean, r1 = c[1] - mean, r2 = c[2] - mean;
                     const double var = (q0 * r0 * r0 + q1 * r1 * r1) + q2 * r2 * r2;
-                    const double e = c[g] - mean;
+                    const double e = c[gc] - mean;
                     for (std::size_t a = 0; a < nc; ++a) {
                         sp[a] += x[a] * e;
                         for (std::size_t b = a; b < nc; ++b) hp[a * n + b] += var * (x[a] * x[b]);
                     }
                 }
             }
-            const double ap = (tmpp[pair_f_[pp]] * tmpp[pair_m_[pp]]) * tmpm;
+            const int f = fl.pair_f[pp], mo = fl.pair_m[pp];
+            const double ap = (tmpp[f] * tmpp[mo]) * tmpm;
             tmps = tmps + ap;
-            if (d == nullptr) continue;
-            const int f = pair_f_[pp], mo = pair_m_[pp];
             if (direct) {
                 ++single_pairs[3 * f + mo];
                 continue;
             }
-            pair_a_[slot] = ap;
+            pair_a_[static_cast<std::size_t>(slot)] = ap;
             for (std::size_t k = 0; k < 2; ++k) {
                 sp[m + k] = prev.grad[f][k] + prev.grad[mo][k];
                 hp[(m + k) * n + m + k] = prev.info[f][k] + prev.info[mo][k];
             }
         }
         loglkk = loglkk + std::log(tmps);
-        if (d == nullptr || direct) continue;
+        if (direct) continue;
 
         // The family's score s and information: one pair is its own average.
-        double* g = d->gradient.data();
-        double* h = d->hessian.data();
-        double* o = with_outer ? d->outer.data() : nullptr;
         if (npair == 1) {
-            d->parents[pair_f_[static_cast<std::size_t>(p_first)]] += 1.0;
-            d->parents[pair_m_[static_cast<std::size_t>(p_first)]] += 1.0;
+            d.parents[fl.pair_f[static_cast<std::size_t>(p_first)]] += 1.0;
+            d.parents[fl.pair_m[static_cast<std::size_t>(p_first)]] += 1.0;
             const double* s = pair_s_.data();
             const double* hp = pair_h_.data();
             for (std::size_t a = 0; a < n; ++a) {
@@ -309,9 +201,10 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
         }
         std::fill(sbar, sbar + n, 0.0);
         for (long p = 0; p < npair; ++p) {
+            const auto pp = static_cast<std::size_t>(p_first + p);
             const double pi = pair_a_[static_cast<std::size_t>(p)] / tmps;
-            d->parents[pair_f_[static_cast<std::size_t>(p_first + p)]] += pi;
-            d->parents[pair_m_[static_cast<std::size_t>(p_first + p)]] += pi;
+            d.parents[fl.pair_f[pp]] += pi;
+            d.parents[fl.pair_m[pp]] += pi;
             const double* sp = &pair_s_[static_cast<std::size_t>(p) * n];
             const double* hp = &pair_h_[static_cast<std::size_t>(p) * n * n];
             for (std::size_t a = 0; a < n; ++a) {
@@ -327,25 +220,27 @@ double LikelihoodDerivatives::run(const DVector& theta, Derivatives* d) const {
             }
         }
     }
-    if (d != nullptr) {
-        double* g = d->gradient.data();
-        double* h = d->hessian.data();
-        for (std::size_t a = 0; a < m; ++a) {
-            g[a] -= direct_s_[a];
-            for (std::size_t b = a; b < m; ++b) h[a * n + b] += direct_h_[a * n + b];
-        }
-        for (int t = 0; t < kMaxPairs; ++t) {
-            if (single_pairs[t] == 0) continue;
-            const auto count = static_cast<double>(single_pairs[t]);
-            d->parents[t / 3] += count;
-            d->parents[t % 3] += count;
-            for (std::size_t k = 0; k < 2; ++k) {
-                g[m + k] -= count * (prev.grad[t / 3][k] + prev.grad[t % 3][k]);
-                h[(m + k) * n + m + k] += count * (prev.info[t / 3][k] + prev.info[t % 3][k]);
-            }
+    for (std::size_t a = 0; a < m; ++a) {
+        g[a] -= direct_s_[a];
+        for (std::size_t b = a; b < m; ++b) h[a * n + b] += direct_h_[a * n + b];
+    }
+    for (int t = 0; t < kMaxPairs; ++t) {
+        if (single_pairs[t] == 0) continue;
+        const auto count = static_cast<double>(single_pairs[t]);
+        d.parents[t / 3] += count;
+        d.parents[t % 3] += count;
+        for (std::size_t k = 0; k < 2; ++k) {
+            g[m + k] -= count * (prev.grad[t / 3][k] + prev.grad[t % 3][k]);
+            h[(m + k) * n + m + k] += count * (prev.info[t / 3][k] + prev.info[t % 3][k]);
         }
     }
-    return -loglkk;
+    d.value = -loglkk;
+    // Only the upper triangles were accumulated.
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = 0; j < i; ++j) {
+            h[i * n + j] = h[j * n + i];
+            if (o != nullptr) o[i * n + j] = o[j * n + i];
+        }
 }
 
 }  // namespace quillon

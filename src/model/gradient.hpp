@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "genetics/family.hpp"
+#include "model/likelihood.hpp"
 #include "model/settings.hpp"
 #include "toolkit/nrarray.hpp"
 
@@ -35,19 +36,19 @@ struct Derivatives {
 
 class LikelihoodDerivatives {
 public:
-    // Copies what the likelihood reads from `families` (whose npgeno and pgenos must be set).
-    // usable() is false when a family has fewer than two members, a genotype or pair is out of
-    // range or a pair has an untyped parent: Likelihood refuses those.
+    // Lays out `families` (whose npgeno and pgenos must be set) as Likelihood does, refusing
+    // what it refuses.  usable() is false when a pair has an untyped parent.
     LikelihoodDerivatives(const Settings& s, const FamilyTable& families);
 
-    bool usable() const { return usable_; }
+    bool usable() const { return !likelihood_.missing_parent(); }
     long parameters() const { return s_.npars; }
 
-    // f(theta), theta[1..npars]; bit-for-bit Likelihood's value.
-    double value(const DVector& theta) const;
+    // f(theta), theta[1..npars]: Likelihood's value.
+    double value(const DVector& theta) const { return likelihood_(theta); }
 
-    // f, its gradient and observed information at theta[1..npars]; the outer-product matrix
-    // too when `with_outer` (otherwise d.outer is left empty).
+    // f (the very double of Likelihood), its gradient and observed information at
+    // theta[1..npars]; the outer-product matrix too when `with_outer` (otherwise d.outer is
+    // left empty).
     void evaluate(const DVector& theta, Derivatives& d, bool with_outer = false) const;
 
     // What mkfindiv leaves in `families` (the ones this object was built from) at the theta of
@@ -57,23 +58,11 @@ public:
     void write_risks(const Derivatives& at, FamilyTable& families) const;
 
 private:
-    // f when `d` is null; otherwise everything.
-    double run(const DVector& theta, Derivatives* d) const;
-    void child_risks(long c_first, long c_end) const;
-
     Settings s_;
-    bool usable_ = true;
-    bool unit_nu1_ = false;      // Recessive with finite covariates: nu1 = exp(+0.0) = 1
-    int coding_ = 1;             // entries of a_h: 2 for the covariate model None, else 1
-    long nfam_ = 0;
-    std::vector<long> child_begin_;  // 0..nfam: family i owns children child_begin_[i]..child_begin_[i+1]-1
-    std::vector<long> pair_begin_;
-    std::vector<int> child_geno_;
-    std::vector<double> cov_;        // child c's covariate k at c*ncov + k
-    std::vector<int> pair_f_, pair_m_;
-    std::vector<double> pair_t_;     // 3p + h: phg(f, m, h)
+    Likelihood likelihood_;
+    int coding_ = 1;  // entries of a_h: 2 for the covariate model None, else 1
 
-    mutable DVector pars_;           // 1..2ncov: expanded coefficients
+    mutable DVector pars_;  // 1..2ncov: expanded coefficients
     mutable std::vector<double> nu1_, nu2_;
     mutable std::vector<double> pair_a_, pair_s_, pair_h_;  // per pair: weight, gradient, Hessian
     mutable std::vector<double> direct_s_, direct_h_;      // sums over the one-pair families

@@ -16,139 +16,136 @@ namespace {
 }
 }  // namespace
 
-Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s), nfam_(families.nfam) {
+Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     const long ncov = s.ncov;
+    const long nfam = families.nfam;
     long nchildren = 0;
     long npairs = 0;
-    long most_children = 0;
-    for (long i = 1; i <= nfam_; ++i) {
+    for (long i = 1; i <= nfam; ++i) {
         const famdat& fam = families[i];
         if (fam.ninfam < 2) refuse("fewer than two members", fam.famid, fam.ninfam);
         if (fam.npgeno < 0 || fam.npgeno > 9) refuse("number of parental pairs outside 0..9", fam.famid, fam.npgeno);
         const long nc = fam.ninfam - 2;
         nchildren += nc;
         npairs += fam.npgeno;
-        if (nc > most_children) most_children = nc;
+        if (nc > flat_.most_children) flat_.most_children = nc;
     }
 
-    child_begin_ = lvector(1, nfam_ + 1);
-    pair_begin_ = lvector(1, nfam_ + 1);
-    child_geno_ = IVector(1, nchildren);
-    cov_ = DVector(1, nchildren * ncov);
-    pair_f_ = IVector(1, npairs);
-    pair_m_ = IVector(1, npairs);
-    pair_t_ = DVector(1, 3 * npairs);
+    Layout& f = flat_;
+    f.nfam = nfam;
+    f.child_begin.reserve(static_cast<std::size_t>(nfam + 1));
+    f.pair_begin.reserve(static_cast<std::size_t>(nfam + 1));
+    f.child_geno.reserve(static_cast<std::size_t>(nchildren));
+    f.cov.reserve(static_cast<std::size_t>(nchildren * ncov));
+    f.pair_f.reserve(static_cast<std::size_t>(npairs));
+    f.pair_m.reserve(static_cast<std::size_t>(npairs));
+    f.pair_t.reserve(static_cast<std::size_t>(3 * npairs));
     pars_ = DVector(1, 2 * ncov);
-    nu1_ = DVector(1, most_children);
-    nu2_ = DVector(1, most_children);
+    nu1_.resize(static_cast<std::size_t>(f.most_children));
+    nu2_.resize(static_cast<std::size_t>(f.most_children));
 
     bool finite_covariates = true;
-    long c = 0;
-    long p = 0;
-    for (long i = 1; i <= nfam_; ++i) {
+    for (long i = 1; i <= nfam; ++i) {
         const famdat& fam = families[i];
-        child_begin_[i] = c + 1;
-        pair_begin_[i] = p + 1;
+        f.child_begin.push_back(static_cast<long>(f.child_geno.size()));
+        f.pair_begin.push_back(static_cast<long>(f.pair_f.size()));
         for (int j = 3; j <= fam.ninfam; ++j) {
-            ++c;
             const int g = fam.famgeno[j];
             if (g < 0 || g > 2) refuse("child genotype outside 0..2", fam.famid, g);
-            child_geno_[c] = g;
+            f.child_geno.push_back(g);
             for (long k = 1; k <= ncov; ++k) {
                 const double x = fam.fcovdat[j][k];
                 if (!std::isfinite(x)) finite_covariates = false;
-                cov_[(c - 1) * ncov + k] = x;
+                f.cov.push_back(x);
             }
         }
         for (int k = 1; k <= fam.npgeno; ++k) {
-            ++p;
-            const int f = fam.pgenos[k][1];
-            const int m = fam.pgenos[k][2];
-            if (f < -1 || f > 2) refuse("father's genotype of a parental pair outside -1..2", fam.famid, f);
-            if (m < -1 || m > 2) refuse("mother's genotype of a parental pair outside -1..2", fam.famid, m);
-            pair_f_[p] = f;
-            pair_m_[p] = m;
-            if (f == -1 || m == -1) {
-                missing_parent_ = true;
-                pair_t_[3 * p - 2] = pair_t_[3 * p - 1] = pair_t_[3 * p] = 0.0;
-            } else {
-                for (int cg = 0; cg <= 2; ++cg) pair_t_[3 * p - 2 + cg] = phg(f, m, cg);
+            const int fg = fam.pgenos[k][1];
+            const int mg = fam.pgenos[k][2];
+            if (fg < -1 || fg > 2) refuse("father's genotype of a parental pair outside -1..2", fam.famid, fg);
+            if (mg < -1 || mg > 2) refuse("mother's genotype of a parental pair outside -1..2", fam.famid, mg);
+            f.pair_f.push_back(fg);
+            f.pair_m.push_back(mg);
+            const bool untyped = fg == -1 || mg == -1;
+            missing_parent_ = missing_parent_ || untyped;
+            for (int cg = 0; cg <= 2; ++cg) f.pair_t.push_back(untyped ? 0.0 : phg(fg, mg, cg));
+        }
+    }
+    f.child_begin.push_back(static_cast<long>(f.child_geno.size()));
+    f.pair_begin.push_back(static_cast<long>(f.pair_f.size()));
+    if (s.cmodeltype == kDominant) risk_form_ = RiskForm::kEqualRisks;
+    if (s.cmodeltype == kRecessive && finite_covariates) risk_form_ = RiskForm::kUnitNu1;
+}
+
+void Likelihood::child_risks(const DVector& pars, long c_first, long c_end, double* nu1, double* nu2) const {
+    const long ncov = s_.ncov;
+    for (long c = c_first; c < c_end; ++c) {
+        const double* x = &flat_.cov[static_cast<std::size_t>(c * ncov)];
+        const long at = c - c_first;
+        switch (risk_form_) {
+            case RiskForm::kGeneral: {
+                double sum1 = 0.0;
+                double sum2 = 0.0;
+                for (long k = 1; k <= ncov; ++k) {
+                    sum1 += pars[k] * x[k - 1];
+                    sum2 += pars[ncov + k] * x[k - 1];
+                }
+                nu1[at] = std::exp(sum1);
+                nu2[at] = std::exp(sum2);
+                break;
+            }
+            case RiskForm::kEqualRisks: {
+                double sum = 0.0;
+                for (long k = 1; k <= ncov; ++k) sum += pars[k] * x[k - 1];
+                nu1[at] = std::exp(sum);
+                nu2[at] = nu1[at];
+                break;
+            }
+            case RiskForm::kUnitNu1: {
+                double sum2 = 0.0;
+                for (long k = 1; k <= ncov; ++k) sum2 += pars[ncov + k] * x[k - 1];
+                nu1[at] = 1.0;
+                nu2[at] = std::exp(sum2);
+                break;
             }
         }
     }
-    child_begin_[nfam_ + 1] = c + 1;
-    pair_begin_[nfam_ + 1] = p + 1;
-    if (s.cmodeltype == kDominant) risk_form_ = RiskForm::kEqualRisks;
-    if (s.cmodeltype == kRecessive && finite_covariates) risk_form_ = RiskForm::kUnitNu1;
 }
 
 double Likelihood::operator()(const DVector& ppars) const {
     // The literal evaluation would reach phg with the untyped parent at its first step.
     if (missing_parent_) missing_genotype_stop();
 
-    const long ncov = s_.ncov;
     const long npars = s_.npars;
     expand_coefficients(s_, ppars, pars_);
 
     double tmpp[3];
     prevalences_from(ppars[npars - 1], ppars[npars], tmpp);
 
+    const Layout& f = flat_;
     double loglkk = 0.0;
-    for (long i = 1; i <= nfam_; ++i) {
-        const long c_first = child_begin_[i];
-        const long c_end = child_begin_[i + 1];
-
-        // The children's relative risks, summed as mkfindiv sums them:
-        // nu1 = exp(sum_k b1[k] x[k]), nu2 = exp(sum_k b2[k] x[k]) from 0.0 in ascending k.
-        for (long c = c_first; c < c_end; ++c) {
-            const long row = (c - 1) * ncov;
-            const long at = c - c_first + 1;
-            switch (risk_form_) {
-                case RiskForm::kGeneral: {
-                    double sum1 = 0.0;
-                    double sum2 = 0.0;
-                    for (long k = 1; k <= ncov; ++k) {
-                        const double x = cov_[row + k];
-                        sum1 += pars_[k] * x;
-                        sum2 += pars_[ncov + k] * x;
-                    }
-                    nu1_[at] = std::exp(sum1);
-                    nu2_[at] = std::exp(sum2);
-                    break;
-                }
-                case RiskForm::kEqualRisks: {
-                    double sum = 0.0;
-                    for (long k = 1; k <= ncov; ++k) sum += pars_[k] * cov_[row + k];
-                    nu1_[at] = std::exp(sum);
-                    nu2_[at] = nu1_[at];
-                    break;
-                }
-                case RiskForm::kUnitNu1: {
-                    double sum2 = 0.0;
-                    for (long k = 1; k <= ncov; ++k) sum2 += pars_[ncov + k] * cov_[row + k];
-                    nu1_[at] = 1.0;
-                    nu2_[at] = std::exp(sum2);
-                    break;
-                }
-            }
-        }
+    for (std::size_t i = 0; i < static_cast<std::size_t>(f.nfam); ++i) {
+        const long c_first = f.child_begin[i];
+        const long c_end = f.child_begin[i + 1];
+        child_risks(pars_, c_first, c_end, nu1_.data(), nu2_.data());
 
         double tmps = 0.0;
-        for (long p = pair_begin_[i]; p < pair_begin_[i + 1]; ++p) {
-            const double tf0 = pair_t_[3 * p - 2];
-            const double tf1 = pair_t_[3 * p - 1];
-            const double tf2 = pair_t_[3 * p];
+        for (auto p = static_cast<std::size_t>(f.pair_begin[i]); p < static_cast<std::size_t>(f.pair_begin[i + 1]); ++p) {
+            const double tf0 = f.pair_t[3 * p];
+            const double tf1 = f.pair_t[3 * p + 1];
+            const double tf2 = f.pair_t[3 * p + 2];
             double tmpm = 1.0;
             for (long c = c_first; c < c_end; ++c) {
                 // phgz: t0, t1, t2 in that order, the child's term over ((t0 + t1) + t2)
+                const auto at = static_cast<std::size_t>(c - c_first);
                 const double t0 = tf0;
-                const double t1 = tf1 * nu1_[c - c_first + 1];
-                const double t2 = tf2 * nu2_[c - c_first + 1];
-                const int g = child_geno_[c];
+                const double t1 = tf1 * nu1_[at];
+                const double t2 = tf2 * nu2_[at];
+                const int g = f.child_geno[static_cast<std::size_t>(c)];
                 const double tcg = g == 0 ? t0 : (g == 1 ? t1 : t2);
                 tmpm = tmpm * (tcg / ((t0 + t1) + t2));
             }
-            tmps = tmps + (tmpp[pair_f_[p]] * tmpp[pair_m_[p]]) * tmpm;
+            tmps = tmps + (tmpp[f.pair_f[p]] * tmpp[f.pair_m[p]]) * tmpm;
         }
         loglkk = loglkk + std::log(tmps);
     }

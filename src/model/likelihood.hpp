@@ -13,6 +13,8 @@
 // families afterwards and does not allocate per call; it gives the very double of the
 // literal evaluation (per family mkfindiv, then phgz child by child, in the order above).
 
+#include <vector>
+
 #include "genetics/family.hpp"
 #include "model/settings.hpp"
 #include "toolkit/nrarray.hpp"
@@ -22,10 +24,10 @@ namespace quillon {
 class Likelihood {
 public:
     // Copies what the likelihood reads from `families` (whose npgeno and pgenos must be set);
-    // later changes to the families are not seen.  A child genotype outside 0..2, a pair
-    // genotype outside -1..2 or an npgeno outside 0..9 is refused through nrerror.  A pair
-    // with an untyped parent (-1) makes every evaluation end the run with the
-    // missing-genotype message, as phg does.
+    // later changes to the families are not seen.  A family of fewer than two members, a
+    // child genotype outside 0..2, a pair genotype outside -1..2 or an npgeno outside 0..9 is
+    // refused through nrerror.  A pair with an untyped parent (-1) makes every evaluation end
+    // the run with the missing-genotype message, as phg does.
     Likelihood(const Settings& s, const FamilyTable& families);
 
     Likelihood(Likelihood&&) noexcept = default;
@@ -34,6 +36,26 @@ public:
     // -log-likelihood at ppars[1..npars], bit-for-bit equal to the literal evaluation.  Uses scratch
     // storage held by the object, so one object must not be evaluated by two threads at once.
     double operator()(const DVector& ppars) const;
+
+    // The flat data, also read by the evaluator with derivatives (gradient.hpp); from index 0.
+    struct Layout {
+        long nfam = 0;
+        long most_children = 0;
+        std::vector<long> child_begin;  // 0..nfam: family i owns flat children child_begin[i]..child_begin[i+1]-1
+        std::vector<long> pair_begin;   // 0..nfam: likewise its flat pairs
+        std::vector<int> child_geno;    // genotype code 0..2
+        std::vector<double> cov;        // covariate k (from 0) of flat child c at c*ncov + k
+        std::vector<int> pair_f;        // father's genotype
+        std::vector<int> pair_m;        // mother's genotype
+        std::vector<double> pair_t;     // T(h|f,m) of flat pair p at 3p + h (0.0 with an untyped parent)
+    };
+    const Layout& layout() const { return flat_; }
+    bool missing_parent() const { return missing_parent_; }
+
+    // nu1, nu2 of the flat children c_first..c_end-1 into nu1[0..], nu2[0..], at the expanded
+    // coefficients `pars` (expand_coefficients), summed as mkfindiv sums them:
+    // nu1 = exp(sum_k b1[k] x[k]), nu2 = exp(sum_k b2[k] x[k]) from 0.0 in ascending k.
+    void child_risks(const DVector& pars, long c_first, long c_end, double* nu1, double* nu2) const;
 
 private:
     // How the children's relative risks follow from the expanded coefficients.  Both
@@ -45,19 +67,12 @@ private:
     enum class RiskForm { kGeneral, kEqualRisks, kUnitNu1 };
 
     Settings s_;
-    long nfam_ = 0;
+    Layout flat_;
     bool missing_parent_ = false;
     RiskForm risk_form_ = RiskForm::kGeneral;
-    LVector child_begin_;  // 1..nfam+1: family i owns flat children child_begin_[i]..child_begin_[i+1]-1
-    LVector pair_begin_;   // 1..nfam+1: family i owns flat pairs pair_begin_[i]..pair_begin_[i+1]-1
-    IVector child_geno_;   // 1..nchildren: genotype code 0..2
-    DVector cov_;          // 1..nchildren*ncov: covariate i of flat child c at (c-1)*ncov + i
-    IVector pair_f_;       // 1..npairs: father's genotype
-    IVector pair_m_;       // 1..npairs: mother's genotype
-    DVector pair_t_;       // 1..3*npairs: T(0|f,m), T(1|f,m), T(2|f,m) of flat pair p at 3p-2..3p
-    mutable DVector pars_; // 1..2*ncov: expanded coefficients of the current theta
-    mutable DVector nu1_;  // 1..largest number of children: the current family's nu1
-    mutable DVector nu2_;  // likewise nu2
+    mutable DVector pars_;             // 1..2*ncov: expanded coefficients of the current theta
+    mutable std::vector<double> nu1_;  // the current family's children's nu1
+    mutable std::vector<double> nu2_;  // likewise nu2
 };
 
 }  // namespace quillon
