@@ -83,7 +83,7 @@ FamilyTable families_of_size(const Settings& s, const DVector& theta, int size, 
 }
 
 const GenotypeTable& genotype_table() {
-    static const GenotypeTable table = built_genotype_table();
+    static const GenotypeTable table = build_genotype_table();
     return table;
 }
 

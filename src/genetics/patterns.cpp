@@ -52,4 +52,12 @@ void makeGT(GenotypeTable& table, const IVector& Gg, int dp) {
     }
 }
 
+GenotypeTable build_genotype_table(int members) {
+    GenotypeTable table = allocate_genotype_table(members);
+    IVector BB = ivector(1, maxfamilysize);
+    BB.fill(0);
+    makeGT(table, BB, maxfamilysize - members);
+    return table;
+}
+
 }  // namespace quillon

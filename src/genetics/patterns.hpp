@@ -68,6 +68,11 @@ GenotypeTable allocate_genotype_table(int members = maxfamilysize);
 // The program calls it once, as makeGT(table, BB, 0) with BB all zero.
 void makeGT(GenotypeTable& table, const IVector& Gg, int dp);
 
+// The table with the rows that families of up to `members` members reach
+// (allocate_genotype_table, then makeGT from an all-zero prefix).  It is only read
+// afterwards, so one table may serve any number of analyses at once.
+GenotypeTable build_genotype_table(int members = maxfamilysize);
+
 // ---- template definition ----
 template <class Genotypes>
 void gx(const Genotypes& ufamg, int nninfam, long /*famid*/, ParentPairs& out) {

@@ -6,14 +6,6 @@
 
 namespace quillon {
 
-GenotypeTable build_genotype_table(int members) {
-    GenotypeTable table = allocate_genotype_table(members);
-    IVector BB = ivector(1, maxfamilysize);
-    BB.fill(0);
-    makeGT(table, BB, maxfamilysize - members);
-    return table;
-}
-
 int largest_family(const FamilyTable& families) {
     int largest = 3;
     for (long i = 1; i <= families.nfam; ++i)

@@ -11,11 +11,6 @@
 
 namespace quillon {
 
-// The genotype-combination table with the rows that families of up to `members` members
-// reach (allocate_genotype_table, then makeGT from an all-zero prefix).  It is only read
-// afterwards, so one table may serve any number of analyses at once.
-GenotypeTable build_genotype_table(int members);
-
 // The number of members of the largest family, at least 3.
 int largest_family(const FamilyTable& families);
 

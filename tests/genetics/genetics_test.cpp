@@ -79,7 +79,7 @@ TEST(Gx, TypedFatherPairIsTakenAsGivenAndCheckedSeparately) {
 }
 
 TEST(MakeGT, RowsSpellTheirIndexInBaseThreeMostSignificantFirst) {
-    const GenotypeTable t = test_support::built_genotype_table();
+    const GenotypeTable t = build_genotype_table();
     ASSERT_EQ(t.cntb, 59049);
     for (long r = 1; r <= t.cntb; ++r) {
         long index = 0;

@@ -22,7 +22,7 @@ namespace {
 using namespace test_support;
 
 const GenotypeTable& shared_table() {
-    static const GenotypeTable table = built_genotype_table();
+    static const GenotypeTable table = build_genotype_table();
     return table;
 }
 

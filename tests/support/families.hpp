@@ -97,15 +97,6 @@ inline DVector make_vector(const std::vector<double>& values) {
     return v;
 }
 
-// The genotype-combination table as the program builds it: makeGT(BB, 0) with BB all zero.
-inline GenotypeTable built_genotype_table() {
-    GenotypeTable t = allocate_genotype_table();
-    IVector BB = ivector(1, maxfamilysize);
-    BB.fill(0);
-    makeGT(t, BB, 0);
-    return t;
-}
-
 class TestRng {
 public:
     explicit TestRng(std::uint64_t seed) : engine_(seed) {}
