@@ -114,13 +114,15 @@ void BedReader::seek(long index) {
                          std::to_string(markers_) + ".");
     const long long offset = 3 + static_cast<long long>(index) * bytes_per_marker_;
     if (fseeko(bed_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) formats_detail::read_failed(bed_path_, errno);
-    if (fseeko(bim_.get(), 0, SEEK_SET) != 0) formats_detail::read_failed(bim_path_, errno);
-    bim_reader_ = std::make_unique<LineReader>(bim_.get());
-    for (long skipped = 0; skipped < index;) {
-        if (!bim_reader_->next(line_)) throw InputError(bim_path_ + " changed while it was being read.");
-        if (!is_blank(line_)) ++skipped;
+    if (!bim_reader_ || index < next_) {  // back to the top; forward, from where the reading is
+        if (fseeko(bim_.get(), 0, SEEK_SET) != 0) formats_detail::read_failed(bim_path_, errno);
+        bim_reader_ = std::make_unique<LineReader>(bim_.get());
+        next_ = 0;
     }
-    next_ = index;
+    while (next_ < index) {
+        if (!bim_reader_->next(line_)) throw InputError(bim_path_ + " changed while it was being read.");
+        if (!is_blank(line_)) ++next_;
+    }
 }
 
 void BedReader::read_bim_line(MarkerInfo& info) {

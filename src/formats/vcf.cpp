@@ -78,7 +78,7 @@ VcfReader::VcfReader(const std::string& path, const std::vector<FamPerson>& peop
     }
     // The marker count, by a first pass over the records.
     while (read_record(markers_)) ++markers_;
-    seek(0);
+    open();
 }
 
 void VcfReader::open() {
@@ -107,10 +107,12 @@ void VcfReader::seek(long index) {
     if (index < 0 || index > markers_)
         throw InputError(path_ + ": marker " + std::to_string(index + 1) + " asked for, but it holds " +
                          std::to_string(markers_) + ".");
-    open();
-    for (long i = 0; i < index; ++i)
-        if (!read_record(i)) throw InputError(path_ + " changed while it was being read.");
-    next_ = index;
+    if (index < next_) {  // back to the top; forward, from where the reading is
+        open();
+        next_ = 0;
+    }
+    for (; next_ < index; ++next_)
+        if (!read_record(next_)) throw InputError(path_ + " changed while it was being read.");
 }
 
 bool VcfReader::next(Marker& m) {
