@@ -67,16 +67,14 @@ void record(LoopTotals& totals, const Slot& slot, PendingFile& tsv, PendingFile&
 class Pipeline {
 public:
     Pipeline(const ScanContext& ctx, unsigned threads) : ctx_(ctx), slots_(4 * static_cast<std::size_t>(threads)) {
-        for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { work(); });
-    }
-    ~Pipeline() {
-        {
-            const std::lock_guard lock(mutex_);
-            stop_ = true;
+        try {
+            for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { work(); });
+        } catch (...) {  // a thread that cannot start: the started ones end before the error goes on
+            stop();
+            throw;
         }
-        work_ready_.notify_all();
-        for (std::thread& t : workers_) t.join();
     }
+    ~Pipeline() { stop(); }
 
     std::size_t size() const { return slots_.size(); }
     Marker& marker(std::size_t i) { return slots_[i].marker; }
@@ -107,6 +105,15 @@ public:
     }
 
 private:
+    void stop() {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        work_ready_.notify_all();
+        for (std::thread& t : workers_) t.join();
+    }
+
     void work() {
         MarkerFamilies scratch;
         std::unique_lock lock(mutex_);

@@ -1,7 +1,5 @@
 #include "scan/marker_task.hpp"
 
-#include <new>
-
 #include "model/analysis.hpp"
 #include "scan/tsv_row.hpp"
 #include "toolkit/nrerror.hpp"
@@ -89,9 +87,7 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         return;
     } catch (const NumericalError& e) {
         failure = e.what();
-    } catch (const std::bad_alloc&) {
-        failure = "allocation failure";
-    }
+    }  // (running out of memory is no property of the marker: it ends the scan)
     out.kind = RowKind::kFailed;
     out.row.clear();
     append_row(out.row, marker.info, &counts, s, nullptr, "failed:" + one_field(failure));
