@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -172,14 +173,28 @@ bool BedReader::next(Marker& m) {
 
 }  // namespace
 
+std::string chromosome_code(std::string name) {
+    std::string lower;
+    for (const char c : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.starts_with("chr")) {
+        lower.erase(0, 3);
+        name.erase(0, 3);
+    }
+    if (lower == "x") return "23";
+    if (lower == "y") return "24";
+    if (lower == "xy") return "25";
+    if (lower == "m" || lower == "mt") return "26";
+    const bool digits = !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
+    if (digits) {
+        const std::size_t first = name.find_first_not_of('0');
+        return first == std::string::npos ? "0" : name.substr(first);
+    }
+    return name;
+}
+
 bool is_autosome(std::string_view chr) {
-    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    std::string u;
-    for (char c : chr) u += upper(c);
-    if (u.size() > 3 && u.compare(0, 3, "CHR") == 0) u.erase(0, 3);
-    for (const char* other : {"X", "Y", "XY", "MT", "M", "23", "24", "25", "26"})
-        if (u == other) return false;
-    return true;
+    const std::string code = chromosome_code(std::string(chr));
+    return code != "23" && code != "24" && code != "25" && code != "26";
 }
 
 std::unique_ptr<GenotypeReader> open_bed(const std::string& prefix, const std::vector<FamPerson>& people) {

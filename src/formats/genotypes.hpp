@@ -42,8 +42,11 @@ public:
     virtual void seek(long index) = 0;
 };
 
-// False for the chromosomes the autosomal model leaves out: X, Y, XY, MT (also M), PLINK's
-// codes 23-26, each with or without a "chr" prefix, in any letter case.
+// The canonical code of a chromosome name, PLINK's way: "chr" prefix dropped, leading
+// zeros dropped, X -> 23, Y -> 24, XY -> 25, M/MT -> 26 (any case); other names as written.
+std::string chromosome_code(std::string name);
+
+// False for the chromosomes the autosomal model leaves out: those of codes 23-26.
 bool is_autosome(std::string_view chr);
 
 // PREFIX.bed with PREFIX.bim; `people` is the .fam read for the same prefix.  Checks the

@@ -2,10 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cctype>
 #include <charconv>
 #include <thread>
 
+#include "formats/genotypes.hpp"
 #include "input/cli.hpp"
 
 namespace quillon {
@@ -103,25 +103,6 @@ ScanParse failure(const std::string& text) {
 }
 
 }  // namespace
-
-std::string chromosome_code(std::string name) {
-    std::string lower;
-    for (const char c : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower.starts_with("chr")) {
-        lower.erase(0, 3);
-        name.erase(0, 3);
-    }
-    if (lower == "x") return "23";
-    if (lower == "y") return "24";
-    if (lower == "xy") return "25";
-    if (lower == "m" || lower == "mt") return "26";
-    const bool digits = !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
-    if (digits) {
-        const std::size_t first = name.find_first_not_of('0');
-        return first == std::string::npos ? "0" : name.substr(first);
-    }
-    return name;
-}
 
 ScanParse parse_scan_options(int argc, char** argv) {
     ScanParse result;

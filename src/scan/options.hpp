@@ -49,8 +49,4 @@ ScanParse parse_scan_options(int argc, char** argv);
 // The --help text, ending with a newline.
 std::string scan_usage_text();
 
-// The canonical code of a chromosome name, PLINK's way: "chr" prefix dropped, leading
-// zeros dropped, X -> 23, Y -> 24, XY -> 25, M/MT -> 26 (any case); other names as written.
-std::string chromosome_code(std::string name);
-
 }  // namespace quillon

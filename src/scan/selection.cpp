@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "scan/options.hpp"
+#include "formats/genotypes.hpp"
 
 namespace quillon {
 
