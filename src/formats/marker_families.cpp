@@ -37,8 +37,9 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
     members.reserve(maxfamilysize);
     for (long j = 0; j < nstudy; ++j) {
         const NuclearFamily& nf = study.families[static_cast<std::size_t>(j)];
-        // Rule 3 (placed first; rule 2 does not depend on the order of the parents): a typed
-        // father with an untyped mother takes the mother's place.
+        // Rule 3, placed first: a typed father with an untyped mother takes the mother's place.
+        // Rule 2 needs it so: a typed father's pair is taken without looking at the children,
+        // a typed mother's is checked against them.
         members.clear();
         const bool swap = typed(nf.father) && !typed(nf.mother);
         members.push_back(swap ? nf.mother : nf.father);
@@ -68,16 +69,11 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
         }
         f.pgenos.fill(0);
 
-        // Rule 2, as the single run checks a family: some parental pair must explain the typed
-        // genotypes, and two typed parents must explain every child.
-        ParentPairs pairs;
-        gx(f.famgeno, n, f.famid, pairs);
-        const bool both_typed = f.famgeno[1] != -1 && f.famgeno[2] != -1;
-        if (pairs.unpgeno == 0 || (both_typed && !pair_explains_children(f.famgeno, n, f.famgeno[1], f.famgeno[2]))) {
+        // Rule 2, as the single run checks a family.
+        if (!store_consistent_pairs(f)) {
             out.mendel.push_back({j, std::vector<long>(members.begin() + 2, members.end())});
             continue;  // the slot is reused by the next family
         }
-        store_pairs(pairs, f);
 
         table.nfam = slot;
         out.kept.push_back(j);

@@ -60,4 +60,15 @@ GenotypeTable build_genotype_table(int members) {
     return table;
 }
 
+bool store_consistent_pairs(famdat& fam) {
+    ParentPairs pairs;
+    gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
+    const bool both_typed = fam.famgeno[1] != -1 && fam.famgeno[2] != -1;
+    if (pairs.unpgeno == 0 ||
+        (both_typed && !pair_explains_children(fam.famgeno, fam.ninfam, fam.famgeno[1], fam.famgeno[2])))
+        return false;
+    store_pairs(pairs, fam);
+    return true;
+}
+
 }  // namespace quillon

@@ -49,6 +49,12 @@ void store_pairs(const ParentPairs& pairs, famdat& fam);
 // True when every typed child's genotype can be born to the pair (f, m).
 bool pair_explains_children(const IVector& famgeno, int ninfam, int f, int m);
 
+// When the family's typed genotypes are consistent, stores its compatible pairs (gx) in the
+// record (store_pairs) and returns true: some pair explains them and, with both parents
+// typed, that pair explains every child (gx takes a typed father's pair without looking at
+// the children).  Otherwise returns false and leaves the record's pairs as they are.
+bool store_consistent_pairs(famdat& fam);
+
 // The genotype-combination table: row r holds the ten base-3 digits of r - 1, most
 // significant first.  powrdx[k] = 3^k (k = 1..maxfamilysize); rdxmaxfam = 3^10 rows.
 struct GenotypeTable {

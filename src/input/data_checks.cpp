@@ -69,20 +69,10 @@ bool check_families(FamilyTable& families, const FamilyNotes& notes, const char*
     for (long i = 1; i <= nfam; ++i) {
         if (!genotypes_known(i)) continue;
         famdat& f = families[i];
-        ParentPairs pairs;
-        gx(f.famgeno, f.ninfam, f.famid, pairs);
-        // gx takes a typed father's pair without looking at the children; with both parents
-        // typed the children must still be theirs, or the family's likelihood is 0.
-        const bool both_typed = f.famgeno[1] != -1 && f.famgeno[2] != -1;
-        const bool inconsistent =
-            pairs.unpgeno == 0 ||
-            (both_typed && !pair_explains_children(f.famgeno, f.ninfam, f.famgeno[1], f.famgeno[2]));
-        if (inconsistent) {
+        if (!store_consistent_pairs(f)) {
             std::fprintf(out, "\nERROR: Family %ld: Family genotypes are inconsistant.\n", f.famid);
             count(DataFault::kInconsistentGenotypes, i);
             passed = false;
-        } else {
-            store_pairs(pairs, f);
         }
     }
 
