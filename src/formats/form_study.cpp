@@ -7,6 +7,7 @@
 
 #include "formats/study.hpp"
 #include "formats/text_file.hpp"
+#include "genetics/family.hpp"
 
 namespace quillon {
 
@@ -15,7 +16,7 @@ using formats_detail::person_key;
 
 namespace {
 
-constexpr std::size_t kMaxChildren = 8;
+constexpr std::size_t kMaxChildren = maxfamilysize - 2;  // what the analysis takes
 
 class StudyBuilder {
 public:
@@ -271,7 +272,7 @@ void StudyBuilder::form_families() {
             };
             warn(at_line(path_, d.first_line) + "the family " + f.fid + " of " + name(f.father) + " and " +
                  name(f.mother) + " has " + std::to_string(kMaxChildren + d.beyond) +
-                 " children; the first 8 are kept.");
+                 " children; the first " + std::to_string(kMaxChildren) + " are kept.");
         }
         counts.children += static_cast<long>(f.children.size());
         counts.placeholders += (f.father < 0 ? 1 : 0) + (f.mother < 0 ? 1 : 0);
