@@ -19,11 +19,9 @@ const char* const kFellBackWarning =
 // The working matrices must fit in memory together.  Only covariate files with thousands of
 // numbers per line reach this limit.
 void refuse_unholdable_parameter_count(const Settings& s) {
-    const double bytes = working_matrix_bytes(s);
-    if (bytes <= static_cast<double>(kMaxBlockBytes)) return;
-    std::printf("\nERROR: %ld covariates give %ld parameters; their information matrices would need %.1f GiB, "
-                "more than the %.0f GiB this program holds.\n",
-                s.ncov, s.npars, bytes / 1073741824.0, static_cast<double>(kMaxBlockBytes) / 1073741824.0);
+    const std::string why = unholdable_parameter_count(s);
+    if (why.empty()) return;
+    std::printf("\nERROR: %s.\n", why.c_str());
     throw ProgramExit(1);
 }
 }  // namespace

@@ -1,5 +1,9 @@
 #include "model/settings.hpp"
 
+#include <cstdio>
+
+#include "toolkit/nrarray.hpp"
+
 namespace quillon {
 
 namespace {
@@ -25,6 +29,17 @@ void derive_model_codings(Settings& s) {
 double working_matrix_bytes(const Settings& s) {
     const double side = static_cast<double>(s.npars) + 1.0;
     return 6.0 * side * side * static_cast<double>(sizeof(double));
+}
+
+std::string unholdable_parameter_count(const Settings& s) {
+    const double bytes = working_matrix_bytes(s);
+    if (bytes <= static_cast<double>(kMaxBlockBytes)) return "";
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "%ld covariates give %ld parameters; their information matrices would need %.1f GiB, "
+                  "more than the %.0f GiB this program holds",
+                  s.ncov, s.npars, bytes / 1073741824.0, static_cast<double>(kMaxBlockBytes) / 1073741824.0);
+    return text;
 }
 
 }  // namespace quillon

@@ -2,6 +2,8 @@
 // The run's settings, fixed by the dialogue (or the command line) and read by every later
 // stage.
 
+#include <string>
+
 namespace quillon {
 
 // Model types.  The status model is 1..3; the covariate model 0..3.
@@ -26,7 +28,11 @@ void derive_model_codings(Settings& s);
 // Bytes that the square working matrices of the fit and the information step need together:
 // six matrices of side npars + 1 (the direction set, the information matrix, its parameter
 // block, the pseudo-inverse and the decomposition's two scratch matrices).  A run refuses a
-// parameter count for which this exceeds the largest block it allocates.
+// parameter count for which this exceeds the largest block it allocates (kMaxBlockBytes).
 double working_matrix_bytes(const Settings& s);
+
+// Why the run cannot hold its working matrices ("N covariates give P parameters; ..."), or
+// "" when it can.
+std::string unholdable_parameter_count(const Settings& s);
 
 }  // namespace quillon

@@ -13,7 +13,6 @@
 #include "scan/marker_loop.hpp"
 #include "scan/options.hpp"
 #include "scan/tsv_row.hpp"
-#include "toolkit/nrarray.hpp"
 
 namespace quillon {
 
@@ -42,15 +41,7 @@ Settings scan_settings(const ScanOptions& o, const Study& study) {
         throw Refusal{"--covariate-model " + std::string(modedesc[s.cmodeltype]) +
                       " needs covariates, but the covariate file has no columns"};
     derive_model_codings(s);
-    const double bytes = working_matrix_bytes(s);
-    if (bytes > static_cast<double>(kMaxBlockBytes)) {
-        char text[200];
-        std::snprintf(text, sizeof text,
-                      "%ld covariates give %ld parameters; their information matrices would need %.1f GiB, "
-                      "more than the %.0f GiB this program holds",
-                      s.ncov, s.npars, bytes / 1073741824.0, static_cast<double>(kMaxBlockBytes) / 1073741824.0);
-        throw Refusal{text};
-    }
+    if (const std::string why = unholdable_parameter_count(s); !why.empty()) throw Refusal{why};
     return s;
 }
 
