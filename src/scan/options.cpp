@@ -2,11 +2,11 @@
 
 #include <CLI/CLI.hpp>
 
-#include <charconv>
 #include <thread>
 
 #include "formats/genotypes.hpp"
 #include "input/cli.hpp"
+#include "input/line_reader.hpp"
 
 namespace quillon {
 
@@ -73,11 +73,7 @@ std::vector<std::string> split(const std::string& text, char sep) {
     }
 }
 
-bool parse_long(const std::string& text, long& value) {
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return ec == std::errc() && ptr == end;
-}
+bool whole_number(const std::string& text, long& value) { return parse_long(text, value) == NumberParse::kOk; }
 
 // Chromosome list: names and numeric ranges "a-b", comma-separated.
 bool expand_chromosomes(const std::string& text, std::vector<std::string>& codes) {
@@ -90,7 +86,7 @@ bool expand_chromosomes(const std::string& text, std::vector<std::string>& codes
         }
         long lo = 0, hi = 0;
         const std::string a = chromosome_code(part.substr(0, dash)), b = chromosome_code(part.substr(dash + 1));
-        if (!parse_long(a, lo) || !parse_long(b, hi) || lo < 0 || hi < lo || hi - lo > 100000) return false;
+        if (!whole_number(a, lo) || !whole_number(b, hi) || lo < 0 || hi < lo || hi - lo > 100000) return false;
         for (long c = lo; c <= hi; ++c) codes.push_back(std::to_string(c));
     }
     return true;
@@ -140,8 +136,7 @@ ScanParse parse_scan_options(int argc, char** argv) {
     if (!smodel) return failure("--status-model: '" + raw.status_model + "' is not recessive, dominant, additive, 1, 2 or 3");
     o.smodeltype = *smodel;
     const bool has_covariates = o.intercept || !o.covar.empty();
-    o.cmodel_given = !raw.covariate_model.empty();
-    if (o.cmodel_given) {
+    if (!raw.covariate_model.empty()) {
         const std::optional<int> cmodel = parse_model_type(raw.covariate_model, 0);
         if (!cmodel)
             return failure("--covariate-model: '" + raw.covariate_model +
@@ -156,7 +151,7 @@ ScanParse parse_scan_options(int argc, char** argv) {
 
     if (!raw.chunk.empty()) {
         const std::vector<std::string> kn = split(raw.chunk, '/');
-        if (kn.size() != 2 || !parse_long(kn[0], o.chunk) || !parse_long(kn[1], o.chunks) || o.chunks < 1 ||
+        if (kn.size() != 2 || !whole_number(kn[0], o.chunk) || !whole_number(kn[1], o.chunks) || o.chunks < 1 ||
             o.chunks > 1000000 || o.chunk < 1 || o.chunk > o.chunks)
             return failure("--chunk: '" + raw.chunk + "' is not K/N with 1 <= K <= N <= 1000000");
     }

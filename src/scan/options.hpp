@@ -21,7 +21,6 @@ struct ScanOptions {
     std::string weights;                    // --weights FILE
     int smodeltype = 0;                     // --status-model: 1..3
     int cmodeltype = 0;                     // --covariate-model: 0..3
-    bool cmodel_given = false;
     bool all_children = false;              // --all-children
     FitMethod fit = FitMethod::kPowell;     // --fit powell|newton
     unsigned threads = 1;                   // --threads N (default: all cores)

@@ -29,7 +29,6 @@ public:
     void write(std::string_view text);  // throws OutputError
     void close();                       // flushes and closes; throws OutputError
     void commit();                      // renames the closed file; throws OutputError
-    const std::string& path() const { return path_; }
 
 private:
     [[noreturn]] void fail(const char* what, const std::string& path);

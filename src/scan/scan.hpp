@@ -1,9 +1,6 @@
 #pragma once
 // The genome-wide scan: `quillon scan`.
 
-#include <string>
-#include <vector>
-
 namespace quillon {
 
 // Runs `quillon scan` with its arguments (argv[0] is "scan"); returns the exit status.
