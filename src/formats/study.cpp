@@ -17,15 +17,6 @@ namespace {
 
 constexpr double kMissingValue = -9.0;
 
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
 int fam_phenotype(std::string_view field, const std::string& where) {
     long v = 0;
     if (field == "NA") return 0;
@@ -98,7 +89,7 @@ ColumnTable read_column_table(const std::string& path) {
         const long ln = reader.line_number();
         split(line);
         if (!header) {
-            if (fields.size() < 2 || !equal_ignoring_case(fields[0], "FID") || !equal_ignoring_case(fields[1], "IID"))
+            if (fields.size() < 2 || !equals_ignoring_case(fields[0], "fid") || !equals_ignoring_case(fields[1], "iid"))
                 throw InputError(at_line(path, ln) + "the header must begin with FID IID, then the column names.");
             for (std::size_t i = 2; i < fields.size(); ++i) {
                 for (const std::string& name : t.names)

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "input/line_reader.hpp"
 #include "quillon_version.hpp"
 
 namespace quillon {
@@ -66,16 +67,6 @@ std::optional<long> parse_count(std::string_view text, long max) {
         value = value * 10 + digit;
     }
     return value;
-}
-
-bool equals_ignoring_case(std::string_view a, std::string_view lower) {
-    if (a.size() != lower.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != lower[i]) return false;
-    }
-    return true;
 }
 
 // Model names by model-type number, as the options spell them.

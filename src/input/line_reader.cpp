@@ -110,6 +110,16 @@ NumberParse parse_long(std::string_view field, long& value) {
     return NumberParse::kOk;
 }
 
+bool equals_ignoring_case(std::string_view a, std::string_view lower) {
+    if (a.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char c = a[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != lower[i]) return false;
+    }
+    return true;
+}
+
 NumberParse parse_finite_double(std::string_view field, double& value) {
     field = strip_plus(field);
     if (field.empty()) return NumberParse::kNotANumber;

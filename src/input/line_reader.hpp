@@ -103,6 +103,9 @@ enum class NumberParse { kOk, kNotANumber, kOutOfRange, kNotFinite };
 // is not such an integer.
 NumberParse parse_long(std::string_view field, long& value);
 
+// `a` is `lower` (written in lower case) but for the letter case of its ASCII letters.
+bool equals_ignoring_case(std::string_view a, std::string_view lower);
+
 // A decimal floating-point number (optional sign, digits with an optional point, optional
 // exponent), nothing else, converted with correct rounding.  "nan", "inf" and numbers too
 // large for a double give kNotFinite; a number too small for a double is its rounded value
