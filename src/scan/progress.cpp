@@ -8,6 +8,10 @@ namespace quillon {
 Progress::Progress(long total, bool enabled)
     : total_(total), enabled_(enabled && isatty(STDERR_FILENO) == 1), start_(Clock::now()), last_draw_(start_) {}
 
+Progress::~Progress() {
+    if (line_open_) std::fputc('\n', stderr);
+}
+
 void Progress::update(long done) {
     if (!enabled_) return;
     const Clock::time_point now = Clock::now();
@@ -26,12 +30,14 @@ void Progress::draw(long done) {
     }
     std::fputs("   ", stderr);  // clears the end of a longer earlier line
     std::fflush(stderr);
+    line_open_ = true;
 }
 
 void Progress::finish() {
     if (!enabled_) return;
     draw(total_);
     std::fputc('\n', stderr);
+    line_open_ = false;
 }
 
 }  // namespace quillon

@@ -10,6 +10,9 @@ namespace quillon {
 class Progress {
 public:
     Progress(long total, bool enabled);
+    ~Progress();             // ends a line left drawn (an error cut the scan short)
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
     void update(long done);  // cheap when nothing is drawn
     void finish();           // the last line, then a newline
 
@@ -18,6 +21,7 @@ private:
     using Clock = std::chrono::steady_clock;
     long total_;
     bool enabled_;
+    bool line_open_ = false;
     Clock::time_point start_, last_draw_;
 };
 
