@@ -1,5 +1,6 @@
 #include "simulate/simulate.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "model/settings.hpp"
 #include "simulate/marker_study.hpp"
@@ -165,6 +167,16 @@ bool check_combinations(SimulateOptions& o, std::string& error) {
         return false;
     }
     if (genotype_files && o.markers == 0) o.markers = 1;
+    std::vector<std::string> outputs;  // two under one name would be written over each other
+    if (!o.bfile.empty()) outputs.insert(outputs.end(), {o.bfile + ".bed", o.bfile + ".bim", o.bfile + ".fam"});
+    if (!o.file.empty()) outputs.insert(outputs.end(), {o.file + ".ped", o.file + ".map"});
+    for (const std::string* name : {&o.vcf, &o.covar, &o.weight_file, &o.effects})
+        if (!name->empty()) outputs.push_back(*name);
+    std::sort(outputs.begin(), outputs.end());
+    if (const auto twice = std::adjacent_find(outputs.begin(), outputs.end()); twice != outputs.end()) {
+        error = "two of the files to write are named " + *twice;
+        return false;
+    }
     if (o.x_markers > o.markers) {
         error = "--x-markers " + std::to_string(o.x_markers) + " is more than --markers " + std::to_string(o.markers);
         return false;

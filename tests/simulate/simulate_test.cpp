@@ -36,7 +36,7 @@ TEST(SimulateOptions, InvalidOnesExitWithStatusTwoAndOneLine) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--families", "0"}, {"--max-size", "11"}, {"--untyped-father", "0.6", "--untyped-parents", "0.5"},
              {"--ncov", "2", "--beta", "1"}, {"--prevalences", "0.7,0.4"}, {"--seed", "2147483648"}, {"--colour", "red"},
-             {"--markers", "5"}, {"--bfile", "s", "--markers", "2", "--x-markers", "3"}}) {
+             {"--markers", "5"}, {"--bfile", "s", "--markers", "2", "--x-markers", "3"}, {"--bfile", "s", "--vcf", "s.bim"}}) {
         testing::internal::CaptureStderr();
         EXPECT_EQ(run(args), 2) << args[0];
         const std::string message = testing::internal::GetCapturedStderr();
