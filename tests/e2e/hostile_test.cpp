@@ -14,11 +14,6 @@ const std::string P2 =
     "           Recessive(1), Dominant(2), or Additive(3)-->";
 std::string echo(long v) { return "            " + std::to_string(v) + "\n"; }
 
-std::string trio(int famid) {
-    const std::string f = std::to_string(famid);
-    return f + " 1 0 0 1 2 0 1 2\n" + f + " 2 0 0 2 1 0 1 1\n" + f + " 3 1 2 1 2 0 1 2\n";
-}
-
 RunResult run(const TempDir& dir, const std::string& answers, double timeout) {
     return run_program(QUILLON_BIN, {}, dir.path(), answers, timeout);
 }

@@ -32,7 +32,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kInputs[] = {"wpedigree.dat", "wcovars.dat", "wweights.dat"};
 const char* const kControlFiles[] = {"args", "stdin", "expected.out", "expected.err", "expected.status", "truth"};
 
 std::string slurp(const fs::path& p) {
@@ -48,19 +47,19 @@ std::vector<std::string> study_names() {
     return names;
 }
 
-// A copy of a study's input files in a fresh folder.
-void copy_inputs(const std::string& study, const TempDir& dir) {
-    const fs::path from = fs::path(QUILLON_E2E_DATA) / study;
-    for (const char* name : kInputs)
-        if (fs::exists(from / name)) dir.write(name, slurp(from / name));
+// A copy of a study's input files (every file but the control files) in a fresh folder.
+void copy_inputs(const fs::path& from, const TempDir& dir) {
+    for (const auto& entry : fs::directory_iterator(from)) {
+        const std::string name = entry.path().filename().string();
+        if (std::find(std::begin(kControlFiles), std::end(kControlFiles), name) == std::end(kControlFiles))
+            dir.write(name, slurp(entry.path()));
+    }
 }
 
 // The white-space separated words of a folder's args file; none when it is absent.
 std::vector<std::string> read_args(const fs::path& file) {
-    std::vector<std::string> args;
     std::ifstream in(file);
-    for (std::string word; in >> word;) args.push_back(word);
-    return args;
+    return {std::istream_iterator<std::string>(in), {}};
 }
 
 class Study : public ::testing::TestWithParam<std::string> {};
@@ -70,11 +69,7 @@ TEST_P(Study, OutputErrorsAndStatusMatchTheReviewedOnesExactly) {
     for (const char* name : {"expected.out", "expected.err", "expected.status"})
         ASSERT_TRUE(fs::exists(from / name)) << from / name << " is missing";
     TempDir dir;
-    for (const auto& entry : fs::directory_iterator(from)) {
-        const std::string name = entry.path().filename().string();
-        if (std::find(std::begin(kControlFiles), std::end(kControlFiles), name) == std::end(kControlFiles))
-            dir.write(name, slurp(entry.path()));
-    }
+    copy_inputs(from, dir);
     const RunResult r = run_program(QUILLON_BIN, read_args(from / "args"), dir.path(), slurp(from / "stdin"));
     EXPECT_EQ(r.out, slurp(from / "expected.out"));
     EXPECT_EQ(r.err, slurp(from / "expected.err"));
@@ -92,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Data, Study, ::testing::ValuesIn(study_names()),
 // --dir reads the files from another folder; the report is the dialogue's.
 TEST(ScriptedRun, DirReadsTheFilesFromAnotherFolder) {
     TempDir dir, elsewhere;
-    copy_inputs("none_additive", dir);
+    copy_inputs(fs::path(QUILLON_E2E_DATA) / "none_additive", dir);
     const RunResult d = run_program(QUILLON_BIN, {"--dir", dir.path(), "--covariates", "2", "--status-model", "3",
                                                   "--covariate-model", "0"},
                                     elsewhere.path(), "");

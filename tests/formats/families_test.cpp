@@ -44,9 +44,7 @@ TEST(FormStudy, FamiliesFromTheFam) {
     };
     std::string log;
     for (const auto& c : cases) {
-        StudyOptions options;
-        options.all_children = c.all_children;
-        options.covar_names = c.names;
+        const StudyOptions options{.covar_names = c.names, .all_children = c.all_children};
         const Study s = form_study(dir.file("s.fam"), dir.file("s.cov"), "", options);
         std::string families;
         for (const NuclearFamily& f : s.families) {
@@ -145,9 +143,7 @@ TEST(MarkerFamilies, RulesOneToFour) {
                           ivector(1, static_cast<int>(out.table.nfam))};
         for (long i = 1; i <= out.table.nfam; ++i) {
             const famdat& f = out.table[i];
-            notes.size[i] = f.ninfam;
-            notes.first_line[i] = i;
-            notes.allele_fault[i] = 0;
+            notes.size[i] = f.ninfam, notes.first_line[i] = i, notes.allele_fault[i] = 0;
             text << f.famid << ":";
             for (int m = 1; m <= f.ninfam; ++m) {
                 text << " " << iid(study, out.members[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(m - 1)])

@@ -14,7 +14,6 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "support/program.hpp"
 #include "genetics/transmission.hpp"
@@ -26,6 +25,7 @@ namespace quillon {
 namespace {
 
 using test_support::TempDir;
+using test_support::trio;
 
 struct Read {
     FamilyTable t;
@@ -34,23 +34,15 @@ struct Read {
 };
 
 Read read(const TempDir& d, long ncov) {
-    Settings s;
-    s.ncov = ncov;
     test_support::TempFile out;
     Read r;
     try {
-        r.t = read_families(s, d.path(), out.get());
+        r.t = read_families(Settings{.ncov = ncov}, d.path(), out.get());
     } catch (const ProgramExit& e) {
         r.status = e.status();
     }
     r.out = out.text();
     return r;
-}
-
-// A trio that passes every check: father genotype 1, mother 0, child 1.
-std::string trio(int famid) {
-    const std::string f = std::to_string(famid);
-    return f + " 1 0 0 1 2 0 1 2\n" + f + " 2 0 0 2 1 0 1 1\n" + f + " 3 1 2 1 2 0 1 2\n";
 }
 
 // Every line end ("\n", "\r\n", a lone "\r", one at the end of the file) with chunks of 1
@@ -135,8 +127,8 @@ TEST(ReadFamiliesRegression, PedigreePipeWasReportedAsChangedWhileRead) {
     // writer ever meets a closed pipe.
     const int fd = ::open(ped.c_str(), O_RDWR);
     ASSERT_GE(fd, 0);
-    const std::string trio = "1 1 0 0 1 2 0 1 2\n1 2 0 0 2 1 0 1 1\n1 3 1 2 1 2 0 1 2\n";
-    ASSERT_EQ(::write(fd, trio.data(), trio.size()), static_cast<ssize_t>(trio.size()));
+    const std::string text = trio(1);
+    ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
     d.write("wweights.dat", "1 1 1");
     const Read r = read(d, 0);
     ::close(fd);
@@ -152,7 +144,7 @@ TEST(ReadFamiliesRegression, ReadErrorWasReportedAsAnEarlyEnd) {
     for (const char* name : {"wcovars.dat", "wweights.dat"}) {
         SCOPED_TRACE(name);
         TempDir d;
-        d.write("wpedigree.dat", "1 1 0 0 1 2 0 1 2\n1 2 0 0 2 1 0 1 1\n1 3 1 2 1 2 0 1 2\n");
+        d.write("wpedigree.dat", trio(1));
         d.write("wcovars.dat", "1\n1\n1\n");
         d.write("wweights.dat", "1 1 1");
         std::filesystem::remove(d.file(name));

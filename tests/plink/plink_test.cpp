@@ -2,7 +2,6 @@
 // `quillon scan` (label external: runs plink1.9).
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>

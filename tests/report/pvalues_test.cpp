@@ -72,9 +72,8 @@ TEST(PvalueLines, FarTailsZeroStatisticsAndNanPrintAsTheyShould) {
     EXPECT_EQ(pvalue_lines(100.0, 2, true, {0.0, 1.0, true}), "Wald p-value (chi-square, df=2): 1.929e-22\n" + nfs + "1\n");
     EXPECT_EQ(pvalue_lines(1e5, 2, false, {50.0, 1.0, true}), nfs + "0\n");
     // A NaN of either sign (0/0 gives the negative one on x86) prints "nan"; so does df 0.
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(pvalue_lines(-nan, 3, true, {nan, 1.0, true}), "Wald p-value (chi-square, df=3): nan\n" + nfs + "nan\n");
-    EXPECT_EQ(pvalue_lines(2.5, 0, true, {-nan, -nan, false}), "Wald p-value (chi-square, df=0): nan\n" + nfs + "NA\n");
+    EXPECT_EQ(pvalue_lines(-kNaN, 3, true, {kNaN, 1.0, true}), "Wald p-value (chi-square, df=3): nan\n" + nfs + "nan\n");
+    EXPECT_EQ(pvalue_lines(2.5, 0, true, {-kNaN, -kNaN, false}), "Wald p-value (chi-square, df=0): nan\n" + nfs + "NA\n");
 }
 
 }  // namespace

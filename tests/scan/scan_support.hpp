@@ -3,7 +3,6 @@
 // and one marker's families written as the single run's three files.
 
 #include <charconv>
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -60,7 +59,7 @@ inline double number(const std::string& field) {
 // Writes wpedigree.dat, wcovars.dat and wweights.dat in `dir` holding the marker's kept
 // families in their member order: the persons' .fam phenotypes, their genotypes at the
 // marker, the covariate and weight text of the study ("0" for placeholders).
-inline void write_single_run_files(const std::string& dir, const Study& study, const MarkerFamilies& mf,
+inline void write_single_run_files(const TempDir& dir, const Study& study, const MarkerFamilies& mf,
                                    const std::vector<std::int8_t>& genotype) {
     std::string ped, cov, wt;
     for (std::size_t k = 0; k < mf.kept.size(); ++k) {
@@ -79,11 +78,9 @@ inline void write_single_run_files(const std::string& dir, const Study& study, c
             wt += (p < 0 ? std::string("0") : study.weight_text[up]) + "\n";
         }
     }
-    for (const auto& [name, text] : {std::pair{"/wpedigree.dat", &ped}, {"/wcovars.dat", &cov}, {"/wweights.dat", &wt}}) {
-        std::FILE* f = std::fopen((dir + name).c_str(), "w");
-        std::fputs(text->c_str(), f);
-        std::fclose(f);
-    }
+    dir.write("wpedigree.dat", ped);
+    dir.write("wcovars.dat", cov);
+    dir.write("wweights.dat", wt);
 }
 
 }  // namespace quillon::scantest

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "input/pedigree_input.hpp"
 #include "model/analysis.hpp"
@@ -101,15 +101,10 @@ TEST(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
             ASSERT_EQ(r.status, 0) << r.err;
             const auto tsv = read_tsv(dir.read("quillon.tsv"));
 
-            StudyOptions so;
-            so.intercept = columns > 0;
-            so.all_children = all_children;
+            const StudyOptions so{.intercept = columns > 0, .covar_names = {}, .all_children = all_children};
             const Study study =
                 form_study(dir.file("st.fam"), columns > 0 ? dir.file("st.covar") : "", dir.file("st.w"), so);
-            Settings s;
-            s.ncov = study.ncov();
-            s.smodeltype = smodel;
-            s.cmodeltype = cmodel;
+            Settings s{.ncov = study.ncov(), .smodeltype = smodel, .cmodeltype = cmodel};
             derive_model_codings(s);
             const auto reader = open_bed(dir.file("st"), study.people);
             ASSERT_EQ(static_cast<long>(tsv.size()), reader->marker_count() + 1);
@@ -134,7 +129,7 @@ TEST(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
                     continue;
                 }
                 const TempDir single;
-                write_single_run_files(single.path(), study, mf, m.genotype);
+                write_single_run_files(single, study, mf, m.genotype);
                 FamilyTable fams = read_families(s, single.path(), test_support::TempFile().get());
                 Analysis a;
                 try {

@@ -27,9 +27,7 @@ int run(std::vector<std::string> args) {
 // The study in `dir` read by the program's own reader, which runs every data check and
 // throws ProgramExit when one fails.
 FamilyTable read_study(const TempDir& dir, long ncov) {
-    Settings s;
-    s.ncov = ncov;
-    return read_families(s, dir.path());
+    return read_families(Settings{.ncov = ncov}, dir.path());
 }
 
 TEST(SimulateOptions, InvalidOnesExitWithStatusTwoAndOneLine) {
@@ -136,8 +134,7 @@ TEST(MarkerStudy, BedAndVcfHoldTheSameGenotypes) {
               0);
     ASSERT_EQ(with({"--vcf", d.file("t.vcf")}), 0);
 
-    StudyOptions options;
-    options.all_children = true;
+    const StudyOptions options{.covar_names = {}, .all_children = true};
     const Study s = form_study(d.file("s.fam"), d.file("s.covar"), d.file("s.weights"), options);
     EXPECT_EQ(s.families.size(), 60u);
     const auto bed = open_bed(d.file("s"), s.people);

@@ -83,10 +83,7 @@ inline FamilyTable make_table(famdat family) {
 }
 
 inline Settings make_settings(long ncov, int smodeltype, int cmodeltype) {
-    Settings s;
-    s.ncov = ncov;
-    s.smodeltype = smodeltype;
-    s.cmodeltype = ncov == 0 ? kNone : cmodeltype;
+    Settings s{.ncov = ncov, .smodeltype = smodeltype, .cmodeltype = ncov == 0 ? kNone : cmodeltype};
     derive_model_codings(s);
     return s;
 }

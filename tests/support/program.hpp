@@ -80,6 +80,12 @@ private:
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{std::tmpfile(), &std::fclose};
 };
 
+// wpedigree.dat lines of a trio that passes every check: father genotype 1, mother 0, child 1.
+inline std::string trio(int famid) {
+    const std::string f = std::to_string(famid);
+    return f + " 1 0 0 1 2 0 1 2\n" + f + " 2 0 0 2 1 0 1 1\n" + f + " 3 1 2 1 2 0 1 2\n";
+}
+
 struct RunResult {
     std::string out;          // standard output
     std::string err;          // standard error

@@ -14,8 +14,7 @@ namespace {
 TEST(IndexArrays, AnyLowerBoundReachesFirstAndLastElementOfTheBlock) {
     for (int nl : {-3, 0, 1, 5}) {
         DVector v = vector(nl, nl + 4);
-        v[nl] = 1.0;
-        v[nl + 4] = 2.0;
+        v[nl] = 1.0, v[nl + 4] = 2.0;
         EXPECT_EQ(v.size(), 5);
         EXPECT_EQ(v.begin_ptr()[0], 1.0);
         EXPECT_EQ(v.begin_ptr()[4], 2.0);

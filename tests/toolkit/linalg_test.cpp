@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
-#include <string>
 #include <vector>
 
 namespace quillon {

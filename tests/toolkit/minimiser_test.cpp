@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <string>
-#include <vector>
 
 namespace quillon {
 namespace {
@@ -66,8 +65,7 @@ TEST(Powell, QuadraticsInOneToTenDimensionsAndARosenbrockValley) {
         return 100.0 * (x[2] - x[1] * x[1]) * (x[2] - x[1] * x[1]) + (1.0 - x[1]) * (1.0 - x[1]);
     };
     PowellRun r(2, 0.0);
-    r.p[1] = -1.2;
-    r.p[2] = 1.0;
+    r.p[1] = -1.2, r.p[2] = 1.0;
     ASSERT_EQ(r.run(rosenbrock, 1e-12), "");
     EXPECT_NEAR(r.p[1], 1.0, 1e-3);  // f < 1e-8 near (1, 1) means |x - 1| ~ 1e-4
     EXPECT_NEAR(r.p[2], 1.0, 2e-3);
@@ -99,8 +97,7 @@ TEST(Powell, EqualDecreasesKeepTheEarlierDirectionAsLargest) {
     const Objective f = [&](const DVector& x) {
         if (!replaced && (r.xi[1][2] != 0.0 || r.xi[2][2] != 1.0)) {
             replaced = true;
-            col1[0] = r.xi[1][1];
-            col1[1] = r.xi[2][1];
+            col1[0] = r.xi[1][1], col1[1] = r.xi[2][1];
         }
         return two_floors(x[1]) + two_floors(x[2]);
     };
