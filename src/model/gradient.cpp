@@ -132,7 +132,7 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
 
                 const double inv = 1.0 / total;
                 const double q0 = t0 * inv, q1 = t1 * inv, q2 = t2 * inv;
-                const double* x = &fl.cov[static_cast<std::size_t>(ch * ncov)];
+                const double* x = fl.cov.data() + ch * ncov;
                 const auto nc = static_cast<std::size_t>(ncov);
                 if (coding_ == 2) {
                     // a = (1{g=1}, 1{g=2}); Cov = [[q1(q0+q2), -q1 q2], [-q1 q2, q2(q0+q1)]]

@@ -80,7 +80,7 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
 void Likelihood::child_risks(const DVector& pars, long c_first, long c_end, double* nu1, double* nu2) const {
     const long ncov = s_.ncov;
     for (long c = c_first; c < c_end; ++c) {
-        const double* x = &flat_.cov[static_cast<std::size_t>(c * ncov)];
+        const double* x = flat_.cov.data() + c * ncov;
         const long at = c - c_first;
         switch (risk_form_) {
             case RiskForm::kGeneral: {
