@@ -99,7 +99,7 @@ int run(int argc, char** argv, StandardOutput& out) {
         return 1;
     } catch (const std::bad_alloc&) {
         out.flush();
-        report_numerical_error(NumericalError("allocation failure in vector()"));
+        report_numerical_error(NumericalError(kVectorAllocationFailure, NumericalKind::kAllocation));
         return 1;
     }
 }

@@ -6,10 +6,7 @@
 
 namespace quillon {
 
-bool is_iteration_limit(const NumericalError& error) {
-    const std::string_view text = error.what();
-    return text == "powell exceeding maximum iterations." || text == "Too many iterations in brent";
-}
+bool is_iteration_limit(const NumericalError& error) { return error.kind() == NumericalKind::kIterationLimit; }
 
 std::string covariate_scale_hint(const FamilyTable& families, long ncov) {
     long widest = 0;

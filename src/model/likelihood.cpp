@@ -12,7 +12,7 @@ namespace {
 [[noreturn]] void refuse(const char* what, long famid, long value) {
     char text[160];
     std::snprintf(text, sizeof text, "loglik: family %ld: %s (%ld)", famid, what, value);
-    nrerror(text);
+    nrerror(text, NumericalKind::kInvalidSetting);
 }
 }  // namespace
 

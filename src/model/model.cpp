@@ -33,7 +33,7 @@ void expand_coefficients(const Settings& s, const DVector& ppars, DVector& pars)
                 pars[i + ncoef] = ppars[i] + ppars[i];
                 break;
             default:
-                nrerror("mkfindiv: covariate model type outside 0..3");
+                nrerror("mkfindiv: covariate model type outside 0..3", NumericalKind::kInvalidSetting);
         }
     }
 }

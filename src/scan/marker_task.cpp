@@ -1,5 +1,7 @@
 #include "scan/marker_task.hpp"
 
+#include <new>
+
 #include "model/analysis.hpp"
 #include "scan/tsv_row.hpp"
 #include "toolkit/nrerror.hpp"
@@ -86,8 +88,10 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         append_row(out.row, marker.info, &counts, s, &a, status.empty() ? "ok" : "warning:" + status);
         return;
     } catch (const NumericalError& e) {
+        // Running out of memory is no property of the marker: it ends the scan.
+        if (e.kind() == NumericalKind::kAllocation) throw std::bad_alloc();
         failure = e.what();
-    }  // (running out of memory is no property of the marker: it ends the scan)
+    }
     out.kind = RowKind::kFailed;
     out.row.clear();
     append_row(out.row, marker.info, &counts, s, nullptr, "failed:" + one_field(failure));

@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
         quillon::report_numerical_error(e);
         return 1;
     } catch (const std::bad_alloc&) {
-        quillon::report_numerical_error(quillon::NumericalError("allocation failure in vector()"));
+        quillon::report_numerical_error(quillon::NumericalError(quillon::kVectorAllocationFailure, quillon::NumericalKind::kAllocation));
         return 1;
     }
 }

@@ -300,7 +300,7 @@ void diagonalise(DMatrix& a, int m, int n, DVector& w, DVector& rv1, DMatrix& v,
                 }
                 break;
             }
-            if (its == 30) nrerror("no convergence in 30 svdcmp iterations");
+            if (its == 30) nrerror("no convergence in 30 svdcmp iterations", NumericalKind::kNoConvergence);
             qr_sweep(a, m, n, w, rv1, v, l, k);
         }
     }

@@ -63,7 +63,7 @@ void powell(DVector& p, DMatrix& xi, int n, double ftol, int* iter, double* fret
             free_vector(pt, 1, n);
             return;
         }
-        if (*iter == kPowellMaxIterations) nrerror("powell exceeding maximum iterations.");
+        if (*iter == kPowellMaxIterations) nrerror("powell exceeding maximum iterations.", NumericalKind::kIterationLimit);
         // Extrapolated point and net displacement of this iteration.
         for (int j = 1; j <= n; ++j) {
             ptt[j] = 2.0 * p[j] - pt[j];
@@ -243,7 +243,7 @@ double brent(double ax, double bx, double cx, const LineObjective& f, double tol
             }
         }
     }
-    nrerror("Too many iterations in brent");
+    nrerror("Too many iterations in brent", NumericalKind::kIterationLimit);
 }
 
 }  // namespace quillon

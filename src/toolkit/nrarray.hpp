@@ -57,14 +57,14 @@ public:
     IndexVector() = default;
 
     // Allocates v[nl..nh]; ends the run through nrerror(failure_text) when that fails.
-    IndexVector(long nl, long nh, const char* failure_text = "allocation failure in vector()")
+    IndexVector(long nl, long nh, const char* failure_text = kVectorAllocationFailure)
         : lo_(nl), hi_(nh) {
         const long n = detail::block_length(nl, nh, sizeof(T));
-        if (n < 0) nrerror(failure_text);
+        if (n < 0) nrerror(failure_text, NumericalKind::kAllocation);
         try {
             data_ = std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(n));
         } catch (const std::bad_alloc&) {
-            nrerror(failure_text);
+            nrerror(failure_text, NumericalKind::kAllocation);
         }
     }
 

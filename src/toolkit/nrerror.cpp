@@ -4,7 +4,7 @@
 
 namespace quillon {
 
-void nrerror(const char* error_text) { throw NumericalError(error_text); }
+void nrerror(const char* error_text, NumericalKind kind) { throw NumericalError(error_text, kind); }
 
 void report_numerical_error(const NumericalError& error) {
     std::fprintf(stderr, "Numerical run-time error...\n");

@@ -60,7 +60,7 @@ TEST(IndexArrays, ImpossibleAllocationsEndWithTheAllocationTexts) {
 
 TEST(Nrerror, RaisesTheTextAndReportsItInThreeLinesOnStandardErrorOnly) {
     try {
-        nrerror("Too many iterations in brent");
+        nrerror("Too many iterations in brent", NumericalKind::kIterationLimit);
         FAIL() << "nrerror returned";
     } catch (const NumericalError& e) {
         EXPECT_STREQ(e.what(), "Too many iterations in brent");
