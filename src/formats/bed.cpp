@@ -142,6 +142,9 @@ void BedReader::read_bim_line(MarkerInfo& info) {
     long bp = 0;
     if (parse_long(f[3], bp) != NumberParse::kOk)
         throw InputError(at_line(bim_path_, ln) + "the position '" + std::string(f[3]) + "' is not an integer.");
+    if (bp < 0)  // PLINK's mark of a marker to leave out: remove such lines first
+        throw InputError(at_line(bim_path_, ln) + "the position " + std::string(f[3]) +
+                         " is negative; remove the markers PLINK marks so (plink --make-bed) first.");
     info.chr.assign(f[0]);
     info.id.assign(f[1]);
     info.bp = bp;

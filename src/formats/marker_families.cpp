@@ -1,5 +1,7 @@
 #include "formats/marker_families.hpp"
 
+#include <utility>
+
 #include "genetics/patterns.hpp"
 
 namespace quillon {
@@ -8,14 +10,19 @@ namespace {
 
 // Makes record `f` hold `members` members with `ncov` covariates, allocating only when it is
 // too small or its covariate count differs.
+// All or nothing: the arrays are allocated first and moved in only when every one succeeded,
+// so a record whose growth failed is left as it was, never half grown.
 void ensure_capacity(famdat& f, int members, long ncov) {
     const bool fits = f.famgeno.allocated() && f.famgeno.hi() >= members && f.fcovdat[1].hi() == ncov;
     if (fits) return;
-    f.famgeno = ivector(1, members);
-    f.phenodat = ivector(1, members);
-    f.fcovdat = flmatrix(1, members, 1, ncov);
-    f.findiv = matrix(1, members, 1, 10);
-    if (!f.pgenos.allocated()) f.pgenos = imatrix(1, 9, 1, 2);
+    IVector famgeno = ivector(1, members), phenodat = ivector(1, members);
+    DMatrix fcovdat = flmatrix(1, members, 1, ncov), findiv = matrix(1, members, 1, 10);
+    IMatrix pgenos = f.pgenos.allocated() ? std::move(f.pgenos) : imatrix(1, 9, 1, 2);
+    f.famgeno = std::move(famgeno);
+    f.phenodat = std::move(phenodat);
+    f.fcovdat = std::move(fcovdat);
+    f.findiv = std::move(findiv);
+    f.pgenos = std::move(pgenos);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // VCF and BCF files (plain or bgzipped) through htslib, a record at a time.
 
+#include <htslib/bgzf.h>
 #include <htslib/hts.h>
 #include <htslib/vcf.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -36,6 +38,7 @@ public:
     void seek(long index) override;
 
 private:
+    void refuse_stream() const;    // a pipe or device cannot be read twice
     void open();                   // (re)opens the file and reads its header
     bool read_record(long index);  // false at the end
     void decode(Marker& m);
@@ -55,6 +58,7 @@ private:
 VcfReader::VcfReader(const std::string& path, const std::vector<FamPerson>& people)
     : path_(path), people_(people.size()) {
     if (!record_) throw InputError("Cannot read " + path_ + ": out of memory.");
+    refuse_stream();
     open();
     // The .fam's IIDs; an IID under two FIDs cannot be matched (-1).
     std::unordered_map<std::string, long> by_iid;
@@ -76,9 +80,28 @@ VcfReader::VcfReader(const std::string& path, const std::vector<FamPerson>& peop
         matched[p] = 1;
         person_of_sample_.push_back(it->second);
     }
-    // The marker count, by a first pass over the records.
-    while (read_record(markers_)) ++markers_;
+    // The marker count, by a first pass over the records.  A compressed file without its
+    // end-of-file block was cut short: refused, naming the last marker it holds.
+    const htsFormat* format = hts_get_format(file_.get());
+    const bool cut = format->compression == bgzf && file_->is_bgzf && bgzf_check_EOF(file_->fp.bgzf) == 0;
+    std::string last = "none";
+    while (read_record(markers_)) {
+        ++markers_;
+        if (cut && bcf_unpack(record_.get(), BCF_UN_STR) == 0)
+            last = std::to_string(markers_) + " (" + (record_->d.id != nullptr ? record_->d.id : ".") + ")";
+    }
+    if (cut)
+        throw InputError(path_ + " is truncated: the compressed file ends without its end-of-file block; the last "
+                                 "marker read is " + last + ".");
     open();
+}
+
+void VcfReader::refuse_stream() const {
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return;  // open() says why
+    throw InputError(path_ + " is a pipe or a device, not a file: the scan reads the VCF twice (once to count its "
+                             "markers). Write it to a file first (for example bcftools view -Ob -o study.bcf) and "
+                             "give that file.");
 }
 
 void VcfReader::open() {

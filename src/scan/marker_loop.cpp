@@ -133,6 +133,8 @@ private:
             slots_[i].done = true;
             if (error && !error_) error_ = error;
             slot_done_.notify_all();
+            // After an error this worker's scratch may be half built: it takes no more work.
+            if (error) return;
         }
     }
 

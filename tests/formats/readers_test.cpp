@@ -4,6 +4,8 @@
 #include <htslib/bgzf.h>
 #include <htslib/vcf.h>
 
+#include <sys/stat.h>
+
 #include <map>
 
 #include "support/program.hpp"
@@ -102,6 +104,7 @@ TEST(GenotypeReaders, BadInputNamesFileAndLine) {
         {"s.bim", kBim + "1 rs3 0 300 A G\n", "bed", "3 markers of DIR/s.bim (last on line 3) and 5 individuals"},
         {"s.bim", kBim + "1 rs3 0 300 A G\n", "bed", "It holds 2 markers: the .bim and .bed disagree"},
         {"s.bim", "1 rs1 0 100 A G\n1 rs2 0 2e2 A G\n", "read", "s.bim line 2: the position '2e2' is not an integer."},
+        {"s.bim", "1 rs1 0 100 A G\n1 rs2 0 -200 A G\n", "read", "s.bim line 2: the position -200 is negative"},
         {"s.fam", "f a 0 0 1 1\nf b 0 0 2\n", "fam", "s.fam line 2: holds 5 fields; a .fam line has six"},
         {"s.fam", "f a 0 0 1 1\n\nf a 0 0 2 1\n", "fam",
          "s.fam line 3: IID a of family f was already given on line 1."},
@@ -136,6 +139,35 @@ TEST(GenotypeReaders, BadInputNamesFileAndLine) {
         if (expected.starts_with("3 markers")) expected.replace(expected.find("DIR"), 3, dir.path());
         EXPECT_NE(message.find(expected), std::string::npos) << message << "\nwanted: " << expected;
         EXPECT_TRUE(message.starts_with(dir.file(""))) << message;
+    }
+}
+
+// A bgzipped VCF cut at any block boundary (each record its own block here) is refused, as is
+// a pipe, which cannot be read twice.
+TEST(GenotypeReaders, TruncatedCompressedFileAndPipeRefused) {
+    test_support::TempDir dir;
+    dir.write("s.fam", kFam);
+    const std::vector<FamPerson> people = read_fam(dir.file("s.fam"));
+    std::vector<std::int64_t> ends;  // the header, then each record, a block each
+    BGZF* z = bgzf_open(dir.file("s.vcf.gz").c_str(), "w");
+    for (std::size_t at = 0, next = kVcf.find("\n1\t") + 1; at < kVcf.size(); at = next, next = kVcf.find('\n', at) + 1) {
+        ASSERT_EQ(bgzf_write(z, kVcf.data() + at, next - at), static_cast<ssize_t>(next - at));
+        ASSERT_EQ(bgzf_flush(z), 0);
+        ends.push_back(bgzf_tell(z) >> 16);
+    }
+    bgzf_close(z);
+    const std::string whole = dir.read("s.vcf.gz");
+    for (const std::int64_t end : ends) {
+        dir.write("cut.vcf.gz", whole.substr(0, static_cast<std::size_t>(end)));
+        EXPECT_THROW(read_all(*open_vcf(dir.file("cut.vcf.gz"), people)), InputError) << end;
+    }
+    EXPECT_EQ(read_all(*open_vcf(dir.file("s.vcf.gz"), people)).size(), 3u);
+    ASSERT_EQ(::mkfifo(dir.file("pipe.vcf").c_str(), 0600), 0);
+    try {
+        open_vcf(dir.file("pipe.vcf"), people);
+        ADD_FAILURE() << "a pipe was opened";
+    } catch (const InputError& e) {
+        EXPECT_NE(std::string(e.what()).find("is a pipe or a device, not a file"), std::string::npos) << e.what();
     }
 }
 
