@@ -46,12 +46,16 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
     app.add_option("--chunk", raw.chunk, "only the K-th of N contiguous near-equal blocks of the markers")
         ->type_name("K/N");
     app.add_option("--chr", raw.chr, "chromosomes, e.g. 1-4,22,X")->type_name("LIST");
+    // A position's bound said in words: CLI11's own check prints the largest double.
+    const CLI::Validator position(
+        [](const std::string& v) { return v.starts_with('-') ? "'" + v + "' is negative: a position is 0 or more" : ""; },
+        "");
     app.add_option("--from-bp", o.from_bp, "first position (with --chr naming one chromosome)")
         ->type_name("BP")
-        ->check(CLI::NonNegativeNumber.description(""));
+        ->check(position);
     app.add_option("--to-bp", o.to_bp, "last position (with --chr naming one chromosome)")
         ->type_name("BP")
-        ->check(CLI::NonNegativeNumber.description(""));
+        ->check(position);
     app.add_option("--extract", o.extract, "only the markers whose IDs the file lists")->type_name("FILE");
     app.add_option("--out", o.out, "output prefix: PREFIX.tsv, PREFIX.log, PREFIX.mendel (default quillon)")
         ->type_name("PREFIX");
