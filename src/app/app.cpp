@@ -107,10 +107,17 @@ int run(int argc, char** argv, StandardOutput& out) {
 }  // namespace
 
 int run_quillon(int argc, char** argv) {
-    if (argc >= 2 && argv[1] != nullptr && std::strcmp(argv[1], "scan") == 0) return run_scan(argc - 1, argv + 1);
-    StandardOutput out;
-    const int status = run(argc, argv, out);
-    return out.finish(status);
+    // Running out of memory where no stage catches it (reading the command line, say) ends
+    // the run with a message too, never with std::terminate.
+    try {
+        if (argc >= 2 && argv[1] != nullptr && std::strcmp(argv[1], "scan") == 0) return run_scan(argc - 1, argv + 1);
+        StandardOutput out;
+        const int status = run(argc, argv, out);
+        return out.finish(status);
+    } catch (const std::bad_alloc&) {
+        std::fputs("quillon: out of memory\n", stderr);
+        return 1;
+    }
 }
 
 }  // namespace quillon
