@@ -1,4 +1,9 @@
-// The file layer: the line reader and strict numbers, and the output written then renamed.
+// The file layer: the line reader and strict numbers, the output written then renamed, the
+// guards of a run's outputs and the interruption watch.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,7 +11,9 @@
 #include <iterator>
 #include <string>
 
+#include "io/interrupt.hpp"
 #include "io/line_reader.hpp"
+#include "io/output_guard.hpp"
 #include "io/pending_file.hpp"
 #include "io/text_file.hpp"
 #include "support/program.hpp"
@@ -68,6 +75,47 @@ TEST(PendingFile, AppearsWhenCommittedFromATemporaryOfItsOwn) {
     EXPECT_EQ(dir.read("out.tsv"), "row\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);  // out.tsv, the link
     EXPECT_THROW(PendingFile(dir.file("none/out.tsv")), OutputError);
+}
+
+// Identity by device and inode; the lock refuses a second holder, is removed by its holder,
+// and a lock file left behind does not block; a closed standard descriptor is reopened on
+// /dev/null, so the next file opened does not take it.
+TEST(OutputGuards, SameFileLockAndStandardDescriptors) {
+    TempDir dir;
+    dir.write("x", "");
+    fs::create_hard_link(dir.file("x"), dir.file("hard"));
+    fs::create_symlink("x", dir.file("soft"));
+    for (const char* other : {"./x", "hard", "soft"}) EXPECT_TRUE(same_file(dir.file("x"), dir.file(other))) << other;
+    for (const std::string& other : {dir.path(), dir.file("missing")}) EXPECT_FALSE(same_file(other, dir.file("x"))) << other;
+    EXPECT_FALSE(same_file(dir.file("missing"), dir.file("missing")));
+
+    dir.write("out.lock", "");  // left by a killed run
+    {
+        const OutputLock lock(dir.file("out"));
+        EXPECT_THROW(OutputLock{dir.file("out")}, OutputError);
+    }
+    EXPECT_FALSE(fs::exists(dir.file("out.lock")));
+
+    if (const pid_t pid = ::fork(); pid == 0) {
+        ::close(2);
+        ::_exit(ensure_standard_descriptors() && same_file("/proc/self/fd/2", "/dev/null") ? 0 : 1);
+    } else {
+        int status = -1;
+        EXPECT_TRUE(::waitpid(pid, &status, 0) == pid && status == 0) << status;
+    }
+}
+
+// A signal sent to the process is recorded, not acted on; the mask is restored after.
+TEST(InterruptWatch, RecordsTheSignalAndItsExitStatus) {
+    for (const int sig : {SIGTERM, SIGINT}) {
+        const InterruptWatch watch;
+        ASSERT_EQ(::kill(::getpid(), sig), 0);
+        for (int ms = 0; ms < 10000 && watch.signal() == 0; ++ms) ::usleep(1000);
+        EXPECT_EQ(watch.exit_status(), sig == SIGINT ? 130 : 143);
+    }
+    sigset_t mask;
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    EXPECT_FALSE(sigismember(&mask, SIGINT) || sigismember(&mask, SIGTERM));
 }
 
 }  // namespace
