@@ -7,7 +7,9 @@
 #                   1.9, Snakemake)
 #   make install  - build the two programs and copy them to $(PREFIX)/bin (PREFIX=/usr/local;
 #                   `make install PREFIX=$HOME/.local` needs no root)
-# All install missing Debian build dependencies first (as root).
+# All install the missing Debian packages first (as root): demo, install and programs only
+# what building the programs needs (tools/install-deps build); build, test and bench also
+# what the tests and benchmarks need (tools/install-deps).
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -18,18 +20,26 @@ PROGRAMS   := quillon quillon-simulate
 # additive effect on status, no genotype effect through the covariates.
 DEMO_ANSWERS ?= 3 3 0
 
-.PHONY: all deps configure programs build demo install test test-release test-sanitize bench clean
+.PHONY: all deps deps-build configure configure-programs programs build demo install test test-release \
+        test-sanitize bench clean
 
 all: build
 
 deps:
 	@./tools/install-deps
 
-configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+deps-build:
+	@./tools/install-deps build
 
-# Only the two programs: what the demo and the installation need.
-programs: configure
+configure: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DQUILLON_TESTS=ON >/dev/null
+
+# Only the two programs: what the demo and the installation need (the tests are not
+# configured, so their packages need not be installed).
+configure-programs: deps-build
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DQUILLON_TESTS=OFF >/dev/null
+
+programs: configure-programs
 	cmake --build $(BUILD) -j$(JOBS) --target $(PROGRAMS)
 
 build: configure

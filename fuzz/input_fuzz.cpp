@@ -40,7 +40,7 @@
 
 #include "input/dialogue.hpp"
 #include "genetics/family.hpp"
-#include "input/line_reader.hpp"
+#include "io/line_reader.hpp"
 #include "genetics/patterns.hpp"
 #include "input/pedigree_input.hpp"
 #include "toolkit/program_exit.hpp"

@@ -8,25 +8,22 @@
 #include <cerrno>
 #include <cstring>
 
+#include "formats/bed_codes.hpp"
 #include "formats/genotypes.hpp"
-#include "formats/text_file.hpp"
-#include "input/line_reader.hpp"
+#include "io/line_reader.hpp"
+#include "io/text_file.hpp"
 
 namespace quillon {
 
-using formats_detail::at_line;
-
 namespace {
 
-// A .bed byte holds four genotypes, the first person in the two lowest bits.  Each two-bit
-// value: 0 homozygous A1 (2 copies of A1), 1 missing, 2 heterozygous, 3 homozygous A2.
+// The four genotypes of each .bed byte (formats/bed_codes.hpp).
 using ByteCodes = std::array<std::array<std::int8_t, 4>, 256>;
 constexpr ByteCodes make_byte_codes() {
-    constexpr std::int8_t code[4] = {2, -1, 1, 0};
     ByteCodes t{};
     for (int b = 0; b < 256; ++b)
         for (int k = 0; k < 4; ++k)
-            t[static_cast<std::size_t>(b)][static_cast<std::size_t>(k)] = code[(b >> (2 * k)) & 3];
+            t[static_cast<std::size_t>(b)][static_cast<std::size_t>(k)] = kBedCopies[(b >> (2 * k)) & 3];
     return t;
 }
 constexpr ByteCodes kByteCodes = make_byte_codes();
@@ -48,7 +45,7 @@ private:
     void read_bim_line(MarkerInfo& info);
 
     std::string bed_path_, bim_path_;
-    formats_detail::FileHandle bed_, bim_;
+    FileHandle bed_, bim_;
     std::unique_ptr<LineReader> bim_reader_;
     long people_ = 0;
     long markers_ = 0;
@@ -60,23 +57,23 @@ private:
 
 BedReader::BedReader(const std::string& prefix, long people)
     : bed_path_(prefix + ".bed"), bim_path_(prefix + ".bim"), people_(people), bytes_per_marker_((people + 3) / 4) {
-    bed_ = formats_detail::open_input(bed_path_);
+    bed_ = open_input(bed_path_);
     unsigned char head[3] = {0, 0, 0};
     const std::size_t got = std::fread(head, 1, 3, bed_.get());
-    if (got < 3 && std::ferror(bed_.get())) formats_detail::read_failed(bed_path_, errno);
-    if (got < 2 || head[0] != 0x6c || head[1] != 0x1b)
+    if (got < 3 && std::ferror(bed_.get())) read_failed(bed_path_, errno);
+    if (got < 2 || head[0] != kBedMagic[0] || head[1] != kBedMagic[1])
         throw InputError(bed_path_ + " is not a PLINK 1 .bed file: it does not begin with the bytes 0x6c 0x1b.");
     if (got < 3) throw InputError(bed_path_ + " ends after its first two bytes; the third gives its mode.");
     if (head[2] == 0x00)
         throw InputError(bed_path_ +
                          " is in individual-major mode (third byte 0x00), which is not read; write it SNP-major "
                          "with plink1.9 --bfile PREFIX --make-bed --out NEWPREFIX.");
-    if (head[2] != 0x01)
+    if (head[2] != kBedSnpMajor)
         throw InputError(bed_path_ + ": the mode byte (third byte) is " + hex_byte(head[2]) +
                          "; 0x01 (SNP-major) is read.");
 
     // The .bim's marker lines, counted once; the .bim is then streamed beside the .bed.
-    bim_ = formats_detail::open_input(bim_path_);
+    bim_ = open_input(bim_path_);
     long last_line = 0;
     {
         LineReader counter(bim_.get());
@@ -85,11 +82,11 @@ BedReader::BedReader(const std::string& prefix, long people)
                 ++markers_;
                 last_line = counter.line_number();
             }
-        if (counter.error() != 0) formats_detail::read_failed(bim_path_, counter.error());
+        if (counter.error() != 0) read_failed(bim_path_, counter.error());
     }
 
     struct stat st {};
-    if (fstat(fileno(bed_.get()), &st) != 0) formats_detail::read_failed(bed_path_, errno);
+    if (fstat(fileno(bed_.get()), &st) != 0) read_failed(bed_path_, errno);
     const long long size = st.st_size;
     const long long expected = 3 + static_cast<long long>(markers_) * bytes_per_marker_;
     if (size != expected) {
@@ -114,9 +111,9 @@ void BedReader::seek(long index) {
         throw InputError(bed_path_ + ": marker " + std::to_string(index + 1) + " asked for, but it holds " +
                          std::to_string(markers_) + ".");
     const long long offset = 3 + static_cast<long long>(index) * bytes_per_marker_;
-    if (fseeko(bed_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) formats_detail::read_failed(bed_path_, errno);
+    if (fseeko(bed_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) read_failed(bed_path_, errno);
     if (!bim_reader_ || index < next_) {  // back to the top; forward, from where the reading is
-        if (fseeko(bim_.get(), 0, SEEK_SET) != 0) formats_detail::read_failed(bim_path_, errno);
+        if (fseeko(bim_.get(), 0, SEEK_SET) != 0) read_failed(bim_path_, errno);
         bim_reader_ = std::make_unique<LineReader>(bim_.get());
         next_ = 0;
     }
@@ -129,13 +126,13 @@ void BedReader::seek(long index) {
 void BedReader::read_bim_line(MarkerInfo& info) {
     do {
         if (!bim_reader_->next(line_)) {
-            if (bim_reader_->error() != 0) formats_detail::read_failed(bim_path_, bim_reader_->error());
+            if (bim_reader_->error() != 0) read_failed(bim_path_, bim_reader_->error());
             throw InputError(bim_path_ + " changed while it was being read.");
         }
     } while (is_blank(line_));
     const long ln = bim_reader_->line_number();
     std::string_view f[6];
-    const int n = formats_detail::split_fields(line_, f, 6);
+    const int n = split_fields(line_, f, 6);
     if (n < 6)
         throw InputError(at_line(bim_path_, ln) + "holds " + std::to_string(n) +
                          " fields; a .bim line has six: chromosome, ID, cM, position, A1, A2.");
@@ -161,7 +158,7 @@ bool BedReader::next(Marker& m) {
     m.info.index = next_;
     const std::size_t got = std::fread(bytes_.data(), 1, bytes_.size(), bed_.get());
     if (got != bytes_.size()) {
-        if (std::ferror(bed_.get())) formats_detail::read_failed(bed_path_, errno);
+        if (std::ferror(bed_.get())) read_failed(bed_path_, errno);
         throw InputError(bed_path_ + " ends within marker " + std::to_string(next_ + 1) + " (" + m.info.id + ").");
     }
     m.genotype.resize(static_cast<std::size_t>(people_));

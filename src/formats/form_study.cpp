@@ -6,13 +6,10 @@
 #include <unordered_set>
 
 #include "formats/study.hpp"
-#include "formats/text_file.hpp"
 #include "genetics/family.hpp"
+#include "io/text_file.hpp"
 
 namespace quillon {
-
-using formats_detail::at_line;
-using formats_detail::person_key;
 
 namespace {
 

@@ -5,13 +5,10 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "formats/text_file.hpp"
-#include "input/line_reader.hpp"
+#include "io/line_reader.hpp"
+#include "io/text_file.hpp"
 
 namespace quillon {
-
-using formats_detail::at_line;
-using formats_detail::person_key;
 
 namespace {
 
@@ -37,7 +34,7 @@ int fam_sex(std::string_view field, const std::string& where) {
 }  // namespace
 
 std::vector<FamPerson> read_fam(const std::string& path) {
-    auto file = formats_detail::open_input(path);
+    auto file = open_input(path);
     LineReader reader(file.get());
     std::vector<FamPerson> people;
     std::unordered_map<std::string, long> seen;  // FID, IID -> line
@@ -47,7 +44,7 @@ std::vector<FamPerson> read_fam(const std::string& path) {
         if (is_blank(line)) continue;
         const long ln = reader.line_number();
         const std::string where = at_line(path, ln);
-        const int n = formats_detail::split_fields(line, f, 6);
+        const int n = split_fields(line, f, 6);
         if (n < 6)
             throw InputError(where + "holds " + std::to_string(n) +
                              " fields; a .fam line has six: FID IID father mother sex phenotype.");
@@ -66,12 +63,12 @@ std::vector<FamPerson> read_fam(const std::string& path) {
                              std::to_string(it->second) + ".");
         people.push_back(std::move(p));
     }
-    if (reader.error() != 0) formats_detail::read_failed(path, reader.error());
+    if (reader.error() != 0) read_failed(path, reader.error());
     return people;
 }
 
 ColumnTable read_column_table(const std::string& path) {
-    auto file = formats_detail::open_input(path);
+    auto file = open_input(path);
     LineReader reader(file.get());
     ColumnTable t;
     std::string line;
@@ -127,7 +124,7 @@ ColumnTable read_column_table(const std::string& path) {
                              std::to_string(it->second) + ".");
         t.rows.push_back(std::move(row));
     }
-    if (reader.error() != 0) formats_detail::read_failed(path, reader.error());
+    if (reader.error() != 0) read_failed(path, reader.error());
     if (!header) throw InputError(path + " is empty: a header line FID IID name... is needed.");
     return t;
 }

@@ -22,24 +22,12 @@
 // another FID (taken as a placeholder).
 
 #include <cstdint>
-#include <exception>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "io/errors.hpp"
+
 namespace quillon {
-
-// A fault in an input file: what, where.  Thrown by every reader of this folder; the scan
-// prints it and ends with status 1.  text() is the whole message, naming the file, the
-// line (or marker) and the family where there is one.
-class InputError : public std::exception {
-public:
-    explicit InputError(std::string text) : text_(std::move(text)) {}
-    const char* what() const noexcept override { return text_.c_str(); }
-
-private:
-    std::string text_;
-};
 
 // One line of a .fam file.
 struct FamPerson {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "input/line_reader.hpp"
+#include "io/line_reader.hpp"
 #include "quillon_version.hpp"
 
 namespace quillon {

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "input/data_checks.hpp"
-#include "input/line_reader.hpp"
+#include "io/line_reader.hpp"
+#include "io/text_file.hpp"
 #include "toolkit/program_exit.hpp"
 
 namespace quillon {
@@ -36,11 +37,6 @@ PedigreeLine parse_pedigree_line(std::string_view line) {
 }
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 struct InputFile {
     std::string path;  // what is opened

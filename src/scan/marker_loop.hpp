@@ -16,8 +16,8 @@
 
 #include "formats/genotypes.hpp"
 #include "scan/marker_task.hpp"
-#include "scan/pending_file.hpp"
-#include "scan/progress.hpp"
+#include "io/pending_file.hpp"
+#include "io/progress.hpp"
 #include "scan/selection.hpp"
 
 namespace quillon {

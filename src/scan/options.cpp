@@ -6,7 +6,7 @@
 
 #include "formats/genotypes.hpp"
 #include "input/cli.hpp"
-#include "input/line_reader.hpp"
+#include "io/line_reader.hpp"
 
 namespace quillon {
 

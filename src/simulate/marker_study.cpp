@@ -1,9 +1,6 @@
 #include "simulate/marker_study.hpp"
 
-#include <unistd.h>
-
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +11,9 @@
 
 #include <htslib/bgzf.h>
 
+#include "formats/bed_codes.hpp"
+#include "io/pending_file.hpp"
+#include "io/progress.hpp"
 #include "toolkit/random.hpp"
 
 namespace quillon {
@@ -141,52 +141,40 @@ Layout make_layout(const SimulateOptions& o, const SimulatedStudy& study) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Output under a temporary name, renamed by commit(); removed if never committed.  A name
-// ending in ".gz" is written through BGZF when `bgzf` is set.
+// An output written under a temporary name and renamed by commit() (io/pending_file.hpp); a
+// name ending in ".gz" is written through BGZF when `bgzf` is set.  Throws OutputError.
 
 class StagedFile {
 public:
-    StagedFile(std::string path, bool bgzf) : path_(std::move(path)), temp_(path_ + ".tmp") {
-        const bool compress = bgzf && path_.size() > 3 && path_.compare(path_.size() - 3, 3, ".gz") == 0;
-        if (compress)
-            bgzf_ = bgzf_open(temp_.c_str(), "w");
-        else
-            file_ = std::fopen(temp_.c_str(), "wb");
+    StagedFile(const std::string& path, bool bgzf) : file_(path) {
+        if (bgzf && path.ends_with(".gz")) {
+            bgzf_ = bgzf_dopen(file_.release_descriptor(), "w");
+            if (bgzf_ == nullptr) throw OutputError("cannot create " + file_.temporary() + ": " + std::strerror(errno));
+        }
     }
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
     ~StagedFile() {
-        close();
-        if (!committed_) std::remove(temp_.c_str());
+        if (bgzf_ != nullptr) bgzf_close(bgzf_);
     }
-    const std::string& path() const { return path_; }
-    bool opened() const { return file_ != nullptr || bgzf_ != nullptr; }
     void write(const void* data, std::size_t size) {
-        if (file_ != nullptr)
-            ok_ = ok_ && std::fwrite(data, 1, size, file_) == size;
-        else if (bgzf_ != nullptr)
-            ok_ = ok_ && bgzf_write(bgzf_, data, size) == static_cast<ssize_t>(size);
+        if (bgzf_ == nullptr)
+            file_.write(std::string_view(static_cast<const char*>(data), size));
+        else if (bgzf_write(bgzf_, data, size) != static_cast<ssize_t>(size))
+            throw OutputError("cannot write " + file_.temporary());
     }
     void write(const std::string& text) { write(text.data(), text.size()); }
-    // Closes the temporary file; true when every write and the close succeeded.
-    bool close() {
-        if (file_ != nullptr) ok_ = std::fclose(file_) == 0 && ok_;
-        if (bgzf_ != nullptr) ok_ = bgzf_close(bgzf_) == 0 && ok_;
-        file_ = nullptr;
+    void close() {
+        BGZF* b = bgzf_;
         bgzf_ = nullptr;
-        return ok_;
+        if (b != nullptr && bgzf_close(b) != 0) throw OutputError("cannot write " + file_.temporary());
+        file_.close();
     }
-    bool commit() {
-        committed_ = std::rename(temp_.c_str(), path_.c_str()) == 0;
-        return committed_;
-    }
+    void commit() { file_.commit(); }
 
 private:
-    std::string path_, temp_;
-    std::FILE* file_ = nullptr;
+    PendingFile file_;
     BGZF* bgzf_ = nullptr;
-    bool ok_ = true;
-    bool committed_ = false;
 };
 
 std::string formatted(const char* format, double value) {
@@ -313,13 +301,11 @@ bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const La
     return true;
 }
 
-// SNP-major .bed bytes of one marker: two bits per person, lowest first, relative to A1 =
-// allele 2: 00 two copies, 10 one, 11 none, 01 missing.
+// SNP-major .bed bytes of one marker (formats/bed_codes.hpp), A1 = allele 2.
 void append_bed(const std::vector<std::int8_t>& genotype, std::vector<unsigned char>& bytes) {
     bytes.assign((genotype.size() + 3) / 4, 0);
-    static constexpr unsigned char kCode[3] = {3, 2, 0};
     for (std::size_t p = 0; p < genotype.size(); ++p) {
-        const unsigned char code = genotype[p] < 0 ? 1 : kCode[genotype[p]];
+        const unsigned char code = genotype[p] < 0 ? kBedMissing : kBedCode[genotype[p]];
         bytes[p / 4] = static_cast<unsigned char>(bytes[p / 4] | code << (2 * (p % 4)));
     }
 }
@@ -333,37 +319,8 @@ std::string vcf_line(const MarkerRecord& r, const Layout& layout, const std::vec
     return line + '\n';
 }
 
-// Markers done of the total on standard error, redrawn at most four times a second, when
-// standard error is a terminal; the line is erased at the end.
-class Progress {
-public:
-    explicit Progress(long total) : total_(total), shown_(isatty(STDERR_FILENO) != 0) {}
-    Progress(const Progress&) = delete;
-    Progress& operator=(const Progress&) = delete;
-    ~Progress() {
-        if (shown_ && drawn_) std::fputs("\r\033[K", stderr);
-    }
-    void done(long markers) {
-        if (!shown_) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (drawn_ && now - last_ < std::chrono::milliseconds(250)) return;
-        std::fprintf(stderr, "\rquillon-simulate: marker %ld of %ld", markers, total_);
-        last_ = now;
-        drawn_ = true;
-    }
-
-private:
-    long total_;
-    bool shown_;
-    bool drawn_ = false;
-    std::chrono::steady_clock::time_point last_;
-};
-
-}  // namespace
-
-bool write_marker_study(const SimulateOptions& o, const SimulatedStudy& study, std::string& error) {
-    const Layout layout = make_layout(o, study);
-
+// The files of `o` for the drawn markers; throws OutputError.
+bool write_files(const SimulateOptions& o, const SimulatedStudy& study, const Layout& layout, std::string& error) {
     // Every file to write, opened before any marker is drawn.
     std::vector<std::unique_ptr<StagedFile>> files;
     auto open = [&](const std::string& path, bool bgzf) -> StagedFile* {
@@ -372,10 +329,6 @@ bool write_marker_study(const SimulateOptions& o, const SimulatedStudy& study, s
         std::error_code ec;
         if (!parent.empty()) std::filesystem::create_directories(parent, ec);
         files.push_back(std::make_unique<StagedFile>(path, bgzf));
-        if (!files.back()->opened()) {
-            error = "cannot open '" + path + ".tmp' for writing: " + std::strerror(errno);
-            return nullptr;
-        }
         return files.back().get();
     };
     const bool bfile = !o.bfile.empty();
@@ -388,31 +341,26 @@ bool write_marker_study(const SimulateOptions& o, const SimulatedStudy& study, s
     StagedFile* covar = open(o.covar, false);
     StagedFile* weights = open(o.weight_file, false);
     StagedFile* effects = open(o.effects, false);
-    if (!error.empty()) return false;
 
     if (fam != nullptr) write_fam(layout, *fam);
     if (covar != nullptr) write_covariates(study, o.intercept, layout, *covar);
     if (weights != nullptr) write_weights(study, layout, *weights);
     if (vcf != nullptr) write_vcf_header(o, layout, *vcf);
-    if (bed != nullptr) bed->write("\x6c\x1b\x01", 3);  // magic, SNP-major
+    if (bed != nullptr) {
+        bed->write(kBedMagic, sizeof kBedMagic);
+        bed->write(&kBedSnpMajor, 1);
+    }
 
     std::vector<std::int8_t> genotype(layout.people.size(), -1);
     std::vector<std::int8_t> every_genotype;  // the .ped is person-major: all markers are kept
-    if (ped != nullptr) {
-        if (static_cast<double>(o.markers) * static_cast<double>(genotype.size()) > kMaxPedGenotypes) {
-            error = "--file: " + std::to_string(o.markers) + " markers of " + std::to_string(genotype.size()) +
-                    " people are too many genotypes to hold for a .ped; use --bfile";
-            return false;
-        }
-        every_genotype.reserve(static_cast<std::size_t>(o.markers) * genotype.size());
-    }
+    if (ped != nullptr) every_genotype.reserve(static_cast<std::size_t>(o.markers) * genotype.size());
     std::vector<unsigned char> bytes;
     MarkerRecord record;
     std::string last_chr;
     long position = 0;
-    Progress progress(o.markers);
+    Progress progress(o.markers, true);
     for (long m = 1; m <= o.markers; ++m) {
-        progress.done(m - 1);
+        progress.update(m - 1);
         if (!draw_marker(o, study, layout, m, genotype, record, error)) return false;
         position = record.chr == last_chr ? position + 1 : 1;
         last_chr = record.chr;
@@ -429,19 +377,30 @@ bool write_marker_study(const SimulateOptions& o, const SimulatedStudy& study, s
         if (vcf != nullptr) vcf->write(vcf_line(record, layout, genotype));
         if (effects != nullptr && record.effect) effects->write(record.id + '\n');
     }
+    progress.finish();
 
     if (ped != nullptr) write_ped(layout, every_genotype, o.markers, *ped);
-    for (const auto& f : files)
-        if (!f->close()) {
-            error = "cannot write '" + f->path() + ".tmp'";
-            return false;
-        }
-    for (const auto& f : files)
-        if (!f->commit()) {
-            error = "cannot rename '" + f->path() + ".tmp' to '" + f->path() + "': " + std::strerror(errno);
-            return false;
-        }
+    for (const auto& f : files) f->close();
+    for (const auto& f : files) f->commit();
     return true;
+}
+
+}  // namespace
+
+bool write_marker_study(const SimulateOptions& o, const SimulatedStudy& study, std::string& error) {
+    const Layout layout = make_layout(o, study);
+    const double people = static_cast<double>(layout.people.size());
+    if (!o.file.empty() && static_cast<double>(o.markers) * people > kMaxPedGenotypes) {
+        error = "--file: " + std::to_string(o.markers) + " markers of " + std::to_string(layout.people.size()) +
+                " people are too many genotypes to hold for a .ped; use --bfile";
+        return false;
+    }
+    try {
+        return write_files(o, study, layout, error);
+    } catch (const OutputError& e) {
+        error = e.what();
+        return false;
+    }
 }
 
 }  // namespace quillon

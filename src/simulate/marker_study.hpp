@@ -43,9 +43,10 @@ namespace quillon {
 
 // Writes the files named in `options` (bfile, file, vcf, covar, weight_file, effects; a VCF whose
 // name ends in ".gz" is BGZF-compressed) for `study`, drawn from the same options.  Each file
-// is written under a temporary name and renamed when every file is complete.  Returns false
-// with a message naming the file (or the family, member and marker) on failure.  Shows the
-// markers done on standard error when it is a terminal.
+// is written under a temporary name (io/pending_file.hpp: an earlier file of the name is
+// removed at once) and renamed when every file is complete.  Returns false with a message
+// naming the file (or the family, member and marker) on failure.  Shows the markers done on
+// standard error when it is a terminal.
 bool write_marker_study(const SimulateOptions& options, const SimulatedStudy& study, std::string& error);
 
 }  // namespace quillon

@@ -1,6 +1,6 @@
-// The input stage: the line reader, number parsing, the reader of the three files with its
-// regressions, and the genotype-pattern checks.  The messages of whole runs on bad input are
-// data folders of the end-to-end tests.
+// The input stage: the reader of the three files with its regressions, and the
+// genotype-pattern checks.  The messages of whole runs on bad input are data folders of the
+// end-to-end tests.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -18,7 +17,6 @@
 #include "support/program.hpp"
 #include "genetics/transmission.hpp"
 #include "input/data_checks.hpp"
-#include "input/line_reader.hpp"
 #include "toolkit/program_exit.hpp"
 
 namespace quillon {
@@ -43,40 +41,6 @@ Read read(const TempDir& d, long ncov) {
     }
     r.out = out.text();
     return r;
-}
-
-// Every line end ("\n", "\r\n", a lone "\r", one at the end of the file) with chunks of 1
-// to 5 bytes, so that each of them, and the "\n" of every "\r\n", falls on a chunk
-// boundary somewhere: the lines, blank ones and NUL bytes included, must not change.
-TEST(LineReader, LineEndsAcrossChunkBoundaries) {
-    const std::string text = std::string("1 2\r\n\r\n\r\r\nab\rc\n\n\0x\r\n", 20) + "last\r";
-    const auto lines = [&](std::size_t chunk) {
-        const test_support::TempFile f;
-        std::fwrite(text.data(), 1, text.size(), f.get());
-        std::rewind(f.get());
-        LineReader r(f.get(), chunk);
-        std::string all, line;
-        while (r.next(line)) all += std::to_string(r.line_number()) + ":" + line + "|";
-        return all;
-    };
-    const std::string expected = "1:1 2|2:|3:|4:|5:ab|6:c|7:|8:" + std::string(1, '\0') + "x|9:last|";
-    for (std::size_t chunk = 1; chunk <= 5; ++chunk) EXPECT_EQ(lines(chunk), expected) << "chunk " << chunk;
-    EXPECT_EQ(lines(LineReader::kDefaultChunk), expected);
-}
-
-// Only a whole field that is a number is one: strtol and strtod would take a prefix, or
-// hexadecimal.
-TEST(NumberParsing, WholeFieldsOnly) {
-    long l = 0;
-    double d = 0.0;
-    EXPECT_EQ(parse_long("+17", l), NumberParse::kOk);
-    EXPECT_EQ(l, 17);
-    for (const char* bad : {"1.0", "0x1", "+-1", "-", "7a", ""}) EXPECT_EQ(parse_long(bad, l), NumberParse::kNotANumber) << bad;
-    EXPECT_EQ(parse_finite_double("-0", d), NumberParse::kOk);
-    EXPECT_TRUE(std::signbit(d));
-    EXPECT_EQ(parse_finite_double("1e-400", d), NumberParse::kOk);  // underflow rounds to 0
-    EXPECT_EQ(d, 0.0);
-    for (const char* bad : {"1,5", "0x1p3", "1e", "one", "."}) EXPECT_EQ(parse_finite_double(bad, d), NumberParse::kNotANumber) << bad;
 }
 
 TEST(ReadFamilies, FamiliesAreRunsOfLinesAndGenotypesFollowTheRoleRules) {

@@ -271,23 +271,11 @@ TEST(ScanErrors, NameTheFileAndLeaveNoResult) {
         std::vector<std::string> args;
         const char* names;
     };
-    const auto edit = [](const TempDir& d, const std::string& file, const std::function<void(std::string&)>& f) {
-        std::string text = d.read(file);
-        f(text);
-        d.write(file, text);
-    };
     const std::vector<std::string> bed = {"--bfile", "st", "--covar", "st.covar", "--weights", "st.w"};
+    // The readers' messages are tested with the readers; here an error met in the marker loop,
+    // once the outputs are begun, and one of the scan's own.
     const std::vector<Case> cases = {
-        {"bed magic", [&](const TempDir& d) { edit(d, "st.bed", [](std::string& t) { t[0] = 'x'; }); }, bed, "st.bed"},
-        {"bed size", [&](const TempDir& d) { edit(d, "st.bed", [](std::string& t) { t += 'x'; }); }, bed, "st.bed"},
-        {"bim lines", [&](const TempDir& d) { edit(d, "st.bim", [](std::string& t) { t.resize(t.rfind('\n', t.size() - 2) + 1); }); }, bed, "st.bim"},
-        {"truncated bim", [&](const TempDir& d) { edit(d, "st.bim", [](std::string& t) { t.resize(t.size() - 9); }); }, bed, "st.bim"},
-        {"vcf sample", [&](const TempDir& d) { edit(d, "st.fam", [](std::string& t) { t.erase(0, t.find('\n') + 1); }); },
-         {"--vcf", "st.vcf", "--fam", "st.fam", "--covar", "st.covar"}, "st.vcf"},
-        {"covar header", [&](const TempDir& d) { edit(d, "st.covar", [](std::string& t) { t.replace(0, 3, "FAM"); }); }, bed, "st.covar"},
-        {"covar name", [](const TempDir&) {}, {"--bfile", "st", "--covar", "st.covar", "--covar-name", "X1,nosuch"}, "nosuch"},
-        {"duplicate IID", [&](const TempDir& d) { edit(d, "st.fam", [](std::string& t) { t += t.substr(0, t.find('\n') + 1); }); }, bed, "st.fam"},
-        {"weight", [&](const TempDir& d) { edit(d, "st.w", [](std::string& t) { t.replace(t.rfind(' ') + 1, 3, "abc"); }); }, bed, "st.w"},
+        {"truncated bim", [](const TempDir& d) { d.write("st.bim", d.read("st.bim").substr(0, d.read("st.bim").size() - 9)); }, bed, "st.bim"},
         {"extract", [](const TempDir&) {}, {"--bfile", "st", "--extract", "nosuch.txt"}, "nosuch.txt"},
     };
     for (const Case& c : cases) {
@@ -300,8 +288,8 @@ TEST(ScanErrors, NameTheFileAndLeaveNoResult) {
         const RunResult r = scan(dir, args);
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_NE(r.err.find(c.names), std::string::npos) << r.err;
-        for (const char* f : {"out.tsv", "out.tsv.part", "out.log", "out.mendel"})
-            EXPECT_FALSE(std::filesystem::exists(dir.file(f))) << f;
+        for (const auto& f : std::filesystem::directory_iterator(dir.path()))
+            EXPECT_FALSE(f.path().filename().string().starts_with("out.")) << f.path();
     }
     const std::vector<std::vector<std::string>> usage = {
         {"--bfile", "st"},

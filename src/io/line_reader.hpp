@@ -82,6 +82,9 @@ class FieldStream {
 public:
     FieldStream(std::FILE* file, std::string_view separators)
         : reader_(file), separators_(separators), fields_({}, separators) {}
+    // The splitter views the stream's own line: a copy would read the original's.
+    FieldStream(const FieldStream&) = delete;
+    FieldStream& operator=(const FieldStream&) = delete;
 
     // Sets `field` to the next field, valid until the next call; false at the end.
     bool next(std::string_view& field);

@@ -1,23 +1,29 @@
 #pragma once
-// Opening the study's text files for the readers of this folder: a failure to open or read
-// is an InputError naming the file and the system's reason.
+// Files through the C library: the one owner of a FILE*, opening an input whose failure is an
+// InputError naming the file and the system's reason, and the small helpers of the readers of
+// whitespace-separated text files.
 
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "formats/study.hpp"
-
-namespace quillon::formats_detail {
+namespace quillon {
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
+// Closed on destruction, its close unchecked: a file written to must go through
+// close_written() to learn whether its text reached the file.
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens `path` for reading in binary mode (line ends are the line reader's business).
+// Throws InputError "Cannot open PATH: reason".
 FileHandle open_input(const std::string& path);
+
+// Flushes and closes `file` (left empty); false when a write, the flush or the close failed
+// (errno is then the last failed call's).
+bool close_written(FileHandle& file);
 
 // InputError "Cannot read PATH: reason" for a read error with errno `error`.
 [[noreturn]] void read_failed(const std::string& path, int error);
@@ -37,4 +43,4 @@ inline std::string person_key(std::string_view fid, std::string_view iid) {
 // many were found.
 int split_fields(std::string_view line, std::string_view* fields, int max);
 
-}  // namespace quillon::formats_detail
+}  // namespace quillon

@@ -1,4 +1,4 @@
-#include "input/line_reader.hpp"
+#include "io/line_reader.hpp"
 
 #include <cctype>
 #include <cerrno>

@@ -1,17 +1,24 @@
-#include "formats/text_file.hpp"
+#include "io/text_file.hpp"
 
 #include <cerrno>
 #include <cstring>
 
-#include "input/line_reader.hpp"
+#include "io/errors.hpp"
+#include "io/line_reader.hpp"
 
-namespace quillon::formats_detail {
+namespace quillon {
 
 FileHandle open_input(const std::string& path) {
     errno = 0;
     FileHandle f(std::fopen(path.c_str(), "rb"));
     if (!f) throw InputError("Cannot open " + path + ": " + std::strerror(errno));
     return f;
+}
+
+bool close_written(FileHandle& file) {
+    std::FILE* f = file.release();
+    const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
+    return std::fclose(f) == 0 && flushed;
 }
 
 void read_failed(const std::string& path, int error) {
@@ -29,4 +36,4 @@ int split_fields(std::string_view line, std::string_view* fields, int max) {
     return n;
 }
 
-}  // namespace quillon::formats_detail
+}  // namespace quillon

@@ -1,7 +1,7 @@
 #pragma once
-// The progress line on standard error: markers done of total, markers per second and the
-// time left, redrawn in place at most four times a second.  Silent when standard error is
-// not a terminal or when disabled.
+// The progress line of a long run on standard error: markers done of total, markers per
+// second and the time left, redrawn in place at most four times a second.  Silent when
+// standard error is not a terminal or when disabled.
 
 #include <chrono>
 
