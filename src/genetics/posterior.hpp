@@ -27,9 +27,9 @@ void fpi(const double gammma[3], const famdat& fam, const Genotypes& xfamgeno, c
     for (int i = 1; i <= xnpgeno; ++i) {
         const int f = xpgenos[i][1];
         const int m = xpgenos[i][2];
-        // An untyped parent would reach phg through phgz below; stopping here instead also
+        // An untyped parent would reach phg through phgz below; raising here instead also
         // covers a family without children, where gammma would be indexed by it.
-        if (f == -1 || m == -1) missing_genotype_stop();
+        if (f == -1 || m == -1) missing_genotype();
         // prod_j phgz over the children in ascending order, then times (gamma_f gamma_m)
         double prod = 1.0;
         for (int j = 3; j <= fam.ninfam; ++j) prod = prod * phgz(f, m, xfamgeno[j], fam.findiv[j][2], fam.findiv[j][3]);

@@ -114,7 +114,7 @@ void Likelihood::child_risks(const DVector& pars, long c_first, long c_end, doub
 
 double Likelihood::operator()(const DVector& ppars) const {
     // The literal evaluation would reach phg with the untyped parent at its first step.
-    if (missing_parent_) missing_genotype_stop();
+    if (missing_parent_) missing_genotype();
 
     const long npars = s_.npars;
     expand_coefficients(s_, ppars, pars_);

@@ -13,12 +13,12 @@
 
 namespace quillon {
 
-// xgeno[1], xgeno[2]: the assumed parents (0..2; an untyped one ends the run with the
-// missing-genotype message); xgeno[3..ninfam] the children.  Reads fam.findiv columns 2, 3,
+// xgeno[1], xgeno[2]: the assumed parents (0..2; an untyped one raises
+// MissingGenotypeError); xgeno[3..ninfam] the children.  Reads fam.findiv columns 2, 3,
 // 4 (set by mkfindiv at the fitted parameters).  Summed from 0.0.
 template <class Genotypes>
 double status_score(const Settings& s, const famdat& fam, const Genotypes& xgeno) {
-    if (xgeno[1] == -1 || xgeno[2] == -1) missing_genotype_stop();
+    if (xgeno[1] == -1 || xgeno[2] == -1) missing_genotype();
     double u = 0.0;
     for (int j = 3; j <= fam.ninfam; ++j) {
         const double muu1 = mkmuu1ijg(s, xgeno, fam.findiv[j][2], fam.findiv[j][3]);

@@ -63,9 +63,9 @@ void mkuih(const Settings& s, const double gammma[3], const famdat& fam, const G
     for (long k = 1; k <= npars + 1; ++k) uih[k] = 0.0;
     const int f = xgeno[1];
     const int m = xgeno[2];
-    // An untyped assumed parent would reach phg through phgz below; stopping here instead
+    // An untyped assumed parent would reach phg through phgz below; raising here instead
     // also covers a family without children, where utilg would be indexed by it.
-    if (f == -1 || m == -1) missing_genotype_stop();
+    if (f == -1 || m == -1) missing_genotype();
 
     for (int j = 3; j <= fam.ninfam; ++j) {
         const double nu1 = fam.findiv[j][2];
