@@ -2,6 +2,7 @@
 
 #include "model/likelihood.hpp"
 #include "model/model.hpp"
+#include "model/prevalence.hpp"
 #include "genetics/patterns.hpp"
 #include "toolkit/minimiser.hpp"
 

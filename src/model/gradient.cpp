@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "model/model.hpp"
+#include "model/prevalence.hpp"
 
 namespace quillon {
 
@@ -17,14 +18,13 @@ struct PrevalenceTerms {
 };
 
 PrevalenceTerms prevalence_terms(double u1, double eta1, double eta2) {
-    const double u2 = (std::atan(eta2) + 1.570795) / 3.14159;
+    const double u2 = stick_share(eta2);
     const double e[2] = {eta1, eta2};
     const double u[2] = {u1, u2};
     double lg[2], li[2], mg[2], mi[2];  // log u_i and log(1 - u_i): gradient, negated curvature
     for (int i = 0; i < 2; ++i) {
-        const double w = 1.0 + e[i] * e[i];
-        const double d = 1.0 / (3.14159 * w);      // du/deta
-        const double dd = -2.0 * e[i] * d / w;     // d2u/deta2
+        const StickSlope slope = stick_slope(e[i]);
+        const double d = slope.first, dd = slope.second;  // du/deta, d2u/deta2
         const double a = d / u[i], b = d / (1.0 - u[i]);
         lg[i] = a;
         li[i] = a * a - dd / u[i];

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "model/model.hpp"
+#include "model/prevalence.hpp"
 #include "genetics/transmission.hpp"
 
 namespace quillon {

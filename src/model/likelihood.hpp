@@ -4,7 +4,7 @@
 //   loglik(theta) = - sum_F log( sum_{(f,m) compatible with F} gamma_f gamma_m
 //                                 prod_{children c of F} phgz(f, m, g_c, nu1(x_c), nu2(x_c)) )
 //
-// with gamma the prevalences of theta[npars-1], theta[npars] (arctangent map of model.hpp)
+// with gamma the prevalences of theta[npars-1], theta[npars] (arctangent map of prevalence.hpp)
 // and nu1, nu2 the children's relative risks (mkfindiv).  Phenotypes, weights and the
 // parents' covariates do not enter.
 //

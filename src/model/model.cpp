@@ -4,15 +4,6 @@
 
 namespace quillon {
 
-void prevalences_from(double eta1, double eta2, double gammma[3]) {
-    const double g1 = (std::atan(eta1) + 1.570795) / 3.14159;
-    const double t = 1.0 - g1;
-    const double g2 = ((std::atan(eta2) + 1.570795) * t) / 3.14159;
-    gammma[0] = (1.0 - g1) - g2;
-    gammma[1] = g1;
-    gammma[2] = g2;
-}
-
 void expand_coefficients(const Settings& s, const DVector& ppars, DVector& pars) {
     const long ncoef = s.npars - 2;  // 2*ncov with the None model, ncov otherwise
     for (long i = 1; i <= ncoef; ++i) {

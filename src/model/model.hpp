@@ -16,14 +16,6 @@
 
 namespace quillon {
 
-// The arctangent stick-breaking map from (eta1, eta2) to the genotype prevalences, with the
-// program's literal constants (not pi/2 and pi; the map is not clamped):
-//   gamma1 = (atan(eta1) + 1.570795) / 3.14159
-//   gamma2 = ((atan(eta2) + 1.570795) * (1 - gamma1)) / 3.14159
-//   gamma0 = (1 - gamma1) - gamma2
-// Writes gammma[0..2].
-void prevalences_from(double eta1, double eta2, double gammma[3]);
-
 // The expanded coefficient vector: pars[1..ncov] = b1 and pars[ncov+1..2ncov] = b2 built from
 // theta = ppars[1..npars] for the covariate model of `s`.  `pars` must cover 1..2*ncov.
 // (Additive: b2[i] = ppars[i] + ppars[i], formed as that sum.)

@@ -6,6 +6,7 @@
 
 #include "model/gradient.hpp"
 #include "model/model.hpp"
+#include "model/prevalence.hpp"
 
 namespace quillon {
 
@@ -59,8 +60,8 @@ bool prevalence_step(const Derivatives& at, double& eta1, double& eta2) {
     const double u1 = c[1] / ((c[0] + c[1]) + c[2]);
     const double u2 = c[2] / (c[0] + c[2]);
     if (!(u1 > 1e-12 && u1 < 1.0 - 1e-12 && u2 > 1e-12 && u2 < 1.0 - 1e-12)) return false;
-    eta1 = std::tan(3.14159 * u1 - 1.570795);
-    eta2 = std::tan(3.14159 * u2 - 1.570795);
+    eta1 = stick_parameter(u1);
+    eta2 = stick_parameter(u2);
     return std::isfinite(eta1) && std::isfinite(eta2);
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/model.hpp"
+#include "model/prevalence.hpp"
 #include "model/oracles.hpp"
 #include "support/families.hpp"
 

@@ -14,6 +14,7 @@
 #include "model/gradient.hpp"
 #include "model/likelihood.hpp"
 #include "model/model.hpp"
+#include "model/prevalence.hpp"
 #include "model/studies.hpp"
 
 namespace quillon {

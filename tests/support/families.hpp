@@ -15,6 +15,7 @@
 #include "genetics/family.hpp"
 #include "model/fit.hpp"
 #include "model/model.hpp"
+#include "model/prevalence.hpp"
 #include "genetics/patterns.hpp"
 #include "model/settings.hpp"
 #include "genetics/transmission.hpp"
