@@ -15,7 +15,7 @@ void ensure_capacity(famdat& f, int members, long ncov) {
     f.phenodat = ivector(1, members);
     f.fcovdat = flmatrix(1, members, 1, ncov);
     f.findiv = matrix(1, members, 1, 10);
-    if (!f.pgenos.allocated()) f.pgenos = imatrix(1, 9, 1, 2);
+    if (!f.pgenos.allocated()) f.pgenos = imatrix(1, parentpairs, 1, 2);
 }
 
 }  // namespace

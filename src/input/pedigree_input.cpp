@@ -132,7 +132,7 @@ void allocate_records(const FamilyCounts& c, FamilyTable& t, FamilyNotes& notes)
         f.fcovdat = flmatrix(1, f.ninfam, 1, 0);  // each row is sized once its line is checked
         f.findiv = matrix(1, f.ninfam, 1, 10);
         f.findiv.fill(0.0);
-        f.pgenos = imatrix(1, 9, 1, 2);
+        f.pgenos = imatrix(1, parentpairs, 1, 2);
         f.pgenos.fill(0);
     }
 }

@@ -9,7 +9,6 @@
 namespace quillon {
 
 namespace {
-constexpr int kMaxPairs = 9;
 
 // Gradient and negated second derivatives of log gamma_k in (eta1, eta2) for k = 0, 1, 2.
 struct PrevalenceTerms {
@@ -43,9 +42,9 @@ LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const FamilyTabl
     pars_ = DVector(1, 2 * s.ncov);
     nu1_.resize(most_children);
     nu2_.resize(most_children);
-    pair_a_.resize(kMaxPairs);
-    pair_s_.resize(kMaxPairs * n);
-    pair_h_.resize(kMaxPairs * n * n);
+    pair_a_.resize(parentpairs);
+    pair_s_.resize(parentpairs * n);
+    pair_h_.resize(parentpairs * n * n);
     direct_s_.resize(n);
     direct_h_.resize(n * n);
 }
@@ -93,7 +92,7 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
     // Families with one pair (both parents typed, in the main) add their children's terms
     // straight into the totals, and their prevalence terms once per pair type at the end;
     // the others go through the per-pair buffers and the mixture formula.
-    long single_pairs[kMaxPairs] = {};
+    long single_pairs[parentpairs] = {};
     double loglkk = 0.0;
     for (std::size_t i = 0; i < static_cast<std::size_t>(fl.nfam); ++i) {
         const long c_first = fl.child_begin[i];
@@ -224,7 +223,7 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
         g[a] -= direct_s_[a];
         for (std::size_t b = a; b < m; ++b) h[a * n + b] += direct_h_[a * n + b];
     }
-    for (int t = 0; t < kMaxPairs; ++t) {
+    for (int t = 0; t < parentpairs; ++t) {
         if (single_pairs[t] == 0) continue;
         const auto count = static_cast<double>(single_pairs[t]);
         d.parents[t / 3] += count;

@@ -25,7 +25,8 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     for (long i = 1; i <= nfam; ++i) {
         const famdat& fam = families[i];
         if (fam.ninfam < 2) refuse("fewer than two members", fam.famid, fam.ninfam);
-        if (fam.npgeno < 0 || fam.npgeno > 9) refuse("number of parental pairs outside 0..9", fam.famid, fam.npgeno);
+        if (fam.npgeno < 0 || fam.npgeno > parentpairs)
+            refuse("number of parental pairs outside 0..9", fam.famid, fam.npgeno);
         const long nc = fam.ninfam - 2;
         nchildren += nc;
         npairs += fam.npgeno;
