@@ -14,7 +14,7 @@ void ensure_capacity(famdat& f, int members, long ncov) {
     f.famgeno = ivector(1, members);
     f.phenodat = ivector(1, members);
     f.fcovdat = flmatrix(1, members, 1, ncov);
-    f.findiv = matrix(1, members, 1, 10);
+    f.weight = vector(1, members);
     if (!f.pgenos.allocated()) f.pgenos = imatrix(1, parentpairs, 1, 2);
 }
 
@@ -63,9 +63,7 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
             f.phenodat[m] = p < 0 ? 0 : study.people[up].phenotype;
             DVector& x = f.fcovdat[m];
             for (long k = 1; k <= ncov; ++k) x[k] = p < 0 ? 0.0 : study.covariates[up][static_cast<std::size_t>(k - 1)];
-            DVector& d = f.findiv[m];
-            for (long k = 1; k <= 10; ++k) d[k] = 0.0;
-            d[4] = p < 0 ? 0.0 : study.weight[up];
+            f.weight[m] = f.phenodat[m] == 0 ? 0.0 : study.weight[up];  // a placeholder has phenotype 0
         }
         f.pgenos.fill(0);
 

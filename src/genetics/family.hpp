@@ -21,7 +21,16 @@ struct famdat {
     IMatrix pgenos;    // 1..parentpairs x 1..2: compatible pairs, father in column 1, mother in 2
     IVector phenodat;  // 1..ninfam: phenotype 0 (missing), 1 or 2
     DMatrix fcovdat;   // 1..ninfam x 1..ncov: covariate rows
-    DMatrix findiv;    // 1..ninfam x 1..10: column 2 nu1, 3 nu2, 4 weight
+    DVector weight;    // 1..ninfam: statistic weight, 0 for a member of phenotype 0
+};
+
+// The relative risks nu1, nu2 of genotypes 1 and 2 against genotype 0 of one family's
+// children, at a fitted parameter vector: member j's (j = 3..ninfam) at nu[2 (j - 3)] and
+// nu[2 (j - 3) + 1].
+struct ChildRisks {
+    const double* nu = nullptr;
+    double nu1(int j) const { return nu[2 * (j - 3)]; }
+    double nu2(int j) const { return nu[2 * (j - 3) + 1]; }
 };
 
 // The families in file order, numbered 1..nfam.

@@ -49,20 +49,6 @@ LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const FamilyTabl
     direct_h_.resize(n * n);
 }
 
-void LikelihoodDerivatives::write_risks(const Derivatives& at, FamilyTable& families) const {
-    std::size_t r = 0;
-    for (long i = 1; i <= likelihood_.layout().nfam; ++i) {
-        famdat& fam = families[i];
-        for (int j = 1; j <= fam.ninfam; ++j) {
-            if (j >= 3) {
-                fam.findiv[j][2] = at.risks[r++];
-                fam.findiv[j][3] = at.risks[r++];
-            }
-            if (fam.phenodat[j] == 0) fam.findiv[j][4] = 0.0;
-        }
-    }
-}
-
 void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool with_outer) const {
     const Likelihood::Layout& fl = likelihood_.layout();
     const long ncov = s_.ncov;

@@ -30,7 +30,7 @@ struct Derivatives {
     std::vector<double> gradient; // 0..npars-1: df / dtheta
     std::vector<double> hessian;  // npars x npars row-major: the observed information d2f
     std::vector<double> outer;    // npars x npars row-major: sum_F s_F s_F' (positive semi-definite), on request
-    std::vector<double> risks;    // 2 per child in family order: nu1, nu2 at theta
+    std::vector<double> risks;    // the children's nu1, nu2 at theta, as FitResult::risks
     double parents[3] = {};       // expected count of parents of genotype 0, 1, 2: sum_F sum_p pi_p (f_p, m_p)
 };
 
@@ -50,12 +50,6 @@ public:
     // theta[1..npars]; the outer-product matrix too when `with_outer` (otherwise d.outer is
     // left empty).
     void evaluate(const DVector& theta, Derivatives& d, bool with_outer = false) const;
-
-    // What mkfindiv leaves in `families` (the ones this object was built from) at the theta of
-    // `at` (an evaluation), for the children: findiv columns 2 and 3 (nu1, nu2, the same
-    // doubles), and column 4 zeroed for every member with phenotype 0.  The parents' columns
-    // 2 and 3, which nothing reads, are left as they are.
-    void write_risks(const Derivatives& at, FamilyTable& families) const;
 
 private:
     Settings s_;

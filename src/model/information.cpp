@@ -8,6 +8,7 @@
 #include "model/score.hpp"
 #include "genetics/transmission.hpp"
 #include "toolkit/linalg.hpp"
+#include "toolkit/nrerror.hpp"
 
 namespace quillon {
 
@@ -61,8 +62,9 @@ public:
         }
     }
 
-    // Tabulates the family's per-child values at the estimate.
-    void prepare(const famdat& fam) {
+    // Tabulates the family's per-child values at the estimate, where its children's relative
+    // risks are `risks`.
+    void prepare(const famdat& fam, ChildRisks risks) {
         nchild_ = fam.ninfam - 2;
         father_typed_ = fam.famgeno[1] != -1;
         const int mg = fam.famgeno[2];
@@ -78,9 +80,9 @@ public:
         const long ncov = s_.ncov;
         for (int c = 0; c < nchild_; ++c) {
             const int j = c + 3;
-            const double nu1 = fam.findiv[j][2];
-            const double nu2 = fam.findiv[j][3];
-            const double w = fam.findiv[j][4];
+            const double nu1 = risks.nu1(j);
+            const double nu2 = risks.nu2(j);
+            const double w = fam.weight[j];
             const DVector& x = fam.fcovdat[j];
             for (int k = 1; k <= parentpairs; ++k) {
                 if (!(reached & (1U << (k - 1)))) continue;
@@ -265,11 +267,18 @@ void accumulate_information(const Settings& s, const FamilyTable& families, cons
     FamilyEnumerator enumerator(s, fit.gammma);
     DMatrix fpgiout0 = matrix(1, 27, 1, 3);
     IVector ufamgeno = ivector(1, maxfamilysize);
+    std::size_t children = 0;
+    for (long ifam = 1; ifam <= families.nfam; ++ifam) children += static_cast<std::size_t>(families[ifam].ninfam - 2);
+    if (fit.risks.size() != 2 * children)
+        nrerror("information: the fit's relative risks are not those of the families", NumericalKind::kInvalidSetting);
+    const double* next_risks = fit.risks.data();
     for (long ifam = 1; ifam <= families.nfam; ++ifam) {
         const famdat& fam = families[ifam];
         const int n = fam.ninfam;
-        fpi(fit.gammma, fam, fam.famgeno, fam.pgenos, fam.npgeno, fpgiout0);
-        enumerator.prepare(fam);
+        const ChildRisks risks{next_risks};
+        next_risks += 2 * (n - 2);
+        fpi(fit.gammma, fam, risks, fam.famgeno, fam.pgenos, fam.npgeno, fpgiout0);
+        enumerator.prepare(fam, risks);
         for (int p = 1; p <= fam.npgeno; ++p) {
             const int ffg = static_cast<int>(fpgiout0[p][1]);
             const int mmg = static_cast<int>(fpgiout0[p][2]);
@@ -278,7 +287,7 @@ void accumulate_information(const Settings& s, const FamilyTable& families, cons
             ufamgeno[2] = mmg;
             // Non-founders score: the status score of the observed children, averaged over
             // the parental pairs with their posterior weights.
-            *scoreUb = *scoreUb + fpgiout0[p][3] * status_score(s, fam, ufamgeno);
+            *scoreUb = *scoreUb + fpgiout0[p][3] * status_score(s, fam, risks, ufamgeno);
             enumerator.enumerate_pair(table, ffg, mmg, fpgiout0[p][3], upper.data());
         }
     }

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "model/gradient.hpp"
-#include "model/model.hpp"
 #include "model/prevalence.hpp"
 
 namespace quillon {
@@ -87,9 +86,9 @@ const char* describe(NewtonStatus status) {
     return "unknown";
 }
 
-NewtonFit fit_model_newton(const Settings& s, FamilyTable& families) {
+NewtonFit fit_model_newton(const Settings& s, const FamilyTable& families) {
     NewtonFit out;
-    DVector theta = start_values(s);  // (findiv is written once, at the estimate)
+    DVector theta = start_values(s);
     const LikelihoodDerivatives objective(s, families);
     if (!objective.usable()) {
         out.status = NewtonStatus::kNoFiniteObjective;
@@ -178,7 +177,7 @@ NewtonFit fit_model_newton(const Settings& s, FamilyTable& families) {
     r.fret = here.value;
     r.iter = iter;
     prevalences_from(r.ogpars[n - 1], r.ogpars[n], r.gammma);
-    objective.write_risks(here, families);
+    r.risks = std::move(here.risks);
     return out;
 }
 
