@@ -24,6 +24,7 @@
 #include "model/information.hpp"
 #include "model/likelihood.hpp"
 #include "model/model.hpp"
+#include "model/prevalence.hpp"
 #include "genetics/patterns.hpp"
 #include "input/pedigree_input.hpp"
 #include "model/settings.hpp"
@@ -63,8 +64,8 @@ DVector fixed_theta() {
     theta[2] = 0.3;
     theta[3] = 0.2;
     theta[4] = 0.5;
-    theta[5] = std::tan(gamma1 * 3.14159 - 1.570795);
-    theta[6] = std::tan(gamma2 / (1.0 - gamma1) * 3.14159 - 1.570795);
+    theta[5] = stick_parameter(gamma1);
+    theta[6] = stick_parameter(gamma2 / (1.0 - gamma1));
     return theta;
 }
 

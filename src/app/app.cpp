@@ -11,6 +11,7 @@
 
 #include "app/analysis.hpp"
 #include "app/fit_hint.hpp"
+#include "genetics/transmission.hpp"
 #include "input/cli.hpp"
 #include "input/dialogue.hpp"
 #include "input/pedigree_input.hpp"
@@ -92,6 +93,10 @@ int run(int argc, char** argv, StandardOutput& out) {
         return 0;
     } catch (const ProgramExit& e) {
         return e.status();
+    } catch (const MissingGenotypeError&) {
+        std::printf("ERROR: One of the genotypes used to calculate prob(h_j|g)\n");
+        std::printf("       is missing\n");
+        return 1;
     } catch (const NumericalError& e) {
         out.flush();
         report_numerical_error(e);

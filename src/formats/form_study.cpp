@@ -13,8 +13,6 @@ namespace quillon {
 
 namespace {
 
-constexpr std::size_t kMaxChildren = maxfamilysize - 2;  // what the analysis takes
-
 class StudyBuilder {
 public:
     StudyBuilder(const std::string& fam_path, const StudyOptions& options) : path_(fam_path), options_(options) {}
@@ -250,7 +248,7 @@ void StudyBuilder::form_families() {
             ++counts.left_no_covariates;
         } else if (!has_weight_[c]) {
             ++counts.left_no_weight;
-        } else if (d.family.children.size() == kMaxChildren) {
+        } else if (d.family.children.size() == static_cast<std::size_t>(maxchildren)) {
             ++counts.left_beyond_8;
             ++d.beyond;
         } else {
@@ -268,8 +266,8 @@ void StudyBuilder::form_families() {
                 return p < 0 ? std::string("untyped") : people[static_cast<std::size_t>(p)].iid;
             };
             warn(at_line(path_, d.first_line) + "the family " + f.fid + " of " + name(f.father) + " and " +
-                 name(f.mother) + " has " + std::to_string(kMaxChildren + d.beyond) +
-                 " children; the first " + std::to_string(kMaxChildren) + " are kept.");
+                 name(f.mother) + " has " + std::to_string(maxchildren + d.beyond) +
+                 " children; the first " + std::to_string(maxchildren) + " are kept.");
         }
         counts.children += static_cast<long>(f.children.size());
         counts.placeholders += (f.father < 0 ? 1 : 0) + (f.mother < 0 ? 1 : 0);

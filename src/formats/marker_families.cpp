@@ -16,12 +16,13 @@ void ensure_capacity(famdat& f, int members, long ncov) {
     const bool fits = f.famgeno.allocated() && f.famgeno.hi() >= members && f.fcovdat[1].hi() == ncov;
     if (fits) return;
     IVector famgeno = ivector(1, members), phenodat = ivector(1, members);
-    DMatrix fcovdat = flmatrix(1, members, 1, ncov), findiv = matrix(1, members, 1, 10);
-    IMatrix pgenos = f.pgenos.allocated() ? std::move(f.pgenos) : imatrix(1, 9, 1, 2);
+    DMatrix fcovdat = flmatrix(1, members, 1, ncov);
+    DVector weight = vector(1, members);
+    IMatrix pgenos = f.pgenos.allocated() ? std::move(f.pgenos) : imatrix(1, parentpairs, 1, 2);
     f.famgeno = std::move(famgeno);
     f.phenodat = std::move(phenodat);
     f.fcovdat = std::move(fcovdat);
-    f.findiv = std::move(findiv);
+    f.weight = std::move(weight);
     f.pgenos = std::move(pgenos);
 }
 
@@ -70,9 +71,7 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
             f.phenodat[m] = p < 0 ? 0 : study.people[up].phenotype;
             DVector& x = f.fcovdat[m];
             for (long k = 1; k <= ncov; ++k) x[k] = p < 0 ? 0.0 : study.covariates[up][static_cast<std::size_t>(k - 1)];
-            DVector& d = f.findiv[m];
-            for (long k = 1; k <= 10; ++k) d[k] = 0.0;
-            d[4] = p < 0 ? 0.0 : study.weight[up];
+            f.weight[m] = f.phenodat[m] == 0 ? 0.0 : study.weight[up];  // a placeholder has phenotype 0
         }
         f.pgenos.fill(0);
 

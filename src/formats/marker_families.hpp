@@ -40,11 +40,11 @@ struct MarkerFamilies {
 
 // Builds the table for one marker from `genotype` (one code per Study::people entry).
 // Records are filled as the single run's reader fills them: famid, ninfam, famgeno,
-// phenodat (0 missing, 1, 2), fcovdat (ninfam x ncov), findiv (ninfam x 10, zero but
-// column 4 the weight), pgenos (9 x 2, zero).  Placeholders: genotype -1, phenotype 0,
-// covariates 0, weight 0.  Rule 2 is checked as the single run checks a family (after the
-// swap of rule 3, which changes no likelihood but puts a lone typed parent where the check
-// compares it with the children), so every kept family passes its checks.
+// phenodat (0 missing, 1, 2), fcovdat (ninfam x ncov), weight (0 for phenotype 0), pgenos
+// (parentpairs x 2, zero).  Placeholders: genotype -1, phenotype 0, covariates 0, weight 0.
+// Rule 2 is checked as the single run checks a family (after the swap of rule 3, which
+// changes no likelihood but puts a lone typed parent where the check compares it with the
+// children), so every kept family passes its checks.
 // `out` is reused between markers: each record is allocated once for the largest family.
 // Covariate doubles are those of the study, which parse the same text the single run reads.
 void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out);

@@ -9,6 +9,8 @@
 namespace quillon {
 
 inline constexpr int maxfamilysize = 10;
+inline constexpr int maxchildren = maxfamilysize - 2;  // children of one family
+inline constexpr int parentpairs = 9;                  // parental genotype pairs (f, m), f, m in 0..2
 inline constexpr long maxNumberOfFamilies = 10000;
 
 struct famdat {
@@ -16,10 +18,19 @@ struct famdat {
     int ninfam = 0;    // members (3..maxfamilysize once the checks have passed)
     int npgeno = 0;    // compatible parental genotype pairs (1..9), set before the fit
     IVector famgeno;   // 1..ninfam: genotype code of each member
-    IMatrix pgenos;    // 1..9 x 1..2: compatible pairs, father in column 1, mother in 2
+    IMatrix pgenos;    // 1..parentpairs x 1..2: compatible pairs, father in column 1, mother in 2
     IVector phenodat;  // 1..ninfam: phenotype 0 (missing), 1 or 2
     DMatrix fcovdat;   // 1..ninfam x 1..ncov: covariate rows
-    DMatrix findiv;    // 1..ninfam x 1..10: column 2 nu1, 3 nu2, 4 weight
+    DVector weight;    // 1..ninfam: statistic weight, 0 for a member of phenotype 0
+};
+
+// The relative risks nu1, nu2 of genotypes 1 and 2 against genotype 0 of one family's
+// children, at a fitted parameter vector: member j's (j = 3..ninfam) at nu[2 (j - 3)] and
+// nu[2 (j - 3) + 1].
+struct ChildRisks {
+    const double* nu = nullptr;
+    double nu1(int j) const { return nu[2 * (j - 3)]; }
+    double nu2(int j) const { return nu[2 * (j - 3) + 1]; }
 };
 
 // The families in file order, numbered 1..nfam.

@@ -43,7 +43,7 @@ template <class Genotypes>
 void gx(const Genotypes& ufamg, int nninfam, long famid, ParentPairs& out);
 
 // Stores the pairs in the family's record: npgeno and pgenos[1..npgeno] (pgenos allocated
-// 1..9 x 1..2 when it is not).
+// 1..parentpairs x 1..2 when it is not).
 void store_pairs(const ParentPairs& pairs, famdat& fam);
 
 // True when every typed child's genotype can be born to the pair (f, m).
@@ -94,13 +94,13 @@ void gx(const Genotypes& ufamg, int nninfam, long /*famid*/, ParentPairs& out) {
     for (int i = 3; i <= nninfam; ++i) {
         const int h = ufamg[i];
         if (h == -1 || childin[h]) continue;
-        for (int k = 1; k <= 9; ++k) posparent[k] *= parentgh[h][k];
+        for (int k = 1; k <= parentpairs; ++k) posparent[k] *= parentgh[h][k];
         childin[h] = true;
     }
     const int m = ufamg[2];
     if (m != -1)
-        for (int k = 1; k <= 9; ++k) posparent[k] *= parentg[m][k];
-    for (int k = 1; k <= 9; ++k) {
+        for (int k = 1; k <= parentpairs; ++k) posparent[k] *= parentg[m][k];
+    for (int k = 1; k <= parentpairs; ++k) {
         if (posparent[k] == 1) {
             ++out.unpgeno;
             out.upgenos[out.unpgeno][1] = gpgenos[k][0];

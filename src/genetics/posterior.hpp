@@ -13,26 +13,27 @@ namespace quillon {
 
 // xfamgeno[3..ninfam]: the children's genotypes (entries 1 and 2 are not read).
 // xpgenos[i][1], xpgenos[i][2]: pair i, i = 1..xnpgeno (an IMatrix or ParentPairs::upgenos).
-// Reads gammma[0..2] and fam.ninfam, fam.findiv columns 2, 3.  Writes rows 1..xnpgeno of
-// ffpgiout (columns 1..3); later rows keep what they held.  With no pair nothing is written.
+// Reads gammma[0..2], fam.ninfam and the children's relative risks.  Writes rows
+// 1..xnpgeno of ffpgiout (columns 1..3); later rows keep what they held.  With no pair
+// nothing is written.
 template <class Genotypes, class Pairs>
-void fpi(const double gammma[3], const famdat& fam, const Genotypes& xfamgeno, const Pairs& xpgenos, int xnpgeno,
-         DMatrix& ffpgiout);
+void fpi(const double gammma[3], const famdat& fam, ChildRisks risks, const Genotypes& xfamgeno, const Pairs& xpgenos,
+         int xnpgeno, DMatrix& ffpgiout);
 
 // ---- template definition ----
 template <class Genotypes, class Pairs>
-void fpi(const double gammma[3], const famdat& fam, const Genotypes& xfamgeno, const Pairs& xpgenos, int xnpgeno,
-         DMatrix& ffpgiout) {
+void fpi(const double gammma[3], const famdat& fam, ChildRisks risks, const Genotypes& xfamgeno, const Pairs& xpgenos,
+         int xnpgeno, DMatrix& ffpgiout) {
     double total = 0.0;
     for (int i = 1; i <= xnpgeno; ++i) {
         const int f = xpgenos[i][1];
         const int m = xpgenos[i][2];
-        // An untyped parent would reach phg through phgz below; stopping here instead also
+        // An untyped parent would reach phg through phgz below; raising here instead also
         // covers a family without children, where gammma would be indexed by it.
-        if (f == -1 || m == -1) missing_genotype_stop();
+        if (f == -1 || m == -1) missing_genotype();
         // prod_j phgz over the children in ascending order, then times (gamma_f gamma_m)
         double prod = 1.0;
-        for (int j = 3; j <= fam.ninfam; ++j) prod = prod * phgz(f, m, xfamgeno[j], fam.findiv[j][2], fam.findiv[j][3]);
+        for (int j = 3; j <= fam.ninfam; ++j) prod = prod * phgz(f, m, xfamgeno[j], risks.nu1(j), risks.nu2(j));
         prod = prod * (gammma[f] * gammma[m]);
         ffpgiout[i][1] = static_cast<double>(f);
         ffpgiout[i][2] = static_cast<double>(m);

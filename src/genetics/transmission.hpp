@@ -5,11 +5,18 @@
 // phgz(fg, mg, cg, nu1, nu2) = the same distribution tilted by the child's relative risks
 //   (1, nu1, nu2) of genotypes 0, 1, 2:  T(cg|fg,mg) nu_cg / sum_k T(k|fg,mg) nu_k.
 //
-// A missing genotype (-1) reaching phg prints
+// A missing genotype (-1) reaching phg raises MissingGenotypeError.  The single run prints
 //   "ERROR: One of the genotypes used to calculate prob(h_j|g)\n" "       is missing\n"
-// on standard output and ends the run with status 1 (ProgramExit).
+// on standard output for it and ends with status 1; the scan fails the marker.
+
+#include <stdexcept>
 
 namespace quillon {
+
+class MissingGenotypeError : public std::runtime_error {
+public:
+    MissingGenotypeError() : std::runtime_error("one of the genotypes used to calculate prob(h_j|g) is missing") {}
+};
 
 // phgdat[9*fg + 3*mg + cg].
 inline constexpr double phgdat[27] = {
@@ -18,10 +25,11 @@ inline constexpr double phgdat[27] = {
     0.0, 1.0, 0.0,    0.0, 0.5, 0.5,   0.0, 0.0, 1.0,   // father 2
 };
 
-[[noreturn]] void missing_genotype_stop();
+// Throws MissingGenotypeError (out of line, keeping phg small).
+[[noreturn]] void missing_genotype();
 
 inline double phg(int fg, int mg, int cg) {
-    if (fg == -1 || mg == -1 || cg == -1) missing_genotype_stop();
+    if (fg == -1 || mg == -1 || cg == -1) missing_genotype();
     return phgdat[9 * fg + 3 * mg + cg];
 }
 

@@ -59,7 +59,7 @@ bool check_families(FamilyTable& families, const FamilyNotes& notes, const char*
         std::fprintf(out,
                      "\nERROR: Family %ld (%s line %ld) has %ld members; a family must have 3 to %d:"
                      " a father, a mother and 1 to %d children.\n",
-                     families[i].famid, pedigree_name, notes.first_line[i], notes.size[i], maxfamilysize, maxfamilysize - 2);
+                     families[i].famid, pedigree_name, notes.first_line[i], notes.size[i], maxfamilysize, maxchildren);
         count(DataFault::kFamilySize, i);
         passed = false;
     }

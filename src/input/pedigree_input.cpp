@@ -126,9 +126,9 @@ void allocate_records(const FamilyCounts& c, FamilyTable& t, FamilyNotes& notes)
         f.famgeno = ivector(1, f.ninfam);
         f.phenodat = ivector(1, f.ninfam);
         f.fcovdat = flmatrix(1, f.ninfam, 1, 0);  // each row is sized once its line is checked
-        f.findiv = matrix(1, f.ninfam, 1, 10);
-        f.findiv.fill(0.0);
-        f.pgenos = imatrix(1, 9, 1, 2);
+        f.weight = vector(1, f.ninfam);
+        f.weight.fill(0.0);
+        f.pgenos = imatrix(1, parentpairs, 1, 2);
         f.pgenos.fill(0);
     }
 }
@@ -374,7 +374,7 @@ void SecondPass::read_weight(long ped_line, famdat* record, long m) {
         return;
     }
     if (w < 0.0) tally_.warn(InputWarning::kNegativeWeight, place);
-    if (record != nullptr) record->findiv[m][4] = w;
+    if (record != nullptr) record->weight[m] = record->phenodat[m] == 0 ? 0.0 : w;  // missing phenotype: no weight
 }
 
 }  // namespace

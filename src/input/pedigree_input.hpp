@@ -56,10 +56,10 @@ PedigreeLine parse_pedigree_line(std::string_view line);
 // When any check failed, throws ProgramExit(1) after all messages.
 //
 // On success every family has 3..maxfamilysize members, and famid, ninfam, famgeno,
-// phenodat, fcovdat (ninfam x ncov; rows with no columns when ncov is 0), findiv
-// (ninfam x 10: column 4 the weight, every other column 0.0) and pgenos (9 x 2, zeroed, for
-// the fit to fill) are set.  Covariate storage is allocated row by row, only for lines found
-// to hold ncov numbers, so an absurd ncov costs nothing but its error messages.
+// phenodat, fcovdat (ninfam x ncov; rows with no columns when ncov is 0), weight (0 for a
+// member of phenotype 0) and pgenos (parentpairs x 2, zeroed, for the fit to fill) are set.
+// Covariate storage is allocated row by row, only for lines found to hold ncov numbers, so
+// an absurd ncov costs nothing but its error messages.
 FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out = stdout,
                           std::FILE* notes_out = stderr);
 

@@ -13,7 +13,7 @@ int largest_family(const FamilyTable& families) {
     return largest;
 }
 
-Analysis analyse(const Settings& s, FamilyTable& families, const GenotypeTable& table, FitMethod method) {
+Analysis analyse(const Settings& s, const FamilyTable& families, const GenotypeTable& table, FitMethod method) {
     Analysis a;
     if (method == FitMethod::kNewton) {
         NewtonFit newton = fit_model_newton(s, families);

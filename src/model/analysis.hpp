@@ -29,7 +29,7 @@ struct Analysis {
 // converge), then information_step with `table`, which must cover the largest family, then
 // the non-founders statistic.  A fatal numerical error (the minimiser's iteration limit, an
 // SVD that does not converge, an allocation failure) propagates as NumericalError.
-Analysis analyse(const Settings& s, FamilyTable& families, const GenotypeTable& table,
+Analysis analyse(const Settings& s, const FamilyTable& families, const GenotypeTable& table,
                  FitMethod method = FitMethod::kPowell);
 
 }  // namespace quillon

@@ -2,6 +2,7 @@
 
 #include "model/likelihood.hpp"
 #include "model/model.hpp"
+#include "model/prevalence.hpp"
 #include "genetics/patterns.hpp"
 #include "toolkit/minimiser.hpp"
 
@@ -15,7 +16,7 @@ DVector start_values(const Settings& s) {
     return start;
 }
 
-FitResult fit_model(const Settings& s, FamilyTable& families) {
+FitResult fit_model(const Settings& s, const FamilyTable& families) {
     const int npars = static_cast<int>(s.npars);
     FitResult r;
     r.ogpars = start_values(s);
@@ -30,8 +31,7 @@ FitResult fit_model(const Settings& s, FamilyTable& families) {
 
     prevalences_from(r.ogpars[npars - 1], r.ogpars[npars], r.gammma);
 
-    // The minimiser's last evaluation need not be at the estimate: refresh findiv there.
-    for (long i = 1; i <= families.nfam; ++i) mkfindiv(s, r.ogpars, families[i]);
+    r.risks = relative_risks(s, r.ogpars, families);
     return r;
 }
 

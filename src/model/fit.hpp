@@ -2,6 +2,8 @@
 // The fitting run: start values, family preparation, the direction-set minimisation of the
 // negative log-likelihood and the prevalences of the estimate.
 
+#include <vector>
+
 #include "genetics/family.hpp"
 #include "model/settings.hpp"
 #include "toolkit/nrarray.hpp"
@@ -13,6 +15,9 @@ struct FitResult {
     double fret = 0.0;  // -log-likelihood at ogpars
     int iter = 0;       // iterations the minimiser used
     double gammma[3] = {0.0, 0.0, 0.0};  // genotype prevalences gamma0, gamma1, gamma2 of the estimate
+    // The children's relative risks at ogpars (relative_risks): family by family in table
+    // order, each family's in the ChildRisks layout.
+    std::vector<double> risks;
 };
 
 // The start values of every fit: ogpars[i] = i / 200.0 + 0.15, i = 1..npars.
@@ -24,9 +29,9 @@ DVector start_values(const Settings& s);
 //  1. start_values;
 //  2. powell from the unit direction set, ftol 1e-6, on the Likelihood of the families;
 //  3. gammma from the estimated eta1, eta2 (prevalences_from);
-//  4. mkfindiv on every family at the estimate, so findiv columns 2..4 belong to it.
+//  4. the children's relative risks at the estimate (relative_risks).
 // The genotype-combination table is not built here.  A minimiser that exceeds its
 // iteration limit ends the run through nrerror.
-FitResult fit_model(const Settings& s, FamilyTable& families);
+FitResult fit_model(const Settings& s, const FamilyTable& families);
 
 }  // namespace quillon

@@ -4,11 +4,11 @@
 #include <cmath>
 
 #include "model/model.hpp"
+#include "model/prevalence.hpp"
 
 namespace quillon {
 
 namespace {
-constexpr int kMaxPairs = 9;
 
 // Gradient and negated second derivatives of log gamma_k in (eta1, eta2) for k = 0, 1, 2.
 struct PrevalenceTerms {
@@ -17,14 +17,13 @@ struct PrevalenceTerms {
 };
 
 PrevalenceTerms prevalence_terms(double u1, double eta1, double eta2) {
-    const double u2 = (std::atan(eta2) + 1.570795) / 3.14159;
+    const double u2 = stick_share(eta2);
     const double e[2] = {eta1, eta2};
     const double u[2] = {u1, u2};
     double lg[2], li[2], mg[2], mi[2];  // log u_i and log(1 - u_i): gradient, negated curvature
     for (int i = 0; i < 2; ++i) {
-        const double w = 1.0 + e[i] * e[i];
-        const double d = 1.0 / (3.14159 * w);      // du/deta
-        const double dd = -2.0 * e[i] * d / w;     // d2u/deta2
+        const StickSlope slope = stick_slope(e[i]);
+        const double d = slope.first, dd = slope.second;  // du/deta, d2u/deta2
         const double a = d / u[i], b = d / (1.0 - u[i]);
         lg[i] = a;
         li[i] = a * a - dd / u[i];
@@ -43,25 +42,11 @@ LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const FamilyTabl
     pars_ = DVector(1, 2 * s.ncov);
     nu1_.resize(most_children);
     nu2_.resize(most_children);
-    pair_a_.resize(kMaxPairs);
-    pair_s_.resize(kMaxPairs * n);
-    pair_h_.resize(kMaxPairs * n * n);
+    pair_a_.resize(parentpairs);
+    pair_s_.resize(parentpairs * n);
+    pair_h_.resize(parentpairs * n * n);
     direct_s_.resize(n);
     direct_h_.resize(n * n);
-}
-
-void LikelihoodDerivatives::write_risks(const Derivatives& at, FamilyTable& families) const {
-    std::size_t r = 0;
-    for (long i = 1; i <= likelihood_.layout().nfam; ++i) {
-        famdat& fam = families[i];
-        for (int j = 1; j <= fam.ninfam; ++j) {
-            if (j >= 3) {
-                fam.findiv[j][2] = at.risks[r++];
-                fam.findiv[j][3] = at.risks[r++];
-            }
-            if (fam.phenodat[j] == 0) fam.findiv[j][4] = 0.0;
-        }
-    }
 }
 
 void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool with_outer) const {
@@ -93,7 +78,7 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
     // Families with one pair (both parents typed, in the main) add their children's terms
     // straight into the totals, and their prevalence terms once per pair type at the end;
     // the others go through the per-pair buffers and the mixture formula.
-    long single_pairs[kMaxPairs] = {};
+    long single_pairs[parentpairs] = {};
     double loglkk = 0.0;
     for (std::size_t i = 0; i < static_cast<std::size_t>(fl.nfam); ++i) {
         const long c_first = fl.child_begin[i];
@@ -224,7 +209,7 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
         g[a] -= direct_s_[a];
         for (std::size_t b = a; b < m; ++b) h[a * n + b] += direct_h_[a * n + b];
     }
-    for (int t = 0; t < kMaxPairs; ++t) {
+    for (int t = 0; t < parentpairs; ++t) {
         if (single_pairs[t] == 0) continue;
         const auto count = static_cast<double>(single_pairs[t]);
         d.parents[t / 3] += count;

@@ -2,16 +2,16 @@
 // The fit's objective with its gradient and second derivatives, for Newton-type fitting.
 //
 // f(theta) = -sum_F log L_F,   L_F = sum_{pairs p of F} G_p prod_{children c} T_p(g_c | x_c)
-//   G_p = gamma_f gamma_m              (prevalences of eta1, eta2: model.hpp)
+//   G_p = gamma_f gamma_m              (prevalences of eta1, eta2: prevalence.hpp)
 //   T_p(g | x) = t_g nu_g / sum_h t_h nu_h,  t_h = phg(f, m, h), nu_0 = 1, nu_h = exp(z_h . theta)
 // With the coding vectors a_h of the covariate model (None: a_0 = (0,0), a_1 = (1,0),
 // a_2 = (0,1); otherwise a_h = cch[h]) the coefficients act through z_h = a_h (x) x, so per
 // child and pair, with q_h = T_p(h | x):
 //   d log T_p(g | x)   = (a_g - E_q a) (x) x          d2 log T_p(g | x) = -Cov_q(a) (x) x x'
 // and log G_p = log gamma_f + log gamma_m is a sum of functions of eta1 alone and eta2 alone
-// (gamma1 = u1, gamma2 = u2 (1 - u1), gamma0 = (1 - u1)(1 - u2), u_i = (atan(eta_i) +
-// 1.570795) / 3.14159).  Per family, with pi_p = G_p prod_c T_p / L_F, s_p and H_p the
-// pair's gradient and Hessian of its log-term:
+// (gamma1 = u1, gamma2 = u2 (1 - u1), gamma0 = (1 - u1)(1 - u2), u_i = stick_share(eta_i)).
+// Per family, with pi_p = G_p prod_c T_p / L_F, s_p and H_p the pair's gradient and Hessian
+// of its log-term:
 //   d log L_F = sum_p pi_p s_p = s,    d2 log L_F = sum_p pi_p (H_p + s_p s_p') - s s'.
 //
 // The value is computed with the very operations of Likelihood, so both give the same double.
@@ -30,7 +30,7 @@ struct Derivatives {
     std::vector<double> gradient; // 0..npars-1: df / dtheta
     std::vector<double> hessian;  // npars x npars row-major: the observed information d2f
     std::vector<double> outer;    // npars x npars row-major: sum_F s_F s_F' (positive semi-definite), on request
-    std::vector<double> risks;    // 2 per child in family order: nu1, nu2 at theta
+    std::vector<double> risks;    // the children's nu1, nu2 at theta, as FitResult::risks
     double parents[3] = {};       // expected count of parents of genotype 0, 1, 2: sum_F sum_p pi_p (f_p, m_p)
 };
 
@@ -50,12 +50,6 @@ public:
     // theta[1..npars]; the outer-product matrix too when `with_outer` (otherwise d.outer is
     // left empty).
     void evaluate(const DVector& theta, Derivatives& d, bool with_outer = false) const;
-
-    // What mkfindiv leaves in `families` (the ones this object was built from) at the theta of
-    // `at` (an evaluation), for the children: findiv columns 2 and 3 (nu1, nu2, the same
-    // doubles), and column 4 zeroed for every member with phenotype 0.  The parents' columns
-    // 2 and 3, which nothing reads, are left as they are.
-    void write_risks(const Derivatives& at, FamilyTable& families) const;
 
 private:
     Settings s_;

@@ -8,24 +8,24 @@
 #include "model/score.hpp"
 #include "genetics/transmission.hpp"
 #include "toolkit/linalg.hpp"
+#include "toolkit/nrerror.hpp"
 
 namespace quillon {
 
 namespace {
 
-constexpr int kPairs = 9;  // parental pairs k = 1..9, stored at k - 1
-constexpr int kMaxChildren = maxfamilysize - 2;
+// Parental pairs k = 1..parentpairs are stored at k - 1.
 
 // Bit k-1 set when pair k can have a child of genotype h / has mother's genotype m.
 constexpr unsigned pair_bits(const int (&row)[10]) {
     unsigned bits = 0;
-    for (int k = 1; k <= kPairs; ++k)
+    for (int k = 1; k <= parentpairs; ++k)
         if (row[k] == 1) bits |= 1U << (k - 1);
     return bits;
 }
 constexpr unsigned kChildMask[3] = {pair_bits(parentgh[0]), pair_bits(parentgh[1]), pair_bits(parentgh[2])};
 constexpr unsigned kMotherMask[3] = {pair_bits(parentg[0]), pair_bits(parentg[1]), pair_bits(parentg[2])};
-constexpr unsigned kAllPairs = (1U << kPairs) - 1;
+constexpr unsigned kAllPairs = (1U << parentpairs) - 1;
 
 // Enumerates the children's genotype combinations of one family at a time.
 //
@@ -43,14 +43,14 @@ public:
         : s_(s),
           entries_(static_cast<int>(s.npars) + 1),
           child_entries_(static_cast<int>(s.npars) - 1),
-          ph_(static_cast<std::size_t>(kMaxChildren) * kPairs * 3),
-          contrib_(static_cast<std::size_t>(kMaxChildren) * kPairs * 3 * child_entries_),
-          tm_(kMaxChildren + 1),
-          prod_(static_cast<std::size_t>(kMaxChildren + 1) * kPairs),
-          sums_(static_cast<std::size_t>(kMaxChildren + 1) * kPairs * child_entries_),
+          ph_(static_cast<std::size_t>(maxchildren) * parentpairs * 3),
+          contrib_(static_cast<std::size_t>(maxchildren) * parentpairs * 3 * child_entries_),
+          tm_(maxchildren + 1),
+          prod_(static_cast<std::size_t>(maxchildren + 1) * parentpairs),
+          sums_(static_cast<std::size_t>(maxchildren + 1) * parentpairs * child_entries_),
           inner_(entries_),
-          posterior_(kPairs) {
-        for (int k = 1; k <= kPairs; ++k) {
+          posterior_(parentpairs) {
+        for (int k = 1; k <= parentpairs; ++k) {
             const int f = gpgenos[k][0];
             const int m = gpgenos[k][1];
             gg_[k - 1] = gammma[f] * gammma[m];
@@ -62,13 +62,14 @@ public:
         }
     }
 
-    // Tabulates the family's per-child values at the estimate.
-    void prepare(const famdat& fam) {
+    // Tabulates the family's per-child values at the estimate, where its children's relative
+    // risks are `risks`.
+    void prepare(const famdat& fam, ChildRisks risks) {
         nchild_ = fam.ninfam - 2;
         father_typed_ = fam.famgeno[1] != -1;
         const int mg = fam.famgeno[2];
         parent_mask_ = mg == -1 ? kAllPairs : kMotherMask[mg];
-        for (int k = 0; k < kPairs; ++k) pair_finite_[k] = true;
+        for (int k = 0; k < parentpairs; ++k) pair_finite_[k] = true;
         // Only the pairs the enumeration can reach are tabulated: with a typed father the
         // family's compatible pairs, otherwise those of the mother's genotype.
         unsigned reached = parent_mask_;
@@ -79,11 +80,11 @@ public:
         const long ncov = s_.ncov;
         for (int c = 0; c < nchild_; ++c) {
             const int j = c + 3;
-            const double nu1 = fam.findiv[j][2];
-            const double nu2 = fam.findiv[j][3];
-            const double w = fam.findiv[j][4];
+            const double nu1 = risks.nu1(j);
+            const double nu2 = risks.nu2(j);
+            const double w = fam.weight[j];
             const DVector& x = fam.fcovdat[j];
-            for (int k = 1; k <= kPairs; ++k) {
+            for (int k = 1; k <= parentpairs; ++k) {
                 if (!(reached & (1U << (k - 1)))) continue;
                 // The pair's three tilted probabilities, computed once: the expected codings
                 // (mkmuu1ijg, mkmuijg) and the scores are formed from these same doubles.
@@ -132,7 +133,7 @@ public:
         jj_ = jj;
         tm_[0] = 1.0;
         active_[0] = father_typed_ ? (1U << kp_) : parent_mask_;
-        for (int k = 0; k < kPairs; ++k) {
+        for (int k = 0; k < parentpairs; ++k) {
             if (!(active_[0] & (1U << k))) continue;  // never read
             prod_[k] = 1.0;
             double* sum = sums_at(0, k);
@@ -179,10 +180,11 @@ private:
         tm_[c + 1] = t;
         const unsigned next = father_typed_ ? active_[c] : (active_[c] & kChildMask[g]);
         active_[c + 1] = next;
-        for (int k = 0; k < kPairs; ++k) {
+        for (int k = 0; k < parentpairs; ++k) {
             if (!(next & (1U << k))) continue;
             // fpi's product over the children under pair k.
-            prod_[static_cast<std::size_t>(c + 1) * kPairs + k] = prod_[static_cast<std::size_t>(c) * kPairs + k] * ph(c, k, g);
+            prod_[static_cast<std::size_t>(c + 1) * parentpairs + k] =
+                prod_[static_cast<std::size_t>(c) * parentpairs + k] * ph(c, k, g);
             // The score vector's sums over the children under pair k.
             const double* from = sums_at(c, k);
             const double* add = contribution(c, k, g);
@@ -191,28 +193,28 @@ private:
         }
     }
 
-    double& ph(int c, int k, int g) { return ph_[(static_cast<std::size_t>(c) * kPairs + k) * 3 + g]; }
+    double& ph(int c, int k, int g) { return ph_[(static_cast<std::size_t>(c) * parentpairs + k) * 3 + g]; }
     double* contribution(int c, int k, int g) {
-        return &contrib_[((static_cast<std::size_t>(c) * kPairs + k) * 3 + g) * child_entries_];
+        return &contrib_[((static_cast<std::size_t>(c) * parentpairs + k) * 3 + g) * child_entries_];
     }
     double* sums_at(int depth, int k) {
-        return &sums_[(static_cast<std::size_t>(depth) * kPairs + k) * child_entries_];
+        return &sums_[(static_cast<std::size_t>(depth) * parentpairs + k) * child_entries_];
     }
 
     void leaf(unsigned pairs) {
         const double tmphh = tm_[nchild_];
         if (tmphh == 0.0) return;
-        const double* prod = &prod_[static_cast<std::size_t>(nchild_) * kPairs];
+        const double* prod = &prod_[static_cast<std::size_t>(nchild_) * parentpairs];
         // Posterior of the pairs the combination leaves possible, in increasing pair index.
         double total = 0.0;
-        for (int k = 0; k < kPairs; ++k) {
+        for (int k = 0; k < parentpairs; ++k) {
             if (!(pairs & (1U << k))) continue;
             posterior_[k] = prod[k] * gg_[k];
             total = total + posterior_[k];
         }
         double* inner = inner_.data();
         for (int e = 0; e < entries_; ++e) inner[e] = 0.0;
-        for (int k = 0; k < kPairs; ++k) {
+        for (int k = 0; k < parentpairs; ++k) {
             if (!(pairs & (1U << k))) continue;
             const double post = posterior_[k] / total;
             const double* u = sums_at(nchild_, k);
@@ -233,13 +235,13 @@ private:
     const Settings& s_;
     const int entries_;        // npars + 1
     const int child_entries_;  // npars - 1: the entries that depend on the children
-    double gg_[kPairs] = {};
-    double pair_score_[kPairs][2] = {};
+    double gg_[parentpairs] = {};
+    double pair_score_[parentpairs][2] = {};
 
     int nchild_ = 0;
     bool father_typed_ = false;
     unsigned parent_mask_ = kAllPairs;
-    bool pair_finite_[kPairs] = {};
+    bool pair_finite_[parentpairs] = {};
 
     std::vector<double> ph_;
     std::vector<double> contrib_;
@@ -249,8 +251,8 @@ private:
     std::vector<double> inner_;
     std::vector<double> posterior_;
 
-    int digits_[kMaxChildren] = {};
-    unsigned active_[kMaxChildren + 1] = {};  // pairs still possible after each child
+    int digits_[maxchildren] = {};
+    unsigned active_[maxchildren + 1] = {};  // pairs still possible after each child
     int kp_ = 0;
     double w0p_ = 0.0;
     double* jj_ = nullptr;
@@ -265,11 +267,18 @@ void accumulate_information(const Settings& s, const FamilyTable& families, cons
     FamilyEnumerator enumerator(s, fit.gammma);
     DMatrix fpgiout0 = matrix(1, 27, 1, 3);
     IVector ufamgeno = ivector(1, maxfamilysize);
+    std::size_t children = 0;
+    for (long ifam = 1; ifam <= families.nfam; ++ifam) children += static_cast<std::size_t>(families[ifam].ninfam - 2);
+    if (fit.risks.size() != 2 * children)
+        nrerror("information: the fit's relative risks are not those of the families", NumericalKind::kInvalidSetting);
+    const double* next_risks = fit.risks.data();
     for (long ifam = 1; ifam <= families.nfam; ++ifam) {
         const famdat& fam = families[ifam];
         const int n = fam.ninfam;
-        fpi(fit.gammma, fam, fam.famgeno, fam.pgenos, fam.npgeno, fpgiout0);
-        enumerator.prepare(fam);
+        const ChildRisks risks{next_risks};
+        next_risks += 2 * (n - 2);
+        fpi(fit.gammma, fam, risks, fam.famgeno, fam.pgenos, fam.npgeno, fpgiout0);
+        enumerator.prepare(fam, risks);
         for (int p = 1; p <= fam.npgeno; ++p) {
             const int ffg = static_cast<int>(fpgiout0[p][1]);
             const int mmg = static_cast<int>(fpgiout0[p][2]);
@@ -278,7 +287,7 @@ void accumulate_information(const Settings& s, const FamilyTable& families, cons
             ufamgeno[2] = mmg;
             // Non-founders score: the status score of the observed children, averaged over
             // the parental pairs with their posterior weights.
-            *scoreUb = *scoreUb + fpgiout0[p][3] * status_score(s, fam, ufamgeno);
+            *scoreUb = *scoreUb + fpgiout0[p][3] * status_score(s, fam, risks, ufamgeno);
             enumerator.enumerate_pair(table, ffg, mmg, fpgiout0[p][3], upper.data());
         }
     }

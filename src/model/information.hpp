@@ -32,8 +32,8 @@ struct InformationResult {
 };
 
 // Accumulates JJ (upper triangle, then mirrored) and scoreUb over every family, in file
-// order.  `JJ` must be allocated 1..npars+1 square.  Reads the families' findiv at the
-// estimate and fit.gammma.
+// order.  `JJ` must be allocated 1..npars+1 square.  Reads fit.gammma and fit.risks, which
+// must hold the relative risks of these families' children (nrerror otherwise).
 void accumulate_information(const Settings& s, const FamilyTable& families, const GenotypeTable& table,
                             const FitResult& fit, DMatrix& JJ, double* scoreUb);
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "model/model.hpp"
+#include "model/prevalence.hpp"
 #include "genetics/transmission.hpp"
 
 namespace quillon {
@@ -24,7 +25,8 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     for (long i = 1; i <= nfam; ++i) {
         const famdat& fam = families[i];
         if (fam.ninfam < 2) refuse("fewer than two members", fam.famid, fam.ninfam);
-        if (fam.npgeno < 0 || fam.npgeno > 9) refuse("number of parental pairs outside 0..9", fam.famid, fam.npgeno);
+        if (fam.npgeno < 0 || fam.npgeno > parentpairs)
+            refuse("number of parental pairs outside 0..9", fam.famid, fam.npgeno);
         const long nc = fam.ninfam - 2;
         nchildren += nc;
         npairs += fam.npgeno;
@@ -114,7 +116,7 @@ void Likelihood::child_risks(const DVector& pars, long c_first, long c_end, doub
 
 double Likelihood::operator()(const DVector& ppars) const {
     // The literal evaluation would reach phg with the untyped parent at its first step.
-    if (missing_parent_) missing_genotype_stop();
+    if (missing_parent_) missing_genotype();
 
     const long npars = s_.npars;
     expand_coefficients(s_, ppars, pars_);

@@ -4,7 +4,7 @@
 //   loglik(theta) = - sum_F log( sum_{(f,m) compatible with F} gamma_f gamma_m
 //                                 prod_{children c of F} phgz(f, m, g_c, nu1(x_c), nu2(x_c)) )
 //
-// with gamma the prevalences of theta[npars-1], theta[npars] (arctangent map of model.hpp)
+// with gamma the prevalences of theta[npars-1], theta[npars] (arctangent map of prevalence.hpp)
 // and nu1, nu2 the children's relative risks (mkfindiv).  Phenotypes, weights and the
 // parents' covariates do not enter.
 //
@@ -26,8 +26,8 @@ public:
     // Copies what the likelihood reads from `families` (whose npgeno and pgenos must be set);
     // later changes to the families are not seen.  A family of fewer than two members, a
     // child genotype outside 0..2, a pair genotype outside -1..2 or an npgeno outside 0..9 is
-    // refused through nrerror.  A pair with an untyped parent (-1) makes every evaluation end
-    // the run with the missing-genotype message, as phg does.
+    // refused through nrerror.  A pair with an untyped parent (-1) makes every evaluation
+    // raise MissingGenotypeError, as phg does.
     Likelihood(const Settings& s, const FamilyTable& families);
 
     Likelihood(Likelihood&&) noexcept = default;

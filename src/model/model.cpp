@@ -4,15 +4,6 @@
 
 namespace quillon {
 
-void prevalences_from(double eta1, double eta2, double gammma[3]) {
-    const double g1 = (std::atan(eta1) + 1.570795) / 3.14159;
-    const double t = 1.0 - g1;
-    const double g2 = ((std::atan(eta2) + 1.570795) * t) / 3.14159;
-    gammma[0] = (1.0 - g1) - g2;
-    gammma[1] = g1;
-    gammma[2] = g2;
-}
-
 void expand_coefficients(const Settings& s, const DVector& ppars, DVector& pars) {
     const long ncoef = s.npars - 2;  // 2*ncov with the None model, ncov otherwise
     for (long i = 1; i <= ncoef; ++i) {
@@ -38,13 +29,12 @@ void expand_coefficients(const Settings& s, const DVector& ppars, DVector& pars)
     }
 }
 
-void mkfindiv(const Settings& s, const DVector& ppars, famdat& fam) {
-    const long ncov = s.ncov;
-    DVector pars = vector(1, static_cast<int>(2 * ncov));
-    expand_coefficients(s, ppars, pars);
-    for (int j = 1; j <= fam.ninfam; ++j) {
+namespace {
+// mkfindiv's sums at the expanded coefficients `pars`.
+void child_risks(long ncov, const DVector& pars, const famdat& fam, double* risks) {
+    for (int j = 3; j <= fam.ninfam; ++j) {
         // nu1 = exp(sum_i b1[i] x[i]), nu2 = exp(sum_i b2[i] x[i]), each summed from 0.0 in
-        // ascending i.  Parents get theirs too; only the children's are ever read.
+        // ascending i.
         double sum1 = 0.0;
         double sum2 = 0.0;
         for (long i = 1; i <= ncov; ++i) {
@@ -52,10 +42,30 @@ void mkfindiv(const Settings& s, const DVector& ppars, famdat& fam) {
             sum1 += pars[i] * x;
             sum2 += pars[ncov + i] * x;
         }
-        fam.findiv[j][2] = std::exp(sum1);
-        fam.findiv[j][3] = std::exp(sum2);
-        if (fam.phenodat[j] == 0) fam.findiv[j][4] = 0.0;  // missing phenotype: no weight
+        risks[2 * (j - 3)] = std::exp(sum1);
+        risks[2 * (j - 3) + 1] = std::exp(sum2);
     }
+}
+}  // namespace
+
+void mkfindiv(const Settings& s, const DVector& ppars, const famdat& fam, double* risks) {
+    DVector pars = vector(1, static_cast<int>(2 * s.ncov));
+    expand_coefficients(s, ppars, pars);
+    child_risks(s.ncov, pars, fam, risks);
+}
+
+std::vector<double> relative_risks(const Settings& s, const DVector& ppars, const FamilyTable& families) {
+    std::size_t children = 0;
+    for (long i = 1; i <= families.nfam; ++i) children += static_cast<std::size_t>(families[i].ninfam - 2);
+    std::vector<double> risks(2 * children);
+    DVector pars = vector(1, static_cast<int>(2 * s.ncov));
+    expand_coefficients(s, ppars, pars);
+    std::size_t at = 0;
+    for (long i = 1; i <= families.nfam; ++i) {
+        child_risks(s.ncov, pars, families[i], risks.data() + at);
+        at += 2 * static_cast<std::size_t>(families[i].ninfam - 2);
+    }
+    return risks;
 }
 
 }  // namespace quillon

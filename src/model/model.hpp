@@ -9,6 +9,8 @@
 // nu1(x) = exp(b1 . x), nu2(x) = exp(b2 . x): relative risks of genotypes 1 and 2 against
 // genotype 0 for a member with covariate row x.
 
+#include <vector>
+
 #include "genetics/family.hpp"
 #include "model/settings.hpp"
 #include "genetics/transmission.hpp"
@@ -16,24 +18,20 @@
 
 namespace quillon {
 
-// The arctangent stick-breaking map from (eta1, eta2) to the genotype prevalences, with the
-// program's literal constants (not pi/2 and pi; the map is not clamped):
-//   gamma1 = (atan(eta1) + 1.570795) / 3.14159
-//   gamma2 = ((atan(eta2) + 1.570795) * (1 - gamma1)) / 3.14159
-//   gamma0 = (1 - gamma1) - gamma2
-// Writes gammma[0..2].
-void prevalences_from(double eta1, double eta2, double gammma[3]);
-
 // The expanded coefficient vector: pars[1..ncov] = b1 and pars[ncov+1..2ncov] = b2 built from
 // theta = ppars[1..npars] for the covariate model of `s`.  `pars` must cover 1..2*ncov.
 // (Additive: b2[i] = ppars[i] + ppars[i], formed as that sum.)
 void expand_coefficients(const Settings& s, const DVector& ppars, DVector& pars);
 
-// Writes findiv columns 2 and 3 (nu1, nu2) of every member of `fam` for theta = ppars, and
-// zeroes column 4 (the weight) of members with phenotype 0.  Reads ncov, npars, cmodeltype
-// and the family's ninfam, fcovdat and phenodat.  Each linear predictor is summed from 0.0
-// in ascending covariate index, pars[i] * x[i].
-void mkfindiv(const Settings& s, const DVector& ppars, famdat& fam);
+// The relative risks of the children of `fam` at theta = ppars, written to
+// risks[0 .. 2 (ninfam - 2) - 1] in the ChildRisks layout.  Reads ncov, npars, cmodeltype and
+// the family's ninfam and fcovdat.  Each linear predictor is summed from 0.0 in ascending
+// covariate index, pars[i] * x[i].
+void mkfindiv(const Settings& s, const DVector& ppars, const famdat& fam, double* risks);
+
+// mkfindiv of every family in table order, each family's children after the previous
+// family's: FitResult::risks.
+std::vector<double> relative_risks(const Settings& s, const DVector& ppars, const FamilyTable& families);
 
 // Expected coding of the genotype of a child of parents g[1], g[2] whose relative risks are
 // nu1z, nu2z:  ((c[0] pp0 + c[1] pp1) + c[2] pp2) with ppk = phgz(g[1], g[2], k, nu1z, nu2z).

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "model/gradient.hpp"
-#include "model/model.hpp"
+#include "model/prevalence.hpp"
 
 namespace quillon {
 
@@ -59,8 +59,8 @@ bool prevalence_step(const Derivatives& at, double& eta1, double& eta2) {
     const double u1 = c[1] / ((c[0] + c[1]) + c[2]);
     const double u2 = c[2] / (c[0] + c[2]);
     if (!(u1 > 1e-12 && u1 < 1.0 - 1e-12 && u2 > 1e-12 && u2 < 1.0 - 1e-12)) return false;
-    eta1 = std::tan(3.14159 * u1 - 1.570795);
-    eta2 = std::tan(3.14159 * u2 - 1.570795);
+    eta1 = stick_parameter(u1);
+    eta2 = stick_parameter(u2);
     return std::isfinite(eta1) && std::isfinite(eta2);
 }
 
@@ -86,9 +86,9 @@ const char* describe(NewtonStatus status) {
     return "unknown";
 }
 
-NewtonFit fit_model_newton(const Settings& s, FamilyTable& families) {
+NewtonFit fit_model_newton(const Settings& s, const FamilyTable& families) {
     NewtonFit out;
-    DVector theta = start_values(s);  // (findiv is written once, at the estimate)
+    DVector theta = start_values(s);
     const LikelihoodDerivatives objective(s, families);
     if (!objective.usable()) {
         out.status = NewtonStatus::kNoFiniteObjective;
@@ -177,7 +177,7 @@ NewtonFit fit_model_newton(const Settings& s, FamilyTable& families) {
     r.fret = here.value;
     r.iter = iter;
     prevalences_from(r.ogpars[n - 1], r.ogpars[n], r.gammma);
-    objective.write_risks(here, families);
+    r.risks = std::move(here.risks);
     return out;
 }
 

@@ -52,9 +52,7 @@ struct NewtonFit {
 // Lists each family's compatible pairs as fit_model does, then maximises from fit_model's
 // start values (i / 200 + 0.15).  On convergence the result is that of fit_model at the
 // Newton estimate: ogpars, fret (Likelihood's value there), iter (Newton steps taken),
-// gammma, and the children's findiv at the estimate (LikelihoodDerivatives::write_risks;
-// the parents' relative risks, which nothing reads, are not written).  On failure findiv is
-// untouched and the families are ready for fit_model.
-NewtonFit fit_model_newton(const Settings& s, FamilyTable& families);
+// gammma and the children's relative risks (the very doubles of relative_risks).
+NewtonFit fit_model_newton(const Settings& s, const FamilyTable& families);
 
 }  // namespace quillon

@@ -2,7 +2,7 @@
 // The status score of a family completed by assumed parents: the score, at zero, of a main
 // effect of genotype on status that the model does not contain,
 //   U = sum_j w_j (cchu1[g_j] - E cchu1(G_j)),
-// over the children j = 3..ninfam in order, w_j = findiv[j][4] and the expectation over
+// over the children j = 3..ninfam in order, w_j = fam.weight[j] and the expectation over
 // phgz(f, m, ., nu1j, nu2j) (mkmuu1ijg).  The other entries of the score vector enter the
 // information matrix through its enumeration (information.cpp).
 
@@ -13,16 +13,16 @@
 
 namespace quillon {
 
-// xgeno[1], xgeno[2]: the assumed parents (0..2; an untyped one ends the run with the
-// missing-genotype message); xgeno[3..ninfam] the children.  Reads fam.findiv columns 2, 3,
-// 4 (set by mkfindiv at the fitted parameters).  Summed from 0.0.
+// xgeno[1], xgeno[2]: the assumed parents (0..2; an untyped one raises
+// MissingGenotypeError); xgeno[3..ninfam] the children; `risks` the children's relative
+// risks at the fitted parameters.  Summed from 0.0.
 template <class Genotypes>
-double status_score(const Settings& s, const famdat& fam, const Genotypes& xgeno) {
-    if (xgeno[1] == -1 || xgeno[2] == -1) missing_genotype_stop();
+double status_score(const Settings& s, const famdat& fam, ChildRisks risks, const Genotypes& xgeno) {
+    if (xgeno[1] == -1 || xgeno[2] == -1) missing_genotype();
     double u = 0.0;
     for (int j = 3; j <= fam.ninfam; ++j) {
-        const double muu1 = mkmuu1ijg(s, xgeno, fam.findiv[j][2], fam.findiv[j][3]);
-        u = u + (static_cast<double>(s.cchu1[xgeno[j]]) - muu1) * fam.findiv[j][4];
+        const double muu1 = mkmuu1ijg(s, xgeno, risks.nu1(j), risks.nu2(j));
+        u = u + (static_cast<double>(s.cchu1[xgeno[j]]) - muu1) * fam.weight[j];
     }
     return u;
 }

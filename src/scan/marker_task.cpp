@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "genetics/transmission.hpp"
 #include "model/analysis.hpp"
 #include "scan/tsv_row.hpp"
 #include "toolkit/nrerror.hpp"
@@ -90,6 +91,8 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
     } catch (const NumericalError& e) {
         // Running out of memory is no property of the marker: it ends the scan.
         if (e.kind() == NumericalKind::kAllocation) throw std::bad_alloc();
+        failure = e.what();
+    } catch (const MissingGenotypeError& e) {
         failure = e.what();
     }
     out.kind = RowKind::kFailed;

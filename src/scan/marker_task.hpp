@@ -35,7 +35,7 @@ struct MarkerOutcome {
 
 // The marker's status, in this order: skipped:non_autosomal; skipped:no_families (no family
 // left after the rules); skipped:monomorphic; otherwise analyse(): failed:<text> when it
-// raises NumericalError or std::bad_alloc (numbers NA), warning:fallback_powell (Newton's
+// raises NumericalError or MissingGenotypeError (numbers NA), warning:fallback_powell (Newton's
 // method did not converge and the direction-set fit stands in), warning:near_singular,
 // warning:nfs_undefined (those that apply joined by commas, in this order), else ok.
 void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies& scratch, MarkerOutcome& out);

@@ -1,7 +1,6 @@
 #pragma once
-// A run that must end early (data errors, a missing genotype reaching the transmission
-// table, a usage error) prints its messages first and then raises ProgramExit with the exit
-// status.  main() is the only place that catches it.
+// A run that must end early (data errors, a usage error) prints its messages first and then
+// raises ProgramExit with the exit status.  main() is the only place that catches it.
 
 #include <exception>
 

@@ -61,8 +61,8 @@ TEST(ReadFamilies, FamiliesAreRunsOfLinesAndGenotypesFollowTheRoleRules) {
     EXPECT_EQ(f.famgeno[2], 0);   // founder 1 1
     EXPECT_EQ(f.famgeno[3], 1);   // child 2 1
     EXPECT_EQ(f.phenodat[2], 0);
-    EXPECT_EQ(f.findiv[1][4], 0.5);
-    EXPECT_EQ(r.t[3].findiv[3][4], 9.0);
+    EXPECT_EQ(f.weight[1], 0.5);
+    EXPECT_EQ(r.t[3].weight[3], 9.0);
 }
 
 // Space, comma and tab separate every number, the first two included (a tab and a comma

@@ -36,14 +36,17 @@ void literal_information(const Settings& s, const FamilyTable& families, const G
     DMatrix fpgiout0 = matrix(1, 27, 1, 3), fpgiout = matrix(1, 27, 1, 3);
     IVector ufamgeno = ivector(1, maxfamilysize), ufamgeno1 = ivector(1, maxfamilysize);
     DVector uih = vector(1, E), inneruih = vector(1, E);
+    const double* nu = fit.risks.data();
     for (long ifam = 1; ifam <= families.nfam; ++ifam) {
         const famdat& fam = families[ifam];
         const int n = fam.ninfam;
-        fpi(fit.gammma, fam, fam.famgeno, fam.pgenos, fam.npgeno, fpgiout0);
+        const ChildRisks risks{nu};
+        nu += 2 * (n - 2);
+        fpi(fit.gammma, fam, risks, fam.famgeno, fam.pgenos, fam.npgeno, fpgiout0);
         for (int p = 1; p <= fam.npgeno; ++p) {
             const int ffg = static_cast<int>(fpgiout0[p][1]), mmg = static_cast<int>(fpgiout0[p][2]);
             for (int i = 1; i <= n; ++i) ufamgeno[i] = i == 1 ? ffg : (i == 2 ? mmg : fam.famgeno[i]);
-            mkuih(s, fit.gammma, fam, ufamgeno, uih);
+            mkuih(s, fit.gammma, fam, risks, ufamgeno, uih);
             *scoreUb = *scoreUb + fpgiout0[p][3] * uih[1];
             const long k1 = table.powrdx[n - 1] * ffg + table.powrdx[n - 2] * mmg + 1;
             const long k2 = table.powrdx[n - 1] * ffg + table.powrdx[n - 2] * (mmg + 1);
@@ -51,18 +54,18 @@ void literal_information(const Settings& s, const FamilyTable& families, const G
                 for (int i = 1; i <= n; ++i) ufamgeno1[i] = static_cast<int>(table.GT[k][maxfamilysize - n + i]);
                 double tmphh = 1.0;
                 for (int i = 3; i <= n; ++i)
-                    tmphh = tmphh * phgz(ufamgeno1[1], ufamgeno1[2], ufamgeno1[i], fam.findiv[i][2], fam.findiv[i][3]);
+                    tmphh = tmphh * phgz(ufamgeno1[1], ufamgeno1[2], ufamgeno1[i], risks.nu1(i), risks.nu2(i));
                 if (tmphh == 0.0) continue;
                 if (fam.famgeno[1] == -1) ufamgeno1[1] = -1;
                 if (fam.famgeno[2] == -1) ufamgeno1[2] = -1;
                 ParentPairs pairs;
                 gx(ufamgeno1, n, fam.famid, pairs);
-                fpi(fit.gammma, fam, ufamgeno1, pairs.upgenos, pairs.unpgeno, fpgiout);
+                fpi(fit.gammma, fam, risks, ufamgeno1, pairs.upgenos, pairs.unpgeno, fpgiout);
                 for (int j = 1; j <= E; ++j) inneruih[j] = 0.0;
                 for (int q = 1; q <= pairs.unpgeno; ++q) {
                     ufamgeno1[1] = pairs.upgenos[q][1];
                     ufamgeno1[2] = pairs.upgenos[q][2];
-                    mkuih(s, fit.gammma, fam, ufamgeno1, uih);
+                    mkuih(s, fit.gammma, fam, risks, ufamgeno1, uih);
                     for (int j = 1; j <= E; ++j) inneruih[j] = inneruih[j] + uih[j] * fpgiout[q][3];
                 }
                 for (int j1 = 1; j1 <= E; ++j1)
@@ -106,9 +109,10 @@ TEST(Information, EqualsTheExpectationOverParentsAndChildren) {
         make_family(5, 1, {{-1, 1, 1.0, {0.2}}, {1, 2, 1.0, {-0.4}}, {1, 2, 0.8, {0.7}}, {2, 2, 1.3, {-1.1}}}));
     const FitResult fit = state_at(s, families, make_vector({0.3, -0.2, 0.1, 0.25}));
     const famdat& fam = families[1];
+    const ChildRisks risks{fit.risks.data()};
     const int E = 5, m0 = 1;
     auto children = [&](int f, int c3, int c4) {  // P(c3, c4 | f, m0)
-        return phgz(f, m0, c3, fam.findiv[3][2], fam.findiv[3][3]) * phgz(f, m0, c4, fam.findiv[4][2], fam.findiv[4][3]);
+        return phgz(f, m0, c3, risks.nu1(3), risks.nu2(3)) * phgz(f, m0, c4, risks.nu1(4), risks.nu2(4));
     };
     auto joint = [&](int f, int c3, int c4) { return fit.gammma[f] * children(f, c3, c4); };
     double expected[E + 1][E + 1] = {};
@@ -124,7 +128,7 @@ TEST(Information, EqualsTheExpectationOverParentsAndChildren) {
                     if (joint(g, c3, c4) == 0.0) continue;
                     const int geno[5] = {0, g, m0, c3, c4};
                     DVector uih = vector(1, E);
-                    mkuih(s, fit.gammma, fam, geno, uih);
+                    mkuih(s, fit.gammma, fam, risks, geno, uih);
                     for (int j = 1; j <= E; ++j) u[j] += joint(g, c3, c4) / total * uih[j];
                 }
                 for (int i = 1; i <= E; ++i)

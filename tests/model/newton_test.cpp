@@ -14,6 +14,7 @@
 #include "model/gradient.hpp"
 #include "model/likelihood.hpp"
 #include "model/model.hpp"
+#include "model/prevalence.hpp"
 #include "model/studies.hpp"
 
 namespace quillon {
@@ -39,11 +40,13 @@ TEST(LikelihoodDerivatives, AreCentralDifferencesOfTheObjective) {
             // The parents' expected genotype counts, from the pairs' posteriors.
             double gammma[3], parents[3] = {0, 0, 0};
             prevalences_from(theta[s.npars - 1], theta[s.npars], gammma);
-            DMatrix post = matrix(1, 9, 1, 3);
+            DMatrix post = matrix(1, parentpairs, 1, 3);
+            double nu[2 * maxchildren];
             for (long i = 1; i <= families.nfam; ++i) {
-                mkfindiv(s, theta, families[i]);
-                fpi(gammma, families[i], families[i].famgeno, families[i].pgenos, families[i].npgeno, post);
-                for (int p = 1; p <= families[i].npgeno; ++p)
+                const famdat& fam = families[i];
+                mkfindiv(s, theta, fam, nu);
+                fpi(gammma, fam, ChildRisks{nu}, fam.famgeno, fam.pgenos, fam.npgeno, post);
+                for (int p = 1; p <= fam.npgeno; ++p)
                     parents[static_cast<int>(post[p][1])] += post[p][3], parents[static_cast<int>(post[p][2])] += post[p][3];
             }
             for (int k = 0; k < 3; ++k) EXPECT_NEAR(at.parents[k], parents[k], 1e-9) << k;

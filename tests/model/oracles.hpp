@@ -15,24 +15,26 @@
 
 namespace quillon::test_support {
 
-// -log-likelihood at ppars: per family mkfindiv (so it rewrites findiv), then
+// -log-likelihood at ppars: per family mkfindiv, then
 //   log( sum_{pairs (f,m)} gamma_f gamma_m prod_children phgz(f, m, g_c, nu1_c, nu2_c) ).
-inline double loglik(const Settings& s, FamilyTable& families, const DVector& ppars) {
+inline double loglik(const Settings& s, const FamilyTable& families, const DVector& ppars) {
     const long npars = s.npars;
     double loglkk = 0.0;
     const double pparg1 = (std::atan(ppars[npars - 1]) + 1.570795) / 3.14159;
     const double pparg2 = ((std::atan(ppars[npars]) + 1.570795) * (1.0 - pparg1)) / 3.14159;
     double tmpp[3];
     for (long i1 = 1; i1 <= families.nfam; ++i1) {
-        famdat& fam = families[i1];
-        mkfindiv(s, ppars, fam);
+        const famdat& fam = families[i1];
+        double nu[2 * maxchildren];
+        mkfindiv(s, ppars, fam, nu);
+        const ChildRisks risks{nu};
         double tmps = 0.0;
         for (int i2 = 1; i2 <= fam.npgeno; ++i2) {
             const int f = fam.pgenos[i2][1];
             const int m = fam.pgenos[i2][2];
             double tmpm = 1.0;
             for (int i3 = 3; i3 <= fam.ninfam; ++i3)
-                tmpm = tmpm * phgz(f, m, fam.famgeno[i3], fam.findiv[i3][2], fam.findiv[i3][3]);
+                tmpm = tmpm * phgz(f, m, fam.famgeno[i3], risks.nu1(i3), risks.nu2(i3));
             tmpp[0] = (1.0 - pparg1) - pparg2;
             tmpp[1] = pparg1;
             tmpp[2] = pparg2;
@@ -54,25 +56,26 @@ inline double loglik(const Settings& s, FamilyTable& families, const DVector& pp
 //   npars           d log(gamma_f gamma_m) / d gamma1 = -N0 / gamma0' + N1 / gamma1
 //   npars+1         d log(gamma_f gamma_m) / d gamma2 = -N0 / gamma0' + N2 / gamma2
 // with Nk the number of the two parents of genotype k (utilg), gamma0' = (1 - gamma1) - gamma2,
-// w_j = findiv[j][4] and the expectations over phgz(f, m, ., nu1j, nu2j).  The last two are on
-// the probability scale of gamma1, gamma2, not of the arctangent parameters.
+// w_j = fam.weight[j] and the expectations over phgz(f, m, ., nu1j, nu2j) (`risks`).  The last
+// two are on the probability scale of gamma1, gamma2, not of the arctangent parameters.
 template <class Genotypes>
-void mkuih(const Settings& s, const double gammma[3], const famdat& fam, const Genotypes& xgeno, DVector& uih) {
+void mkuih(const Settings& s, const double gammma[3], const famdat& fam, ChildRisks risks, const Genotypes& xgeno,
+           DVector& uih) {
     const long ncov = s.ncov;
     const long npars = s.npars;
     for (long k = 1; k <= npars + 1; ++k) uih[k] = 0.0;
     const int f = xgeno[1];
     const int m = xgeno[2];
-    // An untyped assumed parent would reach phg through phgz below; stopping here instead
+    // An untyped assumed parent would reach phg through phgz below; raising here instead
     // also covers a family without children, where utilg would be indexed by it.
-    if (f == -1 || m == -1) missing_genotype_stop();
+    if (f == -1 || m == -1) missing_genotype();
 
     for (int j = 3; j <= fam.ninfam; ++j) {
-        const double nu1 = fam.findiv[j][2];
-        const double nu2 = fam.findiv[j][3];
+        const double nu1 = risks.nu1(j);
+        const double nu2 = risks.nu2(j);
         const int g = xgeno[j];
         const double muu1 = mkmuu1ijg(s, xgeno, nu1, nu2);
-        uih[1] = uih[1] + (static_cast<double>(s.cchu1[g]) - muu1) * fam.findiv[j][4];
+        uih[1] = uih[1] + (static_cast<double>(s.cchu1[g]) - muu1) * fam.weight[j];
         if (s.cmodeltype == kNone) {
             // d log phgz(f, m, g, .) / d b_k[i] = x_i (1{g = k} - phgz(f, m, k, .))
             double a1 = g == 1 ? 1.0 : 0.0;

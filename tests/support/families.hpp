@@ -1,7 +1,7 @@
 #pragma once
 // Family records for tests and benchmarks, as the input stage leaves them: every per-family
-// array allocated at its exact size, findiv zeroed except the weight column; families drawn
-// from the model, and the fitted state at a parameter vector.  TestRng is a fixed-seed
+// array allocated at its exact size, weight 0 for phenotype 0; families drawn from the
+// model, and the fitted state at a parameter vector.  TestRng is a fixed-seed
 // generator whose draws do not depend on the standard library's distributions, so a seed
 // gives the same families everywhere.
 
@@ -15,6 +15,7 @@
 #include "genetics/family.hpp"
 #include "model/fit.hpp"
 #include "model/model.hpp"
+#include "model/prevalence.hpp"
 #include "genetics/patterns.hpp"
 #include "model/settings.hpp"
 #include "genetics/transmission.hpp"
@@ -45,15 +46,14 @@ inline famdat make_family(long famid, long ncov, const std::vector<Member>& memb
     fam.famgeno = ivector(1, n);
     fam.phenodat = ivector(1, n);
     fam.fcovdat = flmatrix(1, n, 1, ncov);
-    fam.findiv = matrix(1, n, 1, 10);
-    fam.pgenos = imatrix(1, 9, 1, 2);
+    fam.weight = vector(1, n);
+    fam.pgenos = imatrix(1, parentpairs, 1, 2);
     fam.pgenos.fill(0);
-    fam.findiv.fill(0.0);
     for (int j = 1; j <= n; ++j) {
         const Member& mj = members[static_cast<std::size_t>(j - 1)];
         fam.famgeno[j] = mj.geno;
         fam.phenodat[j] = mj.pheno;
-        fam.findiv[j][4] = mj.weight;
+        fam.weight[j] = mj.pheno == 0 ? 0.0 : mj.weight;
         for (long i = 1; i <= ncov; ++i)
             fam.fcovdat[j][i] = static_cast<std::size_t>(i) <= mj.cov.size() ? mj.cov[static_cast<std::size_t>(i - 1)] : 0.0;
     }
@@ -135,24 +135,26 @@ inline famdat draw_family(TestRng& rng, long famid, const Settings& s, const DVe
     prevalences_from(theta[s.npars - 1], theta[s.npars], gamma);
     fam.famgeno[1] = rng.genotype(gamma);
     fam.famgeno[2] = rng.genotype(gamma);
-    mkfindiv(s, theta, fam);
+    double nu[2 * maxchildren];
+    mkfindiv(s, theta, fam, nu);
+    const ChildRisks risks{nu};
     for (int j = 3; j <= size; ++j) {
         double p[3];
-        for (int g = 0; g <= 2; ++g) p[g] = phgz(fam.famgeno[1], fam.famgeno[2], g, fam.findiv[j][2], fam.findiv[j][3]);
+        for (int g = 0; g <= 2; ++g) p[g] = phgz(fam.famgeno[1], fam.famgeno[2], g, risks.nu1(j), risks.nu2(j));
         fam.famgeno[j] = rng.genotype(p);
     }
     set_parent_pairs(fam);
     return fam;
 }
 
-// The state the information step finds after a fit that ended at theta: findiv of every
-// member and gammma belong to theta.
-inline FitResult state_at(const Settings& s, FamilyTable& families, const DVector& theta) {
+// The state the information step finds after a fit that ended at theta: gammma and the
+// children's relative risks belong to theta.
+inline FitResult state_at(const Settings& s, const FamilyTable& families, const DVector& theta) {
     FitResult fit;
     fit.ogpars = vector(1, static_cast<int>(s.npars));
     for (long i = 1; i <= s.npars; ++i) fit.ogpars[i] = theta[i];
     prevalences_from(fit.ogpars[s.npars - 1], fit.ogpars[s.npars], fit.gammma);
-    for (long i = 1; i <= families.nfam; ++i) mkfindiv(s, fit.ogpars, families[i]);
+    fit.risks = relative_risks(s, fit.ogpars, families);
     return fit;
 }
 
