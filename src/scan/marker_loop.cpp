@@ -114,12 +114,13 @@ private:
         for (std::thread& t : workers_) t.join();
     }
 
+    // After an error (its scratch may be half built) no worker takes another marker.
     void work() {
         MarkerFamilies scratch;
         std::unique_lock lock(mutex_);
         while (true) {
-            work_ready_.wait(lock, [&] { return stop_ || !queue_.empty(); });
-            if (stop_) return;
+            work_ready_.wait(lock, [&] { return stop_ || error_ || !queue_.empty(); });
+            if (stop_ || error_) return;
             const std::size_t i = queue_.front();
             queue_.pop_front();
             lock.unlock();
@@ -131,7 +132,10 @@ private:
             }
             lock.lock();
             slots_[i].done = true;
-            if (error && !error_) error_ = error;
+            if (error && !error_) {
+                error_ = error;
+                work_ready_.notify_all();
+            }
             slot_done_.notify_all();
         }
     }
