@@ -10,8 +10,6 @@ namespace quillon {
 
 namespace {
 
-constexpr std::size_t kFailuresListed = 100;
-
 struct Slot {
     Marker marker;
     MarkerOutcome outcome;
@@ -41,27 +39,6 @@ private:
     std::size_t run_ = 0;
     long position_ = 0, reader_at_ = 0;
 };
-
-void record(LoopTotals& totals, const Slot& slot, PendingFile& tsv, PendingFile& mendel) {
-    totals.haploid_calls += slot.marker.info.haploid_calls;
-    if (slot.marker.info.multiallelic) {
-        ++totals.multiallelic;
-        return;
-    }
-    const MarkerOutcome& o = slot.outcome;
-    tsv.write(o.row);
-    if (!o.mendel.empty()) {
-        mendel.write(o.mendel);
-        for (const char c : o.mendel) totals.mendel_lines += c == '\n';
-    }
-    ++totals.rows[static_cast<int>(o.kind)];
-    if (o.kind == RowKind::kFailed && totals.failures.size() < kFailuresListed) {
-        // the status is the row's last field
-        const std::string& row = o.row;
-        const std::size_t tab = row.rfind('\t');
-        totals.failures.push_back(slot.marker.info.id + ": " + row.substr(tab + 1, row.size() - tab - 2));
-    }
-}
 
 // The workers and the ring they share with the reading thread.
 class Pipeline {
@@ -152,19 +129,18 @@ private:
 
 }  // namespace
 
-LoopTotals run_marker_loop(const ScanContext& ctx, GenotypeReader& reader, const Selection& selection,
-                           unsigned threads, PendingFile& tsv, PendingFile& mendel, Progress& progress) {
-    LoopTotals totals;
+void run_marker_loop(const ScanContext& ctx, GenotypeReader& reader, const Selection& selection, unsigned threads,
+                     OutcomeWriter& writer, Progress& progress) {
     MarkerSource source(reader, selection);
     if (threads <= 1) {
         Slot slot;
         MarkerFamilies scratch;
         for (long done = 0; source.next(slot.marker);) {
             if (!slot.marker.info.multiallelic) analyse_marker(ctx, slot.marker, scratch, slot.outcome);
-            record(totals, slot, tsv, mendel);
+            writer.write(slot.marker, slot.outcome);
             progress.update(++done);
         }
-        return totals;
+        return;
     }
     Pipeline pipe(ctx, threads);
     const std::size_t ring = pipe.size();
@@ -181,11 +157,11 @@ LoopTotals run_marker_loop(const ScanContext& ctx, GenotypeReader& reader, const
         }
         if (written == read) break;
         const std::size_t i = static_cast<std::size_t>(written) % ring;
-        record(totals, pipe.wait(i), tsv, mendel);
+        const Slot& slot = pipe.wait(i);
+        writer.write(slot.marker, slot.outcome);
         pipe.release(i);
         progress.update(++written);
     }
-    return totals;
 }
 
 }  // namespace quillon
