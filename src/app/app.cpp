@@ -9,8 +9,8 @@
 #include <new>
 #include <string>
 
-#include "app/analysis.hpp"
 #include "app/fit_hint.hpp"
+#include "app/single_run.hpp"
 #include "genetics/transmission.hpp"
 #include "input/cli.hpp"
 #include "input/dialogue.hpp"
@@ -77,19 +77,20 @@ int run(int argc, char** argv, StandardOutput& out) {
     FamilyTable families;
     try {
         run_dialogue(settings, DialoguePresets{options.ncov, options.smodeltype, options.cmodeltype});
-        if (options.cmodeltype && *options.cmodeltype != kNone && settings.ncov == 0) {
+        settings.fit = options.fit;
+        Settings given = settings;  // with the covariate model of the command line, if any
+        if (options.cmodeltype) given.cmodeltype = *options.cmodeltype;
+        if (settings_fault(given).fault == SettingsFault::kCovariateModelWithoutCovariates) {
             // The covariate model was given on the command line, the number of covariates
-            // answered 0: the model has nothing to act through.
+            // answered 0 (for which the dialogue takes None): the model has nothing to act
+            // through.
             out.flush();
             std::fprintf(stderr, "quillon: --covariate-model %s needs covariates, but the number of covariates is 0\n",
                          modedesc[*options.cmodeltype]);
             return 2;
         }
         families = read_families(settings, options.dir);
-        AnalysisOptions analysis;
-        analysis.pvalues = options.pvalues;
-        analysis.newton = options.newton;
-        run_analysis(settings, families, analysis);
+        run_single(settings, families, options.pvalues);
         return 0;
     } catch (const ProgramExit& e) {
         return e.status();

@@ -158,7 +158,7 @@ CliParse parse_command_line(int argc, char** argv) {
             case OptionId::kFit:
                 if (!equals_ignoring_case(value, "newton") && !equals_ignoring_case(value, "powell"))
                     return failure("--fit: " + quoted(value) + " is not newton or powell");
-                opt.newton = equals_ignoring_case(value, "newton");
+                opt.fit = equals_ignoring_case(value, "newton") ? FitMethod::kNewton : FitMethod::kPowell;
                 break;
             default: break;  // the flags, handled above
         }

@@ -24,7 +24,7 @@ struct CliOptions {
     std::optional<int> cmodeltype;   // --covariate-model: 0 None .. 3 Additive
     std::string dir = ".";           // --dir: folder holding the three input files
     bool pvalues = false;            // --pvalues: p-value lines after the report
-    bool newton = false;             // --fit newton (true) or powell (false, the default)
+    FitMethod fit = FitMethod::kPowell;  // --fit newton or powell (the default)
     bool help = false;               // --help or -h
     bool version = false;            // --version
 };

@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "model/newton.hpp"
-
 namespace quillon {
 
 int largest_family(const FamilyTable& families) {
@@ -13,14 +11,16 @@ int largest_family(const FamilyTable& families) {
     return largest;
 }
 
-Analysis analyse(const Settings& s, const FamilyTable& families, const GenotypeTable& table, FitMethod method) {
+Analysis analyse(const Settings& s, const FamilyTable& families, const GenotypeTable& table) {
     Analysis a;
-    if (method == FitMethod::kNewton) {
+    if (s.fit == FitMethod::kNewton) {
         NewtonFit newton = fit_model_newton(s, families);
-        a.fell_back = newton.status != NewtonStatus::kConverged;
-        if (!a.fell_back) a.fit = std::move(newton.fit);
+        if (newton.status == NewtonStatus::kConverged)
+            a.fit = std::move(newton.fit);
+        else
+            a.fell_back = newton.status;
     }
-    if (method == FitMethod::kPowell || a.fell_back) a.fit = fit_model(s, families);
+    if (s.fit == FitMethod::kPowell || a.fell_back) a.fit = fit_model(s, families);
     a.info = information_step(s, families, table, a.fit);
     a.nfs = non_founders_statistic(a.info);
     return a;

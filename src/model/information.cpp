@@ -337,7 +337,7 @@ InformationResult information_step(const Settings& s, const FamilyTable& familie
         r.JbvgT[1][j1] = r.JJ[1][j1 + 1];
         for (int j2 = 1; j2 <= npars; ++j2) r.subJ[j1][j2] = r.JJ[j1 + 1][j2 + 1];
     }
-    r.near_singular = inversse(r.subJ, npars, r.subJI, nullptr);
+    r.near_singular = inversse(r.subJ, npars, r.subJI);
 
     const long m = s.npars - 2;
     r.waldstat = wald_statistic(r.subJ, fit.ogpars, m);

@@ -31,15 +31,18 @@ double working_matrix_bytes(const Settings& s) {
     return 6.0 * side * side * static_cast<double>(sizeof(double));
 }
 
-std::string unholdable_parameter_count(const Settings& s) {
+SettingsCheck settings_fault(const Settings& s) {
+    if (s.ncov == 0 && s.cmodeltype != kNone)
+        return {SettingsFault::kCovariateModelWithoutCovariates,
+                std::string("the covariate model ") + modedesc[s.cmodeltype] + " needs covariates"};
     const double bytes = working_matrix_bytes(s);
-    if (bytes <= static_cast<double>(kMaxBlockBytes)) return "";
+    if (bytes <= static_cast<double>(kMaxBlockBytes)) return {};
     char text[200];
     std::snprintf(text, sizeof text,
                   "%ld covariates give %ld parameters; their information matrices would need %.1f GiB, "
                   "more than the %.0f GiB this program holds",
                   s.ncov, s.npars, bytes / 1073741824.0, static_cast<double>(kMaxBlockBytes) / 1073741824.0);
-    return text;
+    return {SettingsFault::kUnholdableParameterCount, text};
 }
 
 }  // namespace quillon

@@ -12,6 +12,10 @@ enum ModelType : int { kNone = 0, kRecessive = 1, kDominant = 2, kAdditive = 3 }
 // Label of a model type, indexed by its number.
 inline constexpr const char* modedesc[5] = {"None", "Recessive", "Dominant", "Additive", ""};
 
+// How the maximum is found: the direction-set minimiser (fit_model) or Newton's method with
+// the analytic derivatives (fit_model_newton, newton.hpp), falling back to the former.
+enum class FitMethod { kPowell, kNewton };
+
 struct Settings {
     long ncov = 2;        // covariate columns per individual (an intercept is one of them)
     int smodeltype = -1;  // effect of genotype on status: 1..3
@@ -20,6 +24,7 @@ struct Settings {
     // Genotype codings: code of genotype g = 0, 1, 2 (index 3 is never read).
     int cchu1[4] = {0, 1, 1, 0};  // from the status model
     int cch[4] = {0, 1, 1, 0};    // from the covariate model (None keeps 0, 1, 1)
+    FitMethod fit = FitMethod::kPowell;
 };
 
 // Sets npars, cchu1 and cch from ncov, smodeltype and cmodeltype (which must be in range).
@@ -31,8 +36,20 @@ void derive_model_codings(Settings& s);
 // parameter count for which this exceeds the largest block it allocates (kMaxBlockBytes).
 double working_matrix_bytes(const Settings& s);
 
-// Why the run cannot hold its working matrices ("N covariates give P parameters; ..."), or
-// "" when it can.
-std::string unholdable_parameter_count(const Settings& s);
+// Settings no analysis can run with.  Each front end words its own message from the fault.
+enum class SettingsFault {
+    kNone,
+    kCovariateModelWithoutCovariates,  // a covariate model other than None and ncov 0
+    kUnholdableParameterCount,         // working_matrix_bytes above kMaxBlockBytes
+};
+
+struct SettingsCheck {
+    SettingsFault fault = SettingsFault::kNone;
+    std::string reason;  // "" for kNone; for kUnholdableParameterCount "N covariates give P
+                         // parameters; their information matrices would need ..."
+};
+
+// The first fault of `s` (whose codings are derived), in the order of the enumeration.
+SettingsCheck settings_fault(const Settings& s);
 
 }  // namespace quillon

@@ -1,43 +1,9 @@
 #include "report/pvalues.hpp"
 
-#include <boost/math/policies/policy.hpp>
-#include <boost/math/special_functions/erf.hpp>
-#include <boost/math/special_functions/gamma.hpp>
-
 #include <cmath>
 #include <cstdio>
-#include <limits>
-#include <numbers>
 
 namespace quillon {
-
-namespace {
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// Boost.Math returns instead of throwing: an underflowing tail is 0.
-using Quiet = boost::math::policies::policy<boost::math::policies::domain_error<boost::math::policies::ignore_error>,
-                                            boost::math::policies::pole_error<boost::math::policies::ignore_error>,
-                                            boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
-                                            boost::math::policies::underflow_error<boost::math::policies::ignore_error>,
-                                            boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
-
-}  // namespace
-
-// Q(df/2, x/2), the regularised upper incomplete gamma function.
-double chisq_upper_tail(double x, int df) {
-    if (std::isnan(x) || df < 1) return kNaN;
-    if (x <= 0.0) return 1.0;
-    if (std::isinf(x)) return 0.0;
-    return boost::math::gamma_q(0.5 * df, 0.5 * x, Quiet());
-}
-
-// erfc(|z| / sqrt 2).
-double normal_two_sided(double z) {
-    if (std::isnan(z)) return kNaN;
-    if (std::isinf(z)) return 0.0;
-    return boost::math::erfc(std::fabs(z) / std::numbers::sqrt2, Quiet());
-}
 
 namespace {
 // "%.4g" of a p-value; a NaN of either sign prints "nan".
@@ -49,19 +15,19 @@ std::string p_text(double p) {
 }
 }  // namespace
 
-std::string pvalue_lines(double waldstat, int wsdf, bool have_covariates, const NonFoundersStatistic& nfs) {
+std::string pvalue_lines(const Schema& schema, const MarkerResult& r, bool have_covariates) {
+    const auto value = [&](const char* name) { return r.values[column_index(schema, name)]; };
     std::string out;
     char buf[128];
     if (have_covariates) {
-        // With wsdf = 0 every coefficient has been left out of the degrees of freedom and
-        // there is no chi-square distribution to refer to: chisq_upper_tail gives NaN and
-        // the line reads "nan".
-        std::snprintf(buf, sizeof buf, "Wald p-value (chi-square, df=%d): %s\n", wsdf,
-                      p_text(chisq_upper_tail(waldstat, wsdf)).c_str());
+        // With no degrees of freedom every coefficient has been left out of them and there
+        // is no chi-square distribution to refer to: the p-value is NaN and reads "nan".
+        std::snprintf(buf, sizeof buf, "Wald p-value (chi-square, df=%d): %s\n", static_cast<int>(value("WALD_DF")),
+                      p_text(value("WALD_P")).c_str());
         out += buf;
     }
     std::snprintf(buf, sizeof buf, "Non-Founders Statistic p-value (two-sided normal): %s\n",
-                  nfs.defined ? p_text(normal_two_sided(nfs.statistic)).c_str() : "NA");
+                  r.conditions.nfs_undefined ? "NA" : p_text(value("NFS_P")).c_str());
     out += buf;
     return out;
 }

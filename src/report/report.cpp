@@ -1,48 +1,69 @@
 #include "report/report.hpp"
 
-#include <cmath>
-
 namespace quillon {
 
 namespace {
 constexpr const char* kRule = "==============================================================\n\n";
-}
 
-const char* const kNfsUndefinedWarning =
+constexpr const char* kFellBackWarning =
+    "\n\n|WARNING:  Newton's method did not converge for these data (no unique finite\n"
+    "|            maximum, or a singular information matrix); the estimates below\n"
+    "|            are those of the direction-set fit (--fit powell).\n";
+
+constexpr const char* kNearSingularWarning =
+    "\n\n"
+    "|WARNING:  The matrix is close to being singular.\n"
+    "|            The computations done here might be seriously affected\n"
+    "|            by the limits of the machine precision.\n"
+    "|          Those singular values < (10E-13)*maxSingularValue\n"
+    "|            are being set = 0 along with their reciprocals\n"
+    "|            and the computation of the inverse of the matrix\n"
+    "|            is continuing.\n";
+
+constexpr const char* kNfsUndefinedWarning =
     "\n\n|WARNING:  The non-founders statistic is not defined for these data:\n"
     "|            its score is a combination of the coefficients' scores\n"
     "|            (for example, an intercept with every child weighted alike).\n"
     "|            It is printed as NA.\n";
+}  // namespace
 
-void print_report(std::FILE* out, const Settings& s, long nfam, const FitResult& fit, const InformationResult& info,
-                  const NonFoundersStatistic& nfs) {
-    const long npars = s.npars;
+std::string warning_text(const MarkerResult& r) {
+    std::string text;
+    if (r.fit.outcome == FitOutcome::kFellBack) text += kFellBackWarning;
+    if (r.conditions.near_singular) text += kNearSingularWarning;
+    if (r.conditions.nfs_undefined) text += kNfsUndefinedWarning;
+    return text;
+}
+
+void print_report(std::FILE* out, const Settings& s, long nfam, const Schema& schema, const MarkerResult& r) {
+    const auto value = [&](const char* name) { return r.values[column_index(schema, name)]; };
     std::fprintf(out, "\n\nQuillon: ANALYSIS\n");
     std::fprintf(out, "%s", kRule);
     std::fprintf(out, "Number of Families: %ld\n", nfam);
     std::fprintf(out, "Number of Covariates: %ld\n", s.ncov);
-    std::fprintf(out, "Number of Parameters: %ld\n", npars);
+    std::fprintf(out, "Number of Parameters: %ld\n", s.npars);
     std::fprintf(out, "Influence of genotype on disease status: %s\n", modedesc[s.smodeltype]);
     if (s.ncov != 0)
         std::fprintf(out, "Influence of genotype on covariates:     %s\n\n\n", modedesc[s.cmodeltype]);
     else
         std::fprintf(out, "\n\n");
-    std::fprintf(out, "Prevalence of genotype 0: %6.4lf\n", fit.gammma[0]);
-    std::fprintf(out, "Prevalence of genotype 1: %6.4lf (%7.5lf)\n", fit.gammma[1],
-                 std::sqrt(info.subJI[npars - 1][npars - 1]));
-    std::fprintf(out, "Prevalence of genotype 2: %6.4lf (%7.5lf)\n", fit.gammma[2], std::sqrt(info.subJI[npars][npars]));
-    for (long i = 1; i <= npars - 2; ++i)
-        std::fprintf(out, "par-%ld  %10.5lf (%lf)\n", i, fit.ogpars[i], std::sqrt(info.subJI[i][i]));
+    std::fprintf(out, "Prevalence of genotype 0: %6.4lf\n", value("PREV0"));
+    std::fprintf(out, "Prevalence of genotype 1: %6.4lf (%7.5lf)\n", value("PREV1"), value("PREV1_SE"));
+    std::fprintf(out, "Prevalence of genotype 2: %6.4lf (%7.5lf)\n", value("PREV2"), value("PREV2_SE"));
+    long coefficient = 0;  // each estimate is followed by its standard error
+    for (std::size_t c = 0; c < schema.size(); ++c)
+        if (schema[c].kind == ColumnKind::kEstimate)
+            std::fprintf(out, "par-%ld  %10.5lf (%lf)\n", ++coefficient, r.values[c], r.values[c + 1]);
     std::fprintf(out, "\n");
-    if (npars > 2)
-        std::fprintf(out, "maximizedLogLike=%.4lf  WaldStatNus=%.4lf  df=%ld\n\n", fit.fret, info.waldstat,
-                     static_cast<long>(info.wsdf));
+    if (s.npars > 2)
+        std::fprintf(out, "maximizedLogLike=%.4lf  WaldStatNus=%.4lf  df=%ld\n\n", value("NEG_LOGLIK"), value("WALD"),
+                     static_cast<long>(value("WALD_DF")));
     else
-        std::fprintf(out, "maximizedLogLike=%.4f\n\n", fit.fret);
-    if (nfs.defined)
-        std::fprintf(out, "Non-Founders Statistic=%.4lf  NFSdenominator=%.5lf\n", nfs.statistic, nfs.denominator);
-    else
+        std::fprintf(out, "maximizedLogLike=%.4f\n\n", value("NEG_LOGLIK"));
+    if (r.conditions.nfs_undefined)
         std::fprintf(out, "Non-Founders Statistic=NA  NFSdenominator=NA\n");
+    else
+        std::fprintf(out, "Non-Founders Statistic=%.4lf  NFSdenominator=%.5lf\n", value("NFS"), value("NFS_DENOM"));
     std::fprintf(out, "%s", kRule);
 }
 

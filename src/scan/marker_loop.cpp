@@ -10,8 +10,6 @@ namespace quillon {
 
 namespace {
 
-constexpr std::size_t kFailuresListed = 100;
-
 struct Slot {
     Marker marker;
     MarkerOutcome outcome;
@@ -41,27 +39,6 @@ private:
     std::size_t run_ = 0;
     long position_ = 0, reader_at_ = 0;
 };
-
-void record(LoopTotals& totals, const Slot& slot, PendingFile& tsv, PendingFile& mendel) {
-    totals.haploid_calls += slot.marker.info.haploid_calls;
-    if (slot.marker.info.multiallelic) {
-        ++totals.multiallelic;
-        return;
-    }
-    const MarkerOutcome& o = slot.outcome;
-    tsv.write(o.row);
-    if (!o.mendel.empty()) {
-        mendel.write(o.mendel);
-        for (const char c : o.mendel) totals.mendel_lines += c == '\n';
-    }
-    ++totals.rows[static_cast<int>(o.kind)];
-    if (o.kind == RowKind::kFailed && totals.failures.size() < kFailuresListed) {
-        // the status is the row's last field
-        const std::string& row = o.row;
-        const std::size_t tab = row.rfind('\t');
-        totals.failures.push_back(slot.marker.info.id + ": " + row.substr(tab + 1, row.size() - tab - 2));
-    }
-}
 
 // The workers and the ring they share with the reading thread.
 class Pipeline {
@@ -114,12 +91,13 @@ private:
         for (std::thread& t : workers_) t.join();
     }
 
+    // After an error (its scratch may be half built) no worker takes another marker.
     void work() {
         MarkerFamilies scratch;
         std::unique_lock lock(mutex_);
         while (true) {
-            work_ready_.wait(lock, [&] { return stop_ || !queue_.empty(); });
-            if (stop_) return;
+            work_ready_.wait(lock, [&] { return stop_ || error_ || !queue_.empty(); });
+            if (stop_ || error_) return;
             const std::size_t i = queue_.front();
             queue_.pop_front();
             lock.unlock();
@@ -131,7 +109,10 @@ private:
             }
             lock.lock();
             slots_[i].done = true;
-            if (error && !error_) error_ = error;
+            if (error && !error_) {
+                error_ = error;
+                work_ready_.notify_all();
+            }
             slot_done_.notify_all();
             // After an error this worker's scratch may be half built: it takes no more work.
             if (error) return;
@@ -150,19 +131,18 @@ private:
 
 }  // namespace
 
-LoopTotals run_marker_loop(const ScanContext& ctx, GenotypeReader& reader, const Selection& selection,
-                           unsigned threads, PendingFile& tsv, PendingFile& mendel, Progress& progress) {
-    LoopTotals totals;
+void run_marker_loop(const ScanContext& ctx, GenotypeReader& reader, const Selection& selection, unsigned threads,
+                     OutcomeWriter& writer, Progress& progress) {
     MarkerSource source(reader, selection);
     if (threads <= 1) {
         Slot slot;
         MarkerFamilies scratch;
         for (long done = 0; source.next(slot.marker);) {
             if (!slot.marker.info.multiallelic) analyse_marker(ctx, slot.marker, scratch, slot.outcome);
-            record(totals, slot, tsv, mendel);
+            writer.write(slot.marker, slot.outcome);
             progress.update(++done);
         }
-        return totals;
+        return;
     }
     Pipeline pipe(ctx, threads);
     const std::size_t ring = pipe.size();
@@ -179,11 +159,11 @@ LoopTotals run_marker_loop(const ScanContext& ctx, GenotypeReader& reader, const
         }
         if (written == read) break;
         const std::size_t i = static_cast<std::size_t>(written) % ring;
-        record(totals, pipe.wait(i), tsv, mendel);
+        const Slot& slot = pipe.wait(i);
+        writer.write(slot.marker, slot.outcome);
         pipe.release(i);
         progress.update(++written);
     }
-    return totals;
 }
 
 }  // namespace quillon

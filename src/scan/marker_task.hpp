@@ -1,46 +1,43 @@
 #pragma once
-// One marker's work: its families after the per-marker rules, its status, the analysis
-// where there is one, its TSV row and its lines of the .mendel file.  Pure with respect to
-// everything but the worker's own scratch, so any number of workers may run it at once.
+// One marker's work: its families after the per-marker rules, the test its chromosome
+// calls for and the test's result, as data.  Pure with respect to everything but the
+// worker's own scratch, so any number of workers may run it at once.  Only the writer
+// (scan/writer.hpp) turns outcomes into text.
 
-#include <string>
+#include <vector>
 
 #include "formats/genotypes.hpp"
 #include "formats/marker_families.hpp"
 #include "formats/study.hpp"
 #include "genetics/patterns.hpp"
-#include "model/analysis.hpp"
-#include "model/settings.hpp"
+#include "method/marker_test.hpp"
+#include "report/tsv_row.hpp"
 
 namespace quillon {
 
 // What every worker reads and none writes.
 struct ScanContext {
     const Study& study;
-    const Settings& settings;
+    const TestSelector& tests;
     const GenotypeTable& table;  // covers the study's largest family
-    FitMethod fit = FitMethod::kPowell;
 };
 
 enum class RowKind { kOk, kWarning, kFailed, kNonAutosomal, kNoFamilies, kMonomorphic, kCount };
 
-// The status words of the kinds, as the log counts them.
+// The status words of the kinds, as the log counts them and as STATUS shows the skipped.
 extern const char* const kRowKindNames[static_cast<int>(RowKind::kCount)];
 
 struct MarkerOutcome {
-    std::string row;     // the TSV row, newline included
-    std::string mendel;  // the marker's .mendel lines (often empty)
     RowKind kind = RowKind::kOk;
+    RowCounts counts;                  // all but kNonAutosomal
+    std::vector<MendelError> mendel;   // families left out for a Mendel error
+    MarkerResult result;               // kOk, kWarning, kFailed
 };
 
-// The marker's status, in this order: skipped:non_autosomal; skipped:no_families (no family
-// left after the rules); skipped:monomorphic; otherwise analyse(): failed:<text> when it
-// raises NumericalError or MissingGenotypeError (numbers NA), warning:fallback_powell (Newton's
-// method did not converge and the direction-set fit stands in), warning:near_singular,
-// warning:nfs_undefined (those that apply joined by commas, in this order), else ok.
+// The marker's kind, in this order: kNonAutosomal (no test for its chromosome);
+// kNoFamilies (no family left after the rules); kMonomorphic; otherwise the test's result
+// decides: kFailed (a numerical error), kWarning (a fallback or a condition), else kOk.
+// An allocation failure propagates (NumericalError of kind kAllocation, std::bad_alloc).
 void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies& scratch, MarkerOutcome& out);
-
-// The .mendel file's header line, newline included.
-extern const char* const kMendelHeader;
 
 }  // namespace quillon

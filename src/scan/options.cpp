@@ -34,7 +34,7 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
                    "genotype via covariates: none, recessive, dominant, additive (0-3)")
         ->type_name("MODEL");
     app.add_flag("--all-children", o.all_children, "keep unaffected and missing-phenotype children too");
-    app.add_option("--fit", o.fit,
+    app.add_option("--fit", o.settings.fit,
                    "powell (the default; rows equal the single run's) or newton (exact maximum; falls back to powell)")
         ->type_name("METHOD")
         ->transform(CLI::CheckedTransformer(
@@ -108,6 +108,7 @@ ScanParse parse_scan_options(int argc, char** argv) {
     ScanParse result;
     ScanOptions& o = result.options;
     o.threads = std::max(1u, std::thread::hardware_concurrency());
+    o.settings.cmodeltype = kNone;
     RawOptions raw;
     CLI::App app("quillon scan", "quillon scan");
     describe(app, o, raw);
@@ -138,15 +139,15 @@ ScanParse parse_scan_options(int argc, char** argv) {
     if (raw.status_model.empty()) return failure("--status-model is required (recessive, dominant or additive)");
     const std::optional<int> smodel = parse_model_type(raw.status_model, 1);
     if (!smodel) return failure("--status-model: '" + raw.status_model + "' is not recessive, dominant, additive, 1, 2 or 3");
-    o.smodeltype = *smodel;
+    o.settings.smodeltype = *smodel;
     const bool has_covariates = o.intercept || !o.covar.empty();
     if (!raw.covariate_model.empty()) {
         const std::optional<int> cmodel = parse_model_type(raw.covariate_model, 0);
         if (!cmodel)
             return failure("--covariate-model: '" + raw.covariate_model +
                            "' is not none, recessive, dominant, additive, 0, 1, 2 or 3");
-        o.cmodeltype = *cmodel;
-        if (!has_covariates && o.cmodeltype != 0)
+        o.settings.cmodeltype = *cmodel;
+        if (!has_covariates && o.settings.cmodeltype != kNone)
             return failure("--covariate-model " + raw.covariate_model +
                            " needs covariates, but --no-intercept without --covar leaves none (use none)");
     } else if (has_covariates) {

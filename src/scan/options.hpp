@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "model/analysis.hpp"
+#include "model/settings.hpp"
 
 namespace quillon {
 
@@ -19,10 +19,10 @@ struct ScanOptions {
     std::vector<std::string> covar_names;   // --covar-name a,b (empty: every column)
     bool intercept = true;                  // cleared by --no-intercept
     std::string weights;                    // --weights FILE
-    int smodeltype = 0;                     // --status-model: 1..3
-    int cmodeltype = 0;                     // --covariate-model: 0..3
+    // --status-model (1..3), --covariate-model (0..3, None when not given), --fit; the
+    // number of covariates comes from the covariate file.
+    Settings settings;
     bool all_children = false;              // --all-children
-    FitMethod fit = FitMethod::kPowell;     // --fit powell|newton
     unsigned threads = 1;                   // --threads N (default: all cores)
     long chunk = 1, chunks = 1;             // --chunk K/N
     std::vector<std::string> chr;           // --chr: the chromosome codes asked for

@@ -7,12 +7,13 @@
 
 #include "formats/genotypes.hpp"
 #include "formats/study.hpp"
-#include "model/analysis.hpp"
+#include "method/marker_test.hpp"
 #include "model/settings.hpp"
 #include "quillon_version.hpp"
+#include "report/tsv_row.hpp"
 #include "scan/marker_loop.hpp"
 #include "scan/options.hpp"
-#include "scan/tsv_row.hpp"
+#include "toolkit/nrerror.hpp"
 
 namespace quillon {
 
@@ -33,16 +34,22 @@ std::string command_line(int argc, char** argv) {
 }
 
 Settings scan_settings(const ScanOptions& o, const Study& study) {
-    Settings s;
+    Settings s = o.settings;
     s.ncov = static_cast<long>(study.covariate_names.size());
-    s.smodeltype = o.smodeltype;
-    s.cmodeltype = o.cmodeltype;
-    if (s.ncov == 0 && s.cmodeltype != kNone)
-        throw Refusal{"--covariate-model " + std::string(modedesc[s.cmodeltype]) +
-                      " needs covariates, but the covariate file has no columns"};
     derive_model_codings(s);
-    if (const std::string why = unholdable_parameter_count(s); !why.empty()) throw Refusal{why};
     return s;
+}
+
+// The scan's tests, their settings checked once.
+TestSelector scan_tests(const Settings& s) {
+    try {
+        return TestSelector(s);
+    } catch (const SettingsRefused& e) {
+        if (e.check().fault == SettingsFault::kCovariateModelWithoutCovariates)
+            throw Refusal{"--covariate-model " + std::string(modedesc[s.cmodeltype]) +
+                          " needs covariates, but the covariate file has no columns"};
+        throw Refusal{e.check().reason};
+    }
 }
 
 MarkerFilter marker_filter(const ScanOptions& o) {
@@ -89,6 +96,9 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
     for (const std::string& f : t.failures) log += "Failed: " + f + "\n";
     if (static_cast<long>(t.failures.size()) < t.rows[static_cast<int>(RowKind::kFailed)])
         log += "(only the first " + std::to_string(t.failures.size()) + " failed markers are listed)\n";
+    for (const std::string& f : t.fallbacks) log += "Fell back to the direction-set fit: " + f + "\n";
+    if (static_cast<long>(t.fallbacks.size()) < t.fell_back)
+        log += "(only the first " + std::to_string(t.fallbacks.size()) + " fallbacks are listed)\n";
     char elapsed[64];
     std::snprintf(elapsed, sizeof elapsed, "Threads: %u\nElapsed: %.3f s\n", o.threads, seconds);
     return log + elapsed;
@@ -103,6 +113,7 @@ int scan(int argc, char** argv, const ScanOptions& o) {
     so.all_children = o.all_children;
     const Study study = form_study(fam, o.covar, o.weights, so);
     const Settings settings = scan_settings(o, study);
+    const TestSelector tests = scan_tests(settings);
     const MarkerFilter filter = marker_filter(o);
     const std::unique_ptr<GenotypeReader> reader =
         o.bfile.empty() ? open_vcf(o.vcf, study.people) : open_bed(o.bfile, study.people);
@@ -110,14 +121,17 @@ int scan(int argc, char** argv, const ScanOptions& o) {
     Marker scratch;
     const Selection selection = select_markers(*reader, filter, o.chunk, o.chunks, scratch);
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
-    const ScanContext ctx{study, settings, table, o.fit};
+    const ScanContext ctx{study, tests, table};
+    const Schema schema = tests.schema(study.covariate_names);
 
     PendingFile tsv(o.out + ".tsv"), mendel(o.out + ".mendel"), log(o.out + ".log");
-    tsv.write(tsv_header(settings, study.covariate_names));
+    tsv.write(tsv_header(schema));
     mendel.write(kMendelHeader);
     Progress progress(selection.total(), !o.quiet);
-    const LoopTotals totals = run_marker_loop(ctx, *reader, selection, o.threads, tsv, mendel, progress);
+    OutcomeWriter writer(study, schema, tsv, mendel);
+    run_marker_loop(ctx, *reader, selection, o.threads, writer, progress);
     progress.finish();
+    const LoopTotals& totals = writer.totals();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     log.write(log_text(command_line(argc, argv), o, study, settings, selection, totals, seconds));
     tsv.close();
@@ -152,6 +166,11 @@ int run_scan(int argc, char** argv) {
         error = e.text;
     } catch (const std::bad_alloc&) {
         error = "out of memory";
+    } catch (const NumericalError& e) {
+        // Running out of memory anywhere (reading, family tables, a fit, any thread) ends
+        // the scan; a marker's other numerical errors are its failed: row and end here only
+        // when raised outside a test.
+        error = e.kind() == NumericalKind::kAllocation ? "out of memory" : std::string("unexpected error: ") + e.what();
     } catch (const std::exception& e) {
         error = std::string("unexpected error: ") + e.what();
     }

@@ -317,17 +317,7 @@ void svdcmp(DMatrix& a, int m, int n, DVector& w, DMatrix& v) {
     free_vector(rv1, 1, n);
 }
 
-const char* const kNearSingularWarning =
-    "\n\n"
-    "|WARNING:  The matrix is close to being singular.\n"
-    "|            The computations done here might be seriously affected\n"
-    "|            by the limits of the machine precision.\n"
-    "|          Those singular values < (10E-13)*maxSingularValue\n"
-    "|            are being set = 0 along with their reciprocals\n"
-    "|            and the computation of the inverse of the matrix\n"
-    "|            is continuing.\n";
-
-bool inversse(const DMatrix& a, int n, DMatrix& ai, std::FILE* out) {
+bool inversse(const DMatrix& a, int n, DMatrix& ai) {
     DVector w = vector(1, n);
     DMatrix v = matrix(1, n, 1, n);
     DMatrix athis = matrix(1, n, 1, n);
@@ -349,7 +339,6 @@ bool inversse(const DMatrix& a, int n, DMatrix& ai, std::FILE* out) {
     // For the zero matrix wmin/wmax is 0/0: the comparison is false and nothing is dropped.
     const bool near_singular = wmin / wmax < 1.0e-12;
     if (near_singular) {
-        if (out != nullptr) std::fprintf(out, "%s", kNearSingularWarning);
         for (int i = 1; i <= n; ++i)
             if (w[i] < wmax * 1.0e-12) w[i] = 0.0;
     }

@@ -7,8 +7,6 @@
 // rows, then output columns, then the summation index.  The caller allocates the output,
 // which must not share storage with an operand.  All sizes count from index 1.
 
-#include <cstdio>
-
 #include "toolkit/nrarray.hpp"
 
 namespace quillon {
@@ -37,15 +35,11 @@ double pythag(double a, double b);
 // nrerror("no convergence in 30 svdcmp iterations").
 void svdcmp(DMatrix& a, int m, int n, DVector& w, DMatrix& v);
 
-// The text of the near-singularity warning of inversse(), preceded by its two newlines.
-extern const char* const kNearSingularWarning;
-
 // ai[1..n][1..n] = pseudo-inverse of a[1..n][1..n] through its SVD: ai = V W+ U^T; a is not
 // changed.  When wmin/wmax < 1.0e-12 (wmin, wmax the smallest and largest singular values)
-// the warning kNearSingularWarning is printed on `out` (standard output by default; nothing
-// when `out` is null), the function returns true, and
-// every singular value below wmax*1.0e-12 is dropped (its reciprocal taken as 0).  The zero
-// matrix gives 0/0 there, so no warning, and the zero pseudo-inverse.
-bool inversse(const DMatrix& a, int n, DMatrix& ai, std::FILE* out = stdout);
+// the function returns true (the matrix is near singular; it prints nothing) and every
+// singular value below wmax*1.0e-12 is dropped (its reciprocal taken as 0).  The zero matrix
+// gives 0/0 there, so false, and the zero pseudo-inverse.
+bool inversse(const DMatrix& a, int n, DMatrix& ai);
 
 }  // namespace quillon

@@ -21,6 +21,7 @@ enum class NumericalKind {
     kNoConvergence,   // a decomposition did not converge
     kAllocation,      // an array could not be allocated
     kInvalidSetting,  // a setting outside its range reached the model
+    kMissingGenotype, // a genotype the model needs is missing
 };
 
 class NumericalError : public std::exception {

@@ -49,7 +49,7 @@ TEST(ConditionalLogistic, NewtonCoefficientsAndStandardErrorsAreClogits) {
         SCOPED_TRACE("covariate model " + std::to_string(cmodel));
         FamilyTable families = simulated("--families 400 --max-size 5 --seed 50" + effects(cmodel));
         const Settings s = make_settings(2, kAdditive, cmodel);
-        const Analysis a = analyse(s, families, build_genotype_table(largest_family(families)), FitMethod::kNewton);
+        const Analysis a = analyse(newton_settings(s), families, build_genotype_table(largest_family(families)));
         ASSERT_FALSE(a.fell_back);
 
         std::ofstream csv(dir / "children.csv");

@@ -83,7 +83,7 @@ TEST(NewtonFit, ReachesTheDirectionSetMaximumOrBetterInEveryDesign) {
                                              (untyped ? kUntyped : " --max-size 3"));
             const GenotypeTable table = build_genotype_table(largest_family(families));
             const Analysis powell = analyse(s, families, table);
-            const Analysis newton = analyse(s, families, table, FitMethod::kNewton);
+            const Analysis newton = analyse(newton_settings(s), families, table);
             ASSERT_FALSE(newton.fell_back);
             EXPECT_LE(newton.fit.fret, powell.fit.fret * (1 + 1e-9));
             const double slack = std::sqrt(2e-6 * powell.fit.fret);
@@ -114,7 +114,7 @@ TEST(NewtonFit, FallsBackToTheDirectionSetFitWithoutAUniqueFiniteMaximum) {
             const double x = most == fewest ? 0.0 : (g == most ? 1.0 : (g == fewest ? -1.0 : 0.0));
             for (int j = 1; j <= fam.ninfam; ++j) fam.fcovdat[j][2] = separated ? x : 2.0;
         }
-        const Analysis newton = analyse(s, families, table, FitMethod::kNewton);
+        const Analysis newton = analyse(newton_settings(s), families, table);
         const Analysis powell = analyse(s, families, table);
         EXPECT_TRUE(newton.fell_back);
         EXPECT_EQ(newton.fit.fret, powell.fit.fret);

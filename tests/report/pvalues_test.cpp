@@ -6,6 +6,8 @@
 #include <limits>
 #include <string>
 
+#include "method/tail_probabilities.hpp"
+
 namespace quillon {
 namespace {
 
@@ -68,12 +70,23 @@ TEST(NormalTwoSided, ReferenceValuesAndBoundaries) {
 
 // The finite cases run end to end on real reports; these are the ones a report rarely gives.
 TEST(PvalueLines, FarTailsZeroStatisticsAndNanPrintAsTheyShould) {
+    const Schema schema = {{"WALD_DF", ColumnKind::kDegreesOfFreedom}, {"WALD_P", ColumnKind::kPValue},
+                           {"NFS_P", ColumnKind::kPValue}};
+    const auto lines = [&](double df, double wald_p, bool have_covariates, double nfs_p, bool nfs_defined = true) {
+        MarkerResult r;
+        r.values = {df, wald_p, nfs_p};
+        r.conditions.nfs_undefined = !nfs_defined;
+        return pvalue_lines(schema, r, have_covariates);
+    };
     const std::string nfs = "Non-Founders Statistic p-value (two-sided normal): ";
-    EXPECT_EQ(pvalue_lines(100.0, 2, true, {0.0, 1.0, true}), "Wald p-value (chi-square, df=2): 1.929e-22\n" + nfs + "1\n");
-    EXPECT_EQ(pvalue_lines(1e5, 2, false, {50.0, 1.0, true}), nfs + "0\n");
-    // A NaN of either sign (0/0 gives the negative one on x86) prints "nan"; so does df 0.
-    EXPECT_EQ(pvalue_lines(-kNaN, 3, true, {kNaN, 1.0, true}), "Wald p-value (chi-square, df=3): nan\n" + nfs + "nan\n");
-    EXPECT_EQ(pvalue_lines(2.5, 0, true, {-kNaN, -kNaN, false}), "Wald p-value (chi-square, df=0): nan\n" + nfs + "NA\n");
+    EXPECT_EQ(lines(2, chisq_upper_tail(100.0, 2), true, normal_two_sided(0.0)),
+              "Wald p-value (chi-square, df=2): 1.929e-22\n" + nfs + "1\n");
+    EXPECT_EQ(lines(2, 1.0, false, normal_two_sided(50.0)), nfs + "0\n");
+    // A NaN of either sign (0/0 gives the negative one on x86) prints "nan", as does the
+    // p-value of no degrees of freedom; an undefined statistic's prints "NA".
+    EXPECT_EQ(lines(3, -kNaN, true, kNaN), "Wald p-value (chi-square, df=3): nan\n" + nfs + "nan\n");
+    EXPECT_EQ(lines(0, chisq_upper_tail(2.5, 0), true, -kNaN, false),
+              "Wald p-value (chi-square, df=0): nan\n" + nfs + "NA\n");
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "input/pedigree_input.hpp"
 #include "model/analysis.hpp"
-#include "report/pvalues.hpp"
+#include "method/tail_probabilities.hpp"
 #include "scan/scan_support.hpp"
 
 namespace quillon::scantest {
@@ -261,6 +261,10 @@ TEST(ScanNewton, ReachesAtLeastTheDirectionSetMaximumOrFallsBack) {
     dir.write("const.covar", constant);
     const auto flat = run("c", "const.covar", {"--fit", "newton"});
     EXPECT_EQ(flat[1].back().rfind("warning:fallback_powell,near_singular", 0), 0u) << flat[1].back();
+    // The log lists each fallback with Newton's reason, and only when there is one.
+    EXPECT_NE(dir.read("c.log").find("\nFell back to the direction-set fit: " + flat[1][1] + ": singular matrix\n"),
+              std::string::npos) << dir.read("c.log");
+    EXPECT_EQ(dir.read("n1.log").find("Fell back"), std::string::npos);
 }
 
 // Bad input: a message naming the file, exit status 1 and no output left; usage errors: 2.

@@ -88,6 +88,11 @@ inline Settings make_settings(long ncov, int smodeltype, int cmodeltype) {
     return s;
 }
 
+inline Settings newton_settings(Settings s) {
+    s.fit = FitMethod::kNewton;
+    return s;
+}
+
 inline DVector make_vector(const std::vector<double>& values) {
     DVector v = vector(1, static_cast<int>(values.size()));
     for (std::size_t i = 0; i < values.size(); ++i) v[static_cast<long>(i) + 1] = values[i];

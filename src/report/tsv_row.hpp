@@ -1,0 +1,45 @@
+#pragma once
+// The scan's TSV: its header and one row per marker.
+//
+// Columns: CHR SNP BP A1 A2 FAMILIES CHILDREN MENDEL_FAMILIES, the test's columns (its
+// schema), STATUS.  Numbers are the shortest text that reads back to the same double
+// (std::to_chars), whole numbers for degrees of freedom; NA where there is none, and for a
+// NaN.  STATUS is ok; warning:<conditions> (fallback_powell, near_singular, nfs_undefined:
+// those that apply, joined by commas in this order); failed:<the error's text, tabs and line
+// breaks made blanks>; or the reason the marker was skipped.
+
+#include <string>
+#include <string_view>
+
+#include "method/result.hpp"
+
+namespace quillon {
+
+// The marker's own fields.
+struct RowMarker {
+    std::string_view chr, id;
+    long bp = 0;
+    std::string_view a1, a2;
+};
+
+// The family counts of a row.
+struct RowCounts {
+    long families = 0, children = 0, mendel_families = 0;
+};
+
+// The header line, newline included.
+std::string tsv_header(const Schema& schema);
+
+// The status of an analysed marker, as STATUS shows it.
+std::string status_text(const MarkerResult& r);
+
+// Appends the row of an analysed marker, newline included: its numbers (NA when the fit
+// failed) and its status.
+void append_result_row(std::string& out, const RowMarker& m, const RowCounts& counts, const Schema& schema,
+                       const MarkerResult& r);
+
+// Appends the row of a skipped marker: NA numbers (and NA counts when `counts` is null).
+void append_skipped_row(std::string& out, const RowMarker& m, const RowCounts* counts, const Schema& schema,
+                        std::string_view status);
+
+}  // namespace quillon

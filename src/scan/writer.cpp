@@ -1,0 +1,72 @@
+#include "scan/writer.hpp"
+
+namespace quillon {
+
+const char* const kMendelHeader = "FID\tFATHER\tMOTHER\tSNP\tFATHER_GENO\tMOTHER_GENO\tCHILDREN\n";
+
+namespace {
+
+void append_genotype(std::string& out, const Marker& m, long person) {
+    const int g = person < 0 ? -1 : m.genotype[static_cast<std::size_t>(person)];
+    if (g < 0)
+        out += "NA";
+    else
+        out += static_cast<char>('0' + g);
+}
+
+// A parent's IID, or the name the first child gives a placeholder parent ("0" if none).
+const std::string& parent_name(const Study& study, const NuclearFamily& f, long parent, bool father) {
+    if (parent >= 0) return study.people[static_cast<std::size_t>(parent)].iid;
+    const FamPerson& child = study.people[static_cast<std::size_t>(f.children.front())];
+    return father ? child.father : child.mother;
+}
+
+void append_mendel(std::string& out, const Study& study, const Marker& m, const MendelError& e) {
+    const NuclearFamily& f = study.families[static_cast<std::size_t>(e.family)];
+    out += f.fid + '\t' + parent_name(study, f, f.father, true) + '\t' + parent_name(study, f, f.mother, false) +
+           '\t' + m.info.id + '\t';
+    append_genotype(out, m, f.father);
+    out += '\t';
+    append_genotype(out, m, f.mother);
+    out += '\t';
+    for (std::size_t i = 0; i < e.children.size(); ++i) {
+        if (i) out += ',';
+        out += study.people[static_cast<std::size_t>(e.children[i])].iid + '=';
+        append_genotype(out, m, e.children[i]);
+    }
+    out += '\n';
+}
+
+}  // namespace
+
+void OutcomeWriter::write(const Marker& marker, const MarkerOutcome& o) {
+    const MarkerInfo& info = marker.info;
+    totals_.haploid_calls += info.haploid_calls;
+    if (info.multiallelic) {
+        ++totals_.multiallelic;
+        return;
+    }
+    const RowMarker m{info.chr, info.id, info.bp, info.a1, info.a2};
+    const bool analysed = o.kind == RowKind::kOk || o.kind == RowKind::kWarning || o.kind == RowKind::kFailed;
+    row_.clear();
+    if (analysed)
+        append_result_row(row_, m, o.counts, schema_, o.result);
+    else  // a marker without a test has no families counted either
+        append_skipped_row(row_, m, o.kind == RowKind::kNonAutosomal ? nullptr : &o.counts, schema_,
+                           kRowKindNames[static_cast<int>(o.kind)]);
+    tsv_.write(row_);
+    if (!o.mendel.empty()) {
+        lines_.clear();
+        for (const MendelError& e : o.mendel) append_mendel(lines_, study_, marker, e);
+        mendel_.write(lines_);
+        totals_.mendel_lines += static_cast<long>(o.mendel.size());
+    }
+    ++totals_.rows[static_cast<int>(o.kind)];
+    if (o.kind == RowKind::kFailed && totals_.failures.size() < kMarkersListed)
+        totals_.failures.push_back(info.id + ": " + status_text(o.result));
+    if (o.kind == RowKind::kWarning && o.result.fit.outcome == FitOutcome::kFellBack &&
+        totals_.fell_back++ < static_cast<long>(kMarkersListed))
+        totals_.fallbacks.push_back(info.id + ": " + o.result.fit.reason());
+}
+
+}  // namespace quillon

@@ -1,0 +1,51 @@
+#pragma once
+// The one place where the scan's outcomes become text: the TSV rows, the .mendel lines and
+// the tallies of the log, taken from the typed outcomes in file order.
+
+#include <string>
+#include <vector>
+
+#include "formats/genotypes.hpp"
+#include "formats/study.hpp"
+#include "scan/marker_task.hpp"
+#include "io/pending_file.hpp"
+
+namespace quillon {
+
+// The .mendel file's header line, newline included.
+extern const char* const kMendelHeader;
+
+struct LoopTotals {
+    long rows[static_cast<int>(RowKind::kCount)] = {};  // by kind
+    long multiallelic = 0;                              // records skipped, no row
+    long mendel_lines = 0;                              // families listed in .mendel
+    long haploid_calls = 0;                             // VCF calls with one allele, read as untyped
+    long fell_back = 0;                                 // rows whose Newton fit fell back
+    std::vector<std::string> failures;                  // "SNP: status" of the first failed markers
+    std::vector<std::string> fallbacks;                 // "SNP: reason" of the first fallbacks
+};
+
+// The first this many failed markers and fallbacks are listed in the log.
+inline constexpr std::size_t kMarkersListed = 100;
+
+class OutcomeWriter {
+public:
+    OutcomeWriter(const Study& study, const Schema& schema, PendingFile& tsv, PendingFile& mendel)
+        : study_(study), schema_(schema), tsv_(tsv), mendel_(mendel) {}
+
+    // Writes the marker's row and .mendel lines (none for a multi-allelic record) and
+    // counts it.  Throws OutputError.
+    void write(const Marker& marker, const MarkerOutcome& outcome);
+
+    const LoopTotals& totals() const { return totals_; }
+
+private:
+    const Study& study_;
+    const Schema& schema_;
+    PendingFile& tsv_;
+    PendingFile& mendel_;
+    LoopTotals totals_;
+    std::string row_, lines_;
+};
+
+}  // namespace quillon
