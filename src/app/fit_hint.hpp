@@ -6,6 +6,7 @@
 #include <string>
 
 #include "genetics/family.hpp"
+#include "model/covariate_scale.hpp"
 #include "toolkit/nrerror.hpp"
 
 namespace quillon {
@@ -14,13 +15,9 @@ namespace quillon {
 // minimisation); false for every other numerical error.
 bool is_iteration_limit(const NumericalError& error);
 
-// Covariates whose root mean square sqrt(mean^2 + SD^2) is at most this are modest.
-inline constexpr double kModestCovariateScale = 10.0;
-
-// Over every member of every family (mean and population standard deviation, two passes),
-// the covariate column with the largest root mean square, the first such on ties.  When it
-// exceeds kModestCovariateScale, one line (ending in a newline) naming the column, its mean
-// and SD and advising centring and scaling it; otherwise, or without covariates, "".
+// Over every member of every family (widest_covariate), the covariate column on the largest
+// scale: one line (ending in a newline) naming the column, its mean and SD and advising
+// centring and scaling it; "" when every column is modest, or without covariates.
 std::string covariate_scale_hint(const FamilyTable& families, long ncov);
 
 }  // namespace quillon

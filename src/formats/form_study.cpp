@@ -130,6 +130,7 @@ void StudyBuilder::read_weights(const std::string& weight_path) {
     if (table.names.size() != 1)
         throw InputError(weight_path + " has " + std::to_string(table.names.size()) +
                          " columns after FID IID; a weight file has one: FID IID WEIGHT.");
+    long negative = 0, first_negative = 0;
     for (const ColumnTable::Row& row : table.rows) {
         const auto it = by_key_.find(person_key(row.fid, row.iid));
         if (it == by_key_.end()) {
@@ -137,11 +138,15 @@ void StudyBuilder::read_weights(const std::string& weight_path) {
             continue;
         }
         if (std::isnan(row.value[0])) continue;
+        if (row.value[0] < 0.0 && negative++ == 0) first_negative = row.line;
         const auto p = static_cast<std::size_t>(it->second);
         study_.weight_text[p] = row.text[0];
         study_.weight[p] = row.value[0];
         has_weight_[p] = 1;
     }
+    if (negative > 0)
+        study_.warnings.push_back("negative weights: " + std::to_string(negative) + " (first: " + weight_path +
+                                  " line " + std::to_string(first_negative) + ")");
 }
 
 // The person a child names as a parent, or -1 for a placeholder ("0" or absent).

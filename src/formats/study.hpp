@@ -106,6 +106,8 @@ struct Study {
     StudyCounts counts;
     // The counts as sentences, then every warning (naming file and line), for the log.
     std::vector<std::string> log_lines;
+    // Warnings a user must see at once (standard error and the log): negative weights.
+    std::vector<std::string> warnings;
 
     long ncov() const { return static_cast<long>(covariate_names.size()); }
 };

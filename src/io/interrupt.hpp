@@ -15,6 +15,11 @@
 
 namespace quillon {
 
+// Raised by a run that noticed the watch's signal; the caller ends with 128 + signal.
+struct Interrupted {
+    int signal;
+};
+
 class InterruptWatch {
 public:
     InterruptWatch();
@@ -26,6 +31,10 @@ public:
     int signal() const { return signal_.load(std::memory_order_relaxed); }
     // The exit status of a run ended by the signal: 128 + its number.
     int exit_status() const { return 128 + signal(); }
+    // Throws Interrupted when a signal has arrived.
+    void check() const {
+        if (const int s = signal()) throw Interrupted{s};
+    }
 
 private:
     void wait();

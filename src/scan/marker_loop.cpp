@@ -19,10 +19,12 @@ struct Slot {
 // Delivers the selected markers in order, seeking only where a run starts after a gap.
 class MarkerSource {
 public:
-    MarkerSource(GenotypeReader& reader, const Selection& s)
-        : reader_(reader), runs_(s.runs), position_(runs_.empty() ? 0 : runs_.front().first) {}
-    // Reads the next selected marker into m; false when there is none left.
+    MarkerSource(GenotypeReader& reader, const Selection& s, const InterruptWatch& interrupt)
+        : reader_(reader), runs_(s.runs), interrupt_(interrupt), position_(runs_.empty() ? 0 : runs_.front().first) {}
+    // Reads the next selected marker into m; false when there is none left.  Throws
+    // Interrupted once SIGINT or SIGTERM has arrived.
     bool next(Marker& m) {
+        interrupt_.check();
         if (run_ == runs_.size()) return false;
         if (reader_at_ != position_) reader_.seek(position_);
         if (!reader_.next(m))
@@ -36,6 +38,7 @@ public:
 private:
     GenotypeReader& reader_;
     const std::vector<std::pair<long, long>>& runs_;
+    const InterruptWatch& interrupt_;
     std::size_t run_ = 0;
     long position_ = 0, reader_at_ = 0;
 };
@@ -132,8 +135,8 @@ private:
 }  // namespace
 
 void run_marker_loop(const ScanContext& ctx, GenotypeReader& reader, const Selection& selection, unsigned threads,
-                     OutcomeWriter& writer, Progress& progress) {
-    MarkerSource source(reader, selection);
+                     OutcomeWriter& writer, Progress& progress, const InterruptWatch& interrupt) {
+    MarkerSource source(reader, selection, interrupt);
     if (threads <= 1) {
         Slot slot;
         MarkerFamilies scratch;

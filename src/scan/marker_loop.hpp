@@ -14,6 +14,7 @@
 
 #include "formats/genotypes.hpp"
 #include "scan/marker_task.hpp"
+#include "io/interrupt.hpp"
 #include "io/pending_file.hpp"
 #include "io/progress.hpp"
 #include "scan/selection.hpp"
@@ -21,10 +22,11 @@
 
 namespace quillon {
 
-// Throws what the reader throws (InputError) and OutputError; a worker's exception (an
+// Throws what the reader throws (InputError), OutputError, and Interrupted when `interrupt`
+// has seen SIGINT or SIGTERM (checked before each marker is read); a worker's exception (an
 // allocation failure, or anything unexpected) is rethrown in the calling thread.  Workers
 // are joined before it returns or throws.
 void run_marker_loop(const ScanContext& ctx, GenotypeReader& reader, const Selection& selection, unsigned threads,
-                     OutcomeWriter& writer, Progress& progress);
+                     OutcomeWriter& writer, Progress& progress, const InterruptWatch& interrupt);
 
 }  // namespace quillon

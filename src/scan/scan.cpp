@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <csignal>
 #include <new>
+#include <optional>
 
 #include "formats/genotypes.hpp"
+#include "io/interrupt.hpp"
+#include "io/output_guard.hpp"
 #include "formats/study.hpp"
 #include "method/marker_test.hpp"
+#include "model/covariate_scale.hpp"
 #include "model/settings.hpp"
 #include "quillon_version.hpp"
 #include "report/tsv_row.hpp"
@@ -104,14 +109,79 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
     return log + elapsed;
 }
 
-int scan(int argc, char** argv, const ScanOptions& o) {
+// The files the scan reads, for the check that no output is one of them.
+std::vector<std::string> input_files(const ScanOptions& o) {
+    std::vector<std::string> inputs = {o.fam.empty() ? o.bfile + ".fam" : o.fam, o.covar, o.weights, o.extract};
+    if (o.bfile.empty())
+        inputs.push_back(o.vcf);
+    else
+        inputs.insert(inputs.end(), {o.bfile + ".bed", o.bfile + ".bim"});
+    return inputs;
+}
+
+// An output (or the lock beside them) that is an input, whatever its spelling: refused
+// before anything is read or written, since the outputs replace earlier files of their names.
+std::string output_over_input(const ScanOptions& o) {
+    for (const char* suffix : {".tsv", ".log", ".mendel", ".lock"})
+        for (const std::string& input : input_files(o))
+            if (!input.empty() && same_file(o.out + suffix, input))
+                return "--out " + o.out + " would write " + o.out + suffix + " over the input " + input +
+                       " (the same file); choose another --out";
+    return "";
+}
+
+// Which selection left no marker, in the options' words.
+std::string empty_selection(const ScanOptions& o, const Selection& sel) {
+    std::string what;
+    const auto add = [&what](const std::string& text) { what += (what.empty() ? "" : ", ") + text; };
+    if (!o.chr.empty()) add("--chr");
+    if (o.from_bp || o.to_bp) add("--from-bp/--to-bp");
+    if (!o.extract.empty()) add("--extract " + o.extract);
+    if (sel.file_markers == 0) return "the genotype file holds no marker";
+    return "no marker selected: " + (what.empty() ? std::string("the selection") : what) + " matched none of the " +
+           std::to_string(sel.file_markers) + " markers of the genotype file";
+}
+
+// After a scan in which markers failed: how many, the most common reason and, when a
+// covariate is on a large scale (the usual cause), the advice the single run gives.
+std::string failure_summary(const Study& study, const LoopTotals& t) {
+    const long failed = t.rows[static_cast<int>(RowKind::kFailed)];
+    if (failed == 0) return "";
+    long analysed = 0;
+    for (const RowKind k : {RowKind::kOk, RowKind::kWarning, RowKind::kFailed}) analysed += t.rows[static_cast<int>(k)];
+    auto most = t.failure_reasons.begin();
+    for (auto it = t.failure_reasons.begin(); it != t.failure_reasons.end(); ++it)
+        if (it->second > most->second) most = it;
+    std::string text = "quillon scan: " + std::to_string(failed) + " of " + std::to_string(analysed) +
+                       " analysed markers failed, most often: " + most->first.substr(most->first.find(':') + 1) +
+                       " (" + std::to_string(most->second) + " markers)\n";
+    std::vector<const double*> rows;  // the members of the families, in order
+    for (const NuclearFamily& f : study.families)
+        for (const long p : {f.father, f.mother})
+            if (p >= 0) rows.push_back(study.covariates[static_cast<std::size_t>(p)].data());
+    for (const NuclearFamily& f : study.families)
+        for (const long c : f.children) rows.push_back(study.covariates[static_cast<std::size_t>(c)].data());
+    if (const std::optional<CovariateScale> w = widest_covariate(rows, study.ncov())) {
+        char line[400];
+        std::snprintf(line, sizeof line,
+                      "quillon scan: covariate %s has mean %.6g and standard deviation %.6g: centre and scale it, "
+                      "(value - mean) / SD, and run again.\n",
+                      study.covariate_names[static_cast<std::size_t>(w->column)].c_str(), w->mean, w->sd);
+        text += line;
+    }
+    return text;
+}
+
+int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& interrupt) {
     const auto start = std::chrono::steady_clock::now();
+    const OutputLock lock(o.out);
     const std::string fam = !o.fam.empty() ? o.fam : o.bfile + ".fam";
     StudyOptions so;
     so.intercept = o.intercept;
     so.covar_names = o.covar_names;
     so.all_children = o.all_children;
     const Study study = form_study(fam, o.covar, o.weights, so);
+    for (const std::string& w : study.warnings) std::fprintf(stderr, "quillon scan: warning: %s\n", w.c_str());
     const Settings settings = scan_settings(o, study);
     const TestSelector tests = scan_tests(settings);
     const MarkerFilter filter = marker_filter(o);
@@ -120,6 +190,9 @@ int scan(int argc, char** argv, const ScanOptions& o) {
 
     Marker scratch;
     const Selection selection = select_markers(*reader, filter, o.chunk, o.chunks, scratch);
+    // (An empty chunk of a selection is no fault: a workflow may cut more chunks than markers.)
+    if (selection.filtered == 0) throw Refusal{empty_selection(o, selection)};
+    interrupt.check();
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
     const ScanContext ctx{study, tests, table};
     const Schema schema = tests.schema(study.covariate_names);
@@ -129,23 +202,34 @@ int scan(int argc, char** argv, const ScanOptions& o) {
     mendel.write(kMendelHeader);
     Progress progress(selection.total(), !o.quiet);
     OutcomeWriter writer(study, schema, tsv, mendel);
-    run_marker_loop(ctx, *reader, selection, o.threads, writer, progress);
+    run_marker_loop(ctx, *reader, selection, o.threads, writer, progress, interrupt);
     progress.finish();
     const LoopTotals& totals = writer.totals();
+    const std::string failures = failure_summary(study, totals);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    log.write(log_text(command_line(argc, argv), o, study, settings, selection, totals, seconds));
+    std::string text = log_text(command_line(argc, argv), o, study, settings, selection, totals, seconds);
+    std::string notes;
+    for (const std::string& w : study.warnings) notes += "Warning: " + w + "\n";
+    notes += failures;
+    text.insert(text.rfind("Threads: "), notes);
+    log.write(text);
     tsv.close();
     mendel.close();
     log.close();
+    interrupt.check();
     mendel.commit();
     tsv.commit();
     log.commit();
+    std::fputs(failures.c_str(), stderr);
     return 0;
 }
 
 }  // namespace
 
 int run_scan(int argc, char** argv) {
+    // A closed standard descriptor would be handed to the first file opened, and a library's
+    // message on standard error would then land in a result.
+    ensure_standard_descriptors();
     const ScanParse parsed = parse_scan_options(argc, argv);
     if (!parsed.ok()) {
         std::fprintf(stderr, "%s\n", parsed.error.c_str());
@@ -155,9 +239,20 @@ int run_scan(int argc, char** argv) {
         std::fputs(scan_usage_text().c_str(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
+    if (const std::string why = output_over_input(parsed.options); !why.empty()) {
+        std::fprintf(stderr, "quillon scan: %s\n", why.c_str());
+        return 2;
+    }
     std::string error;
     try {
-        return scan(argc, argv, parsed.options);
+        const InterruptWatch interrupt;  // before any worker thread starts
+        try {
+            return scan(argc, argv, parsed.options, interrupt);
+        } catch (const Interrupted& e) {
+            std::fprintf(stderr, "\nquillon scan: stopped by %s; no result files were written\n",
+                         e.signal == SIGINT ? "SIGINT" : "SIGTERM");
+            return 128 + e.signal;
+        }
     } catch (const InputError& e) {
         error = e.what();
     } catch (const OutputError& e) {

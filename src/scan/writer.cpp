@@ -62,8 +62,11 @@ void OutcomeWriter::write(const Marker& marker, const MarkerOutcome& o) {
         totals_.mendel_lines += static_cast<long>(o.mendel.size());
     }
     ++totals_.rows[static_cast<int>(o.kind)];
-    if (o.kind == RowKind::kFailed && totals_.failures.size() < kMarkersListed)
-        totals_.failures.push_back(info.id + ": " + status_text(o.result));
+    if (o.kind == RowKind::kFailed) {
+        const std::string status = status_text(o.result);
+        ++totals_.failure_reasons[status];
+        if (totals_.failures.size() < kMarkersListed) totals_.failures.push_back(info.id + ": " + status);
+    }
     if (o.kind == RowKind::kWarning && o.result.fit.outcome == FitOutcome::kFellBack &&
         totals_.fell_back++ < static_cast<long>(kMarkersListed))
         totals_.fallbacks.push_back(info.id + ": " + o.result.fit.reason());

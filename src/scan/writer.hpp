@@ -2,6 +2,7 @@
 // The one place where the scan's outcomes become text: the TSV rows, the .mendel lines and
 // the tallies of the log, taken from the typed outcomes in file order.
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct LoopTotals {
     long fell_back = 0;                                 // rows whose Newton fit fell back
     std::vector<std::string> failures;                  // "SNP: status" of the first failed markers
     std::vector<std::string> fallbacks;                 // "SNP: reason" of the first fallbacks
+    std::map<std::string, long> failure_reasons;        // failed markers by their status text
 };
 
 // The first this many failed markers and fallbacks are listed in the log.
