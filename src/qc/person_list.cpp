@@ -1,5 +1,6 @@
 #include "qc/person_list.hpp"
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_map>
 
@@ -35,6 +36,22 @@ long apply_person_list(const std::string& path, PersonListKind kind, const std::
     for (std::size_t p = 0; p < keep.size(); ++p)
         if ((listed[p] != 0) != keep_listed) keep[p] = 0;
     return unmatched;
+}
+
+std::vector<char> keep_mask(const std::vector<FamPerson>& people, const std::string& keep_path,
+                            const std::string& remove_path, std::vector<std::string>& log) {
+    std::vector<char> keep(people.size(), 1);
+    const auto apply = [&](const std::string& path, PersonListKind kind, const std::string& option) {
+        if (path.empty()) return;
+        const long strangers = apply_person_list(path, kind, people, keep);
+        std::string line = option + " " + path + ": " + std::to_string(std::count(keep.begin(), keep.end(), 1)) + " of " +
+                           std::to_string(people.size()) + " people kept";
+        if (strangers > 0) line += "; " + std::to_string(strangers) + (strangers == 1 ? " line names" : " lines name") + " nobody in the .fam";
+        log.push_back(line + ".");
+    };
+    apply(keep_path, PersonListKind::kKeep, "--keep");
+    apply(remove_path, PersonListKind::kRemove, "--remove");
+    return keep;
 }
 
 }  // namespace quillon

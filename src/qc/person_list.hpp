@@ -20,4 +20,10 @@ enum class PersonListKind { kKeep, kRemove };
 long apply_person_list(const std::string& path, PersonListKind kind, const std::vector<FamPerson>& people,
                        std::vector<char>& keep);
 
+// The mask of a run: everyone, narrowed by the keep list and then by the remove list (an empty
+// path: no such list).  Each list read adds a sentence to `log`: the people kept after it and
+// the lines that name nobody.
+std::vector<char> keep_mask(const std::vector<FamPerson>& people, const std::string& keep_path,
+                            const std::string& remove_path, std::vector<std::string>& log);
+
 }  // namespace quillon

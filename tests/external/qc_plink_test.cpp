@@ -39,10 +39,9 @@ TEST(QcPlink, StatisticsAndFiltersAsPlink) {
         const auto r = test_support::run_program(exe, args, d.path(), "", 300);
         ASSERT_EQ(r.status, 0) << exe << ":\n" << r.out << r.err;
     };
-    run(QUILLON_SIMULATE_BIN, {"--families", "200", "--untyped-father", "0.25", "--untyped-parents", "0.15",
-                               "--missing-phenotype", "0.1", "--markers", "90", "--x-markers", "30", "--allele-freq",
-                               "0.02,0.5", "--untyped-children", "0.05", "--genotype-errors", "0.02",
-                               "--unaffected-children", "0.2", "--father-only", "0.4", "--seed", "17", "--bfile", "s"});
+    run(QUILLON_SIMULATE_BIN, lines("--families 200 --untyped-father 0.25 --untyped-parents 0.15 --missing-phenotype 0.1 --markers 90 "
+                                    "--x-markers 30 --allele-freq 0.02,0.5 --untyped-children 0.05 --genotype-errors 0.02 "
+                                    "--unaffected-children 0.2 --father-only 0.4 --seed 17 --bfile s")[0]);
     // Every 5th person, if a child, of unknown sex; the keep list leaves out every 7th and names two strangers.
     std::string fam, keep = "x y\nz w\n";
     long n = 0;
@@ -55,9 +54,8 @@ TEST(QcPlink, StatisticsAndFiltersAsPlink) {
 
     for (const Fields& keep_args : {Fields{}, Fields{"--keep", "keep.txt"}}) {
         const auto people = read_fam(d.file("s.fam"));
-        std::vector<char> mask(people.size(), 1);
-        if (!keep_args.empty()) apply_person_list(d.file("keep.txt"), PersonListKind::kKeep, people, mask);
-        const QcPeople q = qc_people(people, mask);
+        std::vector<std::string> log;
+        const QcPeople q = qc_people(people, keep_mask(people, keep_args.empty() ? "" : d.file("keep.txt"), "", log));
         const long kept = static_cast<long>(q.kept_people.size());
         std::vector<MarkerQc> ours;
         Marker m;

@@ -47,9 +47,10 @@ TEST(Qc, CountsOfAHandMadeFamilySet) {
     d.write("remove", "3\tw extra\r\n\nno body\n");
     d.write("bad", "3 w\n3\n");
     const auto people = read_fam(d.file("f.fam"));
-    std::vector<char> keep(10, 1);
-    EXPECT_EQ(apply_person_list(d.file("remove"), PersonListKind::kRemove, people, keep), 1);
-    EXPECT_THROW(apply_person_list(d.file("bad"), PersonListKind::kKeep, people, keep), InputError);
+    std::vector<std::string> log;
+    const std::vector<char> keep = keep_mask(people, "", d.file("remove"), log);
+    EXPECT_EQ(log, std::vector<std::string>({"--remove " + d.file("remove") + ": 9 of 10 people kept; 1 line names nobody in the .fam."}));
+    EXPECT_THROW(keep_mask(people, d.file("bad"), "", log), InputError);
     const QcPeople q = qc_people(people, keep);
     //                            m1 m2 m3 d  m  s  t  u  v   w
     const std::vector<std::int8_t> a = {1, 2, 1, 0, 1, 1, 1, 2, -1, -1}, c = {1, 2, 1, 0, 1, 2, 1, 1, -1, -1};
