@@ -2,7 +2,8 @@
 // Per-marker quality control and count statistics, PLINK 1.9's definitions, so that the
 // thresholds users give PLINK select the same markers here.  Genotypes are one code per .fam
 // person (formats/genotypes.hpp: -1 untyped, else copies of A1); people outside the keep mask
-// are never looked at.  Nothing here allocates.
+// are never looked at.  Nothing here allocates but chromosome_class, which may for a name
+// longer than a short string holds.
 //
 // On X (PLINK's chromosome 23) a male carries one allele: his heterozygous call is missing
 // for the allele frequency and the Mendel check, but a call for the missing-call rate and
@@ -86,7 +87,7 @@ bool mendel_kept(MendelCount m, double threshold);
 struct MarkerQc {
     AlleleCounts alleles;   // founders'
     double a1_freq = 0;     // NaN without founder alleles
-    double maf = 0;
+    double maf = 0;         // NaN likewise
     long missing = 0;       // among the kept people
     GenotypeCounts hwe;
     double hwe_p = 1;
