@@ -12,7 +12,8 @@ namespace quillon {
 long apply_person_list(const std::string& path, PersonListKind kind, const std::vector<FamPerson>& people,
                        std::vector<char>& keep) {
     std::unordered_map<std::string, long> index;  // FID, IID -> person
-    for (long p = 0; p < static_cast<long>(people.size()); ++p) index.emplace(person_key(people[p].fid, people[p].iid), p);
+    for (long p = 0; p < static_cast<long>(people.size()); ++p)
+        index.emplace(person_key(people[p].fid, people[p].iid), p);
 
     auto file = open_input(path);
     LineReader reader(file.get());
@@ -23,7 +24,8 @@ long apply_person_list(const std::string& path, PersonListKind kind, const std::
     while (reader.next(line)) {
         if (is_blank(line)) continue;
         if (split_fields(line, f, 2) < 2)
-            throw InputError(at_line(path, reader.line_number()) + "a person is given as FID and IID; this line holds one field.");
+            throw InputError(at_line(path, reader.line_number()) +
+                             "a person is given as FID and IID; this line holds one field.");
         const auto it = index.find(person_key(f[0], f[1]));
         if (it == index.end())
             ++unmatched;
@@ -44,9 +46,12 @@ std::vector<char> keep_mask(const std::vector<FamPerson>& people, const std::str
     const auto apply = [&](const std::string& path, PersonListKind kind, const std::string& option) {
         if (path.empty()) return;
         const long strangers = apply_person_list(path, kind, people, keep);
-        std::string line = option + " " + path + ": " + std::to_string(std::count(keep.begin(), keep.end(), 1)) + " of " +
-                           std::to_string(people.size()) + " people kept";
-        if (strangers > 0) line += "; " + std::to_string(strangers) + (strangers == 1 ? " line names" : " lines name") + " nobody in the .fam";
+        const long kept = std::count(keep.begin(), keep.end(), 1);
+        std::string line = option + " " + path + ": " + std::to_string(kept) + " of " + std::to_string(people.size()) +
+                           " people kept";
+        if (strangers > 0)
+            line += "; " + std::to_string(strangers) + (strangers == 1 ? " line names" : " lines name") +
+                    " nobody in the .fam";
         log.push_back(line + ".");
     };
     apply(keep_path, PersonListKind::kKeep, "--keep");

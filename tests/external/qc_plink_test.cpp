@@ -39,14 +39,16 @@ TEST(QcPlink, StatisticsAndFiltersAsPlink) {
         const auto r = test_support::run_program(exe, args, d.path(), "", 300);
         ASSERT_EQ(r.status, 0) << exe << ":\n" << r.out << r.err;
     };
-    run(QUILLON_SIMULATE_BIN, lines("--families 200 --untyped-father 0.25 --untyped-parents 0.15 --missing-phenotype 0.1 --markers 90 "
-                                    "--x-markers 30 --allele-freq 0.02,0.5 --untyped-children 0.05 --genotype-errors 0.02 "
-                                    "--unaffected-children 0.2 --father-only 0.4 --seed 17 --bfile s")[0]);
+    run(QUILLON_SIMULATE_BIN, lines("--families 200 --untyped-father 0.25 --untyped-parents 0.15 --markers 90 "
+                                    "--missing-phenotype 0.1 --x-markers 30 --allele-freq 0.02,0.5 --untyped-children "
+                                    "0.05 --genotype-errors 0.02 --unaffected-children 0.2 --father-only 0.4 --seed 17 "
+                                    "--bfile s")[0]);
     // Every 5th person, if a child, of unknown sex; the keep list leaves out every 7th and names two strangers.
     std::string fam, keep = "x y\nz w\n";
     long n = 0;
     for (const Fields& f : lines(d.read("s.fam"))) {
-        fam += f[0] + " " + f[1] + " " + f[2] + " " + f[3] + " " + (f[2] != "0" && n % 5 == 0 ? "0" : f[4]) + " " + f[5] + "\n";
+        const std::string sex = f[2] != "0" && n % 5 == 0 ? "0" : f[4];
+        fam += f[0] + " " + f[1] + " " + f[2] + " " + f[3] + " " + sex + " " + f[5] + "\n";
         if (n++ % 7 != 3) keep += f[0] + " " + f[1] + "\n";
     }
     d.write("s.fam", fam);
@@ -77,7 +79,8 @@ TEST(QcPlink, StatisticsAndFiltersAsPlink) {
         for (std::size_t i = 0; i < ours.size(); ++i) {  // .hwe: rows ALL, AFF, UNAFF per marker
             const MarkerQc& o = ours[i];
             const std::string& id = frq[i + 1][1];
-            const std::string g = std::to_string(o.hwe.hom_a1) + "/" + std::to_string(o.hwe.het) + "/" + std::to_string(o.hwe.hom_a2);
+            const std::string g =
+                std::to_string(o.hwe.hom_a1) + "/" + std::to_string(o.hwe.het) + "/" + std::to_string(o.hwe.hom_a2);
             EXPECT_EQ(Fields({frq[i + 1][5], hwe[3 * i + 1][5], tdt[i + 1][5], tdt[i + 1][6], me[i + 1][2]}),
                       Fields({std::to_string(o.alleles.a1 + o.alleles.a2), g, std::to_string(o.tdt.t),
                               std::to_string(o.tdt.u), std::to_string(o.mendel.errors)})) << id;
@@ -86,14 +89,18 @@ TEST(QcPlink, StatisticsAndFiltersAsPlink) {
         }
         // Each filter at thresholds equal to two markers' own values (PLINK keeps a marker at the
         // threshold) and a relative 1e-12 past them (it goes).
-        const std::vector<Fields> flags = {{"--geno", "T", "--write-snplist"}, {"--hwe", "T", "include-nonctrl", "--write-snplist"},
-                                           {"--maf", "T", "--write-snplist"}, {"--me", "1", "T", "--write-snplist"}};
+        const std::vector<Fields> flags = {{"--geno", "T", "--write-snplist"},
+                                           {"--hwe", "T", "include-nonctrl", "--write-snplist"},
+                                           {"--maf", "T", "--write-snplist"},
+                                           {"--me", "1", "T", "--write-snplist"}};
         const double past[] = {1 - 1e-12, 1 + 1e-12, 1 + 1e-12, 1 - 1e-12};
         for (std::size_t f = 0; f < flags.size(); ++f) {
             std::vector<double> values;
             for (const MarkerQc& o : ours)
-                values.push_back(std::vector<double>{double(o.missing) / double(kept), o.hwe_p, o.maf,
-                                                     double(o.mendel.errors) / double(o.mendel.trios)}[f]);
+                values.push_back(f == 0   ? double(o.missing) / double(kept)
+                                 : f == 1 ? o.hwe_p
+                                 : f == 2 ? o.maf
+                                          : double(o.mendel.errors) / double(o.mendel.trios));
             std::sort(values.begin(), values.end());
             for (const double at : {values[values.size() / 3], values[2 * values.size() / 3]})
                 for (const double t : {at, at * past[f]}) {
