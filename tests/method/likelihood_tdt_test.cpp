@@ -57,8 +57,9 @@ TEST(LikelihoodTdt, NamesItsColumnsByCovariateModelAndFillsEveryOne) {
         const auto value = [&](const std::string& name) { return r.values[column_index(schema, name)]; };
         // One interaction coefficient: GXE_WALD is its z squared; the covariance is subJI's.
         const std::string x1 = cmodel == kNone ? "B1_X1" : "BETA_X1";
-        if (cmodel != kNone)
+        if (cmodel != kNone) {
             EXPECT_NEAR(value("GXE_WALD"), std::pow(value(x1) / value(x1 + "_SE"), 2), 1e-10 * value("GXE_WALD"));
+        }
         EXPECT_EQ(value("COV_" + (cmodel == kNone ? std::string("B1_INTERCEPT_") : "BETA_INTERCEPT_") + x1),
                   r.covariance[1][2]);
         EXPECT_EQ(value("GXE_DF"), cmodel == kNone ? 2.0 : 1.0);

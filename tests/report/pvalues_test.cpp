@@ -82,7 +82,7 @@ TEST(Log10Tails, StayFiniteAndExactWherePUnderflows) {
     };
     for (const auto& [x, df] : {std::pair{1500.0, 2}, {1600.0, 4}, {2000.0, 10}, {800.0, 6}, {30.0, 2}}) {
         EXPECT_NEAR(chisq_upper_tail_log10(x, df), even(x, df), 1e-9 * even(x, df)) << x << " " << df;
-        if (x > 1400.0) EXPECT_LT(chisq_upper_tail(x, df), 1e-320);
+        EXPECT_TRUE(x < 1400.0 || chisq_upper_tail(x, df) < 1e-320);
     }
     for (const double z : {38.5, 60.0, 3.0, -41.0}) {
         const double t = std::fabs(z) / std::sqrt(2.0), h = 2e-3 / t;
