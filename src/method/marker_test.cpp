@@ -10,7 +10,7 @@ MarkerResult run_test(const MarkerTest& test, FamilyTable& families, const Genot
     return std::visit([&](const auto& t) { return t.run(families, table); }, test);
 }
 
-TestSelector::TestSelector(const Settings& s) : autosome_(LikelihoodTdt(s)) {}
+TestSelector::TestSelector(const Settings& s, TestOptions options) : autosome_(LikelihoodTdt(s, options)) {}
 
 const MarkerTest* TestSelector::select(ChromosomeClass c) const {
     return c == ChromosomeClass::kAutosome ? &autosome_ : nullptr;

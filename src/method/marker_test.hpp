@@ -22,7 +22,7 @@ MarkerResult run_test(const MarkerTest& test, FamilyTable& families, const Genot
 class TestSelector {
 public:
     // Throws SettingsRefused.
-    explicit TestSelector(const Settings& s);
+    explicit TestSelector(const Settings& s, TestOptions options = {});
 
     // The test for a marker on this class of chromosome, or null: the marker is skipped.
     const MarkerTest* select(ChromosomeClass c) const;

@@ -25,6 +25,9 @@ enum class ColumnKind {
     kStatistic,
     kDegreesOfFreedom,  // a whole number
     kPValue,
+    kLog10P,            // -log10 of the p-value column before it, from its statistic
+    kCovariance,        // of two coefficients
+    kMarginalEstimate,  // a coefficient of the intercept-only model (its _SE follows)
 };
 
 struct Column {
@@ -41,6 +44,8 @@ std::size_t column_index(const Schema& schema, std::string_view name);
 struct Conditions {
     bool near_singular = false;  // the information's pseudo-inverse dropped singular values
     bool nfs_undefined = false;  // the non-founders statistic is not defined (NA)
+    bool nested_fit_failed = false;  // a maximum of a likelihood ratio was not reached (NA)
+    bool robust_unavailable = false;  // --robust-se: no family scores (a pair with an untyped parent)
 };
 
 enum class FitOutcome {

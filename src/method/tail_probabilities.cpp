@@ -38,4 +38,40 @@ double normal_two_sided(double z) {
     return boost::math::erfc(std::fabs(z) / std::numbers::sqrt2, Quiet());
 }
 
+// Q(a, y) = y^(a-1) e^-y / Gamma(a) * S with S ~ sum_k (a-1)(a-2)...(a-k) / y^k, an
+// asymptotic series whose terms shrink while k < y (and end for whole a).  Used only where Q
+// is below 1e-290, so y is far above a and the first terms settle S to rounding.
+double chisq_upper_tail_log10(double x, int df) {
+    const double p = chisq_upper_tail(x, df);
+    if (std::isnan(p) || p >= 1e-290) return -std::log10(p);
+    if (std::isinf(x)) return std::numeric_limits<double>::infinity();
+    const double a = 0.5 * df, y = 0.5 * x;
+    double term = 1.0, sum = 1.0;
+    for (int k = 1; k < 200; ++k) {
+        term *= (a - k) / y;
+        sum += term;
+        if (std::fabs(term) < 1e-17 * std::fabs(sum)) break;
+    }
+    const double ln = (a - 1.0) * std::log(y) - y - boost::math::lgamma(a, Quiet()) + std::log(sum);
+    return -ln / std::numbers::ln10;
+}
+
+// erfc(t) ~ e^(-t^2) / (t sqrt(pi)) * sum_k (-1)^k (2k-1)!! / (2 t^2)^k, t = |z| / sqrt 2,
+// used where the tail is below 1e-290 (t above 25), where its terms fall fast.
+double normal_two_sided_log10(double z) {
+    const double p = normal_two_sided(z);
+    if (std::isnan(p) || p >= 1e-290) return -std::log10(p);
+    if (std::isinf(z)) return std::numeric_limits<double>::infinity();
+    const double t = std::fabs(z) / std::numbers::sqrt2;
+    const double r = 1.0 / (2.0 * t * t);
+    double term = 1.0, sum = 1.0;
+    for (int k = 1; k < 30; ++k) {
+        term *= -(2.0 * k - 1.0) * r;
+        sum += term;
+        if (std::fabs(term) < 1e-17 * sum) break;
+    }
+    const double ln = -t * t - std::log(t) - 0.5 * std::log(std::numbers::pi) + std::log(sum);
+    return -ln / std::numbers::ln10;
+}
+
 }  // namespace quillon

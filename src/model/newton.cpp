@@ -87,8 +87,13 @@ const char* describe(NewtonStatus status) {
 }
 
 NewtonFit fit_model_newton(const Settings& s, const FamilyTable& families) {
+    return fit_model_newton_from(s, families, start_values(s));
+}
+
+NewtonFit fit_model_newton_from(const Settings& s, const FamilyTable& families, const DVector& start) {
     NewtonFit out;
-    DVector theta = start_values(s);
+    DVector theta = vector(1, static_cast<int>(s.npars));
+    for (long i = 1; i <= s.npars; ++i) theta[i] = start[i];
     const LikelihoodDerivatives objective(s, families);
     if (!objective.usable()) {
         out.status = NewtonStatus::kNoFiniteObjective;

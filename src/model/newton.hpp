@@ -55,4 +55,7 @@ struct NewtonFit {
 // gammma and the children's relative risks (the very doubles of relative_risks).
 NewtonFit fit_model_newton(const Settings& s, const FamilyTable& families);
 
+// The same from `start` (1..npars), e.g. to take another fit's estimate to the maximum.
+NewtonFit fit_model_newton_from(const Settings& s, const FamilyTable& families, const DVector& start);
+
 }  // namespace quillon

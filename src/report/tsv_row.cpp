@@ -68,6 +68,8 @@ std::string status_text(const MarkerResult& r) {
     if (r.fit.outcome == FitOutcome::kFellBack) add("fallback_powell");
     if (r.conditions.near_singular) add("near_singular");
     if (r.conditions.nfs_undefined) add("nfs_undefined");
+    if (r.conditions.nested_fit_failed) add("nested_fit_failed");
+    if (r.conditions.robust_unavailable) add("robust_unavailable");
     return status.empty() ? "ok" : "warning:" + status;
 }
 

@@ -34,6 +34,7 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
                    "genotype via covariates: none, recessive, dominant, additive (0-3)")
         ->type_name("MODEL");
     app.add_flag("--all-children", o.all_children, "keep unaffected and missing-phenotype children too");
+    app.add_flag("--robust-se", o.robust_se, "also family-clustered (sandwich) SEs and their Wald tests");
     app.add_option("--fit", o.settings.fit,
                    "powell (the default; rows equal the single run's) or newton (exact maximum; falls back to powell)")
         ->type_name("METHOD")

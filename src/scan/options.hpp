@@ -23,6 +23,7 @@ struct ScanOptions {
     // number of covariates comes from the covariate file.
     Settings settings;
     bool all_children = false;              // --all-children
+    bool robust_se = false;                 // --robust-se
     unsigned threads = 1;                   // --threads N (default: all cores)
     long chunk = 1, chunks = 1;             // --chunk K/N
     std::vector<std::string> chr;           // --chr: the chromosome codes asked for

@@ -46,9 +46,9 @@ Settings scan_settings(const ScanOptions& o, const Study& study) {
 }
 
 // The scan's tests, their settings checked once.
-TestSelector scan_tests(const Settings& s) {
+TestSelector scan_tests(const Settings& s, const TestOptions& options) {
     try {
-        return TestSelector(s);
+        return TestSelector(s, options);
     } catch (const SettingsRefused& e) {
         if (e.check().fault == SettingsFault::kCovariateModelWithoutCovariates)
             throw Refusal{"--covariate-model " + std::string(modedesc[s.cmodeltype]) +
@@ -183,7 +183,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     const Study study = form_study(fam, o.covar, o.weights, so);
     for (const std::string& w : study.warnings) std::fprintf(stderr, "quillon scan: warning: %s\n", w.c_str());
     const Settings settings = scan_settings(o, study);
-    const TestSelector tests = scan_tests(settings);
+    const TestSelector tests = scan_tests(settings, TestOptions{o.intercept, o.robust_se});
     const MarkerFilter filter = marker_filter(o);
     const std::unique_ptr<GenotypeReader> reader =
         o.bfile.empty() ? open_vcf(o.vcf, study.people) : open_bed(o.bfile, study.people);

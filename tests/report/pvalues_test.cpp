@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <numbers>
+#include <utility>
 #include <string>
 
 #include "method/tail_probabilities.hpp"
@@ -69,6 +71,33 @@ TEST(NormalTwoSided, ReferenceValuesAndBoundaries) {
 }
 
 // The finite cases run end to end on real reports; these are the ones a report rarely gives.
+TEST(Log10Tails, StayFiniteAndExactWherePUnderflows) {
+    // Independent log-space tails: for even df the chi-square tail is e^(-x/2) times a finite
+    // sum, sum_{k<df/2} (x/2)^k / k!; the normal two-sided tail is
+    // 2/sqrt(pi) e^(-t^2) integral_0^inf e^(-2tu - u^2) du, t = z/sqrt 2 (Simpson's rule).
+    const auto even = [](double x, int df) {
+        double term = 1.0, sum = 1.0;
+        for (int k = 1; k < df / 2; ++k) sum += term *= 0.5 * x / k;
+        return (0.5 * x - std::log(sum)) / std::log(10.0);
+    };
+    for (const auto& [x, df] : {std::pair{1500.0, 2}, {1600.0, 4}, {2000.0, 10}, {800.0, 6}, {30.0, 2}}) {
+        EXPECT_NEAR(chisq_upper_tail_log10(x, df), even(x, df), 1e-9 * even(x, df)) << x << " " << df;
+        EXPECT_TRUE(x < 1400.0 || chisq_upper_tail(x, df) < 1e-320);
+    }
+    for (const double z : {38.5, 60.0, 3.0, -41.0}) {
+        const double t = std::fabs(z) / std::sqrt(2.0), h = 2e-3 / t;
+        double integral = 0.0;
+        for (int i = 0; i <= 20000; ++i)
+            integral += (i == 0 || i == 20000 ? 1 : i % 2 ? 4 : 2) * std::exp(-2 * t * i * h - i * h * i * h);
+        integral *= h / 3;
+        const double expected = -(std::log(2 / std::sqrt(std::numbers::pi) * integral) - t * t) / std::log(10.0);
+        EXPECT_NEAR(normal_two_sided_log10(z), expected, 1e-9 * expected) << z;
+    }
+    EXPECT_LT(normal_two_sided(38.5), 1e-320);
+    EXPECT_EQ(chisq_upper_tail_log10(kInf, 3), kInf);
+    EXPECT_TRUE(std::isnan(chisq_upper_tail_log10(2.0, 0)) && std::isnan(normal_two_sided_log10(kNaN)));
+}
+
 TEST(PvalueLines, FarTailsZeroStatisticsAndNanPrintAsTheyShould) {
     const Schema schema = {{"WALD_DF", ColumnKind::kDegreesOfFreedom}, {"WALD_P", ColumnKind::kPValue},
                            {"NFS_P", ColumnKind::kPValue}};

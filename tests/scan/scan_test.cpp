@@ -30,6 +30,22 @@ std::string printed(const char* format, double a, double b = 0) {
     return buf;
 }
 
+// The rows without the columns of the tests built on the fit (p-values of the coefficients,
+// -log10 p, covariances, GXE_, LRT_, MARG_).
+std::vector<std::vector<std::string>> fit_columns(std::vector<std::vector<std::string>> rows) {
+    std::vector<bool> keep;
+    for (const std::string& h : rows[0])
+        keep.push_back(!(h.ends_with("_LOG10P") || (h.ends_with("_P") && h != "WALD_P" && h != "NFS_P") ||
+                         h.starts_with("COV_") || h.starts_with("GXE_") || h.starts_with("LRT_") || h.starts_with("MARG_")));
+    for (auto& row : rows) {
+        std::vector<std::string> kept;
+        for (std::size_t c = 0; c < row.size(); ++c)
+            if (c >= keep.size() || keep[c]) kept.push_back(row[c]);
+        row = std::move(kept);
+    }
+    return rows;
+}
+
 // The report lines the single run prints for the row's numbers (row fields from PREV0 on).
 std::vector<std::string> report_lines(const std::vector<std::string>& f, long npars) {
     std::vector<std::string> lines = {
@@ -99,7 +115,8 @@ TEST(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
             simulate(dir, sim);
             const RunResult r = scan(dir, args);
             ASSERT_EQ(r.status, 0) << r.err;
-            const auto tsv = read_tsv(dir.read("quillon.tsv"));
+            // The fit's own columns; the tests built on them are checked in tests/method.
+            const auto tsv = fit_columns(read_tsv(dir.read("quillon.tsv")));
 
             const StudyOptions so{.intercept = columns > 0, .covar_names = {}, .all_children = all_children};
             const Study study =
@@ -157,7 +174,11 @@ TEST(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
                 const std::string status = a.info.near_singular ? (nfs.defined ? "warning:near_singular"
                                                                                 : "warning:near_singular,nfs_undefined")
                                            : nfs.defined ? "ok" : "warning:nfs_undefined";
-                EXPECT_EQ(f.back(), status);
+                // A likelihood ratio whose Newton maximum is not reached adds its own word.
+                std::string got = f.back();
+                for (const std::string w : {",nested_fit_failed", "warning:nested_fit_failed"})
+                    if (got.ends_with(w)) got = got.substr(0, got.size() - w.size());
+                EXPECT_EQ(got.empty() ? "ok" : got, status);
 
                 // The program itself, on the first two analysed markers of each study.
                 if (cov.analysed % 5 != 1) continue;

@@ -1,0 +1,73 @@
+#include "model/maximum.hpp"
+
+#include <utility>
+
+#include "model/gradient.hpp"
+#include "model/newton.hpp"
+#include "model/prevalence.hpp"
+#include "toolkit/linalg.hpp"
+
+namespace quillon {
+
+std::optional<FitResult> polished(const Settings& s, const FamilyTable& families, const FitResult& fit) {
+    Settings newton = s;
+    newton.fit = FitMethod::kNewton;
+    NewtonFit r = fit_model_newton_from(newton, families, fit.ogpars);
+    if (r.status != NewtonStatus::kConverged) return std::nullopt;
+    return std::move(r.fit);
+}
+
+std::optional<FitResult> newton_maximum(const Settings& s, const FamilyTable& families) {
+    if (s.fit == FitMethod::kNewton) {
+        NewtonFit r = fit_model_newton(s, families);
+        if (r.status == NewtonStatus::kConverged) return std::move(r.fit);
+    }
+    return polished(s, families, fit_model(s, families));
+}
+
+Settings settings_without_covariates(const Settings& s) {
+    Settings n = s;
+    n.ncov = 0;
+    n.cmodeltype = kNone;
+    derive_model_codings(n);
+    return n;
+}
+
+Settings settings_first_covariate(const Settings& s) {
+    Settings n = s;
+    n.ncov = 1;
+    derive_model_codings(n);
+    return n;
+}
+
+std::optional<DMatrix> sandwich_covariance(const Settings& s, const FamilyTable& families, const FitResult& fit,
+                                           const DMatrix& subJI) {
+    const LikelihoodDerivatives objective(s, families);
+    if (!objective.usable()) return std::nullopt;
+    Derivatives d;
+    objective.evaluate(fit.ogpars, d, true);
+    const int n = static_cast<int>(s.npars);
+    // gamma1 = u(eta1), gamma2 = u(eta2) (1 - gamma1): the Jacobian J = d gamma / d eta is
+    // lower triangular, and a score in gamma is J^-T times the score in eta.  K = J^-1 on the
+    // prevalence block, the identity elsewhere; B in gamma is K' B K.
+    const double eta1 = fit.ogpars[n - 1], eta2 = fit.ogpars[n];
+    const double a = stick_slope(eta1).first;
+    const double c = -stick_share(eta2) * a;
+    const double dd = stick_slope(eta2).first * (1.0 - stick_share(eta1));
+    DMatrix K = matrix(1, n, 1, n), B = matrix(1, n, 1, n);
+    K.fill(0.0);
+    for (int i = 1; i <= n - 2; ++i) K[i][i] = 1.0;
+    K[n - 1][n - 1] = 1.0 / a;
+    K[n][n - 1] = -c / (a * dd);
+    K[n][n] = 1.0 / dd;
+    for (int i = 1; i <= n; ++i)
+        for (int j = 1; j <= n; ++j) B[i][j] = d.outer[static_cast<std::size_t>((i - 1) * n + (j - 1))];
+    DMatrix BK = matrix(1, n, 1, n), Bg = matrix(1, n, 1, n), AB = matrix(1, n, 1, n), R = matrix(1, n, 1, n);
+    mltmm(B, n, n, K, n, BK);
+    mlttmm(K, n, n, BK, n, Bg);
+    mltmm(subJI, n, n, Bg, n, AB);
+    mltmm(AB, n, n, subJI, n, R);
+    return R;
+}
+
+}  // namespace quillon
