@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
+#include <map>
 #include <thread>
 
 #include "formats/genotypes.hpp"
@@ -60,6 +62,12 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
     app.add_option("--extract", o.extract, "only the markers whose IDs the file lists")->type_name("FILE");
     app.add_option("--out", o.out, "output prefix: PREFIX.tsv, PREFIX.log, PREFIX.mendel (default quillon)")
         ->type_name("PREFIX");
+    app.add_flag("--bgzip", o.bgzip, "PREFIX.tsv.gz (BGZF) and its tabix index instead of PREFIX.tsv; sorted input");
+    app.add_option("--ssf", o.ssf,
+                   "summary statistics of coefficient TERM (e.g. BETA_SMOKE): PREFIX.ssf.tsv.gz, .tbi, -meta.yaml")
+        ->type_name("TERM");
+    app.add_option("--build", o.build, "genome assembly of the positions, for --ssf: GRCh38, GRCh37, NCBI36, ...")
+        ->type_name("NAME");
     app.add_flag("--quiet", o.quiet, "no progress display");
     app.footer(
         "Exactly one of --bfile and --vcf.  --status-model is required, --covariate-model too\n"
@@ -166,6 +174,20 @@ ScanParse parse_scan_options(int argc, char** argv) {
     if ((o.from_bp || o.to_bp) && o.chr.size() != 1)
         return failure("--from-bp and --to-bp need --chr naming exactly one chromosome");
     if (o.from_bp && o.to_bp && *o.from_bp > *o.to_bp) return failure("--from-bp is after --to-bp");
+    if (app.count("--ssf") != 0 && o.ssf.empty()) return failure("--ssf needs a coefficient column, e.g. BETA_X");
+    if (o.ssf.empty() != o.build.empty())
+        return failure(o.ssf.empty() ? "--build needs --ssf" : "--ssf needs --build (the genome assembly, e.g. GRCh38)");
+    if (!o.build.empty()) {
+        static const std::map<std::string, std::string> assemblies = {
+            {"grch38", "GRCh38"}, {"grch37", "GRCh37"}, {"ncbi36", "NCBI36"}, {"ncbi35", "NCBI35"},
+            {"ncbi34", "NCBI34"}, {"hg38", "GRCh38"},   {"hg19", "GRCh37"},   {"hg18", "NCBI36"}};
+        std::string key;
+        for (const char c : o.build) key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const auto it = assemblies.find(key);
+        if (it == assemblies.end())
+            return failure("--build: '" + o.build + "' is not GRCh38, GRCh37, NCBI36, NCBI35, NCBI34, hg38, hg19 or hg18");
+        o.build = it->second;
+    }
     return result;
 }
 

@@ -30,6 +30,9 @@ struct ScanOptions {
     std::optional<long> from_bp, to_bp;     // --from-bp, --to-bp (inclusive)
     std::string extract;                    // --extract FILE
     std::string out = "quillon";            // --out PREFIX
+    bool bgzip = false;                     // --bgzip: PREFIX.tsv.gz and its tabix index
+    std::string ssf;                        // --ssf TERM: the coefficient of the summary statistics
+    std::string build;                      // --build: their genome assembly (GRCh38, ...)
     bool quiet = false;                     // --quiet
     bool help = false;                      // --help
 };
@@ -43,7 +46,9 @@ struct ScanParse {
 // Parses argv[1..argc-1] (argv[0] is "scan").  Checks, beyond each value's form: exactly one
 // of --bfile and --vcf; --vcf needs --fam; --status-model is required; --covariate-model is
 // required unless there are no covariate columns (--no-intercept without --covar), where
-// only none is allowed; --from-bp/--to-bp need --chr naming one chromosome; 1 <= K <= N.
+// only none is allowed; --from-bp/--to-bp need --chr naming one chromosome; 1 <= K <= N;
+// --ssf needs --build and --build needs --ssf; --build names an assembly (GRCh38, GRCh37,
+// NCBI36, NCBI35, NCBI34, or hg38, hg19, hg18 in any case), kept as its GRC or NCBI name.
 ScanParse parse_scan_options(int argc, char** argv);
 
 // The --help text, ending with a newline.

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <csignal>
 #include <new>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 
 #include "formats/genotypes.hpp"
 #include "io/interrupt.hpp"
@@ -18,6 +20,7 @@
 #include "report/tsv_row.hpp"
 #include "scan/marker_loop.hpp"
 #include "scan/options.hpp"
+#include "scan/ssf_writer.hpp"
 #include "toolkit/nrerror.hpp"
 
 namespace quillon {
@@ -76,7 +79,7 @@ int largest_study_family(const Study& study) {
 }
 
 std::string log_text(const std::string& command, const ScanOptions& o, const Study& study, const Settings& s,
-                     const Selection& sel, const LoopTotals& t, double seconds) {
+                     const Selection& sel, const LoopTotals& t, const SsfWriter* ssf, double seconds) {
     std::string log = std::string("quillon ") + QUILLON_VERSION + " scan\n" + command + "\n\n";
     for (const std::string& line : study.log_lines) log += line + "\n";
     log += "Covariate columns:";
@@ -104,6 +107,14 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
     for (const std::string& f : t.fallbacks) log += "Fell back to the direction-set fit: " + f + "\n";
     if (static_cast<long>(t.fallbacks.size()) < t.fell_back)
         log += "(only the first " + std::to_string(t.fallbacks.size()) + " fallbacks are listed)\n";
+    if (ssf != nullptr) {
+        const SsfTally& f = ssf->tally();
+        log += "Summary statistics of " + o.ssf + " in " + ssf->path() + ": " + std::to_string(f.rows) +
+               " rows; left out: " + std::to_string(f.no_term) + " without " + o.ssf + " or its SE, " +
+               std::to_string(f.alleles) + " with alleles not of A, C, G, T, " + std::to_string(f.chromosome) +
+               " without a chromosome code 1-25 or a position\n";
+        if (f.underflow) log += "p-values below the smallest double: the file gives neg_log_10_p_value\n";
+    }
     char elapsed[64];
     std::snprintf(elapsed, sizeof elapsed, "Threads: %u\nElapsed: %.3f s\n", o.threads, seconds);
     return log + elapsed;
@@ -122,7 +133,8 @@ std::vector<std::string> input_files(const ScanOptions& o) {
 // An output (or the lock beside them) that is an input, whatever its spelling: refused
 // before anything is read or written, since the outputs replace earlier files of their names.
 std::string output_over_input(const ScanOptions& o) {
-    for (const char* suffix : {".tsv", ".log", ".mendel", ".lock"})
+    for (const char* suffix : {".tsv", ".log", ".mendel", ".lock", ".tsv.gz", ".tsv.gz.tbi", ".ssf.tsv.gz",
+                               ".ssf.tsv.gz.tbi", ".ssf.tsv.gz-meta.yaml"})
         for (const std::string& input : input_files(o))
             if (!input.empty() && same_file(o.out + suffix, input))
                 return "--out " + o.out + " would write " + o.out + suffix + " over the input " + input +
@@ -197,28 +209,42 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     const ScanContext ctx{study, tests, table};
     const Schema schema = tests.schema(study.covariate_names);
 
-    PendingFile tsv(o.out + ".tsv"), mendel(o.out + ".mendel"), log(o.out + ".log");
-    tsv.write(tsv_header(schema));
+    std::unique_ptr<SsfWriter> ssf;
+    if (!o.ssf.empty()) {
+        SsfDescription d{o.ssf, o.build, modedesc[settings.smodeltype], modedesc[settings.cmodeltype],
+                         study.covariate_names};
+        try {
+            ssf = std::make_unique<SsfWriter>(schema, std::move(d), o.out + ".ssf.tsv.gz");
+        } catch (const std::invalid_argument& e) {
+            throw Refusal{e.what()};
+        }
+    }
+    StagedFile tsv(o.out + (o.bgzip ? ".tsv.gz" : ".tsv"), o.bgzip);
+    PendingFile mendel(o.out + ".mendel"), log(o.out + ".log");
+    tsv.write((o.bgzip ? "#" : "") + tsv_header(schema));
     mendel.write(kMendelHeader);
     Progress progress(selection.total(), !o.quiet);
-    OutcomeWriter writer(study, schema, tsv, mendel);
+    OutcomeWriter writer(study, schema, tsv, mendel, ssf.get(), o.bgzip);
     run_marker_loop(ctx, *reader, selection, o.threads, writer, progress, interrupt);
     progress.finish();
     const LoopTotals& totals = writer.totals();
     const std::string failures = failure_summary(study, totals);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::string text = log_text(command_line(argc, argv), o, study, settings, selection, totals, seconds);
+    std::string text = log_text(command_line(argc, argv), o, study, settings, selection, totals, ssf.get(), seconds);
     std::string notes;
     for (const std::string& w : study.warnings) notes += "Warning: " + w + "\n";
     notes += failures;
     text.insert(text.rfind("Threads: "), notes);
     log.write(text);
     tsv.close();
+    if (o.bgzip) tsv.build_index(TabixColumns{1, 3, 3, 0});
+    if (ssf) ssf->close();
     mendel.close();
     log.close();
     interrupt.check();
     mendel.commit();
     tsv.commit();
+    if (ssf) ssf->commit();
     log.commit();
     std::fputs(failures.c_str(), stderr);
     return 0;

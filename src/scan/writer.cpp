@@ -46,6 +46,9 @@ void OutcomeWriter::write(const Marker& marker, const MarkerOutcome& o) {
         ++totals_.multiallelic;
         return;
     }
+    if (sorted_)
+        if (const std::string fault = order_.check(info.chr, info.bp, info.id); !fault.empty())
+            throw InputError("--bgzip needs each chromosome's markers together, in order of position: " + fault);
     const RowMarker m{info.chr, info.id, info.bp, info.a1, info.a2};
     const bool analysed = o.kind == RowKind::kOk || o.kind == RowKind::kWarning || o.kind == RowKind::kFailed;
     row_.clear();
@@ -55,6 +58,8 @@ void OutcomeWriter::write(const Marker& marker, const MarkerOutcome& o) {
         append_skipped_row(row_, m, o.kind == RowKind::kNonAutosomal ? nullptr : &o.counts, schema_,
                            kRowKindNames[static_cast<int>(o.kind)]);
     tsv_.write(row_);
+    if (ssf_ != nullptr)
+        ssf_->add(m, o.counts, analysed ? &o.result : nullptr);
     if (!o.mendel.empty()) {
         lines_.clear();
         for (const MendelError& e : o.mendel) append_mendel(lines_, study_, marker, e);

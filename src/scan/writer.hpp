@@ -9,7 +9,10 @@
 #include "formats/genotypes.hpp"
 #include "formats/study.hpp"
 #include "scan/marker_task.hpp"
+#include "formats/staged_file.hpp"
 #include "io/pending_file.hpp"
+#include "scan/marker_order.hpp"
+#include "scan/ssf_writer.hpp"
 
 namespace quillon {
 
@@ -32,11 +35,14 @@ inline constexpr std::size_t kMarkersListed = 100;
 
 class OutcomeWriter {
 public:
-    OutcomeWriter(const Study& study, const Schema& schema, PendingFile& tsv, PendingFile& mendel)
-        : study_(study), schema_(schema), tsv_(tsv), mendel_(mendel) {}
+    // `ssf`, when given, is handed every row too; with `sorted`, rows out of order (a
+    // chromosome's rows apart, or a position below the one before) are refused.
+    OutcomeWriter(const Study& study, const Schema& schema, StagedFile& tsv, PendingFile& mendel,
+                  SsfWriter* ssf = nullptr, bool sorted = false)
+        : study_(study), schema_(schema), tsv_(tsv), mendel_(mendel), ssf_(ssf), sorted_(sorted) {}
 
     // Writes the marker's row and .mendel lines (none for a multi-allelic record) and
-    // counts it.  Throws OutputError.
+    // counts it.  Throws OutputError, and InputError for a row out of order.
     void write(const Marker& marker, const MarkerOutcome& outcome);
 
     const LoopTotals& totals() const { return totals_; }
@@ -44,8 +50,11 @@ public:
 private:
     const Study& study_;
     const Schema& schema_;
-    PendingFile& tsv_;
+    StagedFile& tsv_;
     PendingFile& mendel_;
+    SsfWriter* ssf_;
+    bool sorted_;
+    MarkerOrder order_;
     LoopTotals totals_;
     std::string row_, lines_;
 };

@@ -9,10 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include <htslib/bgzf.h>
-
 #include "formats/bed_codes.hpp"
-#include "io/pending_file.hpp"
+#include "formats/staged_file.hpp"
 #include "io/progress.hpp"
 #include "toolkit/random.hpp"
 
@@ -139,43 +137,6 @@ Layout make_layout(const SimulateOptions& o, const SimulatedStudy& study) {
     }
     return layout;
 }
-
-// ---------------------------------------------------------------------------------------
-// An output written under a temporary name and renamed by commit() (io/pending_file.hpp); a
-// name ending in ".gz" is written through BGZF when `bgzf` is set.  Throws OutputError.
-
-class StagedFile {
-public:
-    StagedFile(const std::string& path, bool bgzf) : file_(path) {
-        if (bgzf && path.ends_with(".gz")) {
-            bgzf_ = bgzf_dopen(file_.release_descriptor(), "w");
-            if (bgzf_ == nullptr) throw OutputError("cannot create " + file_.temporary() + ": " + std::strerror(errno));
-        }
-    }
-    StagedFile(const StagedFile&) = delete;
-    StagedFile& operator=(const StagedFile&) = delete;
-    ~StagedFile() {
-        if (bgzf_ != nullptr) bgzf_close(bgzf_);
-    }
-    void write(const void* data, std::size_t size) {
-        if (bgzf_ == nullptr)
-            file_.write(std::string_view(static_cast<const char*>(data), size));
-        else if (bgzf_write(bgzf_, data, size) != static_cast<ssize_t>(size))
-            throw OutputError("cannot write " + file_.temporary());
-    }
-    void write(const std::string& text) { write(text.data(), text.size()); }
-    void close() {
-        BGZF* b = bgzf_;
-        bgzf_ = nullptr;
-        if (b != nullptr && bgzf_close(b) != 0) throw OutputError("cannot write " + file_.temporary());
-        file_.close();
-    }
-    void commit() { file_.commit(); }
-
-private:
-    PendingFile file_;
-    BGZF* bgzf_ = nullptr;
-};
 
 std::string formatted(const char* format, double value) {
     char text[64];
@@ -328,7 +289,7 @@ bool write_files(const SimulateOptions& o, const SimulatedStudy& study, const La
         const std::filesystem::path parent = std::filesystem::path(path).parent_path();
         std::error_code ec;
         if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-        files.push_back(std::make_unique<StagedFile>(path, bgzf));
+        files.push_back(std::make_unique<StagedFile>(path, bgzf && path.ends_with(".gz")));
         return files.back().get();
     };
     const bool bfile = !o.bfile.empty();

@@ -32,14 +32,35 @@ def chi2_1_upper_quantile(p):
         lo, hi = (mid, hi) if math.erfc(math.sqrt(mid / 2)) > p else (lo, mid)
 
 
-def reference_lambda(pvalues):
-    """median chi2_1 quantile of 1 - p over 0.4549364: scipy when installed, else the bisection."""
+def chi2_upper_quantile(p, df):
+    """x with P(chi2_df > x) = p for p not far below 1e-10, by bisection on 1 - P(df/2, x/2), P
+    from the lower incomplete gamma function's power series."""
+    def upper(x):
+        a, h = df / 2, x / 2
+        term = total = 1 / a
+        for n in range(1, 2000):
+            term *= h / (a + n)
+            total += term
+        return 1 - math.exp(a * math.log(h) - h - math.lgamma(a) + math.log(total)) if h > 0 else 1.0
+    lo, hi = 0.0, 200.0 + 20 * df
+    while True:
+        mid = (lo + hi) / 2
+        if mid in (lo, hi):
+            return mid
+        lo, hi = (mid, hi) if upper(mid) > p else (lo, mid)
+
+
+def reference_lambda(pvalues, df=1):
+    """median chi2_df quantile of 1 - p over the distribution's median (0.4549364 for 1 df): scipy
+    when installed, else the bisections."""
     try:
         from scipy.stats import chi2
-        quantiles = [float(chi2.isf(p, 1)) for p in pvalues]
+        quantiles = [float(chi2.isf(p, df)) for p in pvalues]
+        median = 0.4549364 if df == 1 else float(chi2.isf(0.5, df))
     except ImportError:
-        quantiles = [chi2_1_upper_quantile(p) for p in pvalues]
-    return statistics.median(quantiles) / 0.4549364
+        quantiles = [chi2_1_upper_quantile(p) if df == 1 else chi2_upper_quantile(p, df) for p in pvalues]
+        median = 0.4549364 if df == 1 else chi2_upper_quantile(0.5, df)
+    return statistics.median(quantiles) / median
 
 
 def read_tsv(path):

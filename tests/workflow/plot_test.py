@@ -55,6 +55,27 @@ top = [r for r in read_tsv(os.path.join(work, "t.summary.tsv")) if r["RANK"] == 
 assert [(r["TEST"], r["SNP"], r["P"], r["PVALUES"]) for r in top] == \
     [("WALD_P", "rs0", "0.0", str(len(kept))), ("NFS_P", "rs1", "0.0", str(sum(r[10] != "NA" for r in kept)))], top
 
+# Lambda on each test's own df: 4-df Wald statistics inflated 1.1-fold have lambda 1.1 (read
+# as 1-df p-values they would not); an interaction test whose p-values are all NA gets NA.
+def upper4(x):  # P(chi2_4 > x) = exp(-x/2) (1 + x/2)
+    return math.exp(-x / 2) * (1 + x / 2)
+
+
+lo, hi = 0.0, 10.0
+for _ in range(200):
+    lo, hi = ((lo + hi) / 2, hi) if upper4((lo + hi) / 2) > 0.5 else (lo, (lo + hi) / 2)
+statistics4 = [1.1 * lo * (i + 1) / 151 for i in range(301)]
+diagonal = os.path.join(work, "diagonal.tsv")
+with open(diagonal, "w") as out:
+    out.write("CHR\tSNP\tBP\tA1\tA2\tWALD_DF\tWALD_P\tGXE_DF\tGXE_P\tNFS_P\tSTATUS\n")
+    out.writelines(f"1\trs{i}\t{i + 1}\tA\tC\t4\t{upper4(x)!r}\tNA\tNA\t{(i + 0.5) / 301}\tok\n"
+                   for i, x in enumerate(statistics4))
+run = subprocess.run([tool, diagonal, "--out", os.path.join(work, "d")], capture_output=True, text=True)
+assert run.returncode == 0, run.stderr
+summary = {r["TEST"]: r for r in read_tsv(os.path.join(work, "d.summary.tsv"))}
+assert abs(float(summary["WALD_P"]["LAMBDA"]) - 1.1) < 1e-9 and abs(float(summary["NFS_P"]["LAMBDA"]) - 1) < 1e-6, summary
+assert (summary["GXE_P"]["LAMBDA"], summary["GXE_P"]["RANK"]) == ("NA", "NA"), summary
+
 # Bad input: a message naming the file and line, status 1, no output.
 with open(scan, "a") as out:
     out.write("7\trsX\t99\tA\tC\t1\t1\t1\tabc\t1\t0.5\tok\n")

@@ -4,10 +4,14 @@ usage: workflow_test.py QUILLON QUILLON_SIMULATE SOURCE_DIR
 
 Chunks of 3 and chunks beyond the marker count gather to one whole scan's files byte for byte;
 the plots are PNGs of a sensible size; lambda in summary.tsv agrees with one computed here;
-`snakemake --report` holds both plots and the summary.
+`snakemake --report` holds both plots and the summary; with the ssf key, the chunks' summary
+statistics gather to one whole scan's (the same text, index and metadata but for the file's
+name and MD5).
 """
 
 import base64
+import gzip
+import hashlib
 import json
 import math
 import os
@@ -35,8 +39,8 @@ def read(path):
         return f.read()
 
 
-def snakemake(outdir, chunks, *extra):
-    config = {"quillon": quillon, "bfile": "study", "covar": "study.covar", "weights": "study.weights",
+def snakemake(outdir, chunks, *extra, ssf=None):
+    config = {"ssf": ssf, "quillon": quillon, "bfile": "study", "covar": "study.covar", "weights": "study.weights",
               "covar_names": ["X1"], "status_model": "additive", "covariate_model": "none",
               "intercept": True, "chunks": chunks, "threads": 2, "outdir": outdir}
     with open(os.path.join(work, f"{outdir}.yaml"), "w") as f:
@@ -51,22 +55,32 @@ run([simulate, "--families", "60", "--min-size", "3", "--max-size", "5", "--unty
      "--seed", "11"])
 run([quillon, "scan", "--bfile", "study", "--covar", "study.covar", "--covar-name", "X1",
      "--weights", "study.weights", "--status-model", "additive", "--covariate-model", "none",
-     "--threads", "1", "--quiet", "--out", "whole"])
+     "--threads", "1", "--quiet", "--out", "whole", "--ssf", "B1_X1", "--build", "GRCh38"])
 whole = read_tsv(os.path.join(work, "whole.tsv"))
 assert len(whole) == MARKERS and len({r["CHR"] for r in whole}) > 1 and read("whole.mendel").count(b"\n") > 1 \
     and all(any(r[c] != "NA" for r in whole) for c in ("WALD_P", "NFS_P")), "the study is not what the test needs"
 
-snakemake("three", 3)
+snakemake("three", 3, ssf={"term": "B1_X1", "build": "GRCh38"})
 snakemake("many", MARKERS + 4)
 for outdir in ("three", "many"):
     for ext in ("tsv", "mendel"):
         assert read(f"{outdir}/scan.{ext}") == read(f"whole.{ext}"), f"{outdir}/scan.{ext} differs from whole.{ext}"
 
+ssf = gzip.decompress(read("three/scan.ssf.tsv.gz"))
+assert ssf == gzip.decompress(read("whole.ssf.tsv.gz")) and ssf.count(b"\n") > MARKERS // 2
+chr2 = [line for line in ssf.decode().splitlines()[1:] if line.startswith("2\t")]
+assert chr2 and run(["tabix", "three/scan.ssf.tsv.gz", "2"]).stdout.splitlines() == chr2
+md5 = hashlib.md5(read("three/scan.ssf.tsv.gz")).hexdigest()
+assert read("three/scan.ssf.tsv.gz-meta.yaml").decode() == read("whole.ssf.tsv.gz-meta.yaml").decode().replace(
+    "'whole.ssf.tsv.gz'", "'scan.ssf.tsv.gz'").replace(hashlib.md5(read("whole.ssf.tsv.gz")).hexdigest(), md5)
+assert not os.path.exists(os.path.join(work, "many", "scan.ssf.tsv.gz"))
+
 kept = [r for r in whole if not r["STATUS"].startswith(("failed", "skipped"))]
 lambdas = summary_lambdas(os.path.join(work, "three", "summary.tsv"))
-for column in ("WALD_P", "NFS_P"):
-    expected = reference_lambda([float(r[column]) for r in kept if r[column] != "NA"])
-    assert math.isclose(lambdas[column], expected, rel_tol=1e-12), (column, lambdas[column], expected)
+for column, df in (("WALD_P", 4), ("NFS_P", 1)):  # WALD: b1 and b2 of INTERCEPT and X1
+    assert column == "NFS_P" or {r["WALD_DF"] for r in kept if r[column] != "NA"} == {str(df)}
+    expected = reference_lambda([float(r[column]) for r in kept if r[column] != "NA"], df)
+    assert math.isclose(lambdas[column], expected, rel_tol=1e-9 if df > 1 else 1e-12), (column, lambdas[column], expected)
 for plot in ("manhattan", "qq"):
     assert png_text(os.path.join(work, "three", f"{plot}.png"))["Title"].startswith(f"{len(kept)} markers;")
 
