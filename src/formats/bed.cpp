@@ -192,10 +192,13 @@ std::string chromosome_code(std::string name) {
     return name;
 }
 
-bool is_autosome(std::string_view chr) {
+ChromosomeClass chromosome_class(std::string_view chr) {
     const std::string code = chromosome_code(std::string(chr));
-    return code != "23" && code != "24" && code != "25" && code != "26";
+    if (code == "23") return ChromosomeClass::kX;
+    return code == "24" || code == "25" || code == "26" ? ChromosomeClass::kOther : ChromosomeClass::kAutosome;
 }
+
+bool is_autosome(std::string_view chr) { return chromosome_class(chr) == ChromosomeClass::kAutosome; }
 
 std::unique_ptr<GenotypeReader> open_bed(const std::string& prefix, const std::vector<FamPerson>& people) {
     return std::make_unique<BedReader>(prefix, static_cast<long>(people.size()));

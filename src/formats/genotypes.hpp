@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/study.hpp"
+#include "genetics/chromosome.hpp"
 
 namespace quillon {
 
@@ -48,6 +49,9 @@ std::string chromosome_code(std::string name);
 
 // False for the chromosomes the autosomal model leaves out: those of codes 23-26.
 bool is_autosome(std::string_view chr);
+
+// kX for code 23 (X, chrX, 23), kOther for 24-26 (Y, XY, MT), else kAutosome.
+ChromosomeClass chromosome_class(std::string_view chr);
 
 // PREFIX.bed with PREFIX.bim; `people` is the .fam read for the same prefix.  Checks the
 // magic bytes, SNP-major mode, and that the .bed's size matches the .bim and .fam line

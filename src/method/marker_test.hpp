@@ -3,6 +3,7 @@
 // its chromosome; a test is a class with the interface of LikelihoodTdt (schema, run),
 // added as an alternative of MarkerTest with its own file here.
 
+#include "genetics/chromosome.hpp"
 #include <string>
 #include <variant>
 #include <vector>
@@ -11,7 +12,6 @@
 
 namespace quillon {
 
-enum class ChromosomeClass { kAutosome, kOther };
 
 using MarkerTest = std::variant<LikelihoodTdt>;
 

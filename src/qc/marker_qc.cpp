@@ -16,10 +16,6 @@ bool homozygous(int g) { return g == 0 || g == 2; }
 
 }  // namespace
 
-ChromosomeClass chromosome_class(std::string_view chr) {
-    return chromosome_code(std::string(chr)) == "23" ? ChromosomeClass::kX : ChromosomeClass::kAutosome;
-}
-
 AlleleCounts founder_alleles(const QcPeople& q, const std::vector<std::int8_t>& genotype, ChromosomeClass chr) {
     AlleleCounts c;
     for (const long p : q.founders) {

@@ -9,6 +9,7 @@
 // for the allele frequency and the Mendel check, but a call for the missing-call rate and
 // for the transmission counts, which take every call as diploid.
 
+#include "genetics/chromosome.hpp"
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -18,11 +19,9 @@
 
 namespace quillon {
 
-enum class ChromosomeClass { kAutosome, kX };
 
-// kX for X (code 23 or a name PLINK reads as 23, such as "chrX"); kAutosome for the rest,
-// the other non-autosomal codes (Y, XY, MT) included, whose calls are then counted as diploid.
-ChromosomeClass chromosome_class(std::string_view chr);
+// (chromosome_class, formats/genotypes.hpp: only kX changes the counts; Y, XY and MT calls
+// are counted as diploid, as on the autosomes.)
 
 struct AlleleCounts {
     long a1 = 0, a2 = 0;
