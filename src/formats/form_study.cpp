@@ -308,6 +308,7 @@ Study StudyBuilder::build(const std::string& covar_path, const std::string& weig
     index_people();
     read_covariates(covar_path);
     read_weights(weight_path);
+    study_.complete_trios = options_.complete_trios;
     link_parents();
     refuse_own_ancestors();
     form_families();

@@ -56,6 +56,8 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
         for (long c : nf.children)
             if (typed(c)) members.push_back(c);
         if (members.size() == 2) continue;
+        // With complete_trios, PLINK's rule: both parents typed.
+        if (study.complete_trios && !(typed(nf.father) && typed(nf.mother))) continue;
 
         const int n = static_cast<int>(members.size());
         const long slot = table.nfam + 1;

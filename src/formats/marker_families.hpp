@@ -10,6 +10,8 @@
 //  3. a typed father with an untyped mother swap places (the untyped parent becomes
 //     member 1);
 //  4. covariates: the study's columns (intercept first unless left out).
+// With Study::complete_trios a family enters only when both its parents are typed (PLINK's
+// rule for the TDT), before rule 2.
 
 #include <cstdint>
 #include <string>

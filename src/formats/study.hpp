@@ -67,6 +67,7 @@ struct StudyOptions {
     bool intercept = true;                  // an INTERCEPT column of 1s first
     std::vector<std::string> covar_names;   // empty: every column of the covariate table, in order
     bool all_children = false;              // keep unaffected and missing-phenotype children
+    bool complete_trios = false;            // at each marker, only families with both parents typed
 };
 
 // Member of a nuclear family: an index into Study::people, or -1 for a placeholder parent.
@@ -104,6 +105,7 @@ struct Study {
     std::vector<double> weight;
     std::vector<NuclearFamily> families;
     StudyCounts counts;
+    bool complete_trios = false;  // StudyOptions::complete_trios, a rule of each marker's families
     // The counts as sentences, then every warning (naming file and line), for the log.
     std::vector<std::string> log_lines;
     // Warnings a user must see at once (standard error and the log): negative weights.

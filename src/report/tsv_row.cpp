@@ -37,6 +37,12 @@ void append_start(std::string& out, const RowMarker& m, const RowCounts* counts)
         else
             out += kNA;
     }
+    out += '\t';
+    append_number(out, m.a1_freq);
+    out += '\t';
+    append_integer(out, m.t);
+    out += '\t';
+    append_integer(out, m.u);
 }
 
 void append_na(std::string& out, const Schema& schema) {
@@ -51,7 +57,7 @@ void append_status(std::string& out, std::string_view status) {
 }  // namespace
 
 std::string tsv_header(const Schema& schema) {
-    std::string h = "CHR\tSNP\tBP\tA1\tA2\tFAMILIES\tCHILDREN\tMENDEL_FAMILIES";
+    std::string h = "CHR\tSNP\tBP\tA1\tA2\tFAMILIES\tCHILDREN\tMENDEL_FAMILIES\tA1_FREQ\tT\tU";
     for (const Column& c : schema) h += "\t" + c.name;
     return h + "\tSTATUS\n";
 }

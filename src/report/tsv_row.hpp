@@ -22,6 +22,10 @@ struct RowMarker {
     std::string_view chr, id;
     long bp = 0;
     std::string_view a1, a2;
+    // PLINK 1.9's counts, a reader's check and not the data of the test: the A1 frequency
+    // among founders (NaN: none typed) and the TDT's transmissions of A1 and A2.
+    double a1_freq = 0.0;
+    long t = 0, u = 0;
 };
 
 // The family counts of a row.

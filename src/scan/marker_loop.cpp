@@ -19,8 +19,10 @@ struct Slot {
 // Delivers the selected markers in order, seeking only where a run starts after a gap.
 class MarkerSource {
 public:
-    MarkerSource(GenotypeReader& reader, const Selection& s, const InterruptWatch& interrupt)
-        : reader_(reader), runs_(s.runs), interrupt_(interrupt), position_(runs_.empty() ? 0 : runs_.front().first) {}
+    MarkerSource(GenotypeReader& reader, const Selection& s, const std::vector<char>& keep,
+                 const InterruptWatch& interrupt)
+        : reader_(reader), runs_(s.runs), keep_(keep), interrupt_(interrupt),
+          position_(runs_.empty() ? 0 : runs_.front().first) {}
     // Reads the next selected marker into m; false when there is none left.  Throws
     // Interrupted once SIGINT or SIGTERM has arrived.
     bool next(Marker& m) {
@@ -30,6 +32,8 @@ public:
         if (!reader_.next(m))
             throw InputError("the genotype file ended before marker " + std::to_string(position_ + 1) +
                              " of the " + std::to_string(reader_.marker_count()) + " it announces");
+        for (std::size_t p = 0; p < keep_.size(); ++p)  // a person left out is untyped
+            if (!keep_[p]) m.genotype[p] = -1;
         reader_at_ = ++position_;
         if (position_ == runs_[run_].second && ++run_ < runs_.size()) position_ = runs_[run_].first;
         return true;
@@ -38,6 +42,7 @@ public:
 private:
     GenotypeReader& reader_;
     const std::vector<std::pair<long, long>>& runs_;
+    const std::vector<char>& keep_;
     const InterruptWatch& interrupt_;
     std::size_t run_ = 0;
     long position_ = 0, reader_at_ = 0;
@@ -136,7 +141,7 @@ private:
 
 void run_marker_loop(const ScanContext& ctx, GenotypeReader& reader, const Selection& selection, unsigned threads,
                      OutcomeWriter& writer, Progress& progress, const InterruptWatch& interrupt) {
-    MarkerSource source(reader, selection, interrupt);
+    MarkerSource source(reader, selection, ctx.keep, interrupt);
     if (threads <= 1) {
         Slot slot;
         MarkerFamilies scratch;

@@ -3,7 +3,8 @@
 namespace quillon {
 
 const char* const kRowKindNames[static_cast<int>(RowKind::kCount)] = {
-    "ok", "warning", "failed", "skipped:non_autosomal", "skipped:no_families", "skipped:monomorphic"};
+    "ok",          "warning",          "failed",      "skipped:non_autosomal", "skipped:no_families",
+    "skipped:monomorphic", "skipped:maf", "skipped:geno", "skipped:hwe",           "skipped:mendel_rate"};
 
 namespace {
 RowKind kind_of(const MarkerResult& r) {
@@ -16,6 +17,15 @@ RowKind kind_of(const MarkerResult& r) {
 
 void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies& scratch, MarkerOutcome& out) {
     out.mendel.clear();
+    const ChromosomeClass chr = chromosome_class(marker.info.chr);
+    out.qc = marker_qc(ctx.qc, marker.genotype, chr);
+    switch (qc_verdict(out.qc, static_cast<long>(ctx.qc.kept_people.size()), ctx.filters)) {
+        case QcVerdict::kKept: break;
+        case QcVerdict::kGeno: out.kind = RowKind::kGeno; return;
+        case QcVerdict::kHwe: out.kind = RowKind::kHwe; return;
+        case QcVerdict::kMaf: out.kind = RowKind::kMaf; return;
+        case QcVerdict::kMendel: out.kind = RowKind::kMendelRate; return;
+    }
     const MarkerTest* test =
         ctx.tests.select(marker.info.autosomal ? ChromosomeClass::kAutosome : ChromosomeClass::kOther);
     if (test == nullptr) {

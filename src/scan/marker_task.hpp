@@ -11,6 +11,7 @@
 #include "formats/study.hpp"
 #include "genetics/patterns.hpp"
 #include "method/marker_test.hpp"
+#include "qc/marker_qc.hpp"
 #include "report/tsv_row.hpp"
 
 namespace quillon {
@@ -20,9 +21,14 @@ struct ScanContext {
     const Study& study;
     const TestSelector& tests;
     const GenotypeTable& table;  // covers the study's largest family
+    const QcPeople& qc;          // the kept people, founders and trios
+    const QcFilters& filters;
+    const std::vector<char>& keep;  // per .fam person: kept (--keep, --remove)
 };
 
-enum class RowKind { kOk, kWarning, kFailed, kNonAutosomal, kNoFamilies, kMonomorphic, kCount };
+enum class RowKind {
+    kOk, kWarning, kFailed, kNonAutosomal, kNoFamilies, kMonomorphic, kMaf, kGeno, kHwe, kMendelRate, kCount
+};
 
 // The status words of the kinds, as the log counts them and as STATUS shows the skipped.
 extern const char* const kRowKindNames[static_cast<int>(RowKind::kCount)];
@@ -32,9 +38,11 @@ struct MarkerOutcome {
     RowCounts counts;                  // all but kNonAutosomal
     std::vector<MendelError> mendel;   // families left out for a Mendel error
     MarkerResult result;               // kOk, kWarning, kFailed
+    MarkerQc qc;                       // every marker's counts, PLINK 1.9's
 };
 
-// The marker's kind, in this order: kNonAutosomal (no test for its chromosome);
+// The marker's quality-control counts, then its kind, in this order: kMaf, kGeno, kHwe,
+// kMendelRate (the first filter it fails, PLINK's order); kNonAutosomal (no test for its chromosome);
 // kNoFamilies (no family left after the rules); kMonomorphic; otherwise the test's result
 // decides: kFailed (a numerical error), kWarning (a fallback or a condition), else kOk.
 // An allocation failure propagates (NumericalError of kind kAllocation, std::bad_alloc).

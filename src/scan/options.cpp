@@ -60,6 +60,23 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
         ->type_name("BP")
         ->check(position);
     app.add_option("--extract", o.extract, "only the markers whose IDs the file lists")->type_name("FILE");
+    app.add_option("--keep", o.keep, "only the individuals the file lists (FID IID)")->type_name("FILE");
+    app.add_option("--remove", o.remove, "leave out the individuals the file lists (FID IID)")->type_name("FILE");
+    app.add_flag("--complete-trios", o.complete_trios,
+                 "at each marker only families with both parents typed (PLINK's TDT rule)");
+    const auto fraction = CLI::Range(0.0, 1.0).description("");
+    app.add_option("--maf", o.filters.maf, "skip markers whose minor allele frequency in founders is below X")
+        ->type_name("X")
+        ->check(fraction);
+    app.add_option("--geno", o.filters.geno, "skip markers whose missing-call rate is above X")
+        ->type_name("X")
+        ->check(fraction);
+    app.add_option("--hwe", o.filters.hwe, "skip markers whose Hardy-Weinberg exact p in founders is below P")
+        ->type_name("P")
+        ->check(fraction);
+    app.add_option("--me", o.filters.mendel, "skip markers whose Mendel-error rate over trios is above X")
+        ->type_name("X")
+        ->check(fraction);
     app.add_option("--out", o.out, "output prefix: PREFIX.tsv, PREFIX.log, PREFIX.mendel (default quillon)")
         ->type_name("PREFIX");
     app.add_flag("--bgzip", o.bgzip, "PREFIX.tsv.gz (BGZF) and its tabix index instead of PREFIX.tsv; sorted input");
@@ -135,7 +152,8 @@ ScanParse parse_scan_options(int argc, char** argv) {
     if (!o.vcf.empty() && o.fam.empty()) return failure("--vcf needs --fam (the pedigree and phenotypes)");
     const std::pair<const char*, const std::string*> paths[] = {
         {"--bfile", &o.bfile},     {"--vcf", &o.vcf},         {"--fam", &o.fam}, {"--covar", &o.covar},
-        {"--weights", &o.weights}, {"--extract", &o.extract}, {"--out", &o.out}};
+        {"--weights", &o.weights}, {"--extract", &o.extract}, {"--out", &o.out}, {"--keep", &o.keep},
+        {"--remove", &o.remove}};
     for (const auto& [name, value] : paths)
         if (app.count(name) != 0 && value->empty()) return failure(std::string(name) + " needs a value");
     if (!raw.covar_names.empty()) {

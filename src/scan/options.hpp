@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/settings.hpp"
+#include "qc/marker_qc.hpp"
 
 namespace quillon {
 
@@ -29,6 +30,9 @@ struct ScanOptions {
     std::vector<std::string> chr;           // --chr: the chromosome codes asked for
     std::optional<long> from_bp, to_bp;     // --from-bp, --to-bp (inclusive)
     std::string extract;                    // --extract FILE
+    std::string keep, remove;               // --keep FILE, --remove FILE (FID IID lists)
+    bool complete_trios = false;            // --complete-trios: families with both parents typed
+    QcFilters filters;                      // --maf, --geno, --hwe, --me (PLINK 1.9's)
     std::string out = "quillon";            // --out PREFIX
     bool bgzip = false;                     // --bgzip: PREFIX.tsv.gz and its tabix index
     std::string ssf;                        // --ssf TERM: the coefficient of the summary statistics

@@ -10,6 +10,8 @@
 #include <stdexcept>
 
 #include "formats/genotypes.hpp"
+#include "qc/person_list.hpp"
+#include "qc/qc_people.hpp"
 #include "io/interrupt.hpp"
 #include "io/output_guard.hpp"
 #include "formats/study.hpp"
@@ -122,7 +124,8 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
 
 // The files the scan reads, for the check that no output is one of them.
 std::vector<std::string> input_files(const ScanOptions& o) {
-    std::vector<std::string> inputs = {o.fam.empty() ? o.bfile + ".fam" : o.fam, o.covar, o.weights, o.extract};
+    std::vector<std::string> inputs = {o.fam.empty() ? o.bfile + ".fam" : o.fam, o.covar, o.weights, o.extract,
+                                       o.keep, o.remove};
     if (o.bfile.empty())
         inputs.push_back(o.vcf);
     else
@@ -192,7 +195,11 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     so.intercept = o.intercept;
     so.covar_names = o.covar_names;
     so.all_children = o.all_children;
+    so.complete_trios = o.complete_trios;
     const Study study = form_study(fam, o.covar, o.weights, so);
+    std::vector<std::string> keep_log;
+    const std::vector<char> keep = keep_mask(study.people, o.keep, o.remove, keep_log);
+    const QcPeople qc = qc_people(study.people, keep);
     for (const std::string& w : study.warnings) std::fprintf(stderr, "quillon scan: warning: %s\n", w.c_str());
     const Settings settings = scan_settings(o, study);
     const TestSelector tests = scan_tests(settings, TestOptions{o.intercept, o.robust_se});
@@ -206,7 +213,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (selection.filtered == 0) throw Refusal{empty_selection(o, selection)};
     interrupt.check();
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
-    const ScanContext ctx{study, tests, table};
+    const ScanContext ctx{study, tests, table, qc, o.filters, keep};
     const Schema schema = tests.schema(study.covariate_names);
 
     std::unique_ptr<SsfWriter> ssf;
@@ -232,6 +239,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::string text = log_text(command_line(argc, argv), o, study, settings, selection, totals, ssf.get(), seconds);
     std::string notes;
+    for (const std::string& line : keep_log) notes += line + "\n";
     for (const std::string& w : study.warnings) notes += "Warning: " + w + "\n";
     notes += failures;
     text.insert(text.rfind("Threads: "), notes);

@@ -85,7 +85,6 @@ SsfWriter::SsfWriter(const Schema& schema, SsfDescription d, std::string path)
                                     (names.empty() ? "none" : names));
     }
     has_p_ = find(d_.term + "_P", p_);
-    has_freq_ = find("A1_FREQ", freq_);
     scratch_.reset(std::tmpfile());
     if (!scratch_) throw OutputError("cannot create a temporary file for " + path_ + ": " + std::strerror(errno));
 }
@@ -117,7 +116,7 @@ void SsfWriter::add(const RowMarker& m, const RowCounts& counts, const MarkerRes
     line_ += '\t';
     append_number(line_, se);
     line_ += '\t';
-    append_number(line_, has_freq_ ? r->values[freq_] : NAN);
+    append_number(line_, m.a1_freq);
     line_ += '\t';
     append_number(line_, p);
     line_ += '\t';

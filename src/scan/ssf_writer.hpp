@@ -8,8 +8,8 @@
 // effect_allele_frequency p_value variant_id rsid n.  chromosome is 1-22, 23 for X (and
 // PLINK's XY and pseudo-autosomal codes), 24 for Y, 25 for MT; effect_allele is A1, the
 // counted allele; variant_id is chromosome_position_A2_A1; rsid the marker's ID when it is
-// rs and digits; n the analysed children; #NA where there is no value (the frequency, until a
-// row carries A1_FREQ).  p_value is TERM_P where the row has that column, else the two-sided
+// rs and digits; n the analysed children; #NA where there is no value; the frequency is A1_FREQ
+// (among founders, PLINK 1.9's).  p_value is TERM_P where the row has that column, else the two-sided
 // normal p of beta / SE (the same number).  When any p-value is below the smallest double the
 // column is neg_log_10_p_value instead, for every row (computed from beta / SE in log space
 // where p underflows).
@@ -72,8 +72,8 @@ public:
 private:
     SsfDescription d_;
     std::string path_;
-    std::size_t beta_ = 0, se_ = 0, p_ = 0, freq_ = 0;
-    bool has_p_ = false, has_freq_ = false;
+    std::size_t beta_ = 0, se_ = 0, p_ = 0;
+    bool has_p_ = false;
     SsfTally tally_;
     MarkerOrder order_;
     // The kept rows before the p-value column is chosen: "fields before it \t p \t -log10 p

@@ -49,13 +49,13 @@ void OutcomeWriter::write(const Marker& marker, const MarkerOutcome& o) {
     if (sorted_)
         if (const std::string fault = order_.check(info.chr, info.bp, info.id); !fault.empty())
             throw InputError("--bgzip needs each chromosome's markers together, in order of position: " + fault);
-    const RowMarker m{info.chr, info.id, info.bp, info.a1, info.a2};
+    const RowMarker m{info.chr, info.id, info.bp, info.a1, info.a2, o.qc.a1_freq, o.qc.tdt.t, o.qc.tdt.u};
     const bool analysed = o.kind == RowKind::kOk || o.kind == RowKind::kWarning || o.kind == RowKind::kFailed;
     row_.clear();
     if (analysed)
         append_result_row(row_, m, o.counts, schema_, o.result);
     else  // a marker without a test has no families counted either
-        append_skipped_row(row_, m, o.kind == RowKind::kNonAutosomal ? nullptr : &o.counts, schema_,
+        append_skipped_row(row_, m, o.kind == RowKind::kNoFamilies || o.kind == RowKind::kMonomorphic ? &o.counts : nullptr, schema_,
                            kRowKindNames[static_cast<int>(o.kind)]);
     tsv_.write(row_);
     if (ssf_ != nullptr)

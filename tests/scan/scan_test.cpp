@@ -35,7 +35,7 @@ std::string printed(const char* format, double a, double b = 0) {
 std::vector<std::vector<std::string>> fit_columns(std::vector<std::vector<std::string>> rows) {
     std::vector<bool> keep;
     for (const std::string& h : rows[0])
-        keep.push_back(!(h.ends_with("_LOG10P") || (h.ends_with("_P") && h != "WALD_P" && h != "NFS_P") ||
+        keep.push_back(!(h == "A1_FREQ" || h == "T" || h == "U" || h.ends_with("_LOG10P") || (h.ends_with("_P") && h != "WALD_P" && h != "NFS_P") ||
                          h.starts_with("COV_") || h.starts_with("GXE_") || h.starts_with("LRT_") || h.starts_with("MARG_")));
     for (auto& row : rows) {
         std::vector<std::string> kept;

@@ -64,7 +64,8 @@ kept = [t for t in tsv if t[0] != "X" and "I" not in t[3:5]]
 assert len(ssf) == len(kept) == 26
 for s, t in zip(ssf, kept):
     beta, se = t[col["BETA_X1"]], t[col["BETA_X1_SE"]]
-    assert s[:7] == [t[0], t[2], t[3], t[4], beta, se, "#NA"], (s, t)
+    freq = t[col["A1_FREQ"]]
+    assert s[:7] == [t[0], t[2], t[3], t[4], beta, se, "#NA" if freq == "NA" else freq], (s, t)
     assert math.isclose(float(s[7]), math.erfc(abs(float(beta) / float(se)) / math.sqrt(2)), rel_tol=1e-13), s
     assert s[8:] == [f"{t[0]}_{t[2]}_{t[4]}_{t[3]}", t[1] if t[1] == "rs123" else "#NA", t[col["CHILDREN"]]], s
 assert sum(s[9] == "rs123" for s in ssf) == 1
