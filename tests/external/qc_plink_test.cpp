@@ -69,6 +69,11 @@ TEST(QcPlink, StatisticsAndFiltersAsPlink) {
             run(PLINK_BIN, args);
         };
         plink({"--freq", "--hardy", "--tdt", "--mendel"});
+        Fields scan = {"scan", "--bfile", "s", "--no-intercept", "--status-model", "additive", "--quiet", "--out", "q"};
+        scan.insert(scan.end(), keep_args.begin(), keep_args.end());
+        run(QUILLON_BIN, scan);
+        const auto rows = lines(d.read("q.tsv"));  // A1_FREQ T U are columns 9-11, as PLINK counts
+        ASSERT_EQ(rows.size(), ours.size() + 1);
         const auto frq = lines(d.read("p.frq")), hwe = lines(d.read("p.hwe")), tdt = lines(d.read("p.tdt")),
                    me = lines(d.read("p.lmendel"));
         // A value and the 4 significant digits PLINK printed for it: within half a unit of the last.
@@ -85,6 +90,10 @@ TEST(QcPlink, StatisticsAndFiltersAsPlink) {
                       Fields({std::to_string(o.alleles.a1 + o.alleles.a2), g, std::to_string(o.tdt.t),
                               std::to_string(o.tdt.u), std::to_string(o.mendel.errors)})) << id;
             EXPECT_TRUE(std::isnan(o.a1_freq) || printed(o.a1_freq, frq[i + 1][4])) << id << " " << frq[i + 1][4];
+            EXPECT_EQ(Fields(rows[i + 1].begin() + 8, rows[i + 1].begin() + 11),
+                      Fields({rows[i + 1][8] == "NA" ? "NA" : frq[i + 1][4] == "NA" ? "?" : rows[i + 1][8],
+                              tdt[i + 1][5], tdt[i + 1][6]})) << id;
+            EXPECT_TRUE(rows[i + 1][8] == "NA" || printed(std::stod(rows[i + 1][8]), frq[i + 1][4])) << id;
             EXPECT_TRUE(printed(o.hwe_p, hwe[3 * i + 1][8])) << id << " " << hwe[3 * i + 1][8];
         }
         // Each filter at thresholds equal to two markers' own values (PLINK keeps a marker at the
@@ -117,6 +126,18 @@ TEST(QcPlink, StatisticsAndFiltersAsPlink) {
                     for (std::size_t i = 0; i < ours.size(); ++i)
                         if (qc_verdict(ours[i], kept, filters) == QcVerdict::kKept) expected.insert(frq[i + 1][1]);
                     EXPECT_EQ(theirs, expected) << args[0] << " " << text << " " << keep_args.size();
+                    if (t != at) continue;  // the scan's rows: skipped exactly where PLINK drops the marker
+                    Fields scan = {"scan", "--bfile", "s", "--no-intercept", "--status-model", "additive", "--quiet",
+                                   "--out", "q", args[0], args[0] == "--me" ? text : args[1]};
+                    scan.insert(scan.end(), keep_args.begin(), keep_args.end());
+                    run(QUILLON_BIN, scan);
+                    std::set<std::string> scanned;
+                    for (const Fields& row : lines(d.read("q.tsv")))
+                        if (!row.back().starts_with("skipped:") || row.back() == "skipped:non_autosomal" ||
+                            row.back() == "skipped:no_families" || row.back() == "skipped:monomorphic")
+                            scanned.insert(row[1]);
+                    scanned.erase("SNP");
+                    EXPECT_EQ(scanned, theirs) << args[0] << " " << text;
                 }
         }
     }
