@@ -81,15 +81,18 @@ TEST(PlinkScan, PlinkMadeBedOursAndVcfGiveOneTsv) {
     EXPECT_EQ(d.read("ours.mendel"), d.read("vcf.mendel"));
 }
 
-// Complete trios, no covariates, no intercept: NFS^2 is PLINK's TDT chi-square (T - U)^2 / (T + U)
-// to the 4 significant digits PLINK prints, and NFS has the sign of T - U.
+// Trios, no covariates, no intercept, --complete-trios (PLINK's rule: both parents typed): NFS^2 is
+// PLINK's TDT chi-square (T - U)^2 / (T + U) to the 4 significant digits PLINK prints, and NFS has
+// the sign of T - U, on a study with untyped parents, untyped children and Mendel errors.
 TEST(PlinkScan, NfsSquaredIsTheTdtChiSquare) {
     TempDir d;
     run_ok(QUILLON_SIMULATE_BIN,
            {"--families", "400", "--min-size", "3", "--max-size", "3", "--markers", "80", "--chromosomes", "2",
-            "--x-markers", "2", "--allele-freq", "0.01,0.5", "--bfile", "trios", "--seed", "5"},
+            "--x-markers", "2", "--allele-freq", "0.01,0.5", "--untyped-father", "0.2", "--untyped-parents", "0.1",
+            "--untyped-children", "0.05", "--genotype-errors", "0.02", "--bfile", "trios", "--seed", "5"},
            d);
-    run_ok(QUILLON_BIN, {"scan", "--bfile", "trios", "--no-intercept", "--status-model", "additive", "--quiet", "--out", "q"}, d);
+    run_ok(QUILLON_BIN, {"scan", "--bfile", "trios", "--no-intercept", "--status-model", "additive", "--complete-trios",
+                         "--quiet", "--out", "q"}, d);
     run_ok(PLINK_BIN, {"--bfile", "trios", "--tdt", "--keep-allele-order", "--out", "p"}, d);
     const Table q = fields(d.read("q.tsv")), p = fields(d.read("p.tdt"));
     ASSERT_EQ(q.size(), 81u);
@@ -109,6 +112,7 @@ TEST(PlinkScan, NfsSquaredIsTheTdtChiSquare) {
             continue;
         }
         ASSERT_EQ(q[i][status], "ok") << q[i][1];
+        EXPECT_EQ(q[i][column(q[0], "T")] + q[i][column(q[0], "U")], p[i][t] + p[i][u]) << q[i][1];
         const double z = std::stod(q[i][nfs]), plink = std::stod(p[i][chisq]);
         EXPECT_NEAR(z * z, plink, 5e-4 * plink) << q[i][1];  // half a unit of the 4th digit
         EXPECT_EQ(z > 0, diff > 0) << q[i][1];
