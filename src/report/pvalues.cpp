@@ -29,6 +29,23 @@ std::string pvalue_lines(const Schema& schema, const MarkerResult& r, bool have_
     std::snprintf(buf, sizeof buf, "Non-Founders Statistic p-value (two-sided normal): %s\n",
                   r.conditions.nfs_undefined ? "NA" : p_text(value("NFS_P")).c_str());
     out += buf;
+    // The further tests, under the scan's column names (par-k is column k of wcovars.dat).
+    const std::size_t before = out.size();
+    for (std::size_t c = 0; c < schema.size(); ++c) {
+        const Column& col = schema[c];
+        const bool reported = col.kind == ColumnKind::kPrevalence || col.kind == ColumnKind::kEstimate ||
+                              col.kind == ColumnKind::kLogLikelihood || col.name.starts_with("WALD") ||
+                              col.name.starts_with("NFS") ||
+                              (col.kind == ColumnKind::kStandardError && c > 0 &&
+                               schema[c - 1].kind != ColumnKind::kMarginalEstimate);
+        if (reported && col.name != "WALD_LOG10P" && col.name != "NFS_LOG10P") continue;
+        if (std::isnan(r.values[c]))
+            std::snprintf(buf, sizeof buf, "  %s NA\n", col.name.c_str());
+        else
+            std::snprintf(buf, sizeof buf, "  %s %.6g\n", col.name.c_str(), r.values[c]);
+        out += buf;
+    }
+    if (out.size() > before) out.insert(before, "Further tests:\n");
     return out;
 }
 
