@@ -2,7 +2,7 @@
 
 namespace quillon {
 
-const char* const kMendelHeader = "FID\tFATHER\tMOTHER\tSNP\tFATHER_GENO\tMOTHER_GENO\tCHILDREN\n";
+const char* const kMendelHeader = "FID\tFATHER\tMOTHER\tSNP\tFATHER_A1\tMOTHER_A1\tCHILDREN_A1\n";
 
 namespace {
 
