@@ -165,6 +165,7 @@ bool VcfReader::next(Marker& m) {
     info.a1 = rec->n_allele > 1 ? rec->d.allele[1] : ".";
     info.autosomal = is_autosome(info.chr);
     info.multiallelic = rec->n_allele > 2;
+    for (int a = 2; a < rec->n_allele; ++a) info.a1 += std::string(",") + rec->d.allele[a];
     info.haploid_calls = 0;
     info.index = next_;
     m.genotype.assign(people_, -1);

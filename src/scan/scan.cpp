@@ -111,7 +111,7 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
     if (o.chunks > 1)
         log += "; chunk " + std::to_string(o.chunk) + "/" + std::to_string(o.chunks) + ": " +
                std::to_string(sel.total());
-    log += "\nMulti-allelic records skipped: " + std::to_string(t.multiallelic) + "\n";
+    log += "\nMulti-allelic records skipped (rows skipped:multiallelic): " + std::to_string(t.multiallelic) + "\n";
     if (t.haploid_calls > 0)
         log += "Haploid calls read as untyped (the model is diploid): " + std::to_string(t.haploid_calls) + "\n";
     log += "Rows:";

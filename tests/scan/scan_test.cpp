@@ -298,6 +298,14 @@ TEST(ScanOptions, CovariateModelDefaultsToTheStatusModel) {
     EXPECT_EQ(dir.read("default.tsv"), dir.read("given.tsv"));
     EXPECT_NE(dir.read("default.log").find("\nCovariate model: not given;"), std::string::npos);
     EXPECT_EQ(dir.read("given.log").find("Covariate model: not given"), std::string::npos);
+    // A multi-allelic record has its row, every ALT in A1.
+    std::string vcf = dir.read("st.vcf");
+    auto f = split(vcf.substr(vcf.rfind('\n', vcf.size() - 2) + 1), '\t');
+    vcf += f[0] + "\t" + std::to_string(std::stol(f[1]) + 1) + "\tmulti\t" + f[3] + "\t" + f[4] + ",<DEL>\t.\t.\t.\n";
+    dir.write("m.vcf", vcf);
+    ASSERT_EQ(scan(dir, {"--vcf", "m.vcf", "--fam", "st.fam", "--status-model", "2", "--out", "m"}).status, 0);
+    EXPECT_EQ(read_tsv(dir.read("m.tsv")).back().back(), "skipped:multiallelic");
+    EXPECT_EQ(read_tsv(dir.read("m.tsv")).back()[3], f[4] + ",<DEL>");
 }
 
 // Bad input: a message naming the file, exit status 1 and no output left; usage errors: 2.
