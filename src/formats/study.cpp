@@ -87,7 +87,11 @@ ColumnTable read_column_table(const std::string& path) {
         split(line);
         if (!header) {
             if (fields.size() < 2 || !equals_ignoring_case(fields[0], "fid") || !equals_ignoring_case(fields[1], "iid"))
-                throw InputError(at_line(path, ln) + "the header must begin with FID IID, then the column names.");
+                throw InputError(at_line(path, ln) + "the header must begin with FID IID, then the column names" +
+                                 (line.find(',') != std::string::npos
+                                      ? " (commas found: the columns are separated by blanks or tabs, not commas as "
+                                        "in a CSV file)."
+                                      : "."));
             for (std::size_t i = 2; i < fields.size(); ++i) {
                 for (const std::string& name : t.names)
                     if (name == fields[i])

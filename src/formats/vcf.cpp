@@ -55,6 +55,18 @@ private:
     long next_ = 0;
 };
 
+namespace {
+// A sample named FID_IID, as PLINK names them, whose parts are a .fam person's: the hint.
+std::string fid_iid_hint(const std::string& name, const std::vector<FamPerson>& people) {
+    for (const FamPerson& p : people)
+        if (name == p.fid + "_" + p.iid)
+            return "  The samples look named FID_IID, as PLINK names them (" + name + " is FID " + p.fid + ", IID " +
+                   p.iid + "): rename them to the IIDs (bcftools reheader --samples), or write the VCF with PLINK's "
+                   "--recode vcf-iid; a fileset read in with --double-id or --const-fid has other IIDs.";
+    return "";
+}
+}  // namespace
+
 VcfReader::VcfReader(const std::string& path, const std::vector<FamPerson>& people)
     : path_(path), people_(people.size()) {
     if (!record_) throw InputError("Cannot read " + path_ + ": out of memory.");
@@ -73,7 +85,7 @@ VcfReader::VcfReader(const std::string& path, const std::vector<FamPerson>& peop
         const auto it = by_iid.find(name);
         const std::string where =
             path_ + ": sample " + name + " (sample column " + std::to_string(s + 1) + " of the #CHROM line) ";
-        if (it == by_iid.end()) throw InputError(where + "is not an IID of the .fam.");
+        if (it == by_iid.end()) throw InputError(where + "is not an IID of the .fam." + fid_iid_hint(name, people));
         if (it->second < 0) throw InputError(where + "is an IID the .fam gives under more than one FID.");
         const auto p = static_cast<std::size_t>(it->second);
         if (matched[p]) throw InputError(where + "appears twice.");
@@ -153,6 +165,7 @@ bool VcfReader::next(Marker& m) {
     info.a1 = rec->n_allele > 1 ? rec->d.allele[1] : ".";
     info.autosomal = is_autosome(info.chr);
     info.multiallelic = rec->n_allele > 2;
+    for (int a = 2; a < rec->n_allele; ++a) info.a1 += std::string(",") + rec->d.allele[a];
     info.haploid_calls = 0;
     info.index = next_;
     m.genotype.assign(people_, -1);

@@ -39,10 +39,13 @@ void append_start(std::string& out, const RowMarker& m, const RowCounts* counts)
     }
     out += '\t';
     append_number(out, m.a1_freq);
-    out += '\t';
-    append_integer(out, m.t);
-    out += '\t';
-    append_integer(out, m.u);
+    for (const long n : {m.t, m.u}) {  // negative: not counted
+        out += '\t';
+        if (n < 0)
+            out += kNA;
+        else
+            append_integer(out, n);
+    }
 }
 
 void append_na(std::string& out, const Schema& schema) {

@@ -24,6 +24,8 @@ struct ScanContext {
     const QcPeople& qc;          // the kept people, founders and trios
     const QcFilters& filters;
     const std::vector<char>& keep;  // per .fam person: kept (--keep, --remove)
+    // The design alone leaves the non-founders statistic undefined: said once, not per row.
+    bool nfs_undefined_by_design = false;
 };
 
 enum class RowKind {

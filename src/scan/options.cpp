@@ -35,6 +35,8 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
     app.add_option("--covariate-model", raw.covariate_model,
                    "genotype via covariates: none, recessive, dominant, additive (0-3)")
         ->type_name("MODEL");
+    app.add_flag("--allow-collinear", o.allow_collinear,
+                 "scan even with a constant or collinear covariate (rows warn near_singular)");
     app.add_flag("--all-children", o.all_children, "keep unaffected and missing-phenotype children too");
     app.add_flag("--robust-se", o.robust_se, "also family-clustered (sandwich) SEs and their Wald tests");
     app.add_option("--fit", o.settings.fit,
@@ -88,7 +90,8 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
     app.add_flag("--quiet", o.quiet, "no progress display");
     app.footer(
         "Exactly one of --bfile and --vcf.  --status-model is required, --covariate-model too\n"
-        "unless there are no covariate columns.\n"
+        "when there are covariates besides the intercept (with the intercept alone it is the\n"
+        "status model).\n"
         "Exit status: 0 success, 1 data error, 2 usage error.");
 }
 
@@ -148,6 +151,7 @@ ScanParse parse_scan_options(int argc, char** argv) {
     }
     o.intercept = !raw.no_intercept;
 
+    if (o.bfile.ends_with(".bed")) o.bfile.resize(o.bfile.size() - 4);  // the fileset's name, not its .bed
     if (o.bfile.empty() == o.vcf.empty()) return failure("give exactly one of --bfile and --vcf");
     if (!o.vcf.empty() && o.fam.empty()) return failure("--vcf needs --fam (the pedigree and phenotypes)");
     const std::pair<const char*, const std::string*> paths[] = {
@@ -178,7 +182,13 @@ ScanParse parse_scan_options(int argc, char** argv) {
             return failure("--covariate-model " + raw.covariate_model +
                            " needs covariates, but --no-intercept without --covar leaves none (use none)");
     } else if (has_covariates) {
-        return failure("--covariate-model is required (none, recessive, dominant or additive)");
+        // With the intercept alone the covariate model is the status model's; whether the
+        // covariate file adds columns is known once it is read.
+        if (!o.covar_names.empty())
+            return failure("--covariate-model is required with covariates besides the intercept "
+                           "(none, recessive, dominant or additive)");
+        o.covariate_model_default = true;
+        o.settings.cmodeltype = o.settings.smodeltype;
     }
 
     if (!raw.chunk.empty()) {

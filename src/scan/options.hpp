@@ -23,7 +23,11 @@ struct ScanOptions {
     // --status-model (1..3), --covariate-model (0..3, None when not given), --fit; the
     // number of covariates comes from the covariate file.
     Settings settings;
+    // --covariate-model not given: the status model's, valid only when the covariates are
+    // the intercept alone (settled once the covariate file is read).
+    bool covariate_model_default = false;
     bool all_children = false;              // --all-children
+    bool allow_collinear = false;           // --allow-collinear
     bool robust_se = false;                 // --robust-se
     unsigned threads = 1;                   // --threads N (default: all cores)
     long chunk = 1, chunks = 1;             // --chunk K/N
@@ -49,8 +53,8 @@ struct ScanParse {
 
 // Parses argv[1..argc-1] (argv[0] is "scan").  Checks, beyond each value's form: exactly one
 // of --bfile and --vcf; --vcf needs --fam; --status-model is required; --covariate-model is
-// required unless there are no covariate columns (--no-intercept without --covar), where
-// only none is allowed; --from-bp/--to-bp need --chr naming one chromosome; 1 <= K <= N;
+// required with --covar-name, defaults to the status model otherwise (covariate_model_default),
+// and with no covariate columns (--no-intercept without --covar) only none is allowed; --from-bp/--to-bp need --chr naming one chromosome; 1 <= K <= N;
 // --ssf needs --build and --build needs --ssf; --build names an assembly (GRCh38, GRCh37,
 // NCBI36, NCBI35, NCBI34, or hg38, hg19, hg18 in any case), kept as its GRC or NCBI name.
 ScanParse parse_scan_options(int argc, char** argv);

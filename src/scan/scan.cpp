@@ -20,6 +20,8 @@
 #include "model/settings.hpp"
 #include "quillon_version.hpp"
 #include "report/tsv_row.hpp"
+#include "scan/covariate_check.hpp"
+#include "scan/empty_scan.hpp"
 #include "scan/marker_loop.hpp"
 #include "scan/options.hpp"
 #include "scan/ssf_writer.hpp"
@@ -32,6 +34,7 @@ namespace {
 // A data fault found before the markers: the message, then exit status 1.
 struct Refusal {
     std::string text;
+    int status = 1;  // 2 for a usage error found only once the files are read
 };
 
 std::string command_line(int argc, char** argv) {
@@ -43,9 +46,19 @@ std::string command_line(int argc, char** argv) {
     return line;
 }
 
+bool intercept_alone(const ScanOptions& o, const Study& study) { return o.intercept && study.ncov() == 1; }
+
 Settings scan_settings(const ScanOptions& o, const Study& study) {
     Settings s = o.settings;
     s.ncov = static_cast<long>(study.covariate_names.size());
+    if (o.covariate_model_default && !intercept_alone(o, study)) {
+        if (s.ncov > 0)
+            throw Refusal{"--covariate-model is required with covariates besides the intercept (" +
+                              std::to_string(s.ncov - (o.intercept ? 1 : 0)) + " in " + o.covar +
+                              "): none, recessive, dominant or additive",
+                          2};
+        s.cmodeltype = kNone;
+    }
     derive_model_codings(s);
     return s;
 }
@@ -90,19 +103,23 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
     log += "\nStatus model: " + std::string(modedesc[s.smodeltype]) +
            "; covariate model: " + std::string(modedesc[s.cmodeltype]) + "; parameters: " + std::to_string(s.npars) +
            "\n";
+    if (o.covariate_model_default && intercept_alone(o, study))
+        log += "Covariate model: not given; with the intercept alone it is the status model's (one coefficient: "
+               "the log relative risk per coded genotype)\n";
     log += "Markers in the file: " + std::to_string(sel.file_markers) +
            "; selected: " + std::to_string(sel.filtered);
     if (o.chunks > 1)
         log += "; chunk " + std::to_string(o.chunk) + "/" + std::to_string(o.chunks) + ": " +
                std::to_string(sel.total());
-    log += "\nMulti-allelic records skipped: " + std::to_string(t.multiallelic) + "\n";
+    log += "\nMulti-allelic records skipped (rows skipped:multiallelic): " + std::to_string(t.multiallelic) + "\n";
     if (t.haploid_calls > 0)
         log += "Haploid calls read as untyped (the model is diploid): " + std::to_string(t.haploid_calls) + "\n";
     log += "Rows:";
     for (int k = 0; k < static_cast<int>(RowKind::kCount); ++k)
         log += std::string(k ? ", " : " ") + kRowKindNames[k] + " " + std::to_string(t.rows[k]);
     log += "\nFamilies left out for a Mendel error (over all markers, listed in " + o.out +
-           ".mendel): " + std::to_string(t.mendel_lines) + "\n";
+           ".mendel): " + std::to_string(t.mendel_lines) + "; genotypes in " + o.out +
+           ".mendel count copies of A1\n";
     for (const std::string& f : t.failures) log += "Failed: " + f + "\n";
     if (static_cast<long>(t.failures.size()) < t.rows[static_cast<int>(RowKind::kFailed)])
         log += "(only the first " + std::to_string(t.failures.size()) + " failed markers are listed)\n";
@@ -144,6 +161,12 @@ std::string output_over_input(const ScanOptions& o) {
                        " (the same file); choose another --out";
     return "";
 }
+
+const char* const kNfsByDesign =
+    "The non-founders statistic is undefined at every marker by the design: with the intercept (or a constant "
+    "covariate), every child weighted alike and this covariate model, the status score is a combination of the "
+    "coefficients' scores.  Its columns are NA and the rows ok; for the statistic use --no-intercept, or weights "
+    "that differ.\n";
 
 // Which selection left no marker, in the options' words.
 std::string empty_selection(const ScanOptions& o, const Selection& sel) {
@@ -187,6 +210,26 @@ std::string failure_summary(const Study& study, const LoopTotals& t) {
     return text;
 }
 
+// The closing line: markers analysed, skipped by kind, failed, the time and the files.
+std::string closing_summary(const LoopTotals& t, double seconds, const std::vector<std::string>& written) {
+    const auto rows = [&t](RowKind k) { return t.rows[static_cast<int>(k)]; };
+    std::string text = "quillon scan: " + std::to_string(rows(RowKind::kOk) + rows(RowKind::kWarning)) +
+                       " markers analysed (" + std::to_string(rows(RowKind::kWarning)) + " with a warning), " +
+                       std::to_string(rows(RowKind::kFailed)) + " failed, skipped:";
+    std::string skipped;
+    for (int k = static_cast<int>(RowKind::kNonAutosomal); k < static_cast<int>(RowKind::kCount); ++k)
+        if (t.rows[k] > 0)
+            skipped += (skipped.empty() ? " " : ", ") + std::to_string(t.rows[k]) + " " +
+                       std::string(kRowKindNames[k]).substr(8);
+    if (t.multiallelic > 0) skipped += (skipped.empty() ? " " : ", ") + std::to_string(t.multiallelic) + " multiallelic";
+    text += skipped.empty() ? " none" : skipped;
+    char time[64];
+    std::snprintf(time, sizeof time, "; %.1f s; wrote", seconds);
+    text += time;
+    for (const std::string& f : written) text += " " + f;
+    return text + "\n";
+}
+
 int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& interrupt) {
     const auto start = std::chrono::steady_clock::now();
     const OutputLock lock(o.out);
@@ -197,11 +240,15 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     so.all_children = o.all_children;
     so.complete_trios = o.complete_trios;
     const Study study = form_study(fam, o.covar, o.weights, so);
+    if (study.families.empty()) throw Refusal{no_family_cause(study, fam, o.covar, o.weights)};
     std::vector<std::string> keep_log;
     const std::vector<char> keep = keep_mask(study.people, o.keep, o.remove, keep_log);
     const QcPeople qc = qc_people(study.people, keep);
     for (const std::string& w : study.warnings) std::fprintf(stderr, "quillon scan: warning: %s\n", w.c_str());
     const Settings settings = scan_settings(o, study);
+    if (!o.allow_collinear)
+        if (const std::string fault = covariate_design_fault(study); !fault.empty())
+            throw Refusal{fault + ", or scan anyway with --allow-collinear"};
     const TestSelector tests = scan_tests(settings, TestOptions{o.intercept, o.robust_se});
     const MarkerFilter filter = marker_filter(o);
     const std::unique_ptr<GenotypeReader> reader =
@@ -213,7 +260,8 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (selection.filtered == 0) throw Refusal{empty_selection(o, selection)};
     interrupt.check();
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
-    const ScanContext ctx{study, tests, table, qc, o.filters, keep};
+    const bool nfs_by_design = nfs_undefined_by_design(study, settings);
+    const ScanContext ctx{study, tests, table, qc, o.filters, keep, nfs_by_design};
     const Schema schema = tests.schema(study.covariate_names);
 
     std::unique_ptr<SsfWriter> ssf;
@@ -235,12 +283,17 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     run_marker_loop(ctx, *reader, selection, o.threads, writer, progress, interrupt);
     progress.finish();
     const LoopTotals& totals = writer.totals();
+    // (Nor is a chunk that analyses nothing: other chunks may.)
+    if (o.chunks == 1)
+        if (const std::string why = nothing_analysed(totals, o.complete_trios); !why.empty())
+            throw Refusal{why + "; no result files were written"};
     const std::string failures = failure_summary(study, totals);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::string text = log_text(command_line(argc, argv), o, study, settings, selection, totals, ssf.get(), seconds);
     std::string notes;
     for (const std::string& line : keep_log) notes += line + "\n";
     for (const std::string& w : study.warnings) notes += "Warning: " + w + "\n";
+    if (nfs_by_design) notes += kNfsByDesign;
     notes += failures;
     text.insert(text.rfind("Threads: "), notes);
     log.write(text);
@@ -254,7 +307,13 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     tsv.commit();
     if (ssf) ssf->commit();
     log.commit();
+    if (nfs_by_design) std::fprintf(stderr, "quillon scan: %s", kNfsByDesign);
     std::fputs(failures.c_str(), stderr);
+    if (!o.quiet) {
+        std::vector<std::string> written = {tsv.path(), log.path(), mendel.path()};
+        if (ssf) written.push_back(ssf->path());
+        std::fputs(closing_summary(totals, seconds, written).c_str(), stderr);
+    }
     return 0;
 }
 
@@ -292,6 +351,10 @@ int run_scan(int argc, char** argv) {
     } catch (const OutputError& e) {
         error = e.what();
     } catch (const Refusal& e) {
+        if (e.status != 1) {
+            std::fprintf(stderr, "quillon scan: %s\n", e.text.c_str());
+            return e.status;
+        }
         error = e.text;
     } catch (const std::bad_alloc&) {
         error = "out of memory";

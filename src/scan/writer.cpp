@@ -1,8 +1,10 @@
 #include "scan/writer.hpp"
 
+#include <cmath>
+
 namespace quillon {
 
-const char* const kMendelHeader = "FID\tFATHER\tMOTHER\tSNP\tFATHER_GENO\tMOTHER_GENO\tCHILDREN\n";
+const char* const kMendelHeader = "FID\tFATHER\tMOTHER\tSNP\tFATHER_A1\tMOTHER_A1\tCHILDREN_A1\n";
 
 namespace {
 
@@ -42,13 +44,17 @@ void append_mendel(std::string& out, const Study& study, const Marker& m, const 
 void OutcomeWriter::write(const Marker& marker, const MarkerOutcome& o) {
     const MarkerInfo& info = marker.info;
     totals_.haploid_calls += info.haploid_calls;
-    if (info.multiallelic) {
-        ++totals_.multiallelic;
-        return;
-    }
     if (sorted_)
         if (const std::string fault = order_.check(info.chr, info.bp, info.id); !fault.empty())
             throw InputError("--bgzip needs each chromosome's markers together, in order of position: " + fault);
+    if (info.multiallelic) {  // A1 lists every ALT; no count, no test
+        ++totals_.multiallelic;
+        row_.clear();
+        append_skipped_row(row_, RowMarker{info.chr, info.id, info.bp, info.a1, info.a2, std::nan(""), -1, -1},
+                           nullptr, schema_, "skipped:multiallelic");
+        tsv_.write(row_);
+        return;
+    }
     const RowMarker m{info.chr, info.id, info.bp, info.a1, info.a2, o.qc.a1_freq, o.qc.tdt.t, o.qc.tdt.u};
     const bool analysed = o.kind == RowKind::kOk || o.kind == RowKind::kWarning || o.kind == RowKind::kFailed;
     row_.clear();

@@ -16,7 +16,7 @@
 
 namespace quillon {
 
-// The .mendel file's header line, newline included.
+// The .mendel file's header line, newline included: its genotypes count copies of A1.
 extern const char* const kMendelHeader;
 
 struct LoopTotals {

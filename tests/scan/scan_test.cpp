@@ -280,12 +280,32 @@ TEST(ScanNewton, ReachesAtLeastTheDirectionSetMaximumOrFallsBack) {
     std::stringstream fam(dir.read("st.fam"));
     for (std::string fid, iid, rest; fam >> fid >> iid && std::getline(fam, rest);) constant += fid + " " + iid + " 1\n";
     dir.write("const.covar", constant);
-    const auto flat = run("c", "const.covar", {"--fit", "newton"});
+    const auto flat = run("c", "const.covar", {"--fit", "newton", "--allow-collinear"});
     EXPECT_EQ(flat[1].back().rfind("warning:fallback_powell,near_singular", 0), 0u) << flat[1].back();
     // The log lists each fallback with Newton's reason, and only when there is one.
     EXPECT_NE(dir.read("c.log").find("\nFell back to the direction-set fit: " + flat[1][1] + ": singular matrix\n"),
               std::string::npos) << dir.read("c.log");
     EXPECT_EQ(dir.read("n1.log").find("Fell back"), std::string::npos);
+}
+
+// Without covariates besides the intercept the covariate model is the status model's, and
+// the fileset may be named by its .bed.
+TEST(ScanOptions, CovariateModelDefaultsToTheStatusModel) {
+    TempDir dir;
+    simulate(dir, {"--families", "30", "--markers", "4", "--seed", "2"});
+    ASSERT_EQ(scan(dir, {"--bfile", "st", "--status-model", "2", "--covariate-model", "2", "--out", "given"}).status, 0);
+    ASSERT_EQ(scan(dir, {"--bfile", "st.bed", "--status-model", "dominant", "--out", "default"}).status, 0);
+    EXPECT_EQ(dir.read("default.tsv"), dir.read("given.tsv"));
+    EXPECT_NE(dir.read("default.log").find("\nCovariate model: not given;"), std::string::npos);
+    EXPECT_EQ(dir.read("given.log").find("Covariate model: not given"), std::string::npos);
+    // A multi-allelic record has its row, every ALT in A1.
+    std::string vcf = dir.read("st.vcf");
+    auto f = split(vcf.substr(vcf.rfind('\n', vcf.size() - 2) + 1), '\t');
+    vcf += f[0] + "\t" + std::to_string(std::stol(f[1]) + 1) + "\tmulti\t" + f[3] + "\t" + f[4] + ",<DEL>\t.\t.\t.\n";
+    dir.write("m.vcf", vcf);
+    ASSERT_EQ(scan(dir, {"--vcf", "m.vcf", "--fam", "st.fam", "--status-model", "2", "--out", "m"}).status, 0);
+    EXPECT_EQ(read_tsv(dir.read("m.tsv")).back().back(), "skipped:multiallelic");
+    EXPECT_EQ(read_tsv(dir.read("m.tsv")).back()[3], f[4] + ",<DEL>");
 }
 
 // Bad input: a message naming the file, exit status 1 and no output left; usage errors: 2.
