@@ -10,57 +10,20 @@
 // Every other file of the folder (the input files) is copied into a fresh folder, and the
 // program runs there.  tools/make-e2e-data BUILD_DIR --accept records the expected files.
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "support/program.hpp"
+#include "support/data_folder.hpp"
 
 namespace quillon::test_support {
 namespace {
 
-namespace fs = std::filesystem;
-
-const char* const kControlFiles[] = {"args", "stdin", "expected.out", "expected.err", "expected.status", "truth"};
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> study_names() {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(QUILLON_E2E_DATA))
-        if (entry.is_directory()) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// A copy of a study's input files (every file but the control files) in a fresh folder.
-void copy_inputs(const fs::path& from, const TempDir& dir) {
-    for (const auto& entry : fs::directory_iterator(from)) {
-        const std::string name = entry.path().filename().string();
-        if (std::find(std::begin(kControlFiles), std::end(kControlFiles), name) == std::end(kControlFiles))
-            dir.write(name, slurp(entry.path()));
-    }
-}
-
-// The white-space separated words of a folder's args file; none when it is absent.
-std::vector<std::string> read_args(const fs::path& file) {
-    std::ifstream in(file);
-    return {std::istream_iterator<std::string>(in), {}};
-}
+std::vector<std::string> study_names() { return folder_names(QUILLON_E2E_DATA); }
 
 class Study : public ::testing::TestWithParam<std::string> {};
 
@@ -76,13 +39,7 @@ TEST_P(Study, OutputErrorsAndStatusMatchTheReviewedOnesExactly) {
     EXPECT_EQ(std::to_string(r.status) + "\n", slurp(from / "expected.status"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Data, Study, ::testing::ValuesIn(study_names()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param;  // test names take letters, digits and _
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Data, Study, ::testing::ValuesIn(study_names()), test_name);
 
 // --dir reads the files from another folder; the report is the dialogue's.
 TEST(ScriptedRun, DirReadsTheFilesFromAnotherFolder) {
