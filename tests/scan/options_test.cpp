@@ -1,0 +1,153 @@
+// The scan's command line (each refusal, each default) and the chunks of a selection at their
+// edges.
+
+#include "scan/options.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <thread>
+
+#include "scan/selection.hpp"
+
+namespace quillon {
+namespace {
+
+// The words of `line` after "scan"; '' is an empty word.
+ScanParse parse(const std::string& line) {
+    std::vector<std::string> words{"scan"};
+    std::istringstream in(line);
+    for (std::string w; in >> w;) words.push_back(w == "''" ? "" : w);
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    return parse_scan_options(static_cast<int>(argv.size()), argv.data());
+}
+
+const std::string kBase = "--bfile st --status-model 1 --covariate-model 0 ";
+
+TEST(ScanOptions, EachRefusalHasItsMessage) {
+    const std::string cli = "(see quillon scan --help)";  // what the option parser found
+    const struct {
+        std::string args, message;
+    } cases[] = {
+        {kBase + "--frobnicate", cli},
+        {kBase + "--threads 0", cli},
+        {kBase + "--threads 4097", cli},
+        {kBase + "--fit bfgs", cli},
+        {kBase + "--chr 1 --from-bp -1", cli},
+        {kBase + "--chunk 1/2 --chunk 1/2", cli},
+        {"--status-model 1 --covariate-model 0", "give exactly one of --bfile and --vcf"},
+        {kBase + "--vcf v --fam f", "give exactly one of --bfile and --vcf"},
+        {"--vcf v --status-model 1 --covariate-model 0", "--vcf needs --fam (the pedigree and phenotypes)"},
+        {kBase + "--fam ''", "--fam needs a value"},
+        {kBase + "--covar ''", "--covar needs a value"},
+        {kBase + "--weights ''", "--weights needs a value"},
+        {kBase + "--extract ''", "--extract needs a value"},
+        {kBase + "--out ''", "--out needs a value"},
+        {kBase + "--covar-name a", "--covar-name needs --covar"},
+        {kBase + "--covar c --covar-name a,,b", "--covar-name: empty column name in 'a,,b'"},
+        {"--bfile st", "--status-model is required (recessive, dominant or additive)"},
+        {"--bfile st --status-model none", "--status-model: 'none' is not recessive, dominant, additive, 1, 2 or 3"},
+        {"--bfile st --status-model 4", "--status-model: '4' is not recessive, dominant, additive, 1, 2 or 3"},
+        {"--bfile st --status-model 1 --covariate-model -1",
+         "--covariate-model: '-1' is not none, recessive, dominant, additive, 0, 1, 2 or 3"},
+        {"--bfile st --status-model 1", "--covariate-model is required (none, recessive, dominant or additive)"},
+        {"--bfile st --no-intercept --covar c --status-model 1",
+         "--covariate-model is required (none, recessive, dominant or additive)"},
+        {"--bfile st --no-intercept --status-model 1 --covariate-model dominant",
+         "--covariate-model dominant needs covariates, but --no-intercept without --covar leaves none (use none)"},
+        {kBase + "--chunk 0/3", "--chunk: '0/3' is not K/N with 1 <= K <= N <= 1000000"},
+        {kBase + "--chunk 4/3", "--chunk: '4/3' is not K/N with 1 <= K <= N <= 1000000"},
+        {kBase + "--chunk 1/1000001", "--chunk: '1/1000001' is not K/N with 1 <= K <= N <= 1000000"},
+        {kBase + "--chunk 3", "--chunk: '3' is not K/N with 1 <= K <= N <= 1000000"},
+        {kBase + "--chunk 1/2/3", "--chunk: '1/2/3' is not K/N with 1 <= K <= N <= 1000000"},
+        {kBase + "--chr 1,,2", "--chr: '1,,2' is not a list of chromosomes such as 1-4,22,X"},
+        {kBase + "--chr 3-1", "--chr: '3-1' is not a list of chromosomes such as 1-4,22,X"},
+        {kBase + "--chr 1-q", "--chr: '1-q' is not a list of chromosomes such as 1-4,22,X"},
+        {kBase + "--chr 1-100002", "--chr: '1-100002' is not a list of chromosomes such as 1-4,22,X"},
+        {kBase + "--from-bp 5", "--from-bp and --to-bp need --chr naming exactly one chromosome"},
+        {kBase + "--chr 1-2 --to-bp 5", "--from-bp and --to-bp need --chr naming exactly one chromosome"},
+        {kBase + "--chr 1 --from-bp 6 --to-bp 5", "--from-bp is after --to-bp"},
+    };
+    for (const auto& c : cases) {
+        const ScanParse p = parse(c.args);
+        if (c.message == cli)
+            EXPECT_TRUE(p.error.starts_with("quillon scan: ") && p.error.ends_with(cli)) << c.args << ": " << p.error;
+        else
+            EXPECT_EQ(p.error, "quillon scan: " + c.message) << c.args;
+    }
+}
+
+TEST(ScanOptions, DefaultsAndAcceptedForms) {
+    const ScanParse d = parse(kBase);
+    ASSERT_TRUE(d.ok()) << d.error;
+    const ScanOptions& o = d.options;
+    EXPECT_EQ(o.bfile + "|" + o.vcf + o.fam + o.covar + o.weights + o.extract + "|" + o.out, "st||quillon");
+    EXPECT_TRUE(o.intercept && o.covar_names.empty() && o.chr.empty() && !o.from_bp && !o.to_bp);
+    EXPECT_FALSE(o.all_children || o.quiet || o.help);
+    EXPECT_EQ(o.fit, FitMethod::kPowell);
+    EXPECT_EQ(o.threads, std::max(1u, std::thread::hardware_concurrency()));
+    EXPECT_EQ(std::to_string(o.chunk) + "/" + std::to_string(o.chunks), "1/1");
+    EXPECT_EQ(std::to_string(o.smodeltype) + std::to_string(o.cmodeltype), "10");
+
+    // Without covariate columns the covariate model may be left out.
+    const ScanParse p = parse("--vcf v --fam f --no-intercept --status-model Additive --fit NEWTON --chunk "
+                              "1000000/1000000 --chr chr2-03,x,MT,22 --all-children --quiet "
+                              "--threads 4096");
+    ASSERT_TRUE(p.ok()) << p.error;
+    const ScanOptions& v = p.options;
+    EXPECT_EQ(v.vcf + v.fam + std::to_string(v.intercept) + std::to_string(v.smodeltype) +
+                  std::to_string(v.cmodeltype) + " " + std::to_string(v.threads),
+              "vf030 4096");
+    EXPECT_EQ(v.fit, FitMethod::kNewton);
+    EXPECT_EQ(v.chr, (std::vector<std::string>{"2", "3", "23", "26", "22"}));
+    EXPECT_EQ(std::to_string(v.chunk) + "/" + std::to_string(v.chunks), "1000000/1000000");
+    EXPECT_TRUE(v.all_children && v.quiet);
+    const ScanParse r = parse(kBase + "--chr X --from-bp 7 --to-bp 7");
+    EXPECT_TRUE(r.ok() && r.options.from_bp == 7 && r.options.to_bp == 7) << r.error;
+
+    const ScanParse n = parse("--bfile st --covar c --covar-name b,a --no-intercept --status-model 2 --covariate-model none");
+    ASSERT_TRUE(n.ok()) << n.error;
+    EXPECT_EQ(n.options.covar_names, (std::vector<std::string>{"b", "a"}));
+    EXPECT_TRUE(parse("--chunk 9/3 --help").options.help);  // help is asked for before anything is checked
+    EXPECT_TRUE(parse("-h").options.help);
+}
+
+// Block k of n: positions [floor((k-1)M/n), floor(kM/n)) of the M selected markers, cut out
+// of the runs; the counts of the whole selection are kept.
+TEST(ChunkOf, BlocksAtTheirEdges) {
+    using Runs = std::vector<std::pair<long, long>>;
+    const struct {
+        Runs all;
+        long k, n;
+        Runs part;
+    } cases[] = {
+        {{{0, 1}}, 1, 1, {{0, 1}}},                                           // one marker
+        {{{0, 1}}, 1, 3, {}},                                                 // more chunks than markers
+        {{{0, 1}}, 3, 3, {{0, 1}}},                                           // K = N holds the last one
+        {{{4, 6}}, 1, 5, {}},
+        {{{4, 6}}, 3, 5, {{4, 5}}},
+        {{{4, 6}}, 4, 5, {}},
+        {{{4, 6}}, 5, 5, {{5, 6}}},
+        {{{2, 5}, {7, 8}, {10, 14}}, 1, 3, {{2, 4}}},                         // 8 markers: 0, 2, 5, 8
+        {{{2, 5}, {7, 8}, {10, 14}}, 2, 3, {{4, 5}, {7, 8}, {10, 11}}},
+        {{{2, 5}, {7, 8}, {10, 14}}, 3, 3, {{11, 14}}},
+        {{{2, 5}, {7, 8}, {10, 14}}, 8, 8, {{13, 14}}},
+        {{}, 1, 2, {}},                                                       // nothing selected
+        // 10^13 + 7 markers in 10^6 chunks: k M overflows a long, the block bounds may not
+        {{{0, 10'000'000'000'007}}, 1'000'000, 1'000'000, {{9'999'990'000'006, 10'000'000'000'007}}},
+        {{{0, 10'000'000'000'007}}, 1, 1'000'000, {{0, 10'000'000}}},
+    };
+    for (const auto& c : cases) {
+        Selection all;
+        all.runs = c.all;
+        all.file_markers = 99;
+        all.filtered = 98;
+        const Selection part = chunk_of(all, c.k, c.n);
+        EXPECT_EQ(part.runs, c.part) << c.k << "/" << c.n << " of " << all.total();
+        EXPECT_EQ(part.file_markers * 100 + part.filtered, 9998);
+    }
+}
+
+}  // namespace
+}  // namespace quillon
