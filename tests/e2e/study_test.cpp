@@ -75,10 +75,7 @@ std::map<std::string, std::pair<double, double>> estimates(const std::string& re
 using Family = std::vector<std::vector<std::string>>;
 std::vector<Family> families_of(const std::string& study) {
     std::vector<Family> families;
-    std::istringstream in(slurp(data(study, "wpedigree.dat")));
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream words(line);
-        std::vector<std::string> f{std::istream_iterator<std::string>(words), {}};
+    for (const auto& f : table(slurp(data(study, "wpedigree.dat")))) {
         if (f.empty()) continue;
         if (families.empty() || families.back()[0][0] != f[0]) families.emplace_back();
         families.back().push_back(f);

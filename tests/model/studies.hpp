@@ -2,7 +2,6 @@
 // Simulated studies as family tables: quillon-simulate's draw for its options (one string),
 // converted in memory as the input stage reads the files (copies of allele 2, untyped -1).
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,13 +9,12 @@
 
 #include "simulate/simulate.hpp"
 #include "support/families.hpp"
+#include "support/program.hpp"
 
 namespace quillon::test_support {
 
 inline FamilyTable simulated(const std::string& options) {
-    std::istringstream words(options);
-    std::vector<std::string> args{"quillon-simulate"};
-    for (std::string w; words >> w;) args.push_back(w);
+    const std::vector<std::string> args = words("quillon-simulate " + options);
     std::vector<const char*> argv;
     for (const std::string& a : args) argv.push_back(a.c_str());
     SimulateOptions o;

@@ -5,21 +5,19 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <thread>
 
 #include "scan/selection.hpp"
+#include "support/program.hpp"
 
 namespace quillon {
 namespace {
 
 // The words of `line` after "scan"; '' is an empty word.
 ScanParse parse(const std::string& line) {
-    std::vector<std::string> words{"scan"};
-    std::istringstream in(line);
-    for (std::string w; in >> w;) words.push_back(w == "''" ? "" : w);
+    std::vector<std::string> args = test_support::words("scan " + line);
     std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
+    for (std::string& w : args) argv.push_back(w == "''" ? w.erase().data() : w.data());
     return parse_scan_options(static_cast<int>(argv.size()), argv.data());
 }
 

@@ -1,80 +1,67 @@
-// quillon scan end to end: every row against the single run on that marker's families,
-// thread counts, chunks, formats and marker subsets giving the same rows, and bad input.
+// quillon scan against the single run: every row of a simulated study holds the doubles the
+// single run's reader and analysis give on that marker's families written as its three files,
+// for every status model and covariate model.  (The scan's exact files: tests/scan/data.)
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
 
+#include "formats/genotypes.hpp"
+#include "formats/marker_families.hpp"
 #include "input/pedigree_input.hpp"
 #include "model/analysis.hpp"
 #include "report/pvalues.hpp"
-#include "scan/scan_support.hpp"
+#include "support/program.hpp"
 
-namespace quillon::scantest {
+namespace quillon {
 namespace {
 
-// A TSV field holds exactly x (NA for a NaN).
-void expect_same(double x, const std::string& field, const std::string& what) {
-    if (std::isnan(x))
-        EXPECT_EQ(field, "NA") << what;
-    else
-        EXPECT_EQ(x, number(field)) << what << " field " << field;
-}
+using namespace test_support;
 
-std::string printed(const char* format, double a, double b = 0) {
-    char buf[200];
-    std::snprintf(buf, sizeof buf, format, a, b);
-    return buf;
-}
-
-// The report lines the single run prints for the row's numbers (row fields from PREV0 on).
-std::vector<std::string> report_lines(const std::vector<std::string>& f, long npars) {
-    std::vector<std::string> lines = {
-        printed("Prevalence of genotype 0: %6.4lf\n", number(f[8])),
-        printed("Prevalence of genotype 1: %6.4lf (%7.5lf)\n", number(f[9]), number(f[10])),
-        printed("Prevalence of genotype 2: %6.4lf (%7.5lf)\n", number(f[11]), number(f[12]))};
-    std::size_t c = 13;
-    for (long i = 1; i <= npars - 2; ++i, c += 2)
-        lines.push_back("par-" + std::to_string(i) + printed("  %10.5lf (%lf)\n", number(f[c]), number(f[c + 1])));
-    lines.push_back(npars > 2 ? printed("maximizedLogLike=%.4lf  WaldStatNus=%.4lf", number(f[c]), number(f[c + 1])) +
-                                    "  df=" + f[c + 2] + "\n"
-                              : printed("maximizedLogLike=%.4f\n", number(f[c])));
-    lines.push_back(f[c + 4] == "NA" ? std::string("Non-Founders Statistic=NA  NFSdenominator=NA\n")
-                                     : printed("Non-Founders Statistic=%.4lf  NFSdenominator=%.5lf\n",
-                                               number(f[c + 4]), number(f[c + 5])));
-    return lines;
-}
-
-// Kinds of family the studies must hold, so that the comparison is not vacuous.
-struct Coverage {
-    long placeholder = 0, untyped_father = 0, both_untyped = 0, father_only = 0, untyped_children = 0, mendel = 0,
-         missing_phenotype = 0, analysed = 0, single_runs = 0, failed = 0;
-};
-
-void count(Coverage& cov, const Study& study, const MarkerFamilies& mf, const std::vector<std::int8_t>& g) {
-    cov.mendel += static_cast<long>(mf.mendel.size());
-    for (std::size_t k = 0; k < mf.kept.size(); ++k) {
-        const std::vector<long>& m = mf.members[k];
-        const NuclearFamily& nf = study.families[static_cast<std::size_t>(mf.kept[k])];
-        const auto typed = [&](long p) { return p >= 0 && g[static_cast<std::size_t>(p)] >= 0; };
-        cov.placeholder += m[0] < 0 || m[1] < 0;
-        cov.untyped_father += !typed(m[0]) && typed(m[1]);
-        cov.both_untyped += !typed(m[0]) && !typed(m[1]);
-        cov.father_only += nf.father >= 0 && m[1] == nf.father;
-        cov.untyped_children += m.size() - 2 < nf.children.size();
-        for (const long p : m) cov.missing_phenotype += p >= 0 && study.people[static_cast<std::size_t>(p)].phenotype == 0;
+// A TSV field holds exactly x (from_chars inverts to_chars), NA for a NaN.
+void expect_field(const std::string& field, double x, const std::string& column) {
+    double read = std::nan("");
+    if (field != "NA") {
+        const auto r = std::from_chars(field.data(), field.data() + field.size(), read);
+        ASSERT_TRUE(r.ec == std::errc() && r.ptr == field.data() + field.size()) << column << " " << field;
     }
+    if (std::isnan(x))
+        EXPECT_EQ(field, "NA") << column;
+    else
+        EXPECT_EQ(read, x) << column << " " << field;
 }
 
-// For every status x covariate model, a study with every kind of family; each marker's row
-// must hold the doubles the single run's reader and analysis give on its three files, and
-// the single run's report must print them.
+// wpedigree.dat, wcovars.dat and wweights.dat holding the marker's kept families in their
+// member order: the .fam phenotypes, the genotypes, the study's covariate and weight text
+// ("0" for placeholders).
+void write_single_run_files(const TempDir& dir, const Study& study, const MarkerFamilies& mf,
+                            const std::vector<std::int8_t>& genotype) {
+    std::string ped, cov, wt;
+    const char* alleles[] = {"0 0", "1 1", "1 2", "2 2"};
+    for (std::size_t k = 0; k < mf.kept.size(); ++k)
+        for (std::size_t m = 0; m < mf.members[k].size(); ++m) {
+            const long p = mf.members[k][m];
+            const auto up = static_cast<std::size_t>(p);
+            ped += std::to_string(mf.kept[k] + 1) + " " + std::to_string(m + 1) + (m < 2 ? " 0 0 " : " 1 2 ") +
+                   (m == 1 ? "2 " : "1 ") + std::to_string(p < 0 ? 0 : study.people[up].phenotype) + " 0 " +
+                   alleles[p < 0 ? 0 : genotype[up] + 1] + "\n";
+            for (long c = 0; c < study.ncov(); ++c)
+                cov += (c ? " " : "") + (p < 0 ? std::string("0") : study.covariate_text[up][static_cast<std::size_t>(c)]);
+            cov += "\n";
+            wt += (p < 0 ? std::string("0") : study.weight_text[up]) + "\n";
+        }
+    dir.write("wpedigree.dat", ped);
+    dir.write("wcovars.dat", cov);
+    dir.write("wweights.dat", wt);
+}
+
+// Each study has every kind of family: placeholder parents, untyped fathers, both parents
+// untyped, father-only families, untyped children, Mendel errors and missing phenotypes; the
+// counts below keep the comparison from being vacuous.
 TEST(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
-    Coverage cov;
-    for (int smodel = 1; smodel <= 3; ++smodel) {
+    long analysed = 0, kinds[7] = {};
+    for (int smodel = 1; smodel <= 3; ++smodel)
         for (int cmodel = 0; cmodel <= 3; ++cmodel) {
             SCOPED_TRACE("status model " + std::to_string(smodel) + ", covariate model " + std::to_string(cmodel));
             const int columns = smodel == 1 && cmodel == 0 ? 0 : 1 + (smodel + cmodel) % 2;
@@ -84,9 +71,9 @@ TEST(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
                 "--families", "40", "--max-size", "6", "--untyped-father", "0.2", "--untyped-parents", "0.15",
                 "--missing-phenotype", "0.1", "--markers", "10", "--allele-freq", "0.1,0.5", "--untyped-children",
                 "0.1", "--genotype-errors", "0.02", "--unaffected-children", "0.2", "--father-only", "0.15",
-                "--x-markers", "1", "--weights", "random", "--effect-share", "0.3", "--seed",
+                "--weights", "random", "--effect-share", "0.3", "--bfile", "st", "--weight-file", "st.w", "--seed",
                 std::to_string(100 * smodel + cmodel)};
-            std::vector<std::string> args = {"--bfile", "st", "--weights", "st.w", "--status-model",
+            std::vector<std::string> args = {"scan", "--bfile", "st", "--weights", "st.w", "--status-model",
                                              std::to_string(smodel), "--covariate-model", std::to_string(cmodel)};
             if (columns > 0) {
                 sim.insert(sim.end(), {"--ncov", std::to_string(columns), "--model", "additive", "--beta",
@@ -96,16 +83,16 @@ TEST(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
                 args.push_back("--no-intercept");
             }
             if (all_children) args.push_back("--all-children");
-            simulate(dir, sim);
-            const RunResult r = scan(dir, args);
+            ASSERT_EQ(run_program(QUILLON_SIMULATE_BIN, sim, dir.path(), "").status, 0);
+            const RunResult r = run_program(QUILLON_BIN, args, dir.path(), "");
             ASSERT_EQ(r.status, 0) << r.err;
-            const auto tsv = read_tsv(dir.read("quillon.tsv"));
+            const auto tsv = table(dir.read("quillon.tsv"), '\t');
 
             const StudyOptions so{.intercept = columns > 0, .covar_names = {}, .all_children = all_children};
-            const Study study =
-                form_study(dir.file("st.fam"), columns > 0 ? dir.file("st.covar") : "", dir.file("st.w"), so);
+            const Study study = form_study(dir.file("st.fam"), columns > 0 ? dir.file("st.covar") : "", dir.file("st.w"), so);
             Settings s{.ncov = study.ncov(), .smodeltype = smodel, .cmodeltype = cmodel};
             derive_model_codings(s);
+            const long np = s.npars;
             const auto reader = open_bed(dir.file("st"), study.people);
             ASSERT_EQ(static_cast<long>(tsv.size()), reader->marker_count() + 1);
             Marker m;
@@ -114,211 +101,53 @@ TEST(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
                 const std::vector<std::string>& f = tsv[row];
                 SCOPED_TRACE("marker " + m.info.id);
                 ASSERT_EQ(f.size(), tsv[0].size());
-                EXPECT_EQ(f[1], m.info.id);
-                if (!m.info.autosomal) {
-                    EXPECT_EQ(f.back(), "skipped:non_autosomal");
-                    continue;
-                }
                 build_marker_families(study, m.genotype, mf);
-                count(cov, study, mf, m.genotype);
-                EXPECT_EQ(f[5], std::to_string(mf.kept.size()));
-                EXPECT_EQ(f[6], std::to_string(mf.children));
-                EXPECT_EQ(f[7], std::to_string(mf.mendel.size()));
-                if (mf.kept.empty() || mf.monomorphic) {
-                    EXPECT_EQ(f.back(), mf.kept.empty() ? "skipped:no_families" : "skipped:monomorphic");
-                    continue;
+                EXPECT_EQ(f[1] + " " + f[5] + " " + f[6] + " " + f[7],
+                          m.info.id + " " + std::to_string(mf.kept.size()) + " " + std::to_string(mf.children) + " " +
+                              std::to_string(mf.mendel.size()));
+                if (mf.kept.empty() || mf.monomorphic) continue;
+                kinds[0] += !mf.mendel.empty();
+                for (std::size_t k = 0; k < mf.kept.size(); ++k) {
+                    const std::vector<long>& p = mf.members[k];
+                    const NuclearFamily& nf = study.families[static_cast<std::size_t>(mf.kept[k])];
+                    const auto typed = [&](long q) { return q >= 0 && m.genotype[static_cast<std::size_t>(q)] >= 0; };
+                    kinds[1] += p[0] < 0 || p[1] < 0;
+                    kinds[2] += !typed(p[0]) && typed(p[1]);
+                    kinds[3] += !typed(p[0]) && !typed(p[1]);
+                    kinds[4] += nf.father >= 0 && p[1] == nf.father;
+                    kinds[5] += p.size() - 2 < nf.children.size();
+                    for (const long q : p) kinds[6] += q >= 0 && study.people[static_cast<std::size_t>(q)].phenotype == 0;
                 }
                 const TempDir single;
                 write_single_run_files(single, study, mf, m.genotype);
-                FamilyTable fams = read_families(s, single.path(), test_support::TempFile().get());
+                FamilyTable fams = read_families(s, single.path(), TempFile().get());
                 Analysis a;
                 try {
                     a = analyse(s, fams, build_genotype_table(largest_family(fams)));
                 } catch (const NumericalError& e) {
-                    ++cov.failed;
                     EXPECT_EQ(f.back(), std::string("failed:") + e.what());
-                    for (std::size_t c = 8; c + 1 < f.size(); ++c) EXPECT_EQ(f[c], "NA");
                     continue;
                 }
-                ++cov.analysed;
-                const long np = s.npars;
+                ++analysed;
+                const double na = std::nan("");
+                const bool wald = np > 2, nfs = a.nfs.defined;
                 std::vector<double> expected = {a.fit.gammma[0], a.fit.gammma[1], std::sqrt(a.info.subJI[np - 1][np - 1]),
                                                 a.fit.gammma[2], std::sqrt(a.info.subJI[np][np])};
                 for (long i = 1; i <= np - 2; ++i) expected.insert(expected.end(), {a.fit.ogpars[i], std::sqrt(a.info.subJI[i][i])});
-                const double na = std::nan("");
-                const bool wald = np > 2;
                 expected.insert(expected.end(), {a.fit.fret, wald ? a.info.waldstat : na, wald ? a.info.wsdf : na,
-                                                 wald ? chisq_upper_tail(a.info.waldstat, a.info.wsdf) : na});
-                const NonFoundersStatistic& nfs = a.nfs;
-                expected.insert(expected.end(), {nfs.defined ? nfs.statistic : na, nfs.defined ? nfs.denominator : na,
-                                                 nfs.defined ? normal_two_sided(nfs.statistic) : na});
+                                                 wald ? chisq_upper_tail(a.info.waldstat, a.info.wsdf) : na,
+                                                 nfs ? a.nfs.statistic : na, nfs ? a.nfs.denominator : na,
+                                                 nfs ? normal_two_sided(a.nfs.statistic) : na});
                 ASSERT_EQ(expected.size() + 9, f.size());
-                for (std::size_t c = 0; c < expected.size(); ++c) expect_same(expected[c], f[8 + c], tsv[0][8 + c]);
-                const std::string status = a.info.near_singular ? (nfs.defined ? "warning:near_singular"
-                                                                                : "warning:near_singular,nfs_undefined")
-                                           : nfs.defined ? "ok" : "warning:nfs_undefined";
-                EXPECT_EQ(f.back(), status);
-
-                // The program itself, on the first two analysed markers of each study.
-                if (cov.analysed % 5 != 1) continue;
-                ++cov.single_runs;
-                const RunResult one = test_support::run_program(
-                    QUILLON_BIN,
-                    {"--covariates", std::to_string(s.ncov), "--status-model", std::to_string(smodel),
-                     "--covariate-model", std::to_string(cmodel), "--dir", single.path()},
-                    single.path(), "");
-                ASSERT_EQ(one.status, 0) << one.out;
-                EXPECT_NE(one.out.find("Number of Families: " + f[5] + "\n"), std::string::npos);
-                for (const std::string& line : report_lines(f, np))
-                    EXPECT_NE(one.out.find(line), std::string::npos) << line << "not in\n" << one.out;
+                for (std::size_t c = 0; c < expected.size(); ++c) expect_field(f[8 + c], expected[c], tsv[0][8 + c]);
+                const std::string warnings = std::string(a.info.near_singular ? ",near_singular" : "") +
+                                             (nfs ? "" : ",nfs_undefined");
+                EXPECT_EQ(f.back(), warnings.empty() ? "ok" : "warning:" + warnings.substr(1));
             }
         }
-    }
-    EXPECT_GT(cov.analysed, 80);
-    EXPECT_GT(cov.single_runs, 12);
-    EXPECT_GT(cov.failed, 0);  // the minimiser's iteration limit, met by a few markers
-    for (const long n : {cov.placeholder, cov.untyped_father, cov.both_untyped, cov.father_only, cov.untyped_children,
-                         cov.mendel, cov.missing_phenotype})
-        EXPECT_GT(n, 0);
-}
-
-std::string lines_where(const std::string& tsv, const std::function<bool(const std::vector<std::string>&)>& keep) {
-    std::string out;
-    std::stringstream in(tsv);
-    for (std::string line; std::getline(in, line);)
-        if (out.empty() || keep(split(line, '\t'))) out += line + "\n";
-    return out;
-}
-
-// Threads, chunks, the VCF of the same study and the marker subsets give the same rows.
-TEST(ScanRows, DoNotDependOnThreadsChunksFormatOrSubset) {
-    TempDir dir;
-    simulate(dir, {"--families", "60", "--markers", "30", "--chromosomes", "2", "--x-markers", "2", "--ncov", "1",
-                   "--untyped-parents", "0.2", "--genotype-errors", "0.02", "--allele-freq", "0.05,0.5", "--covar",
-                   "st.covar", "--weights", "random", "--seed", "5"});
-    const std::vector<std::string> common = {"--covar", "st.covar", "--weights", "st.w", "--status-model", "additive",
-                                             "--covariate-model", "none"};
-    const auto run = [&](const std::string& out, std::vector<std::string> extra) {
-        extra.insert(extra.end(), common.begin(), common.end());
-        extra.insert(extra.end(), {"--out", out});
-        const RunResult r = scan(dir, extra);
-        EXPECT_EQ(r.status, 0) << r.err;
-        return std::pair{dir.read(out + ".tsv"), dir.read(out + ".mendel")};
-    };
-    const auto whole = run("one", {"--bfile", "st", "--threads", "1"});
-    EXPECT_EQ(run("four", {"--bfile", "st", "--threads", "4"}), whole);
-    EXPECT_EQ(run("vcf", {"--vcf", "st.vcf", "--fam", "st.fam", "--threads", "3"}), whole);
-    std::string tsv, mendel;
-    for (int k = 1; k <= 3; ++k) {
-        const auto part = run("chunk" + std::to_string(k), {"--bfile", "st", "--chunk", std::to_string(k) + "/3"});
-        tsv += k == 1 ? part.first : part.first.substr(part.first.find('\n') + 1);
-        mendel += k == 1 ? part.second : part.second.substr(part.second.find('\n') + 1);
-    }
-    EXPECT_EQ(tsv, whole.first);
-    EXPECT_EQ(mendel, whole.second);
-    EXPECT_NE(whole.second.find('\n'), whole.second.size() - 1) << "no Mendel error listed";
-
-    const auto rows = read_tsv(whole.first);
-    const std::string from = rows[18][2], to = rows[22][2];  // chromosome 2 holds markers 16..30
-    EXPECT_EQ(run("range", {"--bfile", "st", "--chr", "chr2", "--from-bp", from, "--to-bp", to}).first,
-              lines_where(whole.first, [&](const auto& f) {
-                  return f[0] == "2" && std::stol(f[2]) >= std::stol(from) && std::stol(f[2]) <= std::stol(to);
-              }));
-    dir.write("ids", rows[3][1] + "\n" + rows[29][1] + " nosuch\n");
-    EXPECT_EQ(run("ids", {"--bfile", "st", "--extract", "ids", "--chr", "1-2"}).first,
-              lines_where(whole.first, [&](const auto& f) { return f[1] == rows[3][1]; }));  // rows[29] is on X
-}
-
-// --fit newton: rows independent of the thread count, a maximum never below the direction-set
-// fit's, and a constant covariate beside the intercept falls back to that fit and says so.
-TEST(ScanNewton, ReachesAtLeastTheDirectionSetMaximumOrFallsBack) {
-    TempDir dir;
-    simulate(dir, {"--families", "80", "--markers", "12", "--ncov", "1", "--untyped-parents", "0.2", "--allele-freq",
-                   "0.1,0.5", "--covar", "st.covar", "--seed", "8"});
-    const auto run = [&](const std::string& out, const std::string& covar, std::vector<std::string> extra) {
-        extra.insert(extra.end(), {"--bfile", "st", "--covar", covar, "--status-model", "additive",
-                                   "--covariate-model", "additive", "--out", out});
-        const RunResult r = scan(dir, extra);
-        EXPECT_EQ(r.status, 0) << r.err;
-        return read_tsv(dir.read(out + ".tsv"));
-    };
-    const auto newton = run("n1", "st.covar", {"--fit", "newton", "--threads", "1"});
-    EXPECT_EQ(run("n3", "st.covar", {"--fit", "NEWTON", "--threads", "3"}), newton);
-    const auto powell = run("p", "st.covar", {});
-    const auto col = std::find(newton[0].begin(), newton[0].end(), "NEG_LOGLIK") - newton[0].begin();
-    int compared = 0;
-    for (std::size_t i = 1; i < newton.size(); ++i) {
-        if (powell[i].back().rfind("skipped", 0) == 0) continue;
-        EXPECT_EQ(newton[i].back().find("fallback"), std::string::npos) << newton[i][1];
-        EXPECT_LE(number(newton[i][col]), number(powell[i][col]) * (1 + 1e-9)) << newton[i][1];
-        ++compared;
-    }
-    EXPECT_GT(compared, 6);
-
-    std::string constant = "FID IID C\n";
-    std::stringstream fam(dir.read("st.fam"));
-    for (std::string fid, iid, rest; fam >> fid >> iid && std::getline(fam, rest);) constant += fid + " " + iid + " 1\n";
-    dir.write("const.covar", constant);
-    const auto flat = run("c", "const.covar", {"--fit", "newton"});
-    EXPECT_EQ(flat[1].back().rfind("warning:fallback_powell,near_singular", 0), 0u) << flat[1].back();
-}
-
-// Bad input: a message naming the file, exit status 1 and no output left; usage errors: 2.
-TEST(ScanErrors, NameTheFileAndLeaveNoResult) {
-    struct Case {
-        const char* what;
-        std::function<void(const TempDir&)> spoil;
-        std::vector<std::string> args;
-        const char* names;
-    };
-    const auto edit = [](const TempDir& d, const std::string& file, const std::function<void(std::string&)>& f) {
-        std::string text = d.read(file);
-        f(text);
-        d.write(file, text);
-    };
-    const std::vector<std::string> bed = {"--bfile", "st", "--covar", "st.covar", "--weights", "st.w"};
-    const std::vector<Case> cases = {
-        {"bed magic", [&](const TempDir& d) { edit(d, "st.bed", [](std::string& t) { t[0] = 'x'; }); }, bed, "st.bed"},
-        {"bed size", [&](const TempDir& d) { edit(d, "st.bed", [](std::string& t) { t += 'x'; }); }, bed, "st.bed"},
-        {"bim lines", [&](const TempDir& d) { edit(d, "st.bim", [](std::string& t) { t.resize(t.rfind('\n', t.size() - 2) + 1); }); }, bed, "st.bim"},
-        {"truncated bim", [&](const TempDir& d) { edit(d, "st.bim", [](std::string& t) { t.resize(t.size() - 9); }); }, bed, "st.bim"},
-        {"vcf sample", [&](const TempDir& d) { edit(d, "st.fam", [](std::string& t) { t.erase(0, t.find('\n') + 1); }); },
-         {"--vcf", "st.vcf", "--fam", "st.fam", "--covar", "st.covar"}, "st.vcf"},
-        {"covar header", [&](const TempDir& d) { edit(d, "st.covar", [](std::string& t) { t.replace(0, 3, "FAM"); }); }, bed, "st.covar"},
-        {"covar name", [](const TempDir&) {}, {"--bfile", "st", "--covar", "st.covar", "--covar-name", "X1,nosuch"}, "nosuch"},
-        {"duplicate IID", [&](const TempDir& d) { edit(d, "st.fam", [](std::string& t) { t += t.substr(0, t.find('\n') + 1); }); }, bed, "st.fam"},
-        {"weight", [&](const TempDir& d) { edit(d, "st.w", [](std::string& t) { t.replace(t.rfind(' ') + 1, 3, "abc"); }); }, bed, "st.w"},
-        {"extract", [](const TempDir&) {}, {"--bfile", "st", "--extract", "nosuch.txt"}, "nosuch.txt"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        TempDir dir;
-        simulate(dir, {"--families", "8", "--markers", "3", "--ncov", "1", "--covar", "st.covar", "--seed", "3"});
-        c.spoil(dir);
-        std::vector<std::string> args = c.args;
-        args.insert(args.end(), {"--status-model", "2", "--covariate-model", "additive", "--out", "out"});
-        const RunResult r = scan(dir, args);
-        EXPECT_EQ(r.status, 1) << r.err;
-        EXPECT_NE(r.err.find(c.names), std::string::npos) << r.err;
-        for (const char* f : {"out.tsv", "out.tsv.part", "out.log", "out.mendel"})
-            EXPECT_FALSE(std::filesystem::exists(dir.file(f))) << f;
-    }
-    const std::vector<std::vector<std::string>> usage = {
-        {"--bfile", "st"},
-        {"--bfile", "st", "--vcf", "v", "--status-model", "1", "--covariate-model", "0"},
-        {"--bfile", "st", "--status-model", "4", "--covariate-model", "0"},
-        {"--bfile", "st", "--status-model", "1", "--covariate-model", "0", "--chunk", "4/3"},
-        {"--bfile", "st", "--status-model", "1", "--covariate-model", "0", "--threads", "0"},
-        {"--bfile", "st", "--status-model", "1", "--no-intercept", "--covariate-model", "additive"},
-        {"--bfile", "st", "--status-model", "1", "--covariate-model", "0", "--from-bp", "5"},
-        {"--bfile", "st", "--status-model", "1", "--covariate-model", "0", "--frobnicate"}};
-    TempDir dir;
-    for (const auto& args : usage) {
-        const RunResult r = scan(dir, args);
-        EXPECT_EQ(r.status, 2) << args.back();
-        EXPECT_EQ(r.err.rfind("quillon scan: ", 0), 0u) << r.err;
-    }
+    EXPECT_GT(analysed, 80);
+    for (const long n : kinds) EXPECT_GT(n, 0);
 }
 
 }  // namespace
-}  // namespace quillon::scantest
+}  // namespace quillon

@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "formats/genotypes.hpp"
-#include "formats/study.hpp"
 #include "support/program.hpp"
 #include "input/pedigree_input.hpp"
 #include "model/settings.hpp"
@@ -112,48 +110,6 @@ TEST(SimulateStudy, CoefficientsTiltTheChildrensGenotypes) {
     ASSERT_GT(none[1], 100);
     EXPECT_GT(none[1], 10 * none[2]);
     EXPECT_LT(2 * none[2], none[0]);
-}
-
-// A multi-marker study with every kind of family read back by the scan's readers: the .bed,
-// the plain VCF and the BGZF VCF (the latter two from separate runs) hold the same genotypes
-// at every marker, and the .fam, covariate and weight files form every family.
-TEST(MarkerStudy, BedAndVcfHoldTheSameGenotypes) {
-    TempDir d;
-    const std::vector<std::string> study = {
-        "--families", "60", "--untyped-father", "0.3", "--untyped-parents", "0.2", "--missing-phenotype", "0.1",
-        "--ncov", "3", "--intercept", "--model", "additive", "--beta", "0.1,0.5,0.2", "--markers", "40",
-        "--chromosomes", "3", "--x-markers", "3", "--effect-share", "0.2", "--allele-freq", "0.05,0.5",
-        "--untyped-children", "0.1", "--genotype-errors", "0.02", "--unaffected-children", "0.2",
-        "--father-only", "0.5", "--weights", "random", "--seed", "7"};
-    const auto with = [&](std::vector<std::string> files) {
-        files.insert(files.begin(), study.begin(), study.end());
-        return run(files);
-    };
-    ASSERT_EQ(with({"--bfile", d.file("s"), "--vcf", d.file("s.vcf.gz"), "--covar", d.file("s.covar"),
-                    "--weight-file", d.file("s.weights")}),
-              0);
-    ASSERT_EQ(with({"--vcf", d.file("t.vcf")}), 0);
-
-    const StudyOptions options{.covar_names = {}, .all_children = true};
-    const Study s = form_study(d.file("s.fam"), d.file("s.covar"), d.file("s.weights"), options);
-    EXPECT_EQ(s.families.size(), 60u);
-    const auto bed = open_bed(d.file("s"), s.people);
-    const auto gz = open_vcf(d.file("s.vcf.gz"), s.people);
-    const auto plain = open_vcf(d.file("t.vcf"), s.people);
-    Marker a, b, c;
-    long markers = 0, untyped = 0;
-    while (bed->next(a)) {
-        ASSERT_TRUE(gz->next(b) && plain->next(c));
-        EXPECT_EQ(a.info.id, b.info.id);
-        EXPECT_EQ(a.info.a1 + a.info.a2 + a.info.chr, b.info.a1 + b.info.a2 + b.info.chr) << a.info.id;
-        EXPECT_EQ(a.genotype, b.genotype) << a.info.id;
-        EXPECT_EQ(a.genotype, c.genotype) << a.info.id;
-        for (std::int8_t g : a.genotype) untyped += g < 0;
-        ++markers;
-    }
-    EXPECT_EQ(markers, 40);
-    EXPECT_FALSE(gz->next(b) || plain->next(c));
-    EXPECT_GT(untyped, 0);
 }
 
 }  // namespace

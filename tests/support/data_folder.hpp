@@ -43,11 +43,8 @@ inline void copy_inputs(const fs::path& from, const TempDir& dir) {
     }
 }
 
-// The white-space separated words of a folder's args file; none when it is absent.
-inline std::vector<std::string> read_args(const fs::path& file) {
-    std::ifstream in(file);
-    return {std::istream_iterator<std::string>(in), {}};
-}
+// The words of a folder's args file; none when it is absent.
+inline std::vector<std::string> read_args(const fs::path& file) { return words(slurp(file)); }
 
 // A folder name as a test name (letters, digits and _).
 inline std::string test_name(const ::testing::TestParamInfo<std::string>& info) {

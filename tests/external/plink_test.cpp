@@ -1,8 +1,7 @@
 // PLINK 1.9 as an independent reader and reference of the simulated multi-marker studies and of
-// `quillon scan` (label external: runs plink1.9).
+// `quillon scan`.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,25 +10,13 @@
 namespace quillon {
 namespace {
 
-using test_support::TempDir;
+using namespace test_support;
 using Table = std::vector<std::vector<std::string>>;
 
 // Runs a program in `dir` and fails the test unless it exits with status 0.
 void run_ok(const std::string& exe, const std::vector<std::string>& args, const TempDir& dir) {
-    const test_support::RunResult r = test_support::run_program(exe, args, dir.path(), "", 300);
+    const RunResult r = run_program(exe, args, dir.path(), "", 300);
     ASSERT_EQ(r.status, 0) << exe << " " << (args.empty() ? "" : args[0]) << ":\n" << r.out << r.err;
-}
-
-// Lines split at blanks and tabs.
-Table fields(const std::string& text) {
-    Table t;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream words(line);
-        t.emplace_back();
-        for (std::string w; words >> w;) t.back().push_back(w);
-    }
-    return t;
 }
 
 std::size_t column(const std::vector<std::string>& header, const std::string& name) {
@@ -39,25 +26,19 @@ std::size_t column(const std::vector<std::string>& header, const std::string& na
     return 0;
 }
 
-// A study with every kind of family, marker and fault the simulator makes; `files` name
-// its outputs.
-void simulate(const TempDir& dir, const std::vector<std::string>& files) {
-    std::vector<std::string> args = {
-        "--families", "150", "--max-size", "6", "--untyped-father", "0.25", "--untyped-parents", "0.15",
-        "--missing-phenotype", "0.1", "--ncov", "3", "--intercept", "--model", "additive", "--beta", "0.5,0.3,-0.2",
-        "--markers", "60", "--chromosomes", "2", "--x-markers", "3", "--effect-share", "0.2", "--allele-freq",
-        "0.05,0.5", "--untyped-children", "0.05", "--genotype-errors", "0.01", "--unaffected-children", "0.15",
-        "--father-only", "0.4", "--weights", "random", "--seed", "31"};
-    args.insert(args.end(), files.begin(), files.end());
-    run_ok(QUILLON_SIMULATE_BIN, args, dir);
-}
-
 // The study's .ped/.map made into a .bed by PLINK (A1 forced to the simulator's allele 2) is
 // our .bed/.bim/.fam byte for byte, so it scans as ours does; our .bed and the BGZF VCF scan to
 // one TSV and Mendel list.
 TEST(PlinkScan, PlinkMadeBedOursAndVcfGiveOneTsv) {
-    TempDir d;
-    simulate(d, {"--bfile", "s", "--file", "s", "--vcf", "s.vcf.gz", "--covar", "s.covar", "--weight-file", "s.weights"});
+    TempDir d;  // every kind of family, marker and fault the simulator makes
+    run_ok(QUILLON_SIMULATE_BIN,
+           {"--families", "150", "--max-size", "6", "--untyped-father", "0.25", "--untyped-parents", "0.15",
+            "--missing-phenotype", "0.1", "--ncov", "3", "--intercept", "--model", "additive", "--beta", "0.5,0.3,-0.2",
+            "--markers", "60", "--chromosomes", "2", "--x-markers", "3", "--effect-share", "0.2", "--allele-freq",
+            "0.05,0.5", "--untyped-children", "0.05", "--genotype-errors", "0.01", "--unaffected-children", "0.15",
+            "--father-only", "0.4", "--weights", "random", "--seed", "31", "--bfile", "s", "--file", "s", "--vcf",
+            "s.vcf.gz", "--covar", "s.covar", "--weight-file", "s.weights"},
+           d);
     run_ok(PLINK_BIN, {"--file", "s", "--make-bed", "--keep-allele-order", "--a1-allele", "s.bim", "5", "2", "--out", "plink"},
            d);
     for (const std::string ext : {".bed", ".bim", ".fam"}) EXPECT_EQ(d.read("plink" + ext), d.read("s" + ext)) << ext;
@@ -73,7 +54,7 @@ TEST(PlinkScan, PlinkMadeBedOursAndVcfGiveOneTsv) {
     scan({"--bfile", "s"}, "ours");
     scan({"--vcf", "s.vcf.gz", "--fam", "s.fam"}, "vcf");
     const std::string tsv = d.read("ours.tsv");
-    EXPECT_EQ(fields(tsv).size(), 61u);
+    EXPECT_EQ(table(tsv).size(), 61u);
     EXPECT_NE(tsv.find("\tok\n"), std::string::npos);
     EXPECT_NE(tsv.find("skipped:non_autosomal"), std::string::npos);
     EXPECT_NE(d.read("ours.mendel"), "");
@@ -91,7 +72,7 @@ TEST(PlinkScan, NfsSquaredIsTheTdtChiSquare) {
            d);
     run_ok(QUILLON_BIN, {"scan", "--bfile", "trios", "--no-intercept", "--status-model", "additive", "--quiet", "--out", "q"}, d);
     run_ok(PLINK_BIN, {"--bfile", "trios", "--tdt", "--keep-allele-order", "--out", "p"}, d);
-    const Table q = fields(d.read("q.tsv")), p = fields(d.read("p.tdt"));
+    const Table q = table(d.read("q.tsv")), p = table(d.read("p.tdt"));
     ASSERT_EQ(q.size(), 81u);
     ASSERT_EQ(p.size(), 81u);
     const std::size_t nfs = column(q[0], "NFS"), status = column(q[0], "STATUS");

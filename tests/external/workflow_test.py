@@ -16,6 +16,7 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "workflow"))
 from common import png_text, read_tsv, reference_lambda, summary_lambdas
 
 quillon, simulate, source = (os.path.abspath(a) for a in sys.argv[1:4])
