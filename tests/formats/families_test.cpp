@@ -69,41 +69,6 @@ TEST(FormStudy, FamiliesFromTheFam) {
                        " line 9: the family C of m2 and w has 12 children; the first 8 are kept.\n");
 }
 
-TEST(FormStudy, FatalProblemsNameFileAndLine) {
-    const std::string trio = "f a 0 0 1 1\nf b 0 0 2 1\nf c a b 1 2\n";
-    const struct {
-        std::string fam, cov, wts, name, message;
-    } cases[] = {
-        {trio, "IID FID a\nf c 1\n", "", "", "s.cov line 1: the header must begin with FID IID"},
-        {trio, "FID IID a\nf c 1\n", "", "z", "s.cov has no covariate named z (its columns: a)."},
-        {trio, "FID IID a\n\nf c 1 2\n", "", "", "s.cov line 3: holds 4 fields; the header has 3."},
-        {trio, "FID IID a\nf c 1\nf c 2\n", "", "", "s.cov line 3: f c was already given on line 2."},
-        {trio, "", "FID IID WEIGHT\nf c heavy\n", "",
-         "s.wts line 2: the WEIGHT of f c, 'heavy', is not a number (or NA)."},
-        {trio, "", "FID IID WEIGHT\nf c 1e999\n", "",
-         "s.wts line 2: the WEIGHT of f c, '1e999', is not a finite number."},
-        {trio, "", "FID IID W V\nf c 1 1\n", "", "s.wts has 2 columns after FID IID; a weight file has one"},
-        {"f a c 0 1 1\nf b 0 0 2 1\nf c a b 1 2\n", "", "", "", "s.fam line 1: f a is their own ancestor."},
-        {"f a 0 0 1 1\nf c a a 1 2\n", "", "", "", "s.fam line 2: f c has a as both father and mother."},
-    };
-    for (const auto& c : cases) {
-        test_support::TempDir dir;
-        dir.write("s.fam", c.fam);
-        dir.write("s.cov", c.cov);
-        dir.write("s.wts", c.wts);
-        StudyOptions options;
-        if (!c.name.empty()) options.covar_names = {c.name};
-        std::string message = "(no error)";
-        try {
-            form_study(dir.file("s.fam"), c.cov.empty() ? "" : dir.file("s.cov"),
-                       c.wts.empty() ? "" : dir.file("s.wts"), options);
-        } catch (const InputError& e) {
-            message = e.what();
-        }
-        EXPECT_EQ(message.find(dir.file(c.message)), 0u) << message << "\nwanted: " << c.message;
-    }
-}
-
 // F: f1 m1 with k1 k2; G: k3 of two placeholders; H: f3 m3 with k4.  Covariate a, weights;
 // m1 has neither (0 in the table), f1 both.  Each case: the genotypes of
 // f1 m1 k1 k2 k3 f3 m3 k4, then each kept family as famid, then per member
