@@ -15,6 +15,7 @@
 #include "model/likelihood.hpp"
 #include "model/model.hpp"
 #include "model/studies.hpp"
+#include "support/finite_differences.hpp"
 
 namespace quillon {
 namespace {
@@ -33,7 +34,7 @@ TEST(LikelihoodDerivatives, AreCentralDifferencesOfTheObjective) {
         const auto n = static_cast<std::size_t>(s.npars);
         for (int trial = 0; trial < 3; ++trial) {
             DVector theta = random_theta(rng, s, 0.5);
-            Derivatives at, up, down;
+            Derivatives at, other;
             objective.evaluate(theta, at);
             EXPECT_EQ(at.value, Likelihood(s, families)(theta));  // the very same double
             // The parents' expected genotype counts, from the pairs' posteriors.
@@ -47,19 +48,16 @@ TEST(LikelihoodDerivatives, AreCentralDifferencesOfTheObjective) {
                     parents[static_cast<int>(post[p][1])] += post[p][3], parents[static_cast<int>(post[p][2])] += post[p][3];
             }
             for (int k = 0; k < 3; ++k) EXPECT_NEAR(at.parents[k], parents[k], 1e-9) << k;
-            objective.evaluate(theta, up, true);  // every family through the mixture formula
-            for (std::size_t k = 0; k < n * n; ++k) EXPECT_NEAR(up.hessian[k], at.hessian[k], 1e-9 * (1 + std::fabs(at.hessian[k])));
+            objective.evaluate(theta, other, true);  // every family through the mixture formula
+            for (std::size_t k = 0; k < n * n; ++k)
+                EXPECT_NEAR(other.hessian[k], at.hessian[k], 1e-9 * (1 + std::fabs(at.hessian[k])));
+            const auto value = [&](const DVector& t) { return objective.value(t); };
             for (std::size_t k = 0; k < n; ++k) {
                 const long i = static_cast<long>(k) + 1;
-                const double keep = theta[i];
-                theta[i] = keep + h;
-                objective.evaluate(theta, up);
-                theta[i] = keep - h;
-                objective.evaluate(theta, down);
-                theta[i] = keep;
-                EXPECT_NEAR(at.gradient[k], (up.value - down.value) / (2 * h), 1e-6 * (1 + std::fabs(at.gradient[k])));
+                EXPECT_NEAR(at.gradient[k], central(value, theta, i, h), 1e-6 * (1 + std::fabs(at.gradient[k])));
                 for (std::size_t j = 0; j < n; ++j) {
-                    const double fd = (up.gradient[j] - down.gradient[j]) / (2 * h);
+                    const double fd = central([&](const DVector& t) { return objective.evaluate(t, other), other.gradient[j]; },
+                                              theta, i, h);
                     EXPECT_NEAR(at.hessian[k * n + j], fd, 1e-5 * (1 + std::fabs(fd))) << k << "," << j;
                 }
             }
