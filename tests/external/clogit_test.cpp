@@ -16,7 +16,8 @@
 #include <string>
 
 #include "model/analysis.hpp"
-#include "model/studies.hpp"
+#include "support/families.hpp"
+#include "support/studies.hpp"
 #include "support/program.hpp"
 
 namespace quillon {

@@ -14,7 +14,8 @@
 #include "model/gradient.hpp"
 #include "model/likelihood.hpp"
 #include "model/model.hpp"
-#include "model/studies.hpp"
+#include "support/families.hpp"
+#include "support/studies.hpp"
 #include "support/finite_differences.hpp"
 
 namespace quillon {
