@@ -7,8 +7,8 @@
 //   expected.err     standard error, exactly
 //   expected.status  the exit status and a newline
 //   truth            optional: the simulator's true values (not part of the run)
-// Every other file of the folder (the input files) is copied into a fresh folder, and the
-// program runs there.  tools/make-e2e-data BUILD_DIR --accept records the expected files.
+// Every other file and folder of the folder (the input files) is copied into a fresh folder,
+// and the program runs there.  tools/make-e2e-data BUILD_DIR --accept records the expected files.
 
 #include <cmath>
 #include <cstdio>
@@ -40,17 +40,6 @@ TEST_P(Study, OutputErrorsAndStatusMatchTheReviewedOnesExactly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, Study, ::testing::ValuesIn(study_names()), test_name);
-
-// --dir reads the files from another folder; the report is the dialogue's.
-TEST(ScriptedRun, DirReadsTheFilesFromAnotherFolder) {
-    TempDir dir, elsewhere;
-    copy_inputs(fs::path(QUILLON_E2E_DATA) / "none_additive", dir);
-    const RunResult d = run_program(QUILLON_BIN, {"--dir", dir.path(), "--covariates", "2", "--status-model", "3",
-                                                  "--covariate-model", "0"},
-                                    elsewhere.path(), "");
-    EXPECT_EQ(d.out, slurp(fs::path(QUILLON_E2E_DATA) / "none_additive" / "expected.out"));
-    EXPECT_EQ(d.status, 0);
-}
 
 // ---- the expected reports against what the data were made from ----
 
