@@ -18,8 +18,8 @@ std::string iid(const Study& s, long p) {
 // p1 is a child of g1 g2 and the father of k1 (with m1) and of h1 (with the absent m9);
 // y1's father x is absent from B (but in A) and its mother 0; m2 and w (sex 1: a warning)
 // have ten affected children (c9's b is -9, c10 has no covariates), u1 unaffected and u2 of
-// missing phenotype; d1 is in no family.  (The log of the last case: the scan data folder
-// study_formation.)
+// missing phenotype; d1 is in no family.  (The study's log on a variant of these files: the
+// scan data folder study_formation.)
 const std::string kFam =
     "A k1 p1 m1 1 2\nA g1 0 0 1 1\nA g2 0 0 2 1\nA p1 g1 g2 1 2\nA m1 0 0 2 1\nA h1 p1 m9 2 2\n"
     "B y1 x 0 1 2\n"

@@ -4,7 +4,8 @@
 // output with expected.out, standard error with expected.err (both empty when absent) and the
 // exit status with expected.status (0 when absent).  The log's Elapsed line is compared as
 // "Elapsed: - s", and the two-thread run's log as the one-thread run's.  The args file holds
-// the words after `quillon`, without --threads; tools/make-scan-data BUILD_DIR --accept
+// the words after `quillon`, without --threads; a `simulate` file, quillon-simulate's options
+// for the inputs, which it writes before the run.  tools/make-scan-data BUILD_DIR --accept
 // records the expected files.
 
 #include <string>
@@ -34,6 +35,8 @@ TEST_P(ScanRun, FilesOutputAndStatusMatchTheReviewedOnesWithOneAndTwoThreads) {
         SCOPED_TRACE("--threads " + threads);
         TempDir dir;
         copy_inputs(from, dir);
+        const std::vector<std::string> simulate = read_args(from / "simulate");
+        ASSERT_TRUE(simulate.empty() || run_program(QUILLON_SIMULATE_BIN, simulate, dir.path(), "").status == 0);
         std::vector<std::string> args = read_args(from / "args");
         args.insert(args.end(), {"--threads", threads});
         const RunResult r = run_program(QUILLON_BIN, args, dir.path(), "");

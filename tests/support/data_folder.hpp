@@ -34,11 +34,11 @@ inline std::vector<std::string> folder_names(const fs::path& root) {
     return names;
 }
 
-// Copies every file and folder of `from` but args, stdin, truth and expected.* into `dir`.
+// Copies every file and folder of `from` but args, stdin, simulate, truth and expected.* into `dir`.
 inline void copy_inputs(const fs::path& from, const TempDir& dir) {
     for (const auto& entry : fs::directory_iterator(from)) {
         const std::string name = entry.path().filename().string();
-        if (name != "args" && name != "stdin" && name != "truth" && !name.starts_with("expected."))
+        if (name != "args" && name != "stdin" && name != "simulate" && name != "truth" && !name.starts_with("expected."))
             fs::copy(entry.path(), fs::path(dir.path()) / name, fs::copy_options::recursive);
     }
 }
