@@ -43,38 +43,33 @@ TEST(ScanOptions, EachRefusalHasItsMessage) {
     EXPECT_GE(cases, 35);
 }
 
+// Every option's value in one line, in the order of ScanOptions; "error: ..." on a refusal.
+std::string accepted(const std::string& args) {
+    const ScanParse p = parse(args);
+    const ScanOptions& o = p.options;
+    std::string text = o.bfile + "|" + o.vcf + "|" + o.fam + "|" + o.covar + "|";
+    for (const std::string& name : o.covar_names) text += name + ",";
+    text += "|" + std::to_string(o.intercept) + "|" + o.weights + "|" + std::to_string(o.smodeltype) +
+            std::to_string(o.cmodeltype) + "|" + std::to_string(o.all_children) + "|" +
+            (o.fit == FitMethod::kNewton ? "newton" : "powell") + "|" + std::to_string(o.threads) + "|" +
+            std::to_string(o.chunk) + "/" + std::to_string(o.chunks) + "|";
+    for (const std::string& code : o.chr) text += code + ",";
+    text += "|" + (o.from_bp ? std::to_string(*o.from_bp) : "-") + "|" + (o.to_bp ? std::to_string(*o.to_bp) : "-") +
+            "|" + o.extract + "|" + o.out + "|" + std::to_string(o.quiet) + std::to_string(o.help);
+    return p.ok() ? text : "error: " + p.error;
+}
+
 TEST(ScanOptions, DefaultsAndAcceptedForms) {
-    const ScanParse d = parse(kBase);
-    ASSERT_TRUE(d.ok()) << d.error;
-    const ScanOptions& o = d.options;
-    EXPECT_EQ(o.bfile + "|" + o.vcf + o.fam + o.covar + o.weights + o.extract + "|" + o.out, "st||quillon");
-    EXPECT_TRUE(o.intercept && o.covar_names.empty() && o.chr.empty() && !o.from_bp && !o.to_bp);
-    EXPECT_FALSE(o.all_children || o.quiet || o.help);
-    EXPECT_EQ(o.fit, FitMethod::kPowell);
-    EXPECT_EQ(o.threads, std::max(1u, std::thread::hardware_concurrency()));
-    EXPECT_EQ(std::to_string(o.chunk) + "/" + std::to_string(o.chunks), "1/1");
-    EXPECT_EQ(std::to_string(o.smodeltype) + std::to_string(o.cmodeltype), "10");
-
+    const std::string cores = std::to_string(std::max(1u, std::thread::hardware_concurrency()));
+    EXPECT_EQ(accepted(kBase), "st|||||1||10|0|powell|" + cores + "|1/1||-|-||quillon|00");
     // Without covariate columns the covariate model may be left out.
-    const ScanParse p = parse("--vcf v --fam f --no-intercept --status-model Additive --fit NEWTON --chunk "
-                              "1000000/1000000 --chr chr2-03,x,MT,22 --all-children --quiet "
-                              "--threads 4096");
-    ASSERT_TRUE(p.ok()) << p.error;
-    const ScanOptions& v = p.options;
-    EXPECT_EQ(v.vcf + v.fam + std::to_string(v.intercept) + std::to_string(v.smodeltype) +
-                  std::to_string(v.cmodeltype) + " " + std::to_string(v.threads),
-              "vf030 4096");
-    EXPECT_EQ(v.fit, FitMethod::kNewton);
-    EXPECT_EQ(v.chr, (std::vector<std::string>{"2", "3", "23", "26", "22"}));
-    EXPECT_EQ(std::to_string(v.chunk) + "/" + std::to_string(v.chunks), "1000000/1000000");
-    EXPECT_TRUE(v.all_children && v.quiet);
-    const ScanParse r = parse(kBase + "--chr X --from-bp 7 --to-bp 7");
-    EXPECT_TRUE(r.ok() && r.options.from_bp == 7 && r.options.to_bp == 7) << r.error;
-
-    const ScanParse n = parse("--bfile st --covar c --covar-name b,a --no-intercept --status-model 2 --covariate-model none");
-    ASSERT_TRUE(n.ok()) << n.error;
-    EXPECT_EQ(n.options.covar_names, (std::vector<std::string>{"b", "a"}));
-    EXPECT_TRUE(parse("--chunk 9/3 --help").options.help);  // help is asked for before anything is checked
+    EXPECT_EQ(accepted("--vcf v --fam f --no-intercept --status-model Additive --fit NEWTON --chunk 1000000/1000000 "
+                       "--chr chr2-03,x,MT,22 --all-children --quiet --threads 4096 --extract e --out o"),
+              "|v|f|||0||30|1|newton|4096|1000000/1000000|2,3,23,26,22,|-|-|e|o|10");
+    EXPECT_EQ(accepted("--bfile st --covar c --covar-name b,a --no-intercept --weights w --status-model 2 "
+                       "--covariate-model none --chr X --from-bp 7 --to-bp 7"),
+              "st|||c|b,a,|0|w|20|0|powell|" + cores + "|1/1|23,|7|7||quillon|00");
+    EXPECT_EQ(accepted("--chunk 9/3 --help"), "|||||1||00|0|powell|" + cores + "|1/1||-|-||quillon|01");  // help first
     EXPECT_TRUE(parse("-h").options.help);
 }
 
