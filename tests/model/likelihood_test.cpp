@@ -45,7 +45,8 @@ TEST(Loglik, SingleFamilyExamples) {
     testing::internal::CaptureStdout();
     EXPECT_THROW(Likelihood(s, untyped)(theta), ProgramExit);
     EXPECT_THROW(loglik(s, untyped, theta), ProgramExit);
-    testing::internal::GetCapturedStdout();
+    const std::string stop = "ERROR: One of the genotypes used to calculate prob(h_j|g)\n       is missing\n";
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), stop + stop);
 }
 
 TEST(Loglik, WhatEntersAndWhatDoesNot) {
