@@ -32,27 +32,19 @@ std::size_t column(const std::vector<std::string>& header, const std::string& na
 TEST(PlinkScan, PlinkMadeBedOursAndVcfGiveOneTsv) {
     TempDir d;  // every kind of family, marker and fault the simulator makes
     run_ok(QUILLON_SIMULATE_BIN,
-           {"--families", "150", "--max-size", "6", "--untyped-father", "0.25", "--untyped-parents", "0.15",
-            "--missing-phenotype", "0.1", "--ncov", "3", "--intercept", "--model", "additive", "--beta", "0.5,0.3,-0.2",
-            "--markers", "60", "--chromosomes", "2", "--x-markers", "3", "--effect-share", "0.2", "--allele-freq",
-            "0.05,0.5", "--untyped-children", "0.05", "--genotype-errors", "0.01", "--unaffected-children", "0.15",
-            "--father-only", "0.4", "--weights", "random", "--seed", "31", "--bfile", "s", "--file", "s", "--vcf",
-            "s.vcf.gz", "--covar", "s.covar", "--weight-file", "s.weights"},
+           words("--families 150 --max-size 6 --untyped-father 0.25 --untyped-parents 0.15 --missing-phenotype 0.1 "
+                 "--ncov 3 --intercept --model additive --beta 0.5,0.3,-0.2 --markers 60 --chromosomes 2 --x-markers 3 "
+                 "--effect-share 0.2 --allele-freq 0.05,0.5 --untyped-children 0.05 --genotype-errors 0.01 "
+                 "--unaffected-children 0.15 --father-only 0.4 --weights random --seed 31 --bfile s --file s "
+                 "--vcf s.vcf.gz --covar s.covar --weight-file s.weights"),
            d);
-    run_ok(PLINK_BIN, {"--file", "s", "--make-bed", "--keep-allele-order", "--a1-allele", "s.bim", "5", "2", "--out", "plink"},
-           d);
+    run_ok(PLINK_BIN, words("--file s --make-bed --keep-allele-order --a1-allele s.bim 5 2 --out plink"), d);
     for (const std::string ext : {".bed", ".bim", ".fam"}) EXPECT_EQ(d.read("plink" + ext), d.read("s" + ext)) << ext;
 
-    const std::vector<std::string> common = {"--covar", "s.covar", "--weights", "s.weights", "--all-children",
-                                             "--status-model", "additive", "--covariate-model", "additive", "--quiet"};
-    const auto scan = [&](std::vector<std::string> input, const std::string& out) {
-        input.insert(input.begin(), "scan");
-        input.insert(input.end(), common.begin(), common.end());
-        input.insert(input.end(), {"--out", out});
-        run_ok(QUILLON_BIN, input, d);
-    };
-    scan({"--bfile", "s"}, "ours");
-    scan({"--vcf", "s.vcf.gz", "--fam", "s.fam"}, "vcf");
+    const std::string common = " --covar s.covar --weights s.weights --all-children --status-model additive "
+                               "--covariate-model additive --quiet --out ";
+    run_ok(QUILLON_BIN, words("scan --bfile s" + common + "ours"), d);
+    run_ok(QUILLON_BIN, words("scan --vcf s.vcf.gz --fam s.fam" + common + "vcf"), d);
     const std::string tsv = d.read("ours.tsv");
     EXPECT_EQ(table(tsv).size(), 61u);
     EXPECT_NE(tsv.find("\tok\n"), std::string::npos);
@@ -67,11 +59,11 @@ TEST(PlinkScan, PlinkMadeBedOursAndVcfGiveOneTsv) {
 TEST(PlinkScan, NfsSquaredIsTheTdtChiSquare) {
     TempDir d;
     run_ok(QUILLON_SIMULATE_BIN,
-           {"--families", "400", "--min-size", "3", "--max-size", "3", "--markers", "80", "--chromosomes", "2",
-            "--x-markers", "2", "--allele-freq", "0.01,0.5", "--bfile", "trios", "--seed", "5"},
+           words("--families 400 --min-size 3 --max-size 3 --markers 80 --chromosomes 2 --x-markers 2 "
+                 "--allele-freq 0.01,0.5 --bfile trios --seed 5"),
            d);
-    run_ok(QUILLON_BIN, {"scan", "--bfile", "trios", "--no-intercept", "--status-model", "additive", "--quiet", "--out", "q"}, d);
-    run_ok(PLINK_BIN, {"--bfile", "trios", "--tdt", "--keep-allele-order", "--out", "p"}, d);
+    run_ok(QUILLON_BIN, words("scan --bfile trios --no-intercept --status-model additive --quiet --out q"), d);
+    run_ok(PLINK_BIN, words("--bfile trios --tdt --keep-allele-order --out p"), d);
     const Table q = table(d.read("q.tsv")), p = table(d.read("p.tdt"));
     ASSERT_EQ(q.size(), 81u);
     ASSERT_EQ(p.size(), 81u);
