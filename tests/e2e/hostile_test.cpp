@@ -8,12 +8,6 @@
 namespace quillon::test_support {
 namespace {
 
-const std::string P1 = "\nEnter the number of covariates(Including the \n           Intercept if there is one)-->";
-const std::string P2 =
-    "\nEnter a model_type number for effect of genotype on status\n"
-    "           Recessive(1), Dominant(2), or Additive(3)-->";
-std::string echo(long v) { return "            " + std::to_string(v) + "\n"; }
-
 RunResult run(const TempDir& dir, const std::string& answers, double timeout) {
     return run_program(QUILLON_BIN, {}, dir.path(), answers, timeout);
 }
@@ -68,7 +62,7 @@ TEST(HostileInput, HugeCountsAndNumbers) {
     EXPECT_EQ(r.out, "\nERROR: wweights.dat ends before the weight of the individual on line 1 of wpedigree.dat.\n");
     dir.write("wpedigree.dat", ped + trio(10001));
     r = run(dir, "0 1", kLimit);
-    EXPECT_EQ(r.err, P1 + echo(0) + P2 + echo(1));
+    EXPECT_TRUE(r.err.ends_with("Additive(3)-->            1\n")) << r.err;  // both answers read first
     EXPECT_EQ(r.out, "\nERROR: wpedigree.dat holds more than 10000 families; at most 10000 are allowed.\n");
     EXPECT_EQ(r.status, 1);
 

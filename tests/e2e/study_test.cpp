@@ -7,60 +7,23 @@
 //   expected.err     standard error, exactly
 //   expected.status  the exit status and a newline
 //   truth            optional: the simulator's true values (not part of the run)
-// Every other file of the folder (the input files) is copied into a fresh folder, and the
-// program runs there.  tools/make-e2e-data BUILD_DIR --accept records the expected files.
+// Every other file and folder of the folder (the input files) is copied into a fresh folder,
+// and the program runs there.  tools/make-e2e-data BUILD_DIR --accept records the expected files.
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "support/program.hpp"
+#include "support/data_folder.hpp"
 
 namespace quillon::test_support {
 namespace {
 
-namespace fs = std::filesystem;
-
-const char* const kControlFiles[] = {"args", "stdin", "expected.out", "expected.err", "expected.status", "truth"};
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> study_names() {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(QUILLON_E2E_DATA))
-        if (entry.is_directory()) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// A copy of a study's input files (every file but the control files) in a fresh folder.
-void copy_inputs(const fs::path& from, const TempDir& dir) {
-    for (const auto& entry : fs::directory_iterator(from)) {
-        const std::string name = entry.path().filename().string();
-        if (std::find(std::begin(kControlFiles), std::end(kControlFiles), name) == std::end(kControlFiles))
-            dir.write(name, slurp(entry.path()));
-    }
-}
-
-// The white-space separated words of a folder's args file; none when it is absent.
-std::vector<std::string> read_args(const fs::path& file) {
-    std::ifstream in(file);
-    return {std::istream_iterator<std::string>(in), {}};
-}
+std::vector<std::string> study_names() { return folder_names(QUILLON_E2E_DATA); }
 
 class Study : public ::testing::TestWithParam<std::string> {};
 
@@ -76,24 +39,7 @@ TEST_P(Study, OutputErrorsAndStatusMatchTheReviewedOnesExactly) {
     EXPECT_EQ(std::to_string(r.status) + "\n", slurp(from / "expected.status"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Data, Study, ::testing::ValuesIn(study_names()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param;  // test names take letters, digits and _
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
-
-// --dir reads the files from another folder; the report is the dialogue's.
-TEST(ScriptedRun, DirReadsTheFilesFromAnotherFolder) {
-    TempDir dir, elsewhere;
-    copy_inputs(fs::path(QUILLON_E2E_DATA) / "none_additive", dir);
-    const RunResult d = run_program(QUILLON_BIN, {"--dir", dir.path(), "--covariates", "2", "--status-model", "3",
-                                                  "--covariate-model", "0"},
-                                    elsewhere.path(), "");
-    EXPECT_EQ(d.out, slurp(fs::path(QUILLON_E2E_DATA) / "none_additive" / "expected.out"));
-    EXPECT_EQ(d.status, 0);
-}
+INSTANTIATE_TEST_SUITE_P(Data, Study, ::testing::ValuesIn(study_names()), test_name);
 
 // ---- the expected reports against what the data were made from ----
 
@@ -118,10 +64,7 @@ std::map<std::string, std::pair<double, double>> estimates(const std::string& re
 using Family = std::vector<std::vector<std::string>>;
 std::vector<Family> families_of(const std::string& study) {
     std::vector<Family> families;
-    std::istringstream in(slurp(data(study, "wpedigree.dat")));
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream words(line);
-        std::vector<std::string> f{std::istream_iterator<std::string>(words), {}};
+    for (const auto& f : table(slurp(data(study, "wpedigree.dat")))) {
         if (f.empty()) continue;
         if (families.empty() || families.back()[0][0] != f[0]) families.emplace_back();
         families.back().push_back(f);
@@ -138,19 +81,15 @@ TEST(Truth, EveryEstimateIsWithinFourStandardErrorsOfTheSimulatorsValue) {
     int checked = 0;
     bool father_untyped = false, parents_untyped = false, nine = false, ten = false;
     for (const std::string& study : study_names()) {
-        std::ifstream truth(data(study, "truth"));
-        if (!truth) continue;
+        if (!fs::exists(data(study, "truth"))) continue;
         const auto e = estimates(slurp(data(study, "expected.out")));
         std::size_t named = 0;
-        for (std::string line; std::getline(truth, line);) {
-            std::istringstream words(line);
-            std::string name;
-            double value = 0.0;
-            if (line.starts_with("#") || !(words >> name >> value)) continue;
+        for (const auto& w : table(slurp(data(study, "truth")))) {
+            if (w.size() < 2 || w[0].starts_with("#")) continue;
             ++named;
-            ASSERT_TRUE(e.contains(name)) << study << " " << name;
-            const auto [estimate, se] = e.at(name);
-            EXPECT_LE(std::fabs(estimate - value), 4.0 * se) << study << " " << name;
+            ASSERT_TRUE(e.contains(w[0])) << study << " " << w[0];
+            const auto [estimate, se] = e.at(w[0]);
+            EXPECT_LE(std::fabs(estimate - std::stod(w[1])), 4.0 * se) << study << " " << w[0];
             ++checked;
         }
         EXPECT_EQ(named, e.size()) << study << ": every estimate has its true value";

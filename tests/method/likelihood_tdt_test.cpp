@@ -8,8 +8,9 @@
 
 #include "model/analysis.hpp"
 #include "model/oracles.hpp"
+#include "support/families.hpp"
 #include "model/prevalence.hpp"
-#include "model/studies.hpp"
+#include "support/studies.hpp"
 #include "support/finite_difference.hpp"
 
 namespace quillon {

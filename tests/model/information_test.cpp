@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/fit.hpp"
+#include "model/gradient.hpp"
 #include "model/model.hpp"
 #include "genetics/posterior.hpp"
 #include "model/oracles.hpp"
@@ -141,6 +142,49 @@ TEST(Information, EqualsTheExpectationOverParentsAndChildren) {
         for (int j = 1; j <= E; ++j)
             // Different summation orders of a few dozen terms of size <= 100: 1e-12 relative.
             EXPECT_NEAR(JJ[i][j], expected[i][j], 1e-12 * (1.0 + std::fabs(expected[i][j]))) << i << "," << j;
+}
+
+// Both parents typed: one parental pair per family, so the children's score in the
+// coefficients has mean zero given the parents and, each child's term being an exponential
+// family in them, its expected outer product is the Hessian of -log L.  Hence the coefficient
+// block is the observed information of the Newton fit, the coefficient-prevalence block is
+// zero, and the prevalence block is the sum over families of the outer product of the parents'
+// prevalence score.  At any parameter vector, for every covariate model.
+TEST(Information, WithBothParentsTypedIsTheHessianInTheCoefficients) {
+    TestRng rng(31);
+    for (int cmodel = kNone; cmodel <= kAdditive; ++cmodel) {
+        SCOPED_TRACE("covariate model " + std::to_string(cmodel));
+        const Settings s = make_settings(3, kDominant, cmodel);
+        const DVector theta = random_theta(rng, s, 0.4);
+        std::vector<famdat> fams;
+        for (long f = 1; f <= 30; ++f) fams.push_back(draw_family(rng, f, s, theta, rng.between(3, 5)));
+        FamilyTable families = make_table(std::move(fams));
+        Derivatives d;
+        LikelihoodDerivatives(s, families).evaluate(theta, d);
+        const FitResult fit = state_at(s, families, theta);
+        const int n = static_cast<int>(s.npars), E = n + 1;
+        DMatrix JJ = matrix(1, E, 1, E);
+        double u = 0.0, prevalence[2][2] = {};
+        accumulate_information(s, families, shared_table(), fit, JJ, &u);
+        const double* g = fit.gammma;
+        for (long i = 1; i <= families.nfam; ++i) {
+            double count[3] = {};
+            ++count[families[i].famgeno[1]], ++count[families[i].famgeno[2]];
+            const double score[2] = {-count[0] / g[0] + count[1] / g[1], -count[0] / g[0] + count[2] / g[2]};
+            for (int a = 0; a < 2; ++a)
+                for (int b = 0; b < 2; ++b) prevalence[a][b] += score[a] * score[b];
+        }
+        for (int a = 1; a <= E - 1; ++a)
+            for (int b = 1; b <= E - 1; ++b) {
+                const double j = JJ[a + 1][b + 1];
+                if (a <= n - 2 && b <= n - 2)
+                    EXPECT_NEAR(j, d.hessian[(a - 1) * n + b - 1], 1e-9 * std::fabs(j)) << a << "," << b;
+                else if (a > n - 2 && b > n - 2)
+                    EXPECT_NEAR(j, prevalence[a - n + 1][b - n + 1], 1e-12 * std::fabs(j)) << a << "," << b;
+                else
+                    EXPECT_NEAR(j, 0.0, 1e-12 * JJ[E][E]) << a << "," << b;
+            }
+    }
 }
 
 TEST(WaldDegreesOfFreedom, CountsCoefficientsAboveAMillionthOfTheLargestInformation) {

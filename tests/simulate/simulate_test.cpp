@@ -1,42 +1,27 @@
+// The simulator: its refusals, the seed, the rates and the coefficients' effect on the
+// children, each study read back by the single run's reader.
 #include "simulate/simulate.hpp"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <string>
-#include <vector>
 
-#include "formats/genotypes.hpp"
-#include "formats/study.hpp"
-#include "support/program.hpp"
-#include "input/pedigree_input.hpp"
-#include "model/settings.hpp"
+#include "support/studies.hpp"
 
 namespace quillon {
 namespace {
 
-using test_support::TempDir;
-
-int run(std::vector<std::string> args) {
-    args.insert(args.begin(), "quillon-simulate");
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    return simulate_main(static_cast<int>(argv.size()), argv.data());
-}
-
-// The study in `dir` read by the program's own reader, which runs every data check and
-// throws ProgramExit when one fails.
-FamilyTable read_study(const TempDir& dir, long ncov) {
-    return read_families(Settings{.ncov = ncov}, dir.path());
-}
+using namespace test_support;
 
 TEST(SimulateOptions, InvalidOnesExitWithStatusTwoAndOneLine) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--families", "0"}, {"--max-size", "11"}, {"--untyped-father", "0.6", "--untyped-parents", "0.5"},
-             {"--ncov", "2", "--beta", "1"}, {"--prevalences", "0.7,0.4"}, {"--seed", "2147483648"}, {"--colour", "red"},
-             {"--markers", "5"}, {"--bfile", "s", "--markers", "2", "--x-markers", "3"}, {"--bfile", "s", "--vcf", "s.bim"}}) {
+    const TempDir dir;
+    for (const char* options :
+         {"--families 0", "--max-size 11", "--untyped-father 0.6 --untyped-parents 0.5", "--ncov 2 --beta 1",
+          "--prevalences 0.7,0.4", "--seed 2147483648", "--colour red", "--markers 5",
+          "--bfile s --markers 2 --x-markers 3", "--bfile s --vcf s.bim"}) {
         testing::internal::CaptureStderr();
-        EXPECT_EQ(run(args), 2) << args[0];
+        EXPECT_EQ(simulate_into(dir, options), 2) << options;
         const std::string message = testing::internal::GetCapturedStderr();
         EXPECT_EQ(message.rfind("quillon-simulate: ", 0), 0u) << message;
         EXPECT_EQ(message.find('\n'), message.size() - 1) << message;
@@ -44,35 +29,26 @@ TEST(SimulateOptions, InvalidOnesExitWithStatusTwoAndOneLine) {
 }
 
 // The same seed gives the same files, also after another run that may leave a normal
-// deviate saved (seeds s and -s are one seed); another seed gives other files.  The program's
-// reader accepts each study.
+// deviate saved (seeds s and -s are one seed); another seed gives other files.
 TEST(SimulateStudy, SeedFixesTheFiles) {
-    TempDir a, b, c, other;
-    const auto with = [](const TempDir& dir, const std::string& seed) {
-        return run({"--families", "40", "--ncov", "3", "--model", "none", "--b1", "0.2,0,1", "--untyped-parents", "0.3",
-                    "--out", dir.path(), "--seed", seed});
-    };
-    ASSERT_EQ(with(a, "99"), 0);
-    ASSERT_EQ(run({"--families", "1", "--max-size", "3", "--ncov", "1", "--out", other.path()}), 0);
-    ASSERT_EQ(with(b, "-99"), 0);
-    ASSERT_EQ(with(c, "100"), 0);
+    const TempDir a, b, c, other;
+    const std::string study = "--families 40 --ncov 3 --model none --b1 0.2,0,1 --untyped-parents 0.3 --seed ";
+    ASSERT_EQ(simulate_into(a, study + "99"), 0);
+    ASSERT_EQ(simulate_into(other, "--families 1 --max-size 3 --ncov 1"), 0);
+    ASSERT_EQ(simulate_into(b, study + "-99"), 0);
+    ASSERT_EQ(simulate_into(c, study + "100"), 0);
     for (const char* f : {"wpedigree.dat", "wcovars.dat", "wweights.dat"}) {
         EXPECT_EQ(a.read(f), b.read(f)) << f;
         EXPECT_NE(a.read(f), c.read(f)) << f;
     }
-    EXPECT_EQ(read_study(a, 3).nfam, 40);
-    EXPECT_EQ(read_study(c, 3).nfam, 40);
 }
 
 // Binomial proportions from 4000 families (about 26000 members): the tolerances are about
 // five standard errors.  The reader's data checks pass every family.
 TEST(SimulateStudy, RatesAreAsAskedAndEveryFamilyPassesTheChecks) {
-    TempDir dir;
-    ASSERT_EQ(run({"--families", "4000", "--max-size", "10", "--untyped-father", "0.2", "--untyped-parents", "0.1",
-                   "--missing-phenotype", "0.15", "--ncov", "2", "--intercept", "--model", "additive", "--beta", "0.3,0.4",
-                   "--weights", "random", "--out", dir.path()}),
-              0);
-    const FamilyTable t = read_study(dir, 2);
+    const FamilyTable t = simulated(
+        "--families 4000 --max-size 10 --untyped-father 0.2 --untyped-parents 0.1 --missing-phenotype 0.15 --ncov 2 "
+        "--intercept --model additive --beta 0.3,0.4 --weights random");
     ASSERT_EQ(t.nfam, 4000);
     long father_only = 0, both = 0, missing = 0, members = 0;
     for (long k = 1; k <= t.nfam; ++k) {
@@ -87,12 +63,8 @@ TEST(SimulateStudy, RatesAreAsAskedAndEveryFamilyPassesTheChecks) {
 
 // Genotype counts of the children with x > 1 of two heterozygous parents in 2000 families
 // with one covariate.
-std::array<long, 3> tilted_counts(const std::vector<std::string>& model) {
-    TempDir dir;
-    std::vector<std::string> args = {"--families", "2000", "--ncov", "1", "--out", dir.path()};
-    args.insert(args.end(), model.begin(), model.end());
-    EXPECT_EQ(run(args), 0);
-    const FamilyTable t = read_study(dir, 1);
+std::array<long, 3> tilted_counts(const std::string& model) {
+    const FamilyTable t = simulated("--families 2000 --ncov 1 " + model);
     std::array<long, 3> n = {0, 0, 0};
     for (long k = 1; k <= t.nfam; ++k)
         for (int j = 3; j <= t[k].ninfam; ++j)
@@ -105,55 +77,13 @@ std::array<long, 3> tilted_counts(const std::vector<std::string>& model) {
 // none, b1 = 1.5 and b2 = -1.5 act apart: genotype 1 outnumbers 2 by 2 e^(3x) > 40, and
 // genotype 2 is rarer than 0 (e^(-1.5x) < 0.23).
 TEST(SimulateStudy, CoefficientsTiltTheChildrensGenotypes) {
-    const auto dominant = tilted_counts({"--model", "dominant", "--beta", "1.5"});
+    const auto dominant = tilted_counts("--model dominant --beta 1.5");
     ASSERT_GT(dominant[1], 100);
     EXPECT_GT(dominant[1] + dominant[2], 8 * dominant[0]);
-    const auto none = tilted_counts({"--model", "none", "--b1", "1.5", "--b2", "-1.5"});
+    const auto none = tilted_counts("--model none --b1 1.5 --b2 -1.5");
     ASSERT_GT(none[1], 100);
     EXPECT_GT(none[1], 10 * none[2]);
     EXPECT_LT(2 * none[2], none[0]);
-}
-
-// A multi-marker study with every kind of family read back by the scan's readers: the .bed,
-// the plain VCF and the BGZF VCF (the latter two from separate runs) hold the same genotypes
-// at every marker, and the .fam, covariate and weight files form every family.
-TEST(MarkerStudy, BedAndVcfHoldTheSameGenotypes) {
-    TempDir d;
-    const std::vector<std::string> study = {
-        "--families", "60", "--untyped-father", "0.3", "--untyped-parents", "0.2", "--missing-phenotype", "0.1",
-        "--ncov", "3", "--intercept", "--model", "additive", "--beta", "0.1,0.5,0.2", "--markers", "40",
-        "--chromosomes", "3", "--x-markers", "3", "--effect-share", "0.2", "--allele-freq", "0.05,0.5",
-        "--untyped-children", "0.1", "--genotype-errors", "0.02", "--unaffected-children", "0.2",
-        "--father-only", "0.5", "--weights", "random", "--seed", "7"};
-    const auto with = [&](std::vector<std::string> files) {
-        files.insert(files.begin(), study.begin(), study.end());
-        return run(files);
-    };
-    ASSERT_EQ(with({"--bfile", d.file("s"), "--vcf", d.file("s.vcf.gz"), "--covar", d.file("s.covar"),
-                    "--weight-file", d.file("s.weights")}),
-              0);
-    ASSERT_EQ(with({"--vcf", d.file("t.vcf")}), 0);
-
-    const StudyOptions options{.covar_names = {}, .all_children = true};
-    const Study s = form_study(d.file("s.fam"), d.file("s.covar"), d.file("s.weights"), options);
-    EXPECT_EQ(s.families.size(), 60u);
-    const auto bed = open_bed(d.file("s"), s.people);
-    const auto gz = open_vcf(d.file("s.vcf.gz"), s.people);
-    const auto plain = open_vcf(d.file("t.vcf"), s.people);
-    Marker a, b, c;
-    long markers = 0, untyped = 0;
-    while (bed->next(a)) {
-        ASSERT_TRUE(gz->next(b) && plain->next(c));
-        EXPECT_EQ(a.info.id, b.info.id);
-        EXPECT_EQ(a.info.a1 + a.info.a2 + a.info.chr, b.info.a1 + b.info.a2 + b.info.chr) << a.info.id;
-        EXPECT_EQ(a.genotype, b.genotype) << a.info.id;
-        EXPECT_EQ(a.genotype, c.genotype) << a.info.id;
-        for (std::int8_t g : a.genotype) untyped += g < 0;
-        ++markers;
-    }
-    EXPECT_EQ(markers, 40);
-    EXPECT_FALSE(gz->next(b) || plain->next(c));
-    EXPECT_GT(untyped, 0);
 }
 
 }  // namespace

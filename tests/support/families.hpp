@@ -121,13 +121,6 @@ private:
     std::mt19937_64 engine_;
 };
 
-// Parents untyped the way valid data allow: never a typed father with an untyped mother.
-inline void mask_parents(TestRng& rng, famdat& fam, double p_untyped) {
-    if (rng.uniform() >= p_untyped) return;
-    fam.famgeno[1] = -1;
-    if (rng.uniform() < p_untyped) fam.famgeno[2] = -1;
-}
-
 // A family of `size` members drawn from the model at theta: parents from its prevalences,
 // each child from phgz at the child's relative risks; covariate column 1 an intercept and
 // the others N(0, 1); every member affected with weight 1; npgeno and pgenos set.
@@ -179,7 +172,8 @@ inline famdat random_family(TestRng& rng, long famid, long ncov, int min_size, i
         for (long i = 1; i <= ncov; ++i) mj.cov.push_back(i == 1 ? 1.0 : rng.normal());
     }
     famdat fam = make_family(famid, ncov, members);
-    mask_parents(rng, fam, 0.4);
+    // Parents untyped the way valid data allow: never a typed father with an untyped mother.
+    if (rng.uniform() < 0.4 && (fam.famgeno[1] = -1, rng.uniform() < 0.4)) fam.famgeno[2] = -1;
     set_parent_pairs(fam);
     return fam;
 }

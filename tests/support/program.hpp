@@ -20,6 +20,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -79,6 +80,24 @@ public:
 private:
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{std::tmpfile(), &std::fclose};
 };
+
+// The white-space separated words of `text`.
+inline std::vector<std::string> words(const std::string& text) {
+    std::istringstream in(text);
+    return {std::istream_iterator<std::string>(in), {}};
+}
+
+// The lines of `text`, each split into its words, or at every `sep` when one is given.
+inline std::vector<std::vector<std::string>> table(const std::string& text, char sep = 0) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        rows.push_back(sep ? std::vector<std::string>{} : words(line));
+        std::istringstream fields(line);
+        for (std::string f; sep && std::getline(fields, f, sep);) rows.back().push_back(f);
+    }
+    return rows;
+}
 
 // wpedigree.dat lines of a trio that passes every check: father genotype 1, mother 0, child 1.
 inline std::string trio(int famid) {

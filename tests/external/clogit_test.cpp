@@ -1,0 +1,100 @@
+// Against R's survival::clogit.  With both parents typed every family has one parental pair,
+// so the prevalences factor out of the likelihood and each child is a stratum of a
+// conditional logistic regression: the child (case) and its three Mendelian pseudo-siblings
+// (the other transmissions of the parents' alleles), with predictors the covariate model's
+// coding of the genotype times the covariates (None: 1{h=1} x, 1{h=2} x; else cch[h] x).
+// Within a stratum the coefficients' observed and expected information coincide, so the
+// Newton fit's coefficients and standard errors must be clogit's, and so must the tests built
+// on them: the covariance, the Wald test of every coefficient but the intercept's from the
+// covariance, and the likelihood ratios against no coefficients and against the intercept
+// alone (the prevalences factor out of both).  R builds the strata.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <string>
+
+#include "method/likelihood_tdt.hpp"
+#include "model/analysis.hpp"
+#include "support/families.hpp"
+#include "support/studies.hpp"
+#include "support/program.hpp"
+
+namespace quillon {
+namespace {
+
+using namespace test_support;
+namespace fs = std::filesystem;
+
+// Arguments: children's CSV (stratum, f, m, g, x...), output, coding "none" or cch[0..2].
+constexpr const char* kScript = R"R(args <- commandArgs(TRUE)
+suppressPackageStartupMessages(library(survival))
+d <- read.csv(args[1])
+allele <- function(g, i) as.numeric(if (i == 0) g == 2 else g >= 1)  # copies on allele i
+p <- do.call(rbind, lapply(0:3, function(t) cbind(d, t = t, h = allele(d$f, t %/% 2) + allele(d$m, t %% 2))))
+p <- p[order(p$stratum, p$t), ]
+p$case <- ave(as.numeric(p$h == p$g), p$stratum, FUN = function(v) v * (cumsum(v) == 1))
+x <- as.matrix(p[grep("^x", names(p))])
+z <- if (args[3] == "none") cbind((p$h == 1) * x, (p$h == 2) * x) else as.numeric(strsplit(args[3], ",")[[1]])[p$h + 1] * x
+m <- clogit(p$case ~ z + strata(p$stratum), control = coxph.control(eps = 1e-13, iter.max = 100))
+v <- vcov(m); k <- length(coef(m)); rest <- if (args[3] == "none") c(2, 4) else 2:k
+m1 <- clogit(p$case ~ z[, -rest] + strata(p$stratum), control = coxph.control(eps = 1e-13, iter.max = 100))
+b <- coef(m)[rest]
+writeLines(c(sprintf("%.17g %.17g", coef(m), sqrt(diag(v))), sprintf("%.17g", c(v[1, 2],
+  t(b) %*% solve(v[rest, rest], b), 2 * (m$loglik[2] - m$loglik[1]), 2 * (m$loglik[2] - m1$loglik[2])))), args[2])
+)R";
+
+TEST(ConditionalLogistic, NewtonEstimatesCovarianceAndTestsAreClogits) {
+    const TempDir tmp;
+    const fs::path dir = tmp.path();
+    std::ofstream(dir / "fit.R") << kScript;
+    for (const int cmodel : {kNone, kAdditive}) {
+        SCOPED_TRACE("covariate model " + std::to_string(cmodel));
+        FamilyTable families = simulated("--families 400 --max-size 5 --seed 50" + effects(cmodel));
+        const Settings s = make_settings(2, kAdditive, cmodel);
+        const Analysis a = analyse(newton_settings(s), families, build_genotype_table(largest_family(families)));
+        ASSERT_FALSE(a.fell_back);
+
+        std::ofstream csv(dir / "children.csv");
+        csv << "stratum,f,m,g,x1,x2\n" << std::setprecision(17);
+        long stratum = 0;
+        for (long i = 1; i <= families.nfam; ++i)
+            for (int c = 3; c <= families[i].ninfam; ++c) {
+                const famdat& fam = families[i];
+                csv << ++stratum << "," << fam.famgeno[1] << "," << fam.famgeno[2] << "," << fam.famgeno[c] << ","
+                    << fam.fcovdat[c][1] << "," << fam.fcovdat[c][2] << "\n";
+            }
+        csv.close();
+        const std::string coding = cmodel == kNone ? "none" : "0,1,2";
+        const std::string command = std::string(RSCRIPT_BIN) + " " + (dir / "fit.R").string() + " " + (dir / "children.csv").string() +
+                                    " " + (dir / "clogit.txt").string() + " " + coding + " 2>" + (dir / "err").string();
+        const int status = std::system(command.c_str());
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (code == 127) GTEST_SKIP() << "Rscript is missing: install r-base-core and r-cran-survival (tools/install-deps)";
+        if (code == 3) GTEST_SKIP() << "R's survival package is missing: install r-cran-survival (tools/install-deps)";
+        ASSERT_EQ(code, 0) << "Rscript failed; see " << (dir / "err");
+        std::ifstream in(dir / "clogit.txt");
+        for (long i = 1; i <= s.npars - 2; ++i) {
+            double coef = 0.0, se = 0.0;
+            ASSERT_TRUE(in >> coef >> se) << "clogit gave fewer coefficients than " << s.npars - 2;
+            EXPECT_NEAR(a.fit.ogpars[i], coef, 1e-6 * std::fabs(coef)) << "coefficient " << i;
+            EXPECT_NEAR(std::sqrt(a.info.subJI[i][i]), se, 1e-6 * se) << "standard error " << i;
+        }
+        const LikelihoodTdt test(newton_settings(s), {.intercept = true});
+        const Schema schema = test.schema({"I", "X"});
+        const MarkerResult r = test.run(families, build_genotype_table(largest_family(families)));
+        for (const char* name : {"COV_", "GXE_WALD", "LRT_JOINT", "LRT_GXE"}) {
+            const std::string column = name == std::string("COV_") ? schema[column_index(schema, "NEG_LOGLIK") + 9].name : name;
+            double expected = 0.0;
+            ASSERT_TRUE(in >> expected) << "clogit gave no " << name;
+            EXPECT_NEAR(r.values[column_index(schema, column)], expected, 1e-6 * std::fabs(expected)) << column;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillon

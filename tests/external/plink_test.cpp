@@ -1,0 +1,98 @@
+// PLINK 1.9 as an independent reader and reference of the simulated multi-marker studies and of
+// `quillon scan`.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/program.hpp"
+
+namespace quillon {
+namespace {
+
+using namespace test_support;
+using Table = std::vector<std::vector<std::string>>;
+
+// Runs a program in `dir` and fails the test unless it exits with status 0.
+void run_ok(const std::string& exe, const std::vector<std::string>& args, const TempDir& dir) {
+    const RunResult r = run_program(exe, args, dir.path(), "", 300);
+    ASSERT_EQ(r.status, 0) << exe << " " << (args.empty() ? "" : args[0]) << ":\n" << r.out << r.err;
+}
+
+std::size_t column(const std::vector<std::string>& header, const std::string& name) {
+    for (std::size_t i = 0; i < header.size(); ++i)
+        if (header[i] == name) return i;
+    ADD_FAILURE() << "no column " << name;
+    return 0;
+}
+
+// The study's .ped/.map made into a .bed by PLINK (A1 forced to the simulator's allele 2) is
+// our .bed/.bim/.fam byte for byte, so it scans as ours does; our .bed and the BGZF VCF scan to
+// one TSV and Mendel list.
+TEST(PlinkScan, PlinkMadeBedOursAndVcfGiveOneTsv) {
+    TempDir d;  // every kind of family, marker and fault the simulator makes
+    run_ok(QUILLON_SIMULATE_BIN,
+           words("--families 150 --max-size 6 --untyped-father 0.25 --untyped-parents 0.15 --missing-phenotype 0.1 "
+                 "--ncov 3 --intercept --model additive --beta 0.5,0.3,-0.2 --markers 60 --chromosomes 2 --x-markers 3 "
+                 "--effect-share 0.2 --allele-freq 0.05,0.5 --untyped-children 0.05 --genotype-errors 0.01 "
+                 "--unaffected-children 0.15 --father-only 0.4 --weights random --seed 31 --bfile s --file s "
+                 "--vcf s.vcf.gz --covar s.covar --weight-file s.weights"),
+           d);
+    run_ok(PLINK_BIN, words("--file s --make-bed --keep-allele-order --a1-allele s.bim 5 2 --out plink"), d);
+    for (const std::string ext : {".bed", ".bim", ".fam"}) EXPECT_EQ(d.read("plink" + ext), d.read("s" + ext)) << ext;
+
+    const std::string common = " --covar s.covar --weights s.weights --all-children --status-model additive "
+                               "--covariate-model additive --quiet --out ";
+    run_ok(QUILLON_BIN, words("scan --bfile s" + common + "ours"), d);
+    run_ok(QUILLON_BIN, words("scan --vcf s.vcf.gz --fam s.fam" + common + "vcf"), d);
+    const std::string tsv = d.read("ours.tsv");
+    EXPECT_EQ(table(tsv).size(), 61u);
+    EXPECT_NE(tsv.find("\tok\n"), std::string::npos);
+    EXPECT_NE(tsv.find("skipped:non_autosomal"), std::string::npos);
+    EXPECT_NE(d.read("ours.mendel"), "");
+    EXPECT_EQ(tsv, d.read("vcf.tsv"));
+    EXPECT_EQ(d.read("ours.mendel"), d.read("vcf.mendel"));
+}
+
+// Trios, no covariates, no intercept, --complete-trios (PLINK's rule: both parents typed): NFS^2 is
+// PLINK's TDT chi-square (T - U)^2 / (T + U) to the 4 significant digits PLINK prints, and NFS has
+// the sign of T - U, on a study with untyped parents, untyped children and Mendel errors.
+TEST(PlinkScan, NfsSquaredIsTheTdtChiSquare) {
+    TempDir d;
+    run_ok(QUILLON_SIMULATE_BIN,
+           words("--families 400 --min-size 3 --max-size 3 --markers 80 --chromosomes 2 --x-markers 2 "
+                 "--allele-freq 0.01,0.5 --untyped-father 0.2 --untyped-parents 0.1 --untyped-children 0.05 "
+                 "--genotype-errors 0.02 --bfile trios --seed 5"),
+           d);
+    run_ok(QUILLON_BIN, words("scan --bfile trios --no-intercept --status-model additive --complete-trios --quiet --out q"), d);
+    run_ok(PLINK_BIN, words("--bfile trios --tdt --keep-allele-order --out p"), d);
+    const Table q = table(d.read("q.tsv")), p = table(d.read("p.tdt"));
+    ASSERT_EQ(q.size(), 81u);
+    ASSERT_EQ(p.size(), 81u);
+    const std::size_t nfs = column(q[0], "NFS"), status = column(q[0], "STATUS");
+    const std::size_t t = column(p[0], "T"), u = column(p[0], "U"), chisq = column(p[0], "CHISQ");
+    long compared = 0;
+    for (std::size_t i = 1; i < p.size(); ++i) {
+        ASSERT_EQ(q[i][1], p[i][1]);
+        if (i > 78) {  // X: PLINK counts male transmissions, the scan skips the marker
+            EXPECT_EQ(q[i][status], "skipped:non_autosomal");
+            continue;
+        }
+        const long diff = std::stol(p[i][t]) - std::stol(p[i][u]);
+        if (p[i][chisq] == "NA") {  // no heterozygous parent
+            EXPECT_EQ(q[i][nfs], "NA") << q[i][1];
+            continue;
+        }
+        ASSERT_EQ(q[i][status], "ok") << q[i][1];
+        EXPECT_EQ(q[i][column(q[0], "T")] + q[i][column(q[0], "U")], p[i][t] + p[i][u]) << q[i][1];
+        const double z = std::stod(q[i][nfs]), plink = std::stod(p[i][chisq]);
+        EXPECT_NEAR(z * z, plink, 5e-4 * plink) << q[i][1];  // half a unit of the 4th digit
+        EXPECT_EQ(z > 0, diff > 0) << q[i][1];
+        EXPECT_EQ(z == 0, diff == 0) << q[i][1];
+        ++compared;
+    }
+    EXPECT_GT(compared, 70);
+}
+
+}  // namespace
+}  // namespace quillon

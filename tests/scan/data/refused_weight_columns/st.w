@@ -1,0 +1,2 @@
+FID IID W V
+f c 1 1

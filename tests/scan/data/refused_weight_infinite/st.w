@@ -1,0 +1,2 @@
+FID IID WEIGHT
+f c 1e999

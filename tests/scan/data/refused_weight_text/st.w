@@ -1,0 +1,2 @@
+FID IID WEIGHT
+f c heavy
