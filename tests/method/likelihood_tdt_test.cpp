@@ -11,7 +11,7 @@
 #include "support/families.hpp"
 #include "model/prevalence.hpp"
 #include "support/studies.hpp"
-#include "support/finite_difference.hpp"
+#include "support/finite_differences.hpp"
 
 namespace quillon {
 namespace {
@@ -98,7 +98,7 @@ TEST(LikelihoodTdt, RobustStandardErrorsAreTheSandwichOfFamilyScores) {
             return loglik(s, one, theta);
         };
         std::vector<double> score;
-        for (long i = 1; i <= n; ++i) score.push_back(central_difference(loglik_at, phi, i, 1e-6));
+        for (long i = 1; i <= n; ++i) score.push_back(central(loglik_at, phi, i, 1e-6));
         for (int i = 0; i < n; ++i)
             for (int j = 0; j < n; ++j) B[static_cast<std::size_t>(i * n + j)] += score[i] * score[j];
         std::swap(one.fam[1], families.fam[f]);
