@@ -14,16 +14,6 @@ void append_integer(std::string& out, long x) {
     out.append(buf, r.ptr);
 }
 
-// x in the shortest round-trip form, or NA for a NaN.
-void append_number(std::string& out, double x) {
-    if (std::isnan(x)) {
-        out += kNA;
-        return;
-    }
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, x);
-    out.append(buf, r.ptr);
-}
 
 void append_start(std::string& out, const RowMarker& m, const RowCounts* counts) {
     out.append(m.chr).append(1, '\t').append(m.id).append(1, '\t');
@@ -58,6 +48,16 @@ void append_status(std::string& out, std::string_view status) {
     out += '\n';
 }
 }  // namespace
+
+void append_number(std::string& out, double x, std::string_view na) {
+    if (std::isnan(x)) {
+        out += na;
+        return;
+    }
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, x);
+    out.append(buf, r.ptr);
+}
 
 std::string tsv_header(const Schema& schema) {
     std::string h = "CHR\tSNP\tBP\tA1\tA2\tFAMILIES\tCHILDREN\tMENDEL_FAMILIES\tA1_FREQ\tT\tU";

@@ -33,6 +33,9 @@ struct RowCounts {
     long families = 0, children = 0, mendel_families = 0;
 };
 
+// x in the shortest text that reads back as the same double (std::to_chars), `na` for a NaN.
+void append_number(std::string& out, double x, std::string_view na = "NA");
+
 // The header line, newline included.
 std::string tsv_header(const Schema& schema);
 

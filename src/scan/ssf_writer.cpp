@@ -21,15 +21,6 @@ namespace {
 constexpr const char* kNA = "#NA";
 constexpr int kFieldsBeforeP = 7;
 
-void append_number(std::string& out, double x) {
-    if (std::isnan(x)) {
-        out += kNA;
-        return;
-    }
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, x);
-    out.append(buf, r.ptr);
-}
 
 bool nucleotides(std::string_view allele) {
     return !allele.empty() && allele.find_first_not_of("ACGT") == std::string_view::npos;
@@ -112,15 +103,15 @@ void SsfWriter::add(const RowMarker& m, const RowCounts& counts, const MarkerRes
     tally_.underflow = tally_.underflow || p == 0;
     line_ = code + '\t' + bp + '\t';
     line_.append(m.a1).append(1, '\t').append(m.a2).append(1, '\t');
-    append_number(line_, beta);
+    append_number(line_, beta, kNA);
     line_ += '\t';
-    append_number(line_, se);
+    append_number(line_, se, kNA);
     line_ += '\t';
-    append_number(line_, m.a1_freq);
+    append_number(line_, m.a1_freq, kNA);
     line_ += '\t';
-    append_number(line_, p);
+    append_number(line_, p, kNA);
     line_ += '\t';
-    append_number(line_, p > 0 ? -std::log10(p) : normal_two_sided_log10(beta / se));
+    append_number(line_, p > 0 ? -std::log10(p) : normal_two_sided_log10(beta / se), kNA);
     line_ += '\t' + code + '_' + bp + '_';
     line_.append(m.a2).append(1, '_').append(m.a1).append(1, '\t');
     line_.append(rs_number(m.id) ? m.id : std::string_view(kNA)).append(1, '\t');
