@@ -66,19 +66,19 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
     app.add_option("--remove", o.remove, "leave out the individuals the file lists (FID IID)")->type_name("FILE");
     app.add_flag("--complete-trios", o.complete_trios,
                  "at each marker only families with both parents typed (PLINK's TDT rule)");
-    const auto fraction = CLI::Range(0.0, 1.0).description("");
-    app.add_option("--maf", o.filters.maf, "skip markers whose minor allele frequency in founders is below X")
-        ->type_name("X")
-        ->check(fraction);
-    app.add_option("--geno", o.filters.geno, "skip markers whose missing-call rate is above X")
-        ->type_name("X")
-        ->check(fraction);
-    app.add_option("--hwe", o.filters.hwe, "skip markers whose Hardy-Weinberg exact p in founders is below P")
-        ->type_name("P")
-        ->check(fraction);
-    app.add_option("--me", o.filters.mendel, "skip markers whose Mendel-error rate over trios is above X")
-        ->type_name("X")
-        ->check(fraction);
+    // The quality-control thresholds, each a fraction.
+    const struct {
+        const char* flag;
+        std::optional<double>* value;
+        const char* unit;
+        const char* help;
+    } thresholds[] = {
+        {"--maf", &o.filters.maf, "X", "skip markers whose minor allele frequency in founders is below X"},
+        {"--geno", &o.filters.geno, "X", "skip markers whose missing-call rate is above X"},
+        {"--hwe", &o.filters.hwe, "P", "skip markers whose Hardy-Weinberg exact p in founders is below P"},
+        {"--me", &o.filters.mendel, "X", "skip markers whose Mendel-error rate over trios is above X"}};
+    for (const auto& t : thresholds)
+        app.add_option(t.flag, *t.value, t.help)->type_name(t.unit)->check(CLI::Range(0.0, 1.0).description(""));
     app.add_option("--out", o.out, "output prefix: PREFIX.tsv, PREFIX.log, PREFIX.mendel (default quillon)")
         ->type_name("PREFIX");
     app.add_flag("--bgzip", o.bgzip, "PREFIX.tsv.gz (BGZF) and its tabix index instead of PREFIX.tsv; sorted input");
