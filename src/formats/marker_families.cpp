@@ -15,12 +15,13 @@ namespace {
 void ensure_capacity(famdat& f, int members, long ncov) {
     const bool fits = f.famgeno.allocated() && f.famgeno.hi() >= members && f.fcovdat[1].hi() == ncov;
     if (fits) return;
-    IVector famgeno = ivector(1, members), phenodat = ivector(1, members);
+    IVector famgeno = ivector(1, members), phenodat = ivector(1, members), sex = ivector(1, members);
     DMatrix fcovdat = flmatrix(1, members, 1, ncov);
     DVector weight = vector(1, members);
     IMatrix pgenos = f.pgenos.allocated() ? std::move(f.pgenos) : imatrix(1, parentpairs, 1, 2);
     f.famgeno = std::move(famgeno);
     f.phenodat = std::move(phenodat);
+    f.sex = std::move(sex);
     f.fcovdat = std::move(fcovdat);
     f.weight = std::move(weight);
     f.pgenos = std::move(pgenos);
@@ -71,6 +72,7 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
             const auto up = static_cast<std::size_t>(p);
             f.famgeno[m] = p < 0 ? -1 : genotype[up];
             f.phenodat[m] = p < 0 ? 0 : study.people[up].phenotype;
+            f.sex[m] = p < 0 ? 0 : study.people[up].sex;
             DVector& x = f.fcovdat[m];
             for (long k = 1; k <= ncov; ++k) x[k] = p < 0 ? 0.0 : study.covariates[up][static_cast<std::size_t>(k - 1)];
             f.weight[m] = f.phenodat[m] == 0 ? 0.0 : study.weight[up];  // a placeholder has phenotype 0

@@ -20,6 +20,7 @@ struct famdat {
     IVector famgeno;   // 1..ninfam: genotype code of each member
     IMatrix pgenos;    // 1..parentpairs x 1..2: compatible pairs, father in column 1, mother in 2
     IVector phenodat;  // 1..ninfam: phenotype 0 (missing), 1 or 2
+    IVector sex;       // 1..ninfam: 1 male, 2 female, 0 unknown (or a placeholder member)
     DMatrix fcovdat;   // 1..ninfam x 1..ncov: covariate rows
     DVector weight;    // 1..ninfam: statistic weight, 0 for a member of phenotype 0
 };

@@ -125,6 +125,8 @@ void allocate_records(const FamilyCounts& c, FamilyTable& t, FamilyNotes& notes)
         if (n < 3 || n > maxfamilysize) continue;
         f.famgeno = ivector(1, f.ninfam);
         f.phenodat = ivector(1, f.ninfam);
+        f.sex = ivector(1, f.ninfam);
+        f.sex.fill(0);
         f.fcovdat = flmatrix(1, f.ninfam, 1, 0);  // each row is sized once its line is checked
         f.weight = vector(1, f.ninfam);
         f.weight.fill(0.0);
@@ -216,6 +218,7 @@ famdat* SecondPass::add_member(const PedigreeLine& p, long ln, long nfam, long m
     if (!f.famgeno.allocated()) return nullptr;  // a family of a size the analysis cannot take
     f.famgeno[m] = r.alleles_valid ? genotype_code(a1, a2, is_child) : -1;
     f.phenodat[m] = phenotype >= 0 && phenotype <= 2 ? static_cast<int>(phenotype) : -1;
+    f.sex[m] = p.fields[5] == 1 || p.fields[5] == 2 ? static_cast<int>(p.fields[5]) : 0;
     return &f;
 }
 
