@@ -4,6 +4,9 @@
 // Roles by position: member 1 is the father, member 2 the mother, members 3..ninfam the
 // children.  Genotype codes count copies of allele 2 (0, 1, 2); -1 is missing.
 
+#include <array>
+#include <vector>
+
 #include "toolkit/nrarray.hpp"
 
 namespace quillon {
@@ -23,6 +26,9 @@ struct famdat {
     IVector sex;       // 1..ninfam: 1 male, 2 female, 0 unknown (or a placeholder member)
     DMatrix fcovdat;   // 1..ninfam x 1..ncov: covariate rows
     DVector weight;    // 1..ninfam: statistic weight, 0 for a member of phenotype 0
+    // Genotype likelihoods P(data | genotype 0, 1, 2) of each member, at [1..ninfam] (entry 0
+    // unused), when the genotypes are uncertain (imputed or sequenced); empty for hard calls.
+    std::vector<std::array<double, 3>> glik;
 };
 
 // The relative risks nu1, nu2 of genotypes 1 and 2 against genotype 0 of one family's
