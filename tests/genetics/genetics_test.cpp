@@ -3,6 +3,7 @@
 
 #include "genetics/patterns.hpp"
 #include "genetics/transmission.hpp"
+#include "genetics/x_inheritance.hpp"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,40 @@ TEST(Gx, TypedFatherPairIsTakenAsGivenAndCheckedSeparately) {
     EXPECT_FALSE(pair_explains_children(g, 4, 2, 2));
     g[3] = -1;  // an untyped child is no evidence either way
     EXPECT_TRUE(pair_explains_children(g, 4, 2, 2));
+}
+
+// X: a son takes one of his mother's alleles, a daughter her father's and one of her
+// mother's; the pairs are (father's allele, mother's genotype).
+TEST(XInheritance, TransmissionAndCompatiblePairs) {
+    for (int a = 0; a <= 1; ++a)
+        for (int m = 0; m <= 2; ++m) {
+            EXPECT_EQ(x_transmission(1, a, m, 0) + x_transmission(1, a, m, 1), 1.0);
+            EXPECT_EQ(x_transmission(2, a, m, a) + x_transmission(2, a, m, a + 1), 1.0);
+        }
+    EXPECT_EQ(x_transmission(2, 1, 1, 2), 0.5);
+    EXPECT_EQ(x_transmission(2, 1, 2, 0), 0.0);  // she must carry her father's allele
+    EXPECT_EQ(x_transmission(1, 0, 2, 0), 0.0);
+    using test_support::Member;
+    auto P = [](int g) { Member m; m.geno = g; return m; };
+    auto C = [](int g, int sex) { Member m; m.geno = g; m.pheno = 2; m.sex = sex; return m; };
+    auto pairs = [](std::vector<Member> members) {
+        famdat fam = test_support::make_family(1, 0, members);
+        fam.npgeno = -1;
+        const bool ok = x_store_consistent_pairs(fam);
+        Pairs p;
+        for (int k = 1; ok && k <= fam.npgeno; ++k) p.emplace_back(fam.pgenos[k][1], fam.pgenos[k][2]);
+        return std::make_pair(ok, p);
+    };
+    // Untyped parents, a son of allele 1 and a daughter homozygous 0: mother heterozygous,
+    // father 0.
+    EXPECT_EQ(pairs({P(-1), P(-1), C(1, 1), C(0, 2)}), std::make_pair(true, Pairs{{0, 1}}));
+    EXPECT_EQ(pairs({P(-1), P(-1), C(2, 2)}), std::make_pair(true, Pairs{{1, 1}, {1, 2}}));
+    EXPECT_EQ(pairs({P(-1), P(1), C(0, 1)}), std::make_pair(true, Pairs{{0, 1}, {1, 1}}));
+    // Mendel errors: a daughter without her father's allele, a son his mother cannot have,
+    // a male coded 2.
+    EXPECT_FALSE(pairs({P(1), P(-1), C(0, 2)}).first);
+    EXPECT_FALSE(pairs({P(-1), P(0), C(1, 1)}).first);
+    EXPECT_FALSE(pairs({P(-1), P(-1), C(2, 1)}).first);
 }
 
 TEST(MakeGT, RowsSpellTheirIndexInBaseThreeMostSignificantFirst) {

@@ -28,6 +28,7 @@ struct Member {
     int pheno = 1;            // 0 missing, 1, 2
     double weight = 1.0;      // wweights.dat value
     std::vector<double> cov;  // ncov values; missing entries are 0.0
+    int sex = 0;              // 1 male, 2 female; 0: the parents' by role, a child's unknown
 };
 
 // npgeno and pgenos from the observed genotypes, as the data checks leave them.
@@ -45,6 +46,7 @@ inline famdat make_family(long famid, long ncov, const std::vector<Member>& memb
     fam.ninfam = n;
     fam.famgeno = ivector(1, n);
     fam.phenodat = ivector(1, n);
+    fam.sex = ivector(1, n);
     fam.fcovdat = flmatrix(1, n, 1, ncov);
     fam.weight = vector(1, n);
     fam.pgenos = imatrix(1, parentpairs, 1, 2);
@@ -53,6 +55,7 @@ inline famdat make_family(long famid, long ncov, const std::vector<Member>& memb
         const Member& mj = members[static_cast<std::size_t>(j - 1)];
         fam.famgeno[j] = mj.geno;
         fam.phenodat[j] = mj.pheno;
+        fam.sex[j] = mj.sex != 0 ? mj.sex : (j <= 2 ? j : 0);
         fam.weight[j] = mj.pheno == 0 ? 0.0 : mj.weight;
         for (long i = 1; i <= ncov; ++i)
             fam.fcovdat[j][i] = static_cast<std::size_t>(i) <= mj.cov.size() ? mj.cov[static_cast<std::size_t>(i - 1)] : 0.0;
