@@ -183,17 +183,21 @@ MarkerResult LikelihoodTdt::run(FamilyTable& families, const GenotypeTable& tabl
     const auto df_others = static_cast<long>(others.size());
     chisq_values(v, gxe ? wald_from_covariance(cov, a.fit.ogpars, others) : std::nullopt, df_others);
 
+    // -log-likelihood at the full model's Newton maximum: where the direction-set fit gave the
+    // estimates, Newton's method from them measures how far short of it that fit stopped.
+    std::optional<double> full;
+    if (s_.fit == FitMethod::kNewton && !a.fell_back) {
+        full = a.fit.fret;
+    } else if (const std::optional<FitResult> p = polished(s_, families, a.fit)) {
+        full = p->fret;
+        r.shortfall = a.fit.fret - p->fret;
+    }
+
     // Likelihood ratios between Newton maxima.
     std::optional<double> lrt_joint, lrt_gxe;
     std::optional<FitResult> marginal;
     const Settings first = settings_first_covariate(s_);
     if (m > 0) {
-        std::optional<double> full;  // -log-likelihood at the full model's Newton maximum
-        if (s_.fit == FitMethod::kNewton && !a.fell_back) {
-            full = a.fit.fret;
-        } else if (const std::optional<FitResult> p = polished(s_, families, a.fit)) {
-            full = p->fret;
-        }
         const std::optional<FitResult> none = nested_maximum(settings_without_covariates(s_), families);
         if (o_.intercept) marginal = nested_maximum(first, families);
         if (full && none) lrt_joint = likelihood_ratio(none->fret, *full);
