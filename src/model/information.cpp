@@ -27,6 +27,9 @@ constexpr unsigned kChildMask[3] = {pair_bits(parentgh[0]), pair_bits(parentgh[1
 constexpr unsigned kMotherMask[3] = {pair_bits(parentg[0]), pair_bits(parentg[1]), pair_bits(parentg[2])};
 constexpr unsigned kAllPairs = (1U << parentpairs) - 1;
 
+// The pairs of `bits` (pair k + 1 at bit k) in increasing k: `lowest` then drop it.
+inline int lowest(unsigned bits) { return __builtin_ctz(bits); }
+
 // Enumerates the children's genotype combinations of one family at a time.
 //
 // Every quantity that the enumeration multiplies or adds along the children is a fixed
@@ -84,8 +87,8 @@ public:
             const double nu2 = risks.nu2(j);
             const double w = fam.weight[j];
             const DVector& x = fam.fcovdat[j];
-            for (int k = 1; k <= parentpairs; ++k) {
-                if (!(reached & (1U << (k - 1)))) continue;
+            for (unsigned left = reached; left != 0; left &= left - 1) {
+                const int k = lowest(left) + 1;
                 // The pair's three tilted probabilities, computed once: the expected codings
                 // (mkmuu1ijg, mkmuijg) and the scores are formed from these same doubles.
                 const int f = gpgenos[k][0], m = gpgenos[k][1];
@@ -133,8 +136,8 @@ public:
         jj_ = jj;
         tm_[0] = 1.0;
         active_[0] = father_typed_ ? (1U << kp_) : parent_mask_;
-        for (int k = 0; k < parentpairs; ++k) {
-            if (!(active_[0] & (1U << k))) continue;  // never read
+        for (unsigned left = active_[0]; left != 0; left &= left - 1) {  // the others are never read
+            const int k = lowest(left);
             prod_[k] = 1.0;
             double* sum = sums_at(0, k);
             for (int e = 0; e < child_entries_; ++e) sum[e] = 0.0;
@@ -180,8 +183,8 @@ private:
         tm_[c + 1] = t;
         const unsigned next = father_typed_ ? active_[c] : (active_[c] & kChildMask[g]);
         active_[c + 1] = next;
-        for (int k = 0; k < parentpairs; ++k) {
-            if (!(next & (1U << k))) continue;
+        for (unsigned left = next; left != 0; left &= left - 1) {
+            const int k = lowest(left);
             // fpi's product over the children under pair k.
             prod_[static_cast<std::size_t>(c + 1) * parentpairs + k] =
                 prod_[static_cast<std::size_t>(c) * parentpairs + k] * ph(c, k, g);
@@ -207,15 +210,15 @@ private:
         const double* prod = &prod_[static_cast<std::size_t>(nchild_) * parentpairs];
         // Posterior of the pairs the combination leaves possible, in increasing pair index.
         double total = 0.0;
-        for (int k = 0; k < parentpairs; ++k) {
-            if (!(pairs & (1U << k))) continue;
+        for (unsigned left = pairs; left != 0; left &= left - 1) {
+            const int k = lowest(left);
             posterior_[k] = prod[k] * gg_[k];
             total = total + posterior_[k];
         }
         double* inner = inner_.data();
         for (int e = 0; e < entries_; ++e) inner[e] = 0.0;
-        for (int k = 0; k < parentpairs; ++k) {
-            if (!(pairs & (1U << k))) continue;
+        for (unsigned left = pairs; left != 0; left &= left - 1) {
+            const int k = lowest(left);
             const double post = posterior_[k] / total;
             const double* u = sums_at(nchild_, k);
             for (int e = 0; e < child_entries_; ++e) inner[e] = inner[e] + u[e] * post;

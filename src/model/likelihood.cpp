@@ -19,6 +19,8 @@ namespace {
 
 Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     const long ncov = s.ncov;
+    auto layout = std::make_shared<Layout>();
+    Layout& f = *layout;
     const long nfam = families.nfam;
     long nchildren = 0;
     long npairs = 0;
@@ -30,11 +32,11 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
         const long nc = fam.ninfam - 2;
         nchildren += nc;
         npairs += fam.npgeno;
-        if (nc > flat_.most_children) flat_.most_children = nc;
+        if (nc > f.most_children) f.most_children = nc;
     }
 
-    Layout& f = flat_;
     f.nfam = nfam;
+    f.columns = ncov;
     f.child_begin.reserve(static_cast<std::size_t>(nfam + 1));
     f.pair_begin.reserve(static_cast<std::size_t>(nfam + 1));
     f.child_geno.reserve(static_cast<std::size_t>(nchildren));
@@ -42,11 +44,7 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     f.pair_f.reserve(static_cast<std::size_t>(npairs));
     f.pair_m.reserve(static_cast<std::size_t>(npairs));
     f.pair_t.reserve(static_cast<std::size_t>(3 * npairs));
-    pars_ = DVector(1, 2 * ncov);
-    nu1_.resize(static_cast<std::size_t>(f.most_children));
-    nu2_.resize(static_cast<std::size_t>(f.most_children));
-
-    bool finite_covariates = true;
+    f.finite_columns = ncov;
     for (long i = 1; i <= nfam; ++i) {
         const famdat& fam = families[i];
         f.child_begin.push_back(static_cast<long>(f.child_geno.size()));
@@ -57,7 +55,7 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
             f.child_geno.push_back(g);
             for (long k = 1; k <= ncov; ++k) {
                 const double x = fam.fcovdat[j][k];
-                if (!std::isfinite(x)) finite_covariates = false;
+                if (!std::isfinite(x) && k - 1 < f.finite_columns) f.finite_columns = k - 1;
                 f.cov.push_back(x);
             }
         }
@@ -75,14 +73,32 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     }
     f.child_begin.push_back(static_cast<long>(f.child_geno.size()));
     f.pair_begin.push_back(static_cast<long>(f.pair_f.size()));
-    if (s.cmodeltype == kDominant) risk_form_ = RiskForm::kEqualRisks;
-    if (s.cmodeltype == kRecessive && finite_covariates) risk_form_ = RiskForm::kUnitNu1;
+    flat_ = std::move(layout);
+    set_risk_form();
 }
 
-void Likelihood::child_risks(const DVector& pars, long c_first, long c_end, double* nu1, double* nu2) const {
+Likelihood::Likelihood(const Settings& s, std::shared_ptr<const Layout> layout) : s_(s), flat_(std::move(layout)) {
+    if (s.ncov > flat_->columns) nrerror("loglik: the model reads more covariates than the families were laid out with",
+                                         NumericalKind::kInvalidSetting);
+    for (std::size_t p = 0; p < flat_->pair_f.size(); ++p)
+        missing_parent_ = missing_parent_ || flat_->pair_f[p] == -1 || flat_->pair_m[p] == -1;
+    set_risk_form();
+}
+
+void Likelihood::set_risk_form() {
+    pars_ = DVector(1, 2 * s_.ncov);
+    nu1_.resize(static_cast<std::size_t>(flat_->most_children));
+    nu2_.resize(static_cast<std::size_t>(flat_->most_children));
+    if (s_.cmodeltype == kDominant) risk_form_ = RiskForm::kEqualRisks;
+    if (s_.cmodeltype == kRecessive && flat_->finite_columns >= s_.ncov) risk_form_ = RiskForm::kUnitNu1;
+    if (s_.ncov == 0) risk_form_ = RiskForm::kUnitRisks;
+}
+
+void Likelihood::child_risks_from_covariates(const DVector& pars, long c_first, long c_end, double* nu1,
+                                             double* nu2) const {
     const long ncov = s_.ncov;
     for (long c = c_first; c < c_end; ++c) {
-        const double* x = flat_.cov.data() + c * ncov;
+        const double* x = flat_->cov.data() + c * flat_->columns;
         const long at = c - c_first;
         switch (risk_form_) {
             case RiskForm::kGeneral: {
@@ -110,6 +126,7 @@ void Likelihood::child_risks(const DVector& pars, long c_first, long c_end, doub
                 nu2[at] = std::exp(sum2);
                 break;
             }
+            case RiskForm::kUnitRisks: nu1[at] = nu2[at] = 1.0; break;
         }
     }
 }
@@ -124,7 +141,7 @@ double Likelihood::operator()(const DVector& ppars) const {
     double tmpp[3];
     prevalences_from(ppars[npars - 1], ppars[npars], tmpp);
 
-    const Layout& f = flat_;
+    const Layout& f = *flat_;
     double loglkk = 0.0;
     for (std::size_t i = 0; i < static_cast<std::size_t>(f.nfam); ++i) {
         const long c_first = f.child_begin[i];
