@@ -119,6 +119,22 @@ public:
         }
     }
 
+    // For the pair (f, m), prepared: fpi's numerator, prod_j phgz(f, m, g_j, nu1j, nu2j) over the
+    // children in order times (gamma_f gamma_m), and status_score's sum from 0.0 of
+    // (cchu1[g_j] - E cchu1) w_j, from the tabulated doubles (the very ones they compute).
+    double pair_numerator(int f, int m, const IVector& famgeno) {
+        const int k = 3 * f + m;
+        double prod = 1.0;
+        for (int c = 0; c < nchild_; ++c) prod = prod * ph(c, k, famgeno[c + 3]);
+        return prod * gg_[k];
+    }
+    double status_score(int f, int m, const IVector& famgeno) {
+        const int k = 3 * f + m;
+        double u = 0.0;
+        for (int c = 0; c < nchild_; ++c) u = u + contribution(c, k, famgeno[c + 3])[0];
+        return u;
+    }
+
     // Adds, for the compatible pair (ffg, mmg) of posterior weight w0p, every combination's
     // ((u_j1 u_j2) P(c|p)) w0p to the packed upper triangle jj (row-major, j1 <= j2).
     //
@@ -225,10 +241,24 @@ private:
             inner[child_entries_] = inner[child_entries_] + pair_score_[k][0] * post;
             inner[child_entries_ + 1] = inner[child_entries_ + 1] + pair_score_[k][1] * post;
         }
+        switch (entries_) {
+            case 3: add_outer<3>(inner, tmphh); break;
+            case 4: add_outer<4>(inner, tmphh); break;
+            case 5: add_outer<5>(inner, tmphh); break;
+            case 6: add_outer<6>(inner, tmphh); break;
+            default: add_outer<0>(inner, tmphh); break;
+        }
+    }
+
+    // jj += (u u' tmphh) w0p over the packed upper triangle, row by row (E > 0: E entries,
+    // unrolled; 0: entries_).
+    template <int E>
+    void add_outer(const double* inner, double tmphh) {
+        const int entries = E > 0 ? E : entries_;
         double* jj = jj_;
-        for (int j1 = 0; j1 < entries_; ++j1) {
+        for (int j1 = 0; j1 < entries; ++j1) {
             const double u1 = inner[j1];
-            for (int j2 = j1; j2 < entries_; ++j2) {
+            for (int j2 = j1; j2 < entries; ++j2) {
                 *jj = *jj + ((u1 * inner[j2]) * tmphh) * w0p_;
                 ++jj;
             }
@@ -268,8 +298,7 @@ void accumulate_information(const Settings& s, const FamilyTable& families, cons
     const int entries = static_cast<int>(s.npars) + 1;
     std::vector<double> upper(static_cast<std::size_t>(entries) * (entries + 1) / 2, 0.0);
     FamilyEnumerator enumerator(s, fit.gammma);
-    DMatrix fpgiout0 = matrix(1, 27, 1, 3);
-    IVector ufamgeno = ivector(1, maxfamilysize);
+    double posterior[parentpairs + 1];
     std::size_t children = 0;
     for (long ifam = 1; ifam <= families.nfam; ++ifam) children += static_cast<std::size_t>(families[ifam].ninfam - 2);
     if (fit.risks.size() != 2 * children)
@@ -280,18 +309,23 @@ void accumulate_information(const Settings& s, const FamilyTable& families, cons
         const int n = fam.ninfam;
         const ChildRisks risks{next_risks};
         next_risks += 2 * (n - 2);
-        fpi(fit.gammma, fam, risks, fam.famgeno, fam.pgenos, fam.npgeno, fpgiout0);
+        for (int p = 1; p <= fam.npgeno; ++p)
+            if (fam.pgenos[p][1] == -1 || fam.pgenos[p][2] == -1) missing_genotype();
         enumerator.prepare(fam, risks);
+        // The pairs' posterior weights (fpi's).
+        double total = 0.0;
         for (int p = 1; p <= fam.npgeno; ++p) {
-            const int ffg = static_cast<int>(fpgiout0[p][1]);
-            const int mmg = static_cast<int>(fpgiout0[p][2]);
-            for (int i = 1; i <= n; ++i) ufamgeno[i] = fam.famgeno[i];
-            ufamgeno[1] = ffg;
-            ufamgeno[2] = mmg;
+            posterior[p] = enumerator.pair_numerator(fam.pgenos[p][1], fam.pgenos[p][2], fam.famgeno);
+            total = total + posterior[p];
+        }
+        for (int p = 1; p <= fam.npgeno; ++p) posterior[p] = posterior[p] / total;
+        for (int p = 1; p <= fam.npgeno; ++p) {
+            const int ffg = fam.pgenos[p][1];
+            const int mmg = fam.pgenos[p][2];
             // Non-founders score: the status score of the observed children, averaged over
             // the parental pairs with their posterior weights.
-            *scoreUb = *scoreUb + fpgiout0[p][3] * status_score(s, fam, risks, ufamgeno);
-            enumerator.enumerate_pair(table, ffg, mmg, fpgiout0[p][3], upper.data());
+            *scoreUb = *scoreUb + posterior[p] * enumerator.status_score(ffg, mmg, fam.famgeno);
+            enumerator.enumerate_pair(table, ffg, mmg, posterior[p], upper.data());
         }
     }
     std::size_t idx = 0;
