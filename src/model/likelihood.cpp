@@ -94,40 +94,49 @@ void Likelihood::set_risk_form() {
     if (s_.ncov == 0) risk_form_ = RiskForm::kUnitRisks;
 }
 
+namespace {
+// sum_k b[k] x[k] from 0.0 in ascending k (NC > 0: NC terms, unrolled; 0: ncov terms).
+template <long NC>
+inline double linear(const double* b, const double* x, long ncov) {
+    const long n = NC > 0 ? NC : ncov;
+    double sum = 0.0;
+    for (long k = 0; k < n; ++k) sum += b[k] * x[k];
+    return sum;
+}
+
+// The children's risks in one of the forms with covariates; b1 = pars[1..], b2 = pars[ncov+1..].
+template <long NC>
+void risks_of(int form, const double* b1, const double* b2, const double* x, long stride, long ncov, long count,
+              double* nu1, double* nu2) {
+    for (long at = 0; at < count; ++at, x += stride) {
+        if (form == 0) {
+            nu1[at] = std::exp(linear<NC>(b1, x, ncov));
+            nu2[at] = std::exp(linear<NC>(b2, x, ncov));
+        } else if (form == 1) {
+            nu1[at] = std::exp(linear<NC>(b1, x, ncov));
+            nu2[at] = nu1[at];
+        } else {
+            nu1[at] = 1.0;
+            nu2[at] = std::exp(linear<NC>(b2, x, ncov));
+        }
+    }
+}
+}  // namespace
+
 void Likelihood::child_risks_from_covariates(const DVector& pars, long c_first, long c_end, double* nu1,
                                              double* nu2) const {
     const long ncov = s_.ncov;
-    for (long c = c_first; c < c_end; ++c) {
-        const double* x = flat_->cov.data() + c * flat_->columns;
-        const long at = c - c_first;
-        switch (risk_form_) {
-            case RiskForm::kGeneral: {
-                double sum1 = 0.0;
-                double sum2 = 0.0;
-                for (long k = 1; k <= ncov; ++k) {
-                    sum1 += pars[k] * x[k - 1];
-                    sum2 += pars[ncov + k] * x[k - 1];
-                }
-                nu1[at] = std::exp(sum1);
-                nu2[at] = std::exp(sum2);
-                break;
-            }
-            case RiskForm::kEqualRisks: {
-                double sum = 0.0;
-                for (long k = 1; k <= ncov; ++k) sum += pars[k] * x[k - 1];
-                nu1[at] = std::exp(sum);
-                nu2[at] = nu1[at];
-                break;
-            }
-            case RiskForm::kUnitNu1: {
-                double sum2 = 0.0;
-                for (long k = 1; k <= ncov; ++k) sum2 += pars[ncov + k] * x[k - 1];
-                nu1[at] = 1.0;
-                nu2[at] = std::exp(sum2);
-                break;
-            }
-            case RiskForm::kUnitRisks: nu1[at] = nu2[at] = 1.0; break;
-        }
+    const int form = risk_form_ == RiskForm::kGeneral ? 0 : risk_form_ == RiskForm::kEqualRisks ? 1 : 2;
+    const double* b1 = &pars[1];
+    const double* b2 = &pars[ncov + 1];
+    const long stride = flat_->columns;
+    const double* x = flat_->cov.data() + c_first * stride;
+    const long count = c_end - c_first;
+    switch (ncov) {
+        case 1: risks_of<1>(form, b1, b2, x, stride, ncov, count, nu1, nu2); break;
+        case 2: risks_of<2>(form, b1, b2, x, stride, ncov, count, nu1, nu2); break;
+        case 3: risks_of<3>(form, b1, b2, x, stride, ncov, count, nu1, nu2); break;
+        default: risks_of<0>(form, b1, b2, x, stride, ncov, count, nu1, nu2); break;
     }
 }
 
