@@ -143,6 +143,19 @@ public:
     // Going from one row to the next, only the children from the first changed digit on are
     // applied again; the running values of the children before it are kept.
     void enumerate_pair(const GenotypeTable& table, int ffg, int mmg, double w0p, double* jj) {
+        switch (entries_) {  // the loops over the entries unrolled for the usual sizes
+            case 3: enumerate<3>(table, ffg, mmg, w0p, jj); break;
+            case 4: enumerate<4>(table, ffg, mmg, w0p, jj); break;
+            case 5: enumerate<5>(table, ffg, mmg, w0p, jj); break;
+            case 6: enumerate<6>(table, ffg, mmg, w0p, jj); break;
+            default: enumerate<0>(table, ffg, mmg, w0p, jj); break;
+        }
+    }
+
+private:
+    // enumerate_pair with E entries (0: entries_).
+    template <int E>
+    void enumerate(const GenotypeTable& table, int ffg, int mmg, double w0p, double* jj) {
         const int n = nchild_ + 2;
         const long k1 = table.powrdx[n - 1] * ffg + table.powrdx[n - 2] * mmg + 1;
         const long k2 = table.powrdx[n - 1] * ffg + table.powrdx[n - 2] * (mmg + 1);
@@ -156,7 +169,7 @@ public:
             const int k = lowest(left);
             prod_[k] = 1.0;
             double* sum = sums_at(0, k);
-            for (int e = 0; e < child_entries_; ++e) sum[e] = 0.0;
+            for (int e = 0; e < child_entries<E>(); ++e) sum[e] = 0.0;
         }
         int valid = 0;  // children 0..valid-1 of the current row are applied
         long r = k1;
@@ -178,16 +191,20 @@ public:
                     skip = true;
                     break;
                 }
-                apply_child(c, g, t);
+                apply_child<E>(c, g, t);
             }
             if (skip) continue;
             valid = nchild_;
-            leaf(active_[nchild_]);
+            leaf<E>(active_[nchild_]);
             ++r;
         }
     }
 
-private:
+    template <int E>
+    int child_entries() const {
+        return E > 0 ? E - 2 : child_entries_;
+    }
+
     // Rows that share the first c + 1 children: 3^(children after c).
     long block_rows(int c, const GenotypeTable& table) const {
         const int later = nchild_ - 1 - c;
@@ -195,6 +212,7 @@ private:
     }
 
     // Carries the running values from child c - 1 to child c with genotype g.
+    template <int E>
     void apply_child(int c, int g, double t) {
         tm_[c + 1] = t;
         const unsigned next = father_typed_ ? active_[c] : (active_[c] & kChildMask[g]);
@@ -208,7 +226,7 @@ private:
             const double* from = sums_at(c, k);
             const double* add = contribution(c, k, g);
             double* to = sums_at(c + 1, k);
-            for (int e = 0; e < child_entries_; ++e) to[e] = from[e] + add[e];
+            for (int e = 0; e < child_entries<E>(); ++e) to[e] = from[e] + add[e];
         }
     }
 
@@ -220,7 +238,10 @@ private:
         return &sums_[(static_cast<std::size_t>(depth) * parentpairs + k) * child_entries_];
     }
 
+    template <int E>
     void leaf(unsigned pairs) {
+        const int entries = E > 0 ? E : entries_;
+        const int ce = child_entries<E>();
         const double tmphh = tm_[nchild_];
         if (tmphh == 0.0) return;
         const double* prod = &prod_[static_cast<std::size_t>(nchild_) * parentpairs];
@@ -232,22 +253,18 @@ private:
             total = total + posterior_[k];
         }
         double* inner = inner_.data();
-        for (int e = 0; e < entries_; ++e) inner[e] = 0.0;
+#pragma GCC unroll 8
+        for (int e = 0; e < entries; ++e) inner[e] = 0.0;
         for (unsigned left = pairs; left != 0; left &= left - 1) {
             const int k = lowest(left);
             const double post = posterior_[k] / total;
             const double* u = sums_at(nchild_, k);
-            for (int e = 0; e < child_entries_; ++e) inner[e] = inner[e] + u[e] * post;
-            inner[child_entries_] = inner[child_entries_] + pair_score_[k][0] * post;
-            inner[child_entries_ + 1] = inner[child_entries_ + 1] + pair_score_[k][1] * post;
+#pragma GCC unroll 8
+            for (int e = 0; e < ce; ++e) inner[e] = inner[e] + u[e] * post;
+            inner[ce] = inner[ce] + pair_score_[k][0] * post;
+            inner[ce + 1] = inner[ce + 1] + pair_score_[k][1] * post;
         }
-        switch (entries_) {
-            case 3: add_outer<3>(inner, tmphh); break;
-            case 4: add_outer<4>(inner, tmphh); break;
-            case 5: add_outer<5>(inner, tmphh); break;
-            case 6: add_outer<6>(inner, tmphh); break;
-            default: add_outer<0>(inner, tmphh); break;
-        }
+        add_outer<E>(inner, tmphh);
     }
 
     // jj += (u u' tmphh) w0p over the packed upper triangle, row by row (E > 0: E entries,
@@ -256,8 +273,10 @@ private:
     void add_outer(const double* inner, double tmphh) {
         const int entries = E > 0 ? E : entries_;
         double* jj = jj_;
+#pragma GCC unroll 8
         for (int j1 = 0; j1 < entries; ++j1) {
             const double u1 = inner[j1];
+#pragma GCC unroll 8
             for (int j2 = j1; j2 < entries; ++j2) {
                 *jj = *jj + ((u1 * inner[j2]) * tmphh) * w0p_;
                 ++jj;
