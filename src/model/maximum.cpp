@@ -10,11 +10,7 @@
 namespace quillon {
 
 std::optional<FitResult> polished(const Settings& s, const FamilyTable& families, const FitResult& fit) {
-    Settings newton = s;
-    newton.fit = FitMethod::kNewton;
-    NewtonFit r = fit_model_newton_from(newton, families, fit.ogpars);
-    if (r.status != NewtonStatus::kConverged) return std::nullopt;
-    return std::move(r.fit);
+    return polished(s, LikelihoodDerivatives(s, families), fit);
 }
 
 std::optional<FitResult> polished(const Settings& s, const LikelihoodDerivatives& objective, const FitResult& fit) {
