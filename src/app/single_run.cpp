@@ -41,6 +41,11 @@ void run_single(const Settings& settings, FamilyTable& families, bool pvalues) {
     std::fputs(warning_text(r).c_str(), stdout);
     print_report(stdout, settings, families.nfam, schema, r);
     if (pvalues) std::fputs(pvalue_lines(schema, r, settings.npars > 2).c_str(), stdout);
+    if (r.short_of_maximum())
+        std::fprintf(stderr,
+                     "quillon: warning: the direction-set fit stopped %.4g log-likelihood units short of the maximum "
+                     "(Newton's method from its estimate reaches it); --fit newton gives the estimates there.\n",
+                     *r.shortfall);
 }
 
 }  // namespace quillon

@@ -9,12 +9,12 @@ namespace quillon {
 namespace {
 
 // Makes record `f` hold `members` members with `ncov` covariates, allocating only when it is
-// too small or its covariate count differs.
+// too small or its covariate count differs (true when it allocated).
 // All or nothing: the arrays are allocated first and moved in only when every one succeeded,
 // so a record whose growth failed is left as it was, never half grown.
-void ensure_capacity(famdat& f, int members, long ncov) {
+bool ensure_capacity(famdat& f, int members, long ncov) {
     const bool fits = f.famgeno.allocated() && f.famgeno.hi() >= members && f.fcovdat[1].hi() == ncov;
-    if (fits) return;
+    if (fits) return false;
     IVector famgeno = ivector(1, members), phenodat = ivector(1, members), sex = ivector(1, members);
     DMatrix fcovdat = flmatrix(1, members, 1, ncov);
     DVector weight = vector(1, members);
@@ -25,6 +25,7 @@ void ensure_capacity(famdat& f, int members, long ncov) {
     f.fcovdat = std::move(fcovdat);
     f.weight = std::move(weight);
     f.pgenos = std::move(pgenos);
+    return true;
 }
 
 }  // namespace
@@ -63,21 +64,35 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
         const int n = static_cast<int>(members.size());
         const long slot = table.nfam + 1;
         famdat& f = table[slot];
-        ensure_capacity(f, n, ncov);
+        const bool allocated = ensure_capacity(f, n, ncov);
+        // A record that held these very members at the last marker keeps their phenotypes,
+        // sexes, covariates and weights: only the genotypes and pairs are written again.
+        if (out.held.size() < static_cast<std::size_t>(slot)) out.held.resize(static_cast<std::size_t>(slot));
+        std::vector<long>& held = out.held[static_cast<std::size_t>(slot - 1)];
+        const bool same = !allocated && held == members;
+        if (allocated)
+            f.pgenos.fill(0);
+        else  // rows beyond the last marker's pairs are zero already
+            for (int k = 1; k <= f.npgeno; ++k) f.pgenos[k][1] = f.pgenos[k][2] = 0;
         f.famid = j + 1;
         f.ninfam = n;
         f.npgeno = 0;
         for (int m = 1; m <= n; ++m) {
             const long p = members[static_cast<std::size_t>(m - 1)];
-            const auto up = static_cast<std::size_t>(p);
-            f.famgeno[m] = p < 0 ? -1 : genotype[up];
-            f.phenodat[m] = p < 0 ? 0 : study.people[up].phenotype;
-            f.sex[m] = p < 0 ? 0 : study.people[up].sex;
-            DVector& x = f.fcovdat[m];
-            for (long k = 1; k <= ncov; ++k) x[k] = p < 0 ? 0.0 : study.covariates[up][static_cast<std::size_t>(k - 1)];
-            f.weight[m] = f.phenodat[m] == 0 ? 0.0 : study.weight[up];  // a placeholder has phenotype 0
+            f.famgeno[m] = p < 0 ? -1 : genotype[static_cast<std::size_t>(p)];
         }
-        f.pgenos.fill(0);
+        if (!same) {
+            held.assign(members.begin(), members.end());
+            for (int m = 1; m <= n; ++m) {
+                const long p = members[static_cast<std::size_t>(m - 1)];
+                const auto up = static_cast<std::size_t>(p);
+                f.phenodat[m] = p < 0 ? 0 : study.people[up].phenotype;
+                f.sex[m] = p < 0 ? 0 : study.people[up].sex;
+                DVector& x = f.fcovdat[m];
+                for (long k = 1; k <= ncov; ++k) x[k] = p < 0 ? 0.0 : study.covariates[up][static_cast<std::size_t>(k - 1)];
+                f.weight[m] = f.phenodat[m] == 0 ? 0.0 : study.weight[up];  // a placeholder has phenotype 0
+            }
+        }
 
         // Rule 2, as the single run checks a family.
         if (!store_consistent_pairs(f)) {

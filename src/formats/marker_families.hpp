@@ -38,6 +38,9 @@ struct MarkerFamilies {
     // Only one allele among the typed members of the kept families (all 0 or all 2);
     // false when no family is kept.
     bool monomorphic = false;
+    // Per record of `table` (kept or not), the members whose phenotypes, sexes, covariates
+    // and weights it holds.
+    std::vector<std::vector<long>> held;
 };
 
 // Builds the table for one marker from `genotype` (one code per Study::people entry).

@@ -55,9 +55,10 @@ void normal_values(std::vector<double>& v, double estimate, double se) {
 
 // The Newton maximum of a nested model, or nothing (a numerical error other than running out
 // of memory counts as not reached).
-std::optional<FitResult> nested_maximum(const Settings& s, const FamilyTable& families) {
+std::optional<FitResult> nested_maximum(const Settings& s, const FamilyTable& families,
+                                        const LikelihoodDerivatives& wider) {
     try {
-        return newton_maximum(s, families);
+        return newton_maximum(s, families, wider);
     } catch (const NumericalError& e) {
         if (e.kind() == NumericalKind::kAllocation) throw;
         return std::nullopt;
@@ -120,8 +121,10 @@ Schema LikelihoodTdt::schema(const std::vector<std::string>& covariates) const {
 MarkerResult LikelihoodTdt::run(FamilyTable& families, const GenotypeTable& table) const {
     MarkerResult r;
     Analysis a;
+    std::optional<LikelihoodDerivatives> objective;  // laid out once, shared by the nested models
     try {
-        a = analyse(s_, families, table);
+        objective.emplace(s_, families);
+        a = analyse(s_, families, table, *objective);
     } catch (const NumericalError& e) {
         if (e.kind() == NumericalKind::kAllocation) throw;
         r.fit.outcome = FitOutcome::kFailed;
@@ -183,19 +186,23 @@ MarkerResult LikelihoodTdt::run(FamilyTable& families, const GenotypeTable& tabl
     const auto df_others = static_cast<long>(others.size());
     chisq_values(v, gxe ? wald_from_covariance(cov, a.fit.ogpars, others) : std::nullopt, df_others);
 
+    // -log-likelihood at the full model's Newton maximum: where the direction-set fit gave the
+    // estimates, Newton's method from them measures how far short of it that fit stopped.
+    std::optional<double> full;
+    if (s_.fit == FitMethod::kNewton && !a.fell_back) {
+        full = a.fit.fret;
+    } else if (const std::optional<FitResult> p = polished(s_, *objective, a.fit)) {
+        full = p->fret;
+        r.shortfall = a.fit.fret - p->fret;
+    }
+
     // Likelihood ratios between Newton maxima.
     std::optional<double> lrt_joint, lrt_gxe;
     std::optional<FitResult> marginal;
     const Settings first = settings_first_covariate(s_);
     if (m > 0) {
-        std::optional<double> full;  // -log-likelihood at the full model's Newton maximum
-        if (s_.fit == FitMethod::kNewton && !a.fell_back) {
-            full = a.fit.fret;
-        } else if (const std::optional<FitResult> p = polished(s_, families, a.fit)) {
-            full = p->fret;
-        }
-        const std::optional<FitResult> none = nested_maximum(settings_without_covariates(s_), families);
-        if (o_.intercept) marginal = nested_maximum(first, families);
+        const std::optional<FitResult> none = nested_maximum(settings_without_covariates(s_), families, *objective);
+        if (o_.intercept) marginal = nested_maximum(first, families, *objective);
         if (full && none) lrt_joint = likelihood_ratio(none->fret, *full);
         if (full && marginal && gxe) lrt_gxe = likelihood_ratio(marginal->fret, *full);
         r.conditions.nested_fit_failed =

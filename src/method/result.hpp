@@ -48,6 +48,10 @@ struct Conditions {
     bool robust_unavailable = false;  // --robust-se: no family scores (a pair with an untyped parent)
 };
 
+// How far below the maximum a direction-set fit may stop, in log-likelihood units, before
+// its result says so (short_of_maximum).
+inline constexpr double kShortfallLimit = 1e-3;
+
 enum class FitOutcome {
     kConverged,  // the fit asked for stands
     kFellBack,   // Newton's method did not converge; the direction-set fit stands in
@@ -68,8 +72,12 @@ struct MarkerResult {
     DMatrix covariance;          // of the estimates (the inverse-information block), 1..npars
     Conditions conditions;
     FitStatus fit;
+    // Where the direction-set fit gave the estimates: its -log-likelihood less that of
+    // Newton's maximum reached from its estimate (nothing when Newton's method did not get there).
+    std::optional<double> shortfall;
 
     bool failed() const { return fit.outcome == FitOutcome::kFailed; }
+    bool short_of_maximum() const { return shortfall && *shortfall > kShortfallLimit; }
 };
 
 // Settings a test cannot run with (settings_fault found a fault).

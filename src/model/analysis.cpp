@@ -12,9 +12,19 @@ int largest_family(const FamilyTable& families) {
 }
 
 Analysis analyse(const Settings& s, const FamilyTable& families, const GenotypeTable& table) {
+    if (s.fit == FitMethod::kNewton) return analyse(s, families, table, LikelihoodDerivatives(s, families));
+    Analysis a;
+    a.fit = fit_model(s, families);
+    a.info = information_step(s, families, table, a.fit);
+    a.nfs = non_founders_statistic(a.info);
+    return a;
+}
+
+Analysis analyse(const Settings& s, const FamilyTable& families, const GenotypeTable& table,
+                 const LikelihoodDerivatives& objective) {
     Analysis a;
     if (s.fit == FitMethod::kNewton) {
-        NewtonFit newton = fit_model_newton(s, families);
+        NewtonFit newton = fit_model_newton_from(s, objective, start_values(s));
         if (newton.status == NewtonStatus::kConverged)
             a.fit = std::move(newton.fit);
         else

@@ -8,6 +8,7 @@
 #include "genetics/family.hpp"
 #include "genetics/patterns.hpp"
 #include "model/fit.hpp"
+#include "model/gradient.hpp"
 #include "model/information.hpp"
 #include "model/newton.hpp"
 #include "model/settings.hpp"
@@ -31,5 +32,8 @@ struct Analysis {
 // then the non-founders statistic.  A fatal numerical error (the minimiser's iteration limit,
 // an SVD that does not converge, an allocation failure) propagates as NumericalError.
 Analysis analyse(const Settings& s, const FamilyTable& families, const GenotypeTable& table);
+// The same with `s`'s objective already laid out on the families (Newton's fit uses it).
+Analysis analyse(const Settings& s, const FamilyTable& families, const GenotypeTable& table,
+                 const LikelihoodDerivatives& objective);
 
 }  // namespace quillon

@@ -33,10 +33,31 @@ PrevalenceTerms prevalence_terms(double u1, double eta1, double eta2) {
     // gamma0 = (1 - u1)(1 - u2), gamma1 = u1, gamma2 = u2 (1 - u1).
     return {{{mg[0], mg[1]}, {lg[0], 0.0}, {mg[0], lg[1]}}, {{mi[0], mi[1]}, {li[0], 0.0}, {mi[0], li[1]}}};
 }
+// One child's terms under a coding with one entry per genotype: the score x e and the upper
+// triangle of var x x' added entry by entry (NC > 0: that many covariates, unrolled; 0: nc).
+template <std::size_t NC>
+inline void add_child_terms(double* sp, double* hp, const double* x, double e, double var, std::size_t n,
+                            std::size_t nc) {
+    if constexpr (NC > 0) nc = NC;
+    for (std::size_t a = 0; a < nc; ++a) {
+        sp[a] += x[a] * e;
+        for (std::size_t b = a; b < nc; ++b) hp[a * n + b] += var * (x[a] * x[b]);
+    }
+}
 }  // namespace
 
 LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const FamilyTable& families)
     : s_(s), likelihood_(s, families), coding_(s.cmodeltype == kNone ? 2 : 1) {
+    size_buffers();
+}
+
+LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const LikelihoodDerivatives& wider)
+    : s_(s), likelihood_(s, wider.likelihood_.shared_layout()), coding_(s.cmodeltype == kNone ? 2 : 1) {
+    size_buffers();
+}
+
+void LikelihoodDerivatives::size_buffers() {
+    const Settings& s = s_;
     const auto n = static_cast<std::size_t>(s.npars);
     const auto most_children = static_cast<std::size_t>(likelihood_.layout().most_children);
     pars_ = DVector(1, 2 * s.ncov);
@@ -117,7 +138,7 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
 
                 const double inv = 1.0 / total;
                 const double q0 = t0 * inv, q1 = t1 * inv, q2 = t2 * inv;
-                const double* x = fl.cov.data() + ch * ncov;
+                const double* x = fl.cov.data() + ch * fl.columns;
                 const auto nc = static_cast<std::size_t>(ncov);
                 if (coding_ == 2) {
                     // a = (1{g=1}, 1{g=2}); Cov = [[q1(q0+q2), -q1 q2], [-q1 q2, q2(q0+q1)]]
@@ -140,9 +161,11 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
                     const double r0 = c[0] - mean, r1 = c[1] - mean, r2 = c[2] - mean;
                     const double var = (q0 * r0 * r0 + q1 * r1 * r1) + q2 * r2 * r2;
                     const double e = c[gc] - mean;
-                    for (std::size_t a = 0; a < nc; ++a) {
-                        sp[a] += x[a] * e;
-                        for (std::size_t b = a; b < nc; ++b) hp[a * n + b] += var * (x[a] * x[b]);
+                    switch (nc) {
+                        case 1: add_child_terms<1>(sp, hp, x, e, var, n, nc); break;
+                        case 2: add_child_terms<2>(sp, hp, x, e, var, n, nc); break;
+                        case 3: add_child_terms<3>(sp, hp, x, e, var, n, nc); break;
+                        default: add_child_terms<0>(sp, hp, x, e, var, n, nc); break;
                     }
                 }
             }

@@ -40,6 +40,10 @@ public:
     // what it refuses.  usable() is false when a pair has an untyped parent.
     LikelihoodDerivatives(const Settings& s, const FamilyTable& families);
 
+    // The objective of `s`, a model nested in `wider`'s (its first s.ncov covariate columns),
+    // on wider's families without laying them out again.
+    LikelihoodDerivatives(const Settings& s, const LikelihoodDerivatives& wider);
+
     bool usable() const { return !likelihood_.missing_parent(); }
     long parameters() const { return s_.npars; }
 
@@ -52,6 +56,8 @@ public:
     void evaluate(const DVector& theta, Derivatives& d, bool with_outer = false) const;
 
 private:
+    void size_buffers();
+
     Settings s_;
     Likelihood likelihood_;
     int coding_ = 1;  // entries of a_h: 2 for the covariate model None, else 1

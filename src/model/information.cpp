@@ -27,6 +27,9 @@ constexpr unsigned kChildMask[3] = {pair_bits(parentgh[0]), pair_bits(parentgh[1
 constexpr unsigned kMotherMask[3] = {pair_bits(parentg[0]), pair_bits(parentg[1]), pair_bits(parentg[2])};
 constexpr unsigned kAllPairs = (1U << parentpairs) - 1;
 
+// The pairs of `bits` (pair k + 1 at bit k) in increasing k: `lowest` then drop it.
+inline int lowest(unsigned bits) { return __builtin_ctz(bits); }
+
 // Enumerates the children's genotype combinations of one family at a time.
 //
 // Every quantity that the enumeration multiplies or adds along the children is a fixed
@@ -84,8 +87,8 @@ public:
             const double nu2 = risks.nu2(j);
             const double w = fam.weight[j];
             const DVector& x = fam.fcovdat[j];
-            for (int k = 1; k <= parentpairs; ++k) {
-                if (!(reached & (1U << (k - 1)))) continue;
+            for (unsigned left = reached; left != 0; left &= left - 1) {
+                const int k = lowest(left) + 1;
                 // The pair's three tilted probabilities, computed once: the expected codings
                 // (mkmuu1ijg, mkmuijg) and the scores are formed from these same doubles.
                 const int f = gpgenos[k][0], m = gpgenos[k][1];
@@ -116,6 +119,22 @@ public:
         }
     }
 
+    // For the pair (f, m), prepared: fpi's numerator, prod_j phgz(f, m, g_j, nu1j, nu2j) over the
+    // children in order times (gamma_f gamma_m), and status_score's sum from 0.0 of
+    // (cchu1[g_j] - E cchu1) w_j, from the tabulated doubles (the very ones they compute).
+    double pair_numerator(int f, int m, const IVector& famgeno) {
+        const int k = 3 * f + m;
+        double prod = 1.0;
+        for (int c = 0; c < nchild_; ++c) prod = prod * ph(c, k, famgeno[c + 3]);
+        return prod * gg_[k];
+    }
+    double status_score(int f, int m, const IVector& famgeno) {
+        const int k = 3 * f + m;
+        double u = 0.0;
+        for (int c = 0; c < nchild_; ++c) u = u + contribution(c, k, famgeno[c + 3])[0];
+        return u;
+    }
+
     // Adds, for the compatible pair (ffg, mmg) of posterior weight w0p, every combination's
     // ((u_j1 u_j2) P(c|p)) w0p to the packed upper triangle jj (row-major, j1 <= j2).
     //
@@ -124,6 +143,19 @@ public:
     // Going from one row to the next, only the children from the first changed digit on are
     // applied again; the running values of the children before it are kept.
     void enumerate_pair(const GenotypeTable& table, int ffg, int mmg, double w0p, double* jj) {
+        switch (entries_) {  // the loops over the entries unrolled for the usual sizes
+            case 3: enumerate<3>(table, ffg, mmg, w0p, jj); break;
+            case 4: enumerate<4>(table, ffg, mmg, w0p, jj); break;
+            case 5: enumerate<5>(table, ffg, mmg, w0p, jj); break;
+            case 6: enumerate<6>(table, ffg, mmg, w0p, jj); break;
+            default: enumerate<0>(table, ffg, mmg, w0p, jj); break;
+        }
+    }
+
+private:
+    // enumerate_pair with E entries (0: entries_).
+    template <int E>
+    void enumerate(const GenotypeTable& table, int ffg, int mmg, double w0p, double* jj) {
         const int n = nchild_ + 2;
         const long k1 = table.powrdx[n - 1] * ffg + table.powrdx[n - 2] * mmg + 1;
         const long k2 = table.powrdx[n - 1] * ffg + table.powrdx[n - 2] * (mmg + 1);
@@ -133,11 +165,11 @@ public:
         jj_ = jj;
         tm_[0] = 1.0;
         active_[0] = father_typed_ ? (1U << kp_) : parent_mask_;
-        for (int k = 0; k < parentpairs; ++k) {
-            if (!(active_[0] & (1U << k))) continue;  // never read
+        for (unsigned left = active_[0]; left != 0; left &= left - 1) {  // the others are never read
+            const int k = lowest(left);
             prod_[k] = 1.0;
             double* sum = sums_at(0, k);
-            for (int e = 0; e < child_entries_; ++e) sum[e] = 0.0;
+            for (int e = 0; e < child_entries<E>(); ++e) sum[e] = 0.0;
         }
         int valid = 0;  // children 0..valid-1 of the current row are applied
         long r = k1;
@@ -159,16 +191,20 @@ public:
                     skip = true;
                     break;
                 }
-                apply_child(c, g, t);
+                apply_child<E>(c, g, t);
             }
             if (skip) continue;
             valid = nchild_;
-            leaf(active_[nchild_]);
+            leaf<E>(active_[nchild_]);
             ++r;
         }
     }
 
-private:
+    template <int E>
+    int child_entries() const {
+        return E > 0 ? E - 2 : child_entries_;
+    }
+
     // Rows that share the first c + 1 children: 3^(children after c).
     long block_rows(int c, const GenotypeTable& table) const {
         const int later = nchild_ - 1 - c;
@@ -176,12 +212,13 @@ private:
     }
 
     // Carries the running values from child c - 1 to child c with genotype g.
+    template <int E>
     void apply_child(int c, int g, double t) {
         tm_[c + 1] = t;
         const unsigned next = father_typed_ ? active_[c] : (active_[c] & kChildMask[g]);
         active_[c + 1] = next;
-        for (int k = 0; k < parentpairs; ++k) {
-            if (!(next & (1U << k))) continue;
+        for (unsigned left = next; left != 0; left &= left - 1) {
+            const int k = lowest(left);
             // fpi's product over the children under pair k.
             prod_[static_cast<std::size_t>(c + 1) * parentpairs + k] =
                 prod_[static_cast<std::size_t>(c) * parentpairs + k] * ph(c, k, g);
@@ -189,7 +226,7 @@ private:
             const double* from = sums_at(c, k);
             const double* add = contribution(c, k, g);
             double* to = sums_at(c + 1, k);
-            for (int e = 0; e < child_entries_; ++e) to[e] = from[e] + add[e];
+            for (int e = 0; e < child_entries<E>(); ++e) to[e] = from[e] + add[e];
         }
     }
 
@@ -201,31 +238,46 @@ private:
         return &sums_[(static_cast<std::size_t>(depth) * parentpairs + k) * child_entries_];
     }
 
+    template <int E>
     void leaf(unsigned pairs) {
+        const int entries = E > 0 ? E : entries_;
+        const int ce = child_entries<E>();
         const double tmphh = tm_[nchild_];
         if (tmphh == 0.0) return;
         const double* prod = &prod_[static_cast<std::size_t>(nchild_) * parentpairs];
         // Posterior of the pairs the combination leaves possible, in increasing pair index.
         double total = 0.0;
-        for (int k = 0; k < parentpairs; ++k) {
-            if (!(pairs & (1U << k))) continue;
+        for (unsigned left = pairs; left != 0; left &= left - 1) {
+            const int k = lowest(left);
             posterior_[k] = prod[k] * gg_[k];
             total = total + posterior_[k];
         }
         double* inner = inner_.data();
-        for (int e = 0; e < entries_; ++e) inner[e] = 0.0;
-        for (int k = 0; k < parentpairs; ++k) {
-            if (!(pairs & (1U << k))) continue;
+#pragma GCC unroll 8
+        for (int e = 0; e < entries; ++e) inner[e] = 0.0;
+        for (unsigned left = pairs; left != 0; left &= left - 1) {
+            const int k = lowest(left);
             const double post = posterior_[k] / total;
             const double* u = sums_at(nchild_, k);
-            for (int e = 0; e < child_entries_; ++e) inner[e] = inner[e] + u[e] * post;
-            inner[child_entries_] = inner[child_entries_] + pair_score_[k][0] * post;
-            inner[child_entries_ + 1] = inner[child_entries_ + 1] + pair_score_[k][1] * post;
+#pragma GCC unroll 8
+            for (int e = 0; e < ce; ++e) inner[e] = inner[e] + u[e] * post;
+            inner[ce] = inner[ce] + pair_score_[k][0] * post;
+            inner[ce + 1] = inner[ce + 1] + pair_score_[k][1] * post;
         }
+        add_outer<E>(inner, tmphh);
+    }
+
+    // jj += (u u' tmphh) w0p over the packed upper triangle, row by row (E > 0: E entries,
+    // unrolled; 0: entries_).
+    template <int E>
+    void add_outer(const double* inner, double tmphh) {
+        const int entries = E > 0 ? E : entries_;
         double* jj = jj_;
-        for (int j1 = 0; j1 < entries_; ++j1) {
+#pragma GCC unroll 8
+        for (int j1 = 0; j1 < entries; ++j1) {
             const double u1 = inner[j1];
-            for (int j2 = j1; j2 < entries_; ++j2) {
+#pragma GCC unroll 8
+            for (int j2 = j1; j2 < entries; ++j2) {
                 *jj = *jj + ((u1 * inner[j2]) * tmphh) * w0p_;
                 ++jj;
             }
@@ -265,8 +317,7 @@ void accumulate_information(const Settings& s, const FamilyTable& families, cons
     const int entries = static_cast<int>(s.npars) + 1;
     std::vector<double> upper(static_cast<std::size_t>(entries) * (entries + 1) / 2, 0.0);
     FamilyEnumerator enumerator(s, fit.gammma);
-    DMatrix fpgiout0 = matrix(1, 27, 1, 3);
-    IVector ufamgeno = ivector(1, maxfamilysize);
+    double posterior[parentpairs + 1];
     std::size_t children = 0;
     for (long ifam = 1; ifam <= families.nfam; ++ifam) children += static_cast<std::size_t>(families[ifam].ninfam - 2);
     if (fit.risks.size() != 2 * children)
@@ -277,18 +328,23 @@ void accumulate_information(const Settings& s, const FamilyTable& families, cons
         const int n = fam.ninfam;
         const ChildRisks risks{next_risks};
         next_risks += 2 * (n - 2);
-        fpi(fit.gammma, fam, risks, fam.famgeno, fam.pgenos, fam.npgeno, fpgiout0);
+        for (int p = 1; p <= fam.npgeno; ++p)
+            if (fam.pgenos[p][1] == -1 || fam.pgenos[p][2] == -1) missing_genotype();
         enumerator.prepare(fam, risks);
+        // The pairs' posterior weights (fpi's).
+        double total = 0.0;
         for (int p = 1; p <= fam.npgeno; ++p) {
-            const int ffg = static_cast<int>(fpgiout0[p][1]);
-            const int mmg = static_cast<int>(fpgiout0[p][2]);
-            for (int i = 1; i <= n; ++i) ufamgeno[i] = fam.famgeno[i];
-            ufamgeno[1] = ffg;
-            ufamgeno[2] = mmg;
+            posterior[p] = enumerator.pair_numerator(fam.pgenos[p][1], fam.pgenos[p][2], fam.famgeno);
+            total = total + posterior[p];
+        }
+        for (int p = 1; p <= fam.npgeno; ++p) posterior[p] = posterior[p] / total;
+        for (int p = 1; p <= fam.npgeno; ++p) {
+            const int ffg = fam.pgenos[p][1];
+            const int mmg = fam.pgenos[p][2];
             // Non-founders score: the status score of the observed children, averaged over
             // the parental pairs with their posterior weights.
-            *scoreUb = *scoreUb + fpgiout0[p][3] * status_score(s, fam, risks, ufamgeno);
-            enumerator.enumerate_pair(table, ffg, mmg, fpgiout0[p][3], upper.data());
+            *scoreUb = *scoreUb + posterior[p] * enumerator.status_score(ffg, mmg, fam.famgeno);
+            enumerator.enumerate_pair(table, ffg, mmg, posterior[p], upper.data());
         }
     }
     std::size_t idx = 0;

@@ -19,6 +19,8 @@ namespace {
 
 Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     const long ncov = s.ncov;
+    auto layout = std::make_shared<Layout>();
+    Layout& f = *layout;
     const long nfam = families.nfam;
     long nchildren = 0;
     long npairs = 0;
@@ -30,11 +32,11 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
         const long nc = fam.ninfam - 2;
         nchildren += nc;
         npairs += fam.npgeno;
-        if (nc > flat_.most_children) flat_.most_children = nc;
+        if (nc > f.most_children) f.most_children = nc;
     }
 
-    Layout& f = flat_;
     f.nfam = nfam;
+    f.columns = ncov;
     f.child_begin.reserve(static_cast<std::size_t>(nfam + 1));
     f.pair_begin.reserve(static_cast<std::size_t>(nfam + 1));
     f.child_geno.reserve(static_cast<std::size_t>(nchildren));
@@ -42,11 +44,7 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     f.pair_f.reserve(static_cast<std::size_t>(npairs));
     f.pair_m.reserve(static_cast<std::size_t>(npairs));
     f.pair_t.reserve(static_cast<std::size_t>(3 * npairs));
-    pars_ = DVector(1, 2 * ncov);
-    nu1_.resize(static_cast<std::size_t>(f.most_children));
-    nu2_.resize(static_cast<std::size_t>(f.most_children));
-
-    bool finite_covariates = true;
+    f.finite_columns = ncov;
     for (long i = 1; i <= nfam; ++i) {
         const famdat& fam = families[i];
         f.child_begin.push_back(static_cast<long>(f.child_geno.size()));
@@ -57,7 +55,7 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
             f.child_geno.push_back(g);
             for (long k = 1; k <= ncov; ++k) {
                 const double x = fam.fcovdat[j][k];
-                if (!std::isfinite(x)) finite_covariates = false;
+                if (!std::isfinite(x) && k - 1 < f.finite_columns) f.finite_columns = k - 1;
                 f.cov.push_back(x);
             }
         }
@@ -75,42 +73,70 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     }
     f.child_begin.push_back(static_cast<long>(f.child_geno.size()));
     f.pair_begin.push_back(static_cast<long>(f.pair_f.size()));
-    if (s.cmodeltype == kDominant) risk_form_ = RiskForm::kEqualRisks;
-    if (s.cmodeltype == kRecessive && finite_covariates) risk_form_ = RiskForm::kUnitNu1;
+    flat_ = std::move(layout);
+    set_risk_form();
 }
 
-void Likelihood::child_risks(const DVector& pars, long c_first, long c_end, double* nu1, double* nu2) const {
-    const long ncov = s_.ncov;
-    for (long c = c_first; c < c_end; ++c) {
-        const double* x = flat_.cov.data() + c * ncov;
-        const long at = c - c_first;
-        switch (risk_form_) {
-            case RiskForm::kGeneral: {
-                double sum1 = 0.0;
-                double sum2 = 0.0;
-                for (long k = 1; k <= ncov; ++k) {
-                    sum1 += pars[k] * x[k - 1];
-                    sum2 += pars[ncov + k] * x[k - 1];
-                }
-                nu1[at] = std::exp(sum1);
-                nu2[at] = std::exp(sum2);
-                break;
-            }
-            case RiskForm::kEqualRisks: {
-                double sum = 0.0;
-                for (long k = 1; k <= ncov; ++k) sum += pars[k] * x[k - 1];
-                nu1[at] = std::exp(sum);
-                nu2[at] = nu1[at];
-                break;
-            }
-            case RiskForm::kUnitNu1: {
-                double sum2 = 0.0;
-                for (long k = 1; k <= ncov; ++k) sum2 += pars[ncov + k] * x[k - 1];
-                nu1[at] = 1.0;
-                nu2[at] = std::exp(sum2);
-                break;
-            }
+Likelihood::Likelihood(const Settings& s, std::shared_ptr<const Layout> layout) : s_(s), flat_(std::move(layout)) {
+    if (s.ncov > flat_->columns) nrerror("loglik: the model reads more covariates than the families were laid out with",
+                                         NumericalKind::kInvalidSetting);
+    for (std::size_t p = 0; p < flat_->pair_f.size(); ++p)
+        missing_parent_ = missing_parent_ || flat_->pair_f[p] == -1 || flat_->pair_m[p] == -1;
+    set_risk_form();
+}
+
+void Likelihood::set_risk_form() {
+    pars_ = DVector(1, 2 * s_.ncov);
+    nu1_.resize(static_cast<std::size_t>(flat_->most_children));
+    nu2_.resize(static_cast<std::size_t>(flat_->most_children));
+    if (s_.cmodeltype == kDominant) risk_form_ = RiskForm::kEqualRisks;
+    if (s_.cmodeltype == kRecessive && flat_->finite_columns >= s_.ncov) risk_form_ = RiskForm::kUnitNu1;
+    if (s_.ncov == 0) risk_form_ = RiskForm::kUnitRisks;
+}
+
+namespace {
+// sum_k b[k] x[k] from 0.0 in ascending k (NC > 0: NC terms, unrolled; 0: ncov terms).
+template <long NC>
+inline double linear(const double* b, const double* x, long ncov) {
+    const long n = NC > 0 ? NC : ncov;
+    double sum = 0.0;
+    for (long k = 0; k < n; ++k) sum += b[k] * x[k];
+    return sum;
+}
+
+// The children's risks in one of the forms with covariates; b1 = pars[1..], b2 = pars[ncov+1..].
+template <long NC>
+void risks_of(int form, const double* b1, const double* b2, const double* x, long stride, long ncov, long count,
+              double* nu1, double* nu2) {
+    for (long at = 0; at < count; ++at, x += stride) {
+        if (form == 0) {
+            nu1[at] = std::exp(linear<NC>(b1, x, ncov));
+            nu2[at] = std::exp(linear<NC>(b2, x, ncov));
+        } else if (form == 1) {
+            nu1[at] = std::exp(linear<NC>(b1, x, ncov));
+            nu2[at] = nu1[at];
+        } else {
+            nu1[at] = 1.0;
+            nu2[at] = std::exp(linear<NC>(b2, x, ncov));
         }
+    }
+}
+}  // namespace
+
+void Likelihood::child_risks_from_covariates(const DVector& pars, long c_first, long c_end, double* nu1,
+                                             double* nu2) const {
+    const long ncov = s_.ncov;
+    const int form = risk_form_ == RiskForm::kGeneral ? 0 : risk_form_ == RiskForm::kEqualRisks ? 1 : 2;
+    const double* b1 = &pars[1];
+    const double* b2 = &pars[ncov + 1];
+    const long stride = flat_->columns;
+    const double* x = flat_->cov.data() + c_first * stride;
+    const long count = c_end - c_first;
+    switch (ncov) {
+        case 1: risks_of<1>(form, b1, b2, x, stride, ncov, count, nu1, nu2); break;
+        case 2: risks_of<2>(form, b1, b2, x, stride, ncov, count, nu1, nu2); break;
+        case 3: risks_of<3>(form, b1, b2, x, stride, ncov, count, nu1, nu2); break;
+        default: risks_of<0>(form, b1, b2, x, stride, ncov, count, nu1, nu2); break;
     }
 }
 
@@ -124,7 +150,7 @@ double Likelihood::operator()(const DVector& ppars) const {
     double tmpp[3];
     prevalences_from(ppars[npars - 1], ppars[npars], tmpp);
 
-    const Layout& f = flat_;
+    const Layout& f = *flat_;
     double loglkk = 0.0;
     for (std::size_t i = 0; i < static_cast<std::size_t>(f.nfam); ++i) {
         const long c_first = f.child_begin[i];

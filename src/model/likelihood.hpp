@@ -13,6 +13,7 @@
 // families afterwards and does not allocate per call; it gives the very double of the
 // literal evaluation (per family mkfindiv, then phgz child by child, in the order above).
 
+#include <memory>
 #include <vector>
 
 #include "genetics/family.hpp"
@@ -44,18 +45,32 @@ public:
         std::vector<long> child_begin;  // 0..nfam: family i owns flat children child_begin[i]..child_begin[i+1]-1
         std::vector<long> pair_begin;   // 0..nfam: likewise its flat pairs
         std::vector<int> child_geno;    // genotype code 0..2
-        std::vector<double> cov;        // covariate k (from 0) of flat child c at c*ncov + k
+        long columns = 0;               // covariates per child: those of the settings it was laid out for
+        long finite_columns = 0;        // the leading columns finite for every child
+        std::vector<double> cov;        // covariate k (from 0) of flat child c at c*columns + k
         std::vector<int> pair_f;        // father's genotype
         std::vector<int> pair_m;        // mother's genotype
         std::vector<double> pair_t;     // T(h|f,m) of flat pair p at 3p + h (0.0 with an untyped parent)
     };
-    const Layout& layout() const { return flat_; }
+    const Layout& layout() const { return *flat_; }
+    const std::shared_ptr<const Layout>& shared_layout() const { return flat_; }
+
+    // The objective of `s` on the families laid out in `layout` for a model with at least
+    // s.ncov covariates, of which it reads the first s.ncov: a nested model's likelihood,
+    // sharing the data.
+    Likelihood(const Settings& s, std::shared_ptr<const Layout> layout);
     bool missing_parent() const { return missing_parent_; }
 
     // nu1, nu2 of the flat children c_first..c_end-1 into nu1[0..], nu2[0..], at the expanded
     // coefficients `pars` (expand_coefficients), summed as mkfindiv sums them:
     // nu1 = exp(sum_k b1[k] x[k]), nu2 = exp(sum_k b2[k] x[k]) from 0.0 in ascending k.
-    void child_risks(const DVector& pars, long c_first, long c_end, double* nu1, double* nu2) const;
+    void child_risks(const DVector& pars, long c_first, long c_end, double* nu1, double* nu2) const {
+        if (risk_form_ == RiskForm::kUnitRisks) {  // no covariates: every sum is 0.0 and exp(0.0) = 1.0
+            for (long c = c_first; c < c_end; ++c) nu1[c - c_first] = nu2[c - c_first] = 1.0;
+            return;
+        }
+        child_risks_from_covariates(pars, c_first, c_end, nu1, nu2);
+    }
 
 private:
     // How the children's relative risks follow from the expanded coefficients.  Both
@@ -64,10 +79,15 @@ private:
     //    operation and nu2 = nu1;
     //  - Recessive with finite covariates: b1 = 0, every product 0.0 * x is a zero and the
     //    sum from 0.0 stays +0.0, so nu1 = exp(0.0) = 1.0.
-    enum class RiskForm { kGeneral, kEqualRisks, kUnitNu1 };
+    //  - No covariates: both sums are 0.0, so nu1 = nu2 = exp(0.0) = 1.0.
+    enum class RiskForm { kGeneral, kEqualRisks, kUnitNu1, kUnitRisks };
+
+    void child_risks_from_covariates(const DVector& pars, long c_first, long c_end, double* nu1, double* nu2) const;
 
     Settings s_;
-    Layout flat_;
+    void set_risk_form();
+
+    std::shared_ptr<const Layout> flat_;
     bool missing_parent_ = false;
     RiskForm risk_form_ = RiskForm::kGeneral;
     mutable DVector pars_;             // 1..2*ncov: expanded coefficients of the current theta

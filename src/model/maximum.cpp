@@ -10,11 +10,25 @@
 namespace quillon {
 
 std::optional<FitResult> polished(const Settings& s, const FamilyTable& families, const FitResult& fit) {
+    return polished(s, LikelihoodDerivatives(s, families), fit);
+}
+
+std::optional<FitResult> polished(const Settings& s, const LikelihoodDerivatives& objective, const FitResult& fit) {
     Settings newton = s;
     newton.fit = FitMethod::kNewton;
-    NewtonFit r = fit_model_newton_from(newton, families, fit.ogpars);
+    NewtonFit r = fit_model_newton_from(newton, objective, fit.ogpars);
     if (r.status != NewtonStatus::kConverged) return std::nullopt;
     return std::move(r.fit);
+}
+
+std::optional<FitResult> newton_maximum(const Settings& s, const FamilyTable& families,
+                                        const LikelihoodDerivatives& wider) {
+    const LikelihoodDerivatives nested(s, wider);
+    if (s.fit == FitMethod::kNewton) {
+        NewtonFit r = fit_model_newton_from(s, nested, start_values(s));
+        if (r.status == NewtonStatus::kConverged) return std::move(r.fit);
+    }
+    return polished(s, nested, fit_model(s, families));
 }
 
 std::optional<FitResult> newton_maximum(const Settings& s, const FamilyTable& families) {

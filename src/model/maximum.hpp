@@ -10,6 +10,7 @@
 
 #include "genetics/family.hpp"
 #include "model/fit.hpp"
+#include "model/gradient.hpp"
 #include "model/settings.hpp"
 #include "toolkit/nrarray.hpp"
 
@@ -17,11 +18,17 @@ namespace quillon {
 
 // Newton's maximum from `fit`'s estimate, or nothing when Newton's method does not converge.
 std::optional<FitResult> polished(const Settings& s, const FamilyTable& families, const FitResult& fit);
+// The same with `s`'s objective already laid out.
+std::optional<FitResult> polished(const Settings& s, const LikelihoodDerivatives& objective, const FitResult& fit);
 
 // The Newton maximum of `s`'s model on the families: with s.fit kNewton Newton's fit, and
 // where that does not converge (or s.fit is kPowell) fit_model's estimate polished.  Nothing
 // when no maximum is reached; NumericalError propagates from fit_model.
 std::optional<FitResult> newton_maximum(const Settings& s, const FamilyTable& families);
+// The same for a model nested in `wider`'s (the first s.ncov of its covariate columns) on the
+// families laid out in `wider`.
+std::optional<FitResult> newton_maximum(const Settings& s, const FamilyTable& families,
+                                        const LikelihoodDerivatives& wider);
 
 // The nested models of `s`, which reads the covariate columns 1..ncov of each child: no
 // covariates (every relative risk 1, the prevalences alone fitted), and the first column

@@ -91,10 +91,13 @@ NewtonFit fit_model_newton(const Settings& s, const FamilyTable& families) {
 }
 
 NewtonFit fit_model_newton_from(const Settings& s, const FamilyTable& families, const DVector& start) {
+    return fit_model_newton_from(s, LikelihoodDerivatives(s, families), start);
+}
+
+NewtonFit fit_model_newton_from(const Settings& s, const LikelihoodDerivatives& objective, const DVector& start) {
     NewtonFit out;
     DVector theta = vector(1, static_cast<int>(s.npars));
     for (long i = 1; i <= s.npars; ++i) theta[i] = start[i];
-    const LikelihoodDerivatives objective(s, families);
     if (!objective.usable()) {
         out.status = NewtonStatus::kNoFiniteObjective;
         return out;

@@ -26,6 +26,7 @@
 // exponential family in the coefficients), so there Newton-Raphson is Fisher scoring.
 
 #include "genetics/family.hpp"
+#include "model/gradient.hpp"
 #include "model/fit.hpp"
 #include "model/settings.hpp"
 
@@ -57,5 +58,8 @@ NewtonFit fit_model_newton(const Settings& s, const FamilyTable& families);
 
 // The same from `start` (1..npars), e.g. to take another fit's estimate to the maximum.
 NewtonFit fit_model_newton_from(const Settings& s, const FamilyTable& families, const DVector& start);
+
+// The same on the families laid out in `objective`, which must be of `s`.
+NewtonFit fit_model_newton_from(const Settings& s, const LikelihoodDerivatives& objective, const DVector& start);
 
 }  // namespace quillon

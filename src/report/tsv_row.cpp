@@ -79,7 +79,9 @@ std::string status_text(const MarkerResult& r) {
     if (r.conditions.nfs_undefined) add("nfs_undefined");
     if (r.conditions.nested_fit_failed) add("nested_fit_failed");
     if (r.conditions.robust_unavailable) add("robust_unavailable");
-    return status.empty() ? "ok" : "warning:" + status;
+    const bool warned = !status.empty();
+    if (r.short_of_maximum()) add("short_of_maximum");
+    return (warned ? "warning:" : status.empty() ? "ok" : "ok:") + status;
 }
 
 void append_result_row(std::string& out, const RowMarker& m, const RowCounts& counts, const Schema& schema,

@@ -40,7 +40,7 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
     app.add_flag("--all-children", o.all_children, "keep unaffected and missing-phenotype children too");
     app.add_flag("--robust-se", o.robust_se, "also family-clustered (sandwich) SEs and their Wald tests");
     app.add_option("--fit", o.settings.fit,
-                   "powell (the default; rows equal the single run's) or newton (exact maximum; falls back to powell)")
+                   "newton (the default: exact maximum; falls back to powell) or powell (rows equal the single run's)")
         ->type_name("METHOD")
         ->transform(CLI::CheckedTransformer(
             std::map<std::string, FitMethod>{{"powell", FitMethod::kPowell}, {"newton", FitMethod::kNewton}},

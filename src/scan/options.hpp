@@ -12,6 +12,13 @@
 
 namespace quillon {
 
+// Settings whose fit is Newton's method, the scan's default.
+inline Settings newton_settings() {
+    Settings s;
+    s.fit = FitMethod::kNewton;
+    return s;
+}
+
 struct ScanOptions {
     std::string bfile;                      // --bfile PREFIX (PREFIX.bed/.bim/.fam)
     std::string vcf;                        // --vcf FILE, with --fam
@@ -20,9 +27,9 @@ struct ScanOptions {
     std::vector<std::string> covar_names;   // --covar-name a,b (empty: every column)
     bool intercept = true;                  // cleared by --no-intercept
     std::string weights;                    // --weights FILE
-    // --status-model (1..3), --covariate-model (0..3, None when not given), --fit; the
-    // number of covariates comes from the covariate file.
-    Settings settings;
+    // --status-model (1..3), --covariate-model (0..3, None when not given), --fit (Newton's
+    // method unless --fit powell); the number of covariates comes from the covariate file.
+    Settings settings = newton_settings();
     // --covariate-model not given: the status model's, valid only when the covariates are
     // the intercept alone (settled once the covariate file is read).
     bool covariate_model_default = false;

@@ -117,6 +117,9 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
     log += "Rows:";
     for (int k = 0; k < static_cast<int>(RowKind::kCount); ++k)
         log += std::string(k ? ", " : " ") + kRowKindNames[k] + " " + std::to_string(t.rows[k]);
+    if (s.fit == FitMethod::kPowell)
+        log += "\nRows whose direction-set fit stopped more than 0.001 log-likelihood units short of Newton's maximum "
+               "(STATUS short_of_maximum; --fit newton reaches it): " + std::to_string(t.short_of_maximum);
     log += "\nFamilies left out for a Mendel error (over all markers, listed in " + o.out +
            ".mendel): " + std::to_string(t.mendel_lines) + "; genotypes in " + o.out +
            ".mendel count copies of A1\n";

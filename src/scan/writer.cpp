@@ -73,6 +73,7 @@ void OutcomeWriter::write(const Marker& marker, const MarkerOutcome& o) {
         totals_.mendel_lines += static_cast<long>(o.mendel.size());
     }
     ++totals_.rows[static_cast<int>(o.kind)];
+    if (analysed && !o.result.failed() && o.result.short_of_maximum()) ++totals_.short_of_maximum;
     if (o.kind == RowKind::kFailed) {
         const std::string status = status_text(o.result);
         ++totals_.failure_reasons[status];

@@ -83,7 +83,8 @@ TEST(PlinkScan, NfsSquaredIsTheTdtChiSquare) {
             EXPECT_EQ(q[i][nfs], "NA") << q[i][1];
             continue;
         }
-        ASSERT_EQ(q[i][status], "ok") << q[i][1];
+        // (A rare allele with no homozygous parent leaves Newton's method no finite maximum.)
+        ASSERT_TRUE(q[i][status] == "ok" || q[i][status] == "warning:fallback_powell") << q[i][1];
         EXPECT_EQ(q[i][column(q[0], "T")] + q[i][column(q[0], "U")], p[i][t] + p[i][u]) << q[i][1];
         const double z = std::stod(q[i][nfs]), plink = std::stod(p[i][chisq]);
         EXPECT_NEAR(z * z, plink, 5e-4 * plink) << q[i][1];  // half a unit of the 4th digit

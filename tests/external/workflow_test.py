@@ -65,7 +65,7 @@ snakemake("three", 3, ssf={"term": "B1_X1", "build": "GRCh38"})
 # (the selection and quality-control keys at values that keep every marker and individual)
 with open(os.path.join(work, "everyone"), "w") as f:
     f.writelines(line.split()[0] + " " + line.split()[1] + "\n" for line in open(os.path.join(work, "study.fam")))
-snakemake("many", MARKERS + 4, fit="Powell", all_children=False, complete_trios=False, chr="1-3", keep="everyone",
+snakemake("many", MARKERS + 4, fit="Newton", all_children=False, complete_trios=False, chr="1-3", keep="everyone",
           maf=0.0, geno=1.0, hwe=0.0, me=1.0)
 for outdir in ("three", "many"):
     for ext in ("tsv", "mendel"):

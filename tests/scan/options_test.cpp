@@ -61,15 +61,15 @@ std::string accepted(const std::string& args) {
 
 TEST(ScanOptions, DefaultsAndAcceptedForms) {
     const std::string cores = std::to_string(std::max(1u, std::thread::hardware_concurrency()));
-    EXPECT_EQ(accepted(kBase), "st|||||1||10|0|powell|" + cores + "|1/1||-|-||quillon|00");
+    EXPECT_EQ(accepted(kBase), "st|||||1||10|0|newton|" + cores + "|1/1||-|-||quillon|00");
     // Without covariate columns the covariate model may be left out.
-    EXPECT_EQ(accepted("--vcf v --fam f --no-intercept --status-model Additive --fit NEWTON --chunk 1000000/1000000 "
+    EXPECT_EQ(accepted("--vcf v --fam f --no-intercept --status-model Additive --fit POWELL --chunk 1000000/1000000 "
                        "--chr chr2-03,x,MT,22 --all-children --quiet --threads 4096 --extract e --out o"),
-              "|v|f|||0||30|1|newton|4096|1000000/1000000|2,3,23,26,22,|-|-|e|o|10");
+              "|v|f|||0||30|1|powell|4096|1000000/1000000|2,3,23,26,22,|-|-|e|o|10");
     EXPECT_EQ(accepted("--bfile st --covar c --covar-name b,a --no-intercept --weights w --status-model 2 "
                        "--covariate-model none --chr X --from-bp 7 --to-bp 7"),
-              "st|||c|b,a,|0|w|20|0|powell|" + cores + "|1/1|23,|7|7||quillon|00");
-    EXPECT_EQ(accepted("--chunk 9/3 --help"), "|||||1||-10|0|powell|" + cores + "|1/1||-|-||quillon|01");  // help first
+              "st|||c|b,a,|0|w|20|0|newton|" + cores + "|1/1|23,|7|7||quillon|00");
+    EXPECT_EQ(accepted("--chunk 9/3 --help"), "|||||1||-10|0|newton|" + cores + "|1/1||-|-||quillon|01");  // help first
     EXPECT_TRUE(parse("-h").options.help);
 }
 

@@ -2,8 +2,10 @@
 // doubles the single run's reader and analysis give on that marker's families written as its
 // three files.  (The scan data folders' runner holds the rows to what the scan makes today.)
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <map>
 
 #include "formats/genotypes.hpp"
@@ -123,7 +125,7 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
         // (The words of the tests built on the fit, and an undefined NFS that the design alone
         // explains, said once in the log, are not the fit's.)
         std::string status = f.back().starts_with("warning:") ? "," + f.back().substr(8) : "";
-        for (const std::string w : {",nested_fit_failed", ",nfs_undefined"})
+        for (const std::string w : {",nested_fit_failed", ",nfs_undefined", ",short_of_maximum"})
             if (const auto at = status.find(w); at != std::string::npos) status.erase(at, w.size());
         const std::string warnings = std::string(a.fell_back ? ",fallback_powell" : "") +
                                      (a.info.near_singular ? ",near_singular" : "");
@@ -170,6 +172,53 @@ TEST(ScanOptions, CovariateModelDefaultsToTheStatusModel) {
     EXPECT_EQ(read_tsv(dir.read("m.tsv")).back()[3], f[4] + ",<DEL>");
 }
 
+// Trios with covariates on their natural scales (age in years, sex, smoking): where the
+// direction-set fit (--fit powell) stops more than 0.001 log-likelihood units above the
+// -log-likelihood of the default Newton scan, and only there, its STATUS says
+// short_of_maximum, and the log counts those rows.
+TEST(ScanFit, DirectionSetShortOfNewtonsMaximumIsFlagged) {
+    TempDir dir;
+    simulate(dir, {"--families", "400", "--min-size", "3", "--max-size", "3", "--markers", "120", "--ncov", "3",
+                   "--model", "additive", "--beta", "0.3,0.02,-0.2", "--allele-freq", "0.05,0.5", "--effect-share",
+                   "0.1", "--covar", "raw.covar", "--seed", "77"});
+    std::string covar = "FID IID AGE SEX SMOKING\n";
+    for (const auto& f : read_tsv(dir.read("raw.covar"))) {
+        const auto x = split(f[0], ' ');
+        if (x[0] == "FID") continue;
+        char line[96];
+        std::snprintf(line, sizeof line, "%s %s %.1f %d %d\n", x[0].c_str(), x[1].c_str(), 45 + 12 * std::stod(x[2]),
+                      std::stod(x[3]) > 0, std::stod(x[4]) > 0.5);
+        covar += line;
+    }
+    dir.write("age.covar", covar);
+    const std::vector<std::string> common = {"--bfile", "st", "--covar", "age.covar", "--status-model", "3",
+                                             "--covariate-model", "3", "--threads", "2", "--out"};
+    auto args = common;
+    args.push_back("powell");
+    args.insert(args.end(), {"--fit", "powell"});
+    ASSERT_EQ(scan(dir, args).status, 0);
+    args = common;
+    args.push_back("newton");
+    ASSERT_EQ(scan(dir, args).status, 0);
+    const auto p = read_tsv(dir.read("powell.tsv")), n = read_tsv(dir.read("newton.tsv"));
+    const auto c = static_cast<std::size_t>(std::find(p[0].begin(), p[0].end(), "NEG_LOGLIK") - p[0].begin());
+    long flagged = 0;
+    for (std::size_t r = 1; r < p.size(); ++r) {
+        if (p[r][c] == "NA" || n[r][c] == "NA") continue;
+        const double gain = std::stod(p[r][c]) - std::stod(n[r][c]);
+        EXPECT_GT(gain, -1e-9) << p[r][1];
+        const bool flag = p[r].back().ends_with("short_of_maximum");
+        if (std::abs(gain - 1e-3) > 1e-5) {
+            EXPECT_EQ(flag, gain > 1e-3) << p[r][1] << " " << gain;
+        }
+        EXPECT_EQ(n[r].back().find("short_of_maximum"), std::string::npos);
+        flagged += flag;
+    }
+    EXPECT_GE(flagged, 2);
+    EXPECT_NE(dir.read("powell.log").find("--fit newton reaches it): " + std::to_string(flagged) + "\n"),
+              std::string::npos);
+    EXPECT_EQ(dir.read("newton.log").find("short of"), std::string::npos);
+}
 
 }  // namespace
 }  // namespace quillon
