@@ -1,5 +1,6 @@
 #pragma once
-// One marker's work: its families after the per-marker rules, the test its chromosome
+// One marker's work (read and made ready by prepare_marker, formats/x_genotypes.hpp): its
+// families after the per-marker rules, the test its chromosome
 // calls for and the test's result, as data.  Pure with respect to everything but the
 // worker's own scratch, so any number of workers may run it at once.  Only the writer
 // (scan/writer.hpp) turns outcomes into text.
@@ -24,6 +25,7 @@ struct ScanContext {
     const QcPeople& qc;          // the kept people, founders and trios
     const QcFilters& filters;
     const std::vector<char>& keep;  // per .fam person: kept (--keep, --remove)
+    ParBuild par = ParBuild::kNone;  // --split-par
     // The design alone leaves the non-founders statistic undefined: said once, not per row.
     bool nfs_undefined_by_design = false;
 };

@@ -93,6 +93,41 @@ int largest_study_family(const Study& study) {
     return static_cast<int>(std::min<std::size_t>(2 + children, maxfamilysize));
 }
 
+// The X markers' lines of the log: the model, who is left out and what was read as untyped.
+// None in a scan without X markers.
+std::string x_log(const ScanOptions& o, const Study& study, const LoopTotals& t) {
+    if (t.x_markers == 0) return "";
+    const StudyCounts& c = study.counts;
+    std::string log = "X markers: " + std::to_string(t.x_markers) + "; X model: --xchr-model " +
+                      std::to_string(o.xchr_model) +
+                      (o.xchr_model == 2 ? " (a male's allele counts as two copies, as under X inactivation)"
+                                         : " (a male's allele counts as one copy)") +
+                      (o.xchr_tie_freq ? "; the fathers' A1 frequency tied to the mothers'"
+                                       : "; the fathers' A1 frequency a parameter of its own (PREV_FATHER_A1)") +
+                      (o.split_par == ParBuild::kNone ? ""
+                       : o.split_par == ParBuild::kB37 ? "; pseudo-autosomal positions of b37 analysed as autosomal"
+                                                       : "; pseudo-autosomal positions of b38 analysed as autosomal") +
+                      "\n";
+    log += "On X: children of unknown sex left out: " + std::to_string(c.x_unknown_sex_children) +
+           "; parents taken in their role's sex (sex unknown or contrary in the .fam): " +
+           std::to_string(c.x_parents_role_sex) + "\n";
+    log += "On X: heterozygous male calls read as untyped: " + std::to_string(t.x_het_males) + " at " +
+           std::to_string(t.x_het_markers) + " markers; haploid calls of females or people of unknown sex read as "
+           "untyped: " + std::to_string(t.x_haploid_females) + "\n";
+    for (const std::string& line : t.x_het_lines) log += "Heterozygous males of the typed males: " + line + "\n";
+    if (static_cast<long>(t.x_het_lines.size()) < t.x_het_markers)
+        log += "(only the first " + std::to_string(t.x_het_lines.size()) + " such markers are listed)\n";
+    if (t.x_par_like > 0) {
+        log += "Warning: at " + std::to_string(t.x_par_like) +
+               " X markers more than 1% of the typed males are heterozygous; they may lie in a pseudo-autosomal "
+               "region (see --split-par b37|b38|hg19|hg38):";
+        for (const std::string& id : t.x_par_like_ids) log += " " + id;
+        if (static_cast<long>(t.x_par_like_ids.size()) < t.x_par_like) log += " ...";
+        log += "\n";
+    }
+    return log;
+}
+
 std::string log_text(const std::string& command, const ScanOptions& o, const Study& study, const Settings& s,
                      const Selection& sel, const LoopTotals& t, const SsfWriter* ssf, double seconds) {
     std::string log = std::string("quillon ") + QUILLON_VERSION + " scan\n" + command + "\n\n";
@@ -114,6 +149,7 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
     log += "\nMulti-allelic records skipped (rows skipped:multiallelic): " + std::to_string(t.multiallelic) + "\n";
     if (t.haploid_calls > 0)
         log += "Haploid calls read as untyped (the model is diploid): " + std::to_string(t.haploid_calls) + "\n";
+    log += x_log(o, study, t);
     log += "Rows:";
     for (int k = 0; k < static_cast<int>(RowKind::kCount); ++k)
         log += std::string(k ? ", " : " ") + kRowKindNames[k] + " " + std::to_string(t.rows[k]);
@@ -261,7 +297,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     interrupt.check();
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
     const bool nfs_by_design = nfs_undefined_by_design(study, settings);
-    const ScanContext ctx{study, tests, table, qc, o.filters, keep, nfs_by_design};
+    const ScanContext ctx{study, tests, table, qc, o.filters, keep, o.split_par, nfs_by_design};
     const Schema schema = tests.schema(study.covariate_names);
 
     std::unique_ptr<SsfWriter> ssf;

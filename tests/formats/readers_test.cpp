@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 
 #include <map>
+#include <tuple>
 
 #include "support/program.hpp"
 #include "formats/genotypes.hpp"
+#include "formats/x_genotypes.hpp"
 
 namespace quillon {
 namespace {
@@ -81,9 +83,37 @@ TEST(GenotypeReaders, BedAndVcfDecodeTheHandMadeGenotypes) {
         EXPECT_TRUE(v[2].info.multiallelic && v[2].genotype == std::vector<std::int8_t>(5, -1)) << name;
         vcf->seek(2);
         EXPECT_EQ(read_all(*vcf).front().info.id, "rs3") << name;
+        EXPECT_EQ(vcf->x_places().size(), 1u);
+        // On X: male e's haploid call is his allele; as a female's it is untyped; d as a male is
+        // a heterozygous male; inside the pseudo-autosomal region every haploid call is untyped.
+        const std::vector<char> keep(5, 1);
+        for (const auto& [sex, par, genotype, counts] :
+             {std::tuple{std::vector<std::int8_t>{1, 2, 1, 2, 1}, ParBuild::kNone,
+                         std::vector<std::int8_t>{0, 0, 2, 1, 2}, std::vector<long>{3, 0, 0, 0}},
+              std::tuple{std::vector<std::int8_t>{1, 2, 1, 1, 2}, ParBuild::kNone,
+                         std::vector<std::int8_t>{0, 0, 2, 1, -1}, std::vector<long>{3, 1, 1, 0}},
+              std::tuple{std::vector<std::int8_t>{1, 2, 1, 2, 1}, ParBuild::kB38,
+                         std::vector<std::int8_t>{0, 0, 2, 1, -1}, std::vector<long>{0, 0, 0, 1}}}) {
+            Marker x = v[1];
+            prepare_marker(x, sex, keep, par);
+            EXPECT_EQ(x.genotype, genotype) << name;
+            EXPECT_EQ(std::vector<long>({x.info.x_typed_males, x.info.x_het_males, x.info.x_haploid_females,
+                                         x.info.haploid_calls}),
+                      counts) << name;
+        }
     }
-    for (const char* chr : {"chrX", "y", "XY", "MT", "chrM", "23", "26"}) EXPECT_FALSE(is_autosome(chr)) << chr;
-    for (const char* chr : {"1", "22", "chr2", "0", "27"}) EXPECT_TRUE(is_autosome(chr)) << chr;
+    for (const char* chr : {"chrX", "y", "MT", "chrM", "23", "24", "26"}) EXPECT_FALSE(is_autosome(chr)) << chr;
+    for (const char* chr : {"1", "22", "chr2", "0", "27", "XY", "PAR1", "par2", "25"}) EXPECT_TRUE(is_autosome(chr)) << chr;
+    EXPECT_EQ(bed->x_places().size(), 1u);
+    // The pseudo-autosomal boundaries, at and one past each.
+    for (const auto& [bp, par, cls] :
+         {std::tuple{2699520L, ParBuild::kB37, ChromosomeClass::kAutosome}, {2699521L, ParBuild::kB37, ChromosomeClass::kX},
+          {154931043L, ParBuild::kB37, ChromosomeClass::kX}, {154931044L, ParBuild::kB37, ChromosomeClass::kAutosome},
+          {2781479L, ParBuild::kB38, ChromosomeClass::kAutosome}, {2781480L, ParBuild::kB38, ChromosomeClass::kX},
+          {155701382L, ParBuild::kB38, ChromosomeClass::kX}, {155701383L, ParBuild::kB38, ChromosomeClass::kAutosome},
+          {100L, ParBuild::kNone, ChromosomeClass::kX}})
+        EXPECT_EQ(chromosome_class("chrX", bp, par), cls) << bp;
+    EXPECT_EQ(chromosome_class("Y", 100, ParBuild::kB37), ChromosomeClass::kOther);
 }
 
 // Each bad VCF: the file replaced in the good fileset, the message.  (The scan's messages on
