@@ -11,6 +11,7 @@
 
 #include "formats/bed_codes.hpp"
 #include "formats/staged_file.hpp"
+#include "genetics/x_inheritance.hpp"
 #include "io/progress.hpp"
 #include "toolkit/random.hpp"
 
@@ -50,6 +51,7 @@ struct Member {
     bool typed = true;     // false: an untyped parent
     bool child = false;
     bool mendel_only = false;  // unaffected child: drawn without the relative risks
+    int sex = 0;               // a child's drawn sex (1 son, 2 daughter)
     double nu1 = 1.0, nu2 = 1.0;
 };
 
@@ -108,6 +110,7 @@ Layout make_layout(const SimulateOptions& o, const SimulatedStudy& study) {
             if (j < 3) continue;
             Member& m = members[static_cast<std::size_t>(j - 1)];
             m.child = true;
+            m.sex = fam.sex[j];
             Person p;
             p.family = k;
             p.member = j;
@@ -209,6 +212,27 @@ struct MarkerRecord {
     bool effect = false;
 };
 
+// A father's X allele: 1 with the allele-2 frequency gamma1 / 2 + gamma2.
+int draw_x_father(double u, double gamma1, double gamma2) { return u < 1.0 - (0.5 * gamma1 + gamma2) ? 0 : 1; }
+
+// A child's X genotype (a son's allele, a daughter's diploid code) given the father's allele
+// and the mother's genotype: P(g) proportional to x_transmission and to the relative risk of
+// g, (1, nu1, nu2) for a daughter, 1 and nu2 (xchr_model 2) or nu1 (xchr_model 1) for a son's
+// alleles 0 and 1.  -1 when the probabilities are not finite.
+int draw_x_child(int sex, int father, int mother, double nu1, double nu2, int xchr_model, double u) {
+    const double risk[3] = {1.0, sex == 1 ? (xchr_model == 2 ? nu2 : nu1) : nu1, nu2};
+    double p[3] = {0.0, 0.0, 0.0};
+    double total = 0.0;
+    for (int g = 0; g <= (sex == 1 ? 1 : 2); ++g) total += p[g] = x_transmission(sex, father, mother, g) * risk[g];
+    if (!(total > 0.0) || !std::isfinite(total)) return -1;
+    double cumulative = 0.0;
+    for (int g = 0; g <= 2; ++g) {
+        cumulative += p[g] / total;
+        if (p[g] > 0.0 && u < cumulative) return g;
+    }
+    return sex == 1 ? (p[1] > 0.0 ? 1 : 0) : (p[2] > 0.0 ? 2 : p[1] > 0.0 ? 1 : 0);
+}
+
 // Draws marker m (1-based) into genotype[person] (-1 untyped); false with a message when a
 // child's genotype probabilities are not finite.
 bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const Layout& layout, long m,
@@ -217,7 +241,7 @@ bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const La
     const double u_freq = ran2(&idum);
     const double u_effect = ran2(&idum);
     const bool on_x = m > o.markers - o.x_markers;
-    record.effect = !on_x && u_effect < o.effect_share;
+    record.effect = u_effect < o.effect_share;
     double gamma1 = o.gamma1;
     double gamma2 = o.gamma2;
     if (o.allele_freq_given) {
@@ -237,11 +261,15 @@ bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const La
             const double u_error = ran2(&idum);
             const double u_kind = ran2(&idum);
             int g = 0;
+            const bool male_on_x = on_x && (mem.child ? mem.sex == 1 : j == 1);
             if (!mem.child) {
-                g = parent[j - 1] = draw_founder_genotype(u_geno, gamma0, gamma1);
+                g = parent[j - 1] = on_x && j == 1 ? draw_x_father(u_geno, gamma1, gamma2)
+                                                   : draw_founder_genotype(u_geno, gamma0, gamma1);
             } else {
                 const bool tilted = record.effect && !mem.mendel_only;
-                g = draw_child_genotype(parent[0], parent[1], tilted ? mem.nu1 : 1.0, tilted ? mem.nu2 : 1.0, u_geno);
+                const double nu1 = tilted ? mem.nu1 : 1.0, nu2 = tilted ? mem.nu2 : 1.0;
+                g = on_x ? draw_x_child(mem.sex, parent[0], parent[1], nu1, nu2, o.xchr_model, u_geno)
+                         : draw_child_genotype(parent[0], parent[1], nu1, nu2, u_geno);
                 if (g < 0) {
                     error = "family " + std::to_string(k) + " member " + std::to_string(j) + " marker snp" +
                             std::to_string(m) + ": the relative risks give no genotype distribution; use smaller coefficients";
@@ -249,7 +277,12 @@ bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const La
                 }
             }
             const bool typed = mem.typed && !(mem.child && u_untyped < o.untyped_children);
-            if (typed && u_error < o.genotype_errors) g = (g + (u_kind < 0.5 ? 1 : 2)) % 3;
+            if (male_on_x) {  // his allele written homozygous; an error gives the other, or a het call
+                if (typed && u_error < o.genotype_errors) g = 1 - g;
+                g = typed && u_error >= o.genotype_errors && u_kind < o.male_het_errors ? 1 : 2 * g;
+            } else if (typed && u_error < o.genotype_errors) {
+                g = (g + (u_kind < 0.5 ? 1 : 2)) % 3;
+            }
             if (mem.person >= 0) genotype[static_cast<std::size_t>(mem.person)] = static_cast<std::int8_t>(typed ? g : -1);
         }
     }
@@ -271,12 +304,16 @@ void append_bed(const std::vector<std::int8_t>& genotype, std::vector<unsigned c
     }
 }
 
+// On X a male's call is haploid ("0", "1", "."), but a heterozygous one.
 std::string vcf_line(const MarkerRecord& r, const Layout& layout, const std::vector<std::int8_t>& genotype) {
     static constexpr const char* kGt[4] = {"./.", "0/0", "0/1", "1/1"};
+    static constexpr const char* kHaploid[4] = {".", "0", "0/1", "1"};
+    const bool on_x = r.chr == std::to_string(kXCode);
     std::string line = r.chr + '\t' + std::to_string(r.bp) + '\t' + r.id + '\t' + r.allele1 + '\t' + r.allele2 +
                        "\t.\tPASS\t.\tGT";
     for (std::size_t p = 0; p < genotype.size(); ++p)
-        if (layout.people[p].in_vcf) (line += '\t') += kGt[genotype[p] + 1];
+        if (layout.people[p].in_vcf)
+            (line += '\t') += (on_x && layout.people[p].sex == 1 ? kHaploid : kGt)[genotype[p] + 1];
     return line + '\n';
 }
 

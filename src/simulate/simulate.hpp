@@ -90,6 +90,8 @@ struct SimulateOptions {
     double untyped_children = 0.0;     // children untyped, per marker
     double genotype_errors = 0.0;      // typed genotypes replaced by another, per marker
     double unaffected_children = 0.0;  // children with .fam phenotype 1 (drawn by Mendel)
+    int xchr_model = 2;                // on X a son's allele acts as 2 copies or as 1
+    double male_het_errors = 0.0;      // typed males on X written heterozygous, per marker
     double father_only = 0.0;          // one-untyped-parent families written with the typed
                                        // parent as the father
     std::string bfile, file, vcf, covar, weight_file, effects;
