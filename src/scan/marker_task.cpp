@@ -43,6 +43,8 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         return;
     }
     out.result = run_test(*test, scratch.table, ctx.table);
+    if (ctx.table_columns != nullptr && chr == ChromosomeClass::kAutosome && !out.result.failed())
+        out.result.values = place_values(*ctx.table_columns, *ctx.autosome_columns, out.result);
     if (ctx.nfs_undefined_by_design) out.result.conditions.nfs_undefined = false;
     out.kind = kind_of(out.result);
 }

@@ -26,6 +26,11 @@ struct ScanContext {
     const QcFilters& filters;
     const std::vector<char>& keep;  // per .fam person: kept (--keep, --remove)
     ParBuild par = ParBuild::kNone;  // --split-par
+    // With X markers the table's columns are the union of the tests' (TestSelector::schema):
+    // the table's and the autosomal test's own, whose results are placed in the table's
+    // columns.  Null without X markers.
+    const Schema* table_columns = nullptr;
+    const Schema* autosome_columns = nullptr;
     // The design alone leaves the non-founders statistic undefined: said once, not per row.
     bool nfs_undefined_by_design = false;
 };

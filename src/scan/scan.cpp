@@ -93,6 +93,23 @@ int largest_study_family(const Study& study) {
     return static_cast<int>(std::min<std::size_t>(2 + children, maxfamilysize));
 }
 
+// Whether the selection holds a marker analysed as X-linked (named X, outside the
+// pseudo-autosomal regions that `par` splits off).
+bool selects_x(const Selection& sel, const std::vector<XPlace>& places, ParBuild par) {
+    for (const XPlace& x : places) {
+        if (pseudo_autosomal(x.bp, par)) continue;
+        // The first run that ends after the marker, and whether it holds it.
+        const auto run = std::upper_bound(sel.runs.begin(), sel.runs.end(), x.index,
+                                          [](long i, const std::pair<long, long>& r) { return i < r.second; });
+        if (run != sel.runs.end() && run->first <= x.index) return true;
+    }
+    return false;
+}
+
+const char* const kSonsUninformative =
+    "On X with --xchr-model 1 and a recessive model a son's one allele has the relative risk of a "
+    "heterozygote, 1: sons carry no information about the effect.\n";
+
 // The X markers' lines of the log: the model, who is left out and what was read as untyped.
 // None in a scan without X markers.
 std::string x_log(const ScanOptions& o, const Study& study, const LoopTotals& t) {
@@ -285,7 +302,8 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (!o.allow_collinear)
         if (const std::string fault = covariate_design_fault(study); !fault.empty())
             throw Refusal{fault + ", or scan anyway with --allow-collinear"};
-    const TestSelector tests = scan_tests(settings, TestOptions{o.intercept, o.robust_se});
+    const TestSelector tests =
+        scan_tests(settings, TestOptions{o.intercept, o.robust_se, o.xchr_model, o.xchr_tie_freq});
     const MarkerFilter filter = marker_filter(o);
     const std::unique_ptr<GenotypeReader> reader =
         o.bfile.empty() ? open_vcf(o.vcf, study.people) : open_bed(o.bfile, study.people);
@@ -297,8 +315,14 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     interrupt.check();
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
     const bool nfs_by_design = nfs_undefined_by_design(study, settings);
-    const ScanContext ctx{study, tests, table, qc, o.filters, keep, o.split_par, nfs_by_design};
-    const Schema schema = tests.schema(study.covariate_names);
+    const bool with_x = selects_x(selection, reader->x_places(), o.split_par);
+    const Schema schema = tests.schema(study.covariate_names, with_x);
+    const Schema autosome_schema = tests.schema(study.covariate_names);
+    ScanContext ctx{study, tests, table, qc, o.filters, keep, o.split_par, nullptr, nullptr, nfs_by_design};
+    if (with_x) {
+        ctx.table_columns = &schema;
+        ctx.autosome_columns = &autosome_schema;
+    }
 
     std::unique_ptr<SsfWriter> ssf;
     if (!o.ssf.empty()) {
@@ -330,6 +354,8 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     for (const std::string& line : keep_log) notes += line + "\n";
     for (const std::string& w : study.warnings) notes += "Warning: " + w + "\n";
     if (nfs_by_design) notes += kNfsByDesign;
+    const bool sons_warning = totals.x_markers > 0 && tests.x_sons_uninformative();
+    if (sons_warning) notes += kSonsUninformative;
     notes += failures;
     text.insert(text.rfind("Threads: "), notes);
     log.write(text);
@@ -344,6 +370,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (ssf) ssf->commit();
     log.commit();
     if (nfs_by_design) std::fprintf(stderr, "quillon scan: %s", kNfsByDesign);
+    if (sons_warning) std::fprintf(stderr, "quillon scan: warning: %s", kSonsUninformative);
     std::fputs(failures.c_str(), stderr);
     if (!o.quiet) {
         std::vector<std::string> written = {tsv.path(), log.path(), mendel.path()};
