@@ -382,7 +382,8 @@ void SecondPass::read_weight(long ped_line, famdat* record, long m) {
 
 }  // namespace
 
-FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out, std::FILE* notes_out) {
+FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out, std::FILE* notes_out,
+                          ChromosomeClass chromosome) {
     InputFile ped = input_file(dir, "wpedigree.dat");
     InputFile cov = input_file(dir, "wcovars.dat");
     InputFile wts = input_file(dir, "wweights.dat");
@@ -419,7 +420,7 @@ FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* 
         std::fprintf(out, "\nERROR: %s holds no families.\n", ped.name.c_str());
         passed = false;
     }
-    if (!check_families(t, notes, ped.name.c_str(), out, &tally)) passed = false;
+    if (!check_families(t, notes, ped.name.c_str(), out, &tally, chromosome)) passed = false;
     if (tally.has_lines()) {
         std::fflush(out);  // the messages on `out` come first where both streams share a file
         tally.print(notes_out);

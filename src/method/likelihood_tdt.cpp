@@ -5,7 +5,6 @@
 #include <string>
 #include <utility>
 
-#include "genetics/transmission.hpp"
 #include "method/tdt_columns.hpp"
 #include "model/analysis.hpp"
 #include "model/maximum.hpp"
@@ -33,35 +32,13 @@ LikelihoodTdt::LikelihoodTdt(const Settings& s, TestOptions options) : s_(s), o_
 }
 
 Schema LikelihoodTdt::schema(const std::vector<std::string>& covariates) const {
-    return tdt_schema(s_, o_, covariates,
-                      {{"PREV0", ColumnKind::kPrevalence},
-                       {"PREV1", ColumnKind::kPrevalence},
-                       {"PREV1_SE", ColumnKind::kStandardError},
-                       {"PREV2", ColumnKind::kPrevalence},
-                       {"PREV2_SE", ColumnKind::kStandardError}});
+    return tdt_schema(s_, o_, covariates, prevalence_columns(false));
 }
 
 MarkerResult LikelihoodTdt::run(FamilyTable& families, const GenotypeTable& table) const {
     MarkerResult r;
     Analysis a;
-    try {
-        a = analyse(s_, families, table);
-    } catch (const NumericalError& e) {
-        if (e.kind() == NumericalKind::kAllocation) throw;
-        r.fit.outcome = FitOutcome::kFailed;
-        r.fit.error = e;
-        return r;
-    } catch (const MissingGenotypeError& e) {
-        r.fit.outcome = FitOutcome::kFailed;
-        r.fit.error = NumericalError(e.what(), NumericalKind::kMissingGenotype);
-        return r;
-    }
-    if (a.fell_back) {
-        r.fit.outcome = FitOutcome::kFellBack;
-        r.fit.newton = *a.fell_back;
-    }
-    r.conditions.near_singular = a.info.near_singular;
-    r.conditions.nfs_undefined = !a.nfs.defined;
+    if (!run_analysis(r, a, [&] { return analyse(s_, families, table); })) return r;
 
     const long npars = s_.npars;
     const long m = npars - 2;  // coefficients

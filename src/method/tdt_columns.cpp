@@ -51,6 +51,18 @@ void normal_values(std::vector<double>& v, double estimate, double se) {
 
 }  // namespace
 
+Schema prevalence_columns(bool fathers) {
+    Schema columns = {{"PREV0", ColumnKind::kPrevalence},
+                      {"PREV1", ColumnKind::kPrevalence},
+                      {"PREV1_SE", ColumnKind::kStandardError},
+                      {"PREV2", ColumnKind::kPrevalence},
+                      {"PREV2_SE", ColumnKind::kStandardError}};
+    if (fathers)
+        columns.insert(columns.end(), {{"PREV_FATHER_A1", ColumnKind::kPrevalence},
+                                       {"PREV_FATHER_A1_SE", ColumnKind::kStandardError}});
+    return columns;
+}
+
 Schema tdt_schema(const Settings& s, const TestOptions& o, const std::vector<std::string>& covariates,
                   Schema prevalences) {
     Schema columns = std::move(prevalences);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "genetics/transmission.hpp"
 #include "method/likelihood_tdt.hpp"
 #include "method/result.hpp"
 #include "model/information.hpp"
@@ -18,6 +19,9 @@
 #include "toolkit/nrarray.hpp"
 
 namespace quillon {
+
+// PREV0 PREV1 PREV1_SE PREV2 PREV2_SE, then with `fathers` PREV_FATHER_A1 PREV_FATHER_A1_SE.
+Schema prevalence_columns(bool fathers);
 
 // `prevalences` followed by the shared columns for these covariate names.
 Schema tdt_schema(const Settings& s, const TestOptions& o, const std::vector<std::string>& covariates,
@@ -49,6 +53,33 @@ struct NestedMaxima {
     std::function<std::optional<double>(const Settings&)> maximum;
     std::function<std::optional<MarginalFit>(const Settings&)> marginal;
 };
+
+// Runs the test's analysis `analyse` into `a`.  A numerical error, other than an allocation
+// failure (which propagates: running out of memory is no property of the marker), or an
+// untyped parent's genotype reached, leaves r a failed result and gives false.  Otherwise
+// r's fit outcome and conditions follow from a.fell_back, a.info and a.nfs.
+template <class Analysis, class Analyse>
+bool run_analysis(MarkerResult& r, Analysis& a, Analyse&& analyse) {
+    try {
+        a = analyse();
+    } catch (const NumericalError& e) {
+        if (e.kind() == NumericalKind::kAllocation) throw;
+        r.fit.outcome = FitOutcome::kFailed;
+        r.fit.error = e;
+        return false;
+    } catch (const MissingGenotypeError& e) {
+        r.fit.outcome = FitOutcome::kFailed;
+        r.fit.error = NumericalError(e.what(), NumericalKind::kMissingGenotype);
+        return false;
+    }
+    if (a.fell_back) {
+        r.fit.outcome = FitOutcome::kFellBack;
+        r.fit.newton = *a.fell_back;
+    }
+    r.conditions.near_singular = a.info.near_singular;
+    r.conditions.nfs_undefined = !a.nfs.defined;
+    return true;
+}
 
 // Appends the shared columns' values to r.values and sets r.conditions.nested_fit_failed.
 void tdt_values(const Settings& s, const TestOptions& o, const TdtEstimate& e, const NestedMaxima& nested,

@@ -34,33 +34,13 @@ bool XLinkedTdt::sons_uninformative() const {
 }
 
 Schema XLinkedTdt::schema(const std::vector<std::string>& covariates) const {
-    return tdt_schema(s_, o_, covariates,
-                      {{"PREV0", ColumnKind::kPrevalence},
-                       {"PREV1", ColumnKind::kPrevalence},
-                       {"PREV1_SE", ColumnKind::kStandardError},
-                       {"PREV2", ColumnKind::kPrevalence},
-                       {"PREV2_SE", ColumnKind::kStandardError},
-                       {"PREV_FATHER_A1", ColumnKind::kPrevalence},
-                       {"PREV_FATHER_A1_SE", ColumnKind::kStandardError}});
+    return tdt_schema(s_, o_, covariates, prevalence_columns(true));
 }
 
 MarkerResult XLinkedTdt::run(FamilyTable& families, const GenotypeTable&) const {
     MarkerResult r;
     XAnalysis a;
-    try {
-        a = x_analyse(s_, x_, families);
-    } catch (const NumericalError& e) {
-        if (e.kind() == NumericalKind::kAllocation) throw;
-        r.fit.outcome = FitOutcome::kFailed;
-        r.fit.error = e;
-        return r;
-    }
-    if (a.fell_back) {
-        r.fit.outcome = FitOutcome::kFellBack;
-        r.fit.newton = *a.fell_back;
-    }
-    r.conditions.near_singular = a.info.near_singular;
-    r.conditions.nfs_undefined = !a.nfs.defined;
+    if (!run_analysis(r, a, [&] { return x_analyse(s_, x_, families); })) return r;
     r.conditions.sons_uninformative = sons_uninformative();
 
     const long m = s_.npars - 2;  // coefficients; then gamma1, gamma2 and, untied, q_f
