@@ -212,27 +212,6 @@ struct MarkerRecord {
     bool effect = false;
 };
 
-// A father's X allele: 1 with the allele-2 frequency gamma1 / 2 + gamma2.
-int draw_x_father(double u, double gamma1, double gamma2) { return u < 1.0 - (0.5 * gamma1 + gamma2) ? 0 : 1; }
-
-// A child's X genotype (a son's allele, a daughter's diploid code) given the father's allele
-// and the mother's genotype: P(g) proportional to x_transmission and to the relative risk of
-// g, (1, nu1, nu2) for a daughter, 1 and nu2 (xchr_model 2) or nu1 (xchr_model 1) for a son's
-// alleles 0 and 1.  -1 when the probabilities are not finite.
-int draw_x_child(int sex, int father, int mother, double nu1, double nu2, int xchr_model, double u) {
-    const double risk[3] = {1.0, sex == 1 ? (xchr_model == 2 ? nu2 : nu1) : nu1, nu2};
-    double p[3] = {0.0, 0.0, 0.0};
-    double total = 0.0;
-    for (int g = 0; g <= (sex == 1 ? 1 : 2); ++g) total += p[g] = x_transmission(sex, father, mother, g) * risk[g];
-    if (!(total > 0.0) || !std::isfinite(total)) return -1;
-    double cumulative = 0.0;
-    for (int g = 0; g <= 2; ++g) {
-        cumulative += p[g] / total;
-        if (p[g] > 0.0 && u < cumulative) return g;
-    }
-    return sex == 1 ? (p[1] > 0.0 ? 1 : 0) : (p[2] > 0.0 ? 2 : p[1] > 0.0 ? 1 : 0);
-}
-
 // Draws marker m (1-based) into genotype[person] (-1 untyped); false with a message when a
 // child's genotype probabilities are not finite.
 bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const Layout& layout, long m,

@@ -157,10 +157,19 @@ bool check_combinations(SimulateOptions& o, std::string& error) {
     const bool marker_options = o.markers > 0 || o.x_markers > 0 || o.chromosomes != 1 || o.effect_share > 0.0 ||
                                 o.allele_freq_given || o.untyped_children > 0.0 || o.genotype_errors > 0.0 ||
                                 o.unaffected_children > 0.0 || o.father_only > 0.0 || o.male_het_errors > 0.0 ||
-                                o.xchr_model != 2 || !o.covar.empty() ||
+                                !o.covar.empty() ||
                                 !o.weight_file.empty() || !o.effects.empty();
     if (marker_options && !genotype_files) {
         error = "the multi-marker options need --bfile PREFIX, --file PREFIX or --vcf FILE";
+        return false;
+    }
+    if (genotype_files && o.chromosome_x) {
+        error = "--chromosome x writes the single-marker files as an X marker; with --bfile, --file or --vcf use "
+                "--x-markers";
+        return false;
+    }
+    if (o.xchr_model != 2 && !o.chromosome_x && o.x_markers == 0) {
+        error = "--xchr-model needs --chromosome x or --x-markers";
         return false;
     }
     if (genotype_files && o.out_given) {
@@ -244,6 +253,8 @@ void print_simulate_usage(std::FILE* out) {
                  "  --weights one|random    weight 1, or uniform in (0.5, 1.5) (default one)\n"
                  "  --out DIR               output folder, created if missing (default .)\n"
                  "  --seed N                random seed; N and -N give the same study, 0 the same as 1\n"
+                 "  --chromosome x          the marker is on X: fathers and sons carry one allele, written\n"
+                 "                          homozygous; see --xchr-model (default autosome)\n"
                  "                          (default 12345)\n"
                  "  --help                  show this text\n"
                  "\n"
@@ -312,7 +323,7 @@ bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& 
                                               "--markers",         "--chromosomes", "--x-markers", "--effect-share",
                                               "--allele-freq",     "--untyped-children", "--genotype-errors",
                                               "--unaffected-children", "--father-only", "--bfile", "--file", "--vcf",
-                                              "--xchr-model",      "--male-het-errors",
+                                              "--xchr-model",      "--male-het-errors", "--chromosome",
                                               "--covar",           "--weight-file", "--effects"};
         bool known = false;
         for (const char* v : kValued) known = known || name == v;
@@ -390,6 +401,12 @@ bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& 
             }
             o.out = value_text;
             o.out_given = true;
+        } else if (name == "--chromosome") {
+            if (value_text != "x" && value_text != "X" && value_text != "autosome") {
+                error = "--chromosome: expected x or autosome, got " + quoted(value);
+                return false;
+            }
+            o.chromosome_x = value_text != "autosome";
         } else if (name == "--seed") {
             if (!set_int_in_range(opt, value, -kMaxSeedMagnitude, kMaxSeedMagnitude, n, error)) return false;
             o.seed = n;
