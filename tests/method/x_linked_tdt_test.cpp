@@ -1,5 +1,6 @@
 // The X-linked test: the non-founders statistic against the X-linked TDT counted by hand,
-// the scan table's columns with and without X, and simulated null and effect markers.
+// the scan table's columns with and without X, and simulated null and effect markers (with
+// the robust standard error near the model's where the model holds).
 
 #include "method/x_linked_tdt.hpp"
 
@@ -97,8 +98,9 @@ TEST(XLinkedTdt, NullPValuesAreUniformAndAnEffectIsFound) {
     for (int coding = 1; coding <= 2; ++coding) {
         SCOPED_TRACE(coding);
         const XLinkedTdt test(newton_settings(make_settings(2, kAdditive, kAdditive)),
-                              TestOptions{.intercept = true, .xchr_model = coding});
-        const std::size_t column = column_index(test.schema({"I", "E"}), "GXE_P");
+                              TestOptions{.intercept = true, .robust = true, .xchr_model = coding});
+        const Schema schema = test.schema({"I", "E"});
+        const std::size_t column = column_index(schema, "GXE_P");
         std::vector<double> null_p;
         for (int rep = 0; rep < 60; ++rep) {
             std::vector<famdat> fams;
@@ -116,7 +118,10 @@ TEST(XLinkedTdt, NullPValuesAreUniformAndAnEffectIsFound) {
         std::vector<famdat> fams;
         for (int i = 1; i <= 250; ++i) fams.push_back(draw_x_family(rng, i, XModel{coding}, gamma, 0.4, 0.8, 3, 0.2, 2));
         FamilyTable families = make_table(std::move(fams));
-        EXPECT_LT(test.run(families, GenotypeTable{}).values[column], 1e-3);
+        const MarkerResult r = test.run(families, GenotypeTable{});
+        EXPECT_LT(r.values[column], 1e-3);
+        const double se = r.values[column_index(schema, "BETA_E_SE")];  // the model holds: robust SE near it
+        EXPECT_NEAR(r.values[column_index(schema, "BETA_E_RSE")], se, 0.25 * se);
     }
 }
 
