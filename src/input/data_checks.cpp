@@ -47,20 +47,19 @@ LineCheckResult check_pedigree_line(long famid, long phenotype, long a1, long a2
     return r;
 }
 
-void x_codes(famdat& f, InputTally* tally, InputPlace place) {
+void x_code(famdat& f, int j, InputTally* tally, InputPlace place) {
     const auto warn = [&](InputWarning kind) {
         if (tally != nullptr) tally->warn(kind, place);
     };
-    if (f.sex[1] == 2) warn(InputWarning::kXParentSex);
-    if (f.sex[2] == 1) warn(InputWarning::kXParentSex);
-    f.sex[1] = 1;
-    f.sex[2] = 2;
-    for (int j = 1; j <= f.ninfam; ++j) {
-        if (j >= 3 && f.sex[j] == 0) warn(InputWarning::kXChildSexUnknown);
-        if (f.sex[j] != 1 || f.famgeno[j] == -1) continue;
-        if (f.famgeno[j] == 1) warn(InputWarning::kXHeterozygousMale);
-        f.famgeno[j] = f.famgeno[j] == 1 ? -1 : f.famgeno[j] / 2;
+    if (j <= 2) {
+        if (f.sex[j] == 3 - j) warn(InputWarning::kXParentSex);
+        f.sex[j] = j;
+    } else if (f.sex[j] == 0) {
+        warn(InputWarning::kXChildSexUnknown);
     }
+    if (f.sex[j] != 1 || f.famgeno[j] == -1) return;
+    if (f.famgeno[j] == 1) warn(InputWarning::kXHeterozygousMale);
+    f.famgeno[j] = f.famgeno[j] == 1 ? -1 : f.famgeno[j] / 2;
 }
 
 bool check_families(FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out,
@@ -87,7 +86,6 @@ bool check_families(FamilyTable& families, const FamilyNotes& notes, const char*
     for (long i = 1; i <= nfam; ++i) {
         if (!genotypes_known(i)) continue;
         famdat& f = families[i];
-        if (x) x_codes(f, tally, {InputFileId::kPedigree, notes.first_line[i], f.famid, true});
         if (!(x ? x_store_consistent_pairs(f) : store_consistent_pairs(f))) {
             std::fprintf(out, "\nERROR: Family %ld: Family genotypes are inconsistant.\n", f.famid);
             count(DataFault::kInconsistentGenotypes, i);

@@ -58,16 +58,17 @@ struct FamilyNotes {
 // The size message names the family's first line in the file `pedigree_name`.  Each failure
 // is also counted in `tally` when one is given, at the family's first line.
 //
-// On chromosome X (`chromosome` kX) the genotypes are first taken to X codes (x_codes) and
-// check 2 is x_store_consistent_pairs; check 3 does not apply (an untyped mother's genotypes
+// On chromosome X (`chromosome` kX; the codes those of x_code) check 2 is
+// x_store_consistent_pairs; check 3 does not apply (an untyped mother's genotypes
 // are summed over as a father's are).
 bool check_families(FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out,
                     InputTally* tally = nullptr, ChromosomeClass chromosome = ChromosomeClass::kAutosome);
 
-// A family's genotypes read as an X marker: member 1 is taken as male and member 2 as female
-// whatever their sex codes; a male's code is his allele (0 for alleles 1 1, 1 for 2 2), a
-// male with two different alleles untyped.  A child of unknown sex keeps its code (the X
-// analysis leaves it out).  What was found is counted in `tally`, when given, at `place`.
-void x_codes(famdat& f, InputTally* tally, InputPlace place);
+// Member j's genotype read as an X marker, once its code and sex are stored: member 1 is
+// taken as male and member 2 as female whatever their sex codes; a male's code becomes his
+// allele (0 for alleles 1 1, 1 for 2 2), a male with two different alleles untyped.  A child
+// of unknown sex keeps its code (the X analysis leaves it out).  What was found is counted
+// in `tally`, when given, at `place`.
+void x_code(famdat& f, int j, InputTally* tally, InputPlace place);
 
 }  // namespace quillon

@@ -45,8 +45,8 @@ MarkerResult XLinkedTdt::run(FamilyTable& families, const GenotypeTable&) const 
 
     const long m = s_.npars - 2;  // coefficients; then gamma1, gamma2 and, untied, q_f
     const DMatrix& cov = a.info.subJI;
-    const std::optional<DMatrix> robust;
-    r.conditions.robust_unavailable = o_.robust && m > 0;
+    std::optional<DMatrix> robust;
+    if (o_.robust && m > 0) robust = x_sandwich_covariance(s_, x_, families, a.fit, cov);
     const FitResult& f = a.fit.fit;
     r.values.insert(r.values.end(), {f.gammma[0], f.gammma[1], std::sqrt(cov[m + 1][m + 1]), f.gammma[2],
                                      std::sqrt(cov[m + 2][m + 2]), a.fit.father,

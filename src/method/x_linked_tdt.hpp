@@ -8,7 +8,7 @@
 //
 // The families are those of an X marker: member 1 the father (a male: code 0 or 1, his
 // allele), member 2 the mother (0..2), children of known sex (a son 0 or 1, a daughter 0..2),
-// -1 untyped; each has passed x_store_consistent_pairs.  The robust columns are NA.
+// -1 untyped; each has passed x_store_consistent_pairs.
 
 #include <string>
 #include <vector>

@@ -5,6 +5,7 @@
 
 #include "genetics/x_inheritance.hpp"
 #include "model/gradient.hpp"
+#include "model/maximum.hpp"
 #include "model/model.hpp"
 #include "model/prevalence.hpp"
 #include "toolkit/minimiser.hpp"
@@ -252,6 +253,14 @@ InformationResult x_information_step(const Settings& s, const XModel& x, const F
     for (int a = 1; a <= n + 1; ++a)
         for (int b = a; b <= n + 1; ++b) JJ[a][b] = JJ[b][a] = upper[idx++];
     return partition_information(std::move(JJ), scoreUb, fit.fit.ogpars, n, s.npars - 2);
+}
+
+DMatrix x_sandwich_covariance(const Settings& s, const XModel& x, const FamilyTable& families, const XFit& fit,
+                              const DMatrix& subJI) {
+    const XLikelihood objective(s, x, families);
+    Derivatives d;
+    objective.evaluate(fit.fit.ogpars, d, true);
+    return sandwich(d.outer, fit.fit.ogpars, static_cast<int>(x_parameters(s, x)), static_cast<int>(s.npars) - 2, subJI);
 }
 
 XAnalysis x_analyse(const Settings& s, const XModel& x, const FamilyTable& families) {

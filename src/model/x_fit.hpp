@@ -38,6 +38,11 @@ std::optional<XFit> x_newton_maximum(const Settings& s, const XModel& x, const F
 // JJ (1..x_parameters+1, the status score first) and the non-founders score, by enumeration.
 InformationResult x_information_step(const Settings& s, const XModel& x, const FamilyTable& families, const XFit& fit);
 
+// The family-clustered covariance of the estimates (sandwich_covariance of maximum.hpp) at
+// `fit`, with subJI its information's pseudo-inverse.
+DMatrix x_sandwich_covariance(const Settings& s, const XModel& x, const FamilyTable& families, const XFit& fit,
+                              const DMatrix& subJI);
+
 struct XAnalysis {
     XFit fit;
     InformationResult info;

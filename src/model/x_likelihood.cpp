@@ -84,6 +84,14 @@ XPriorTerms x_prior_terms(const XModel& x, const DVector& theta, long n) {
     return p;
 }
 
+namespace {
+[[noreturn]] void refuse(long famid, const char* what) {
+    char text[160];
+    std::snprintf(text, sizeof text, "X likelihood: family %ld: %s out of range", famid, what);
+    nrerror(text, NumericalKind::kInvalidSetting);
+}
+}  // namespace
+
 XLikelihood::XLikelihood(const Settings& s, const XModel& x, const FamilyTable& families)
     : s_(s), x_(x), n_(x_parameters(s, x)), coding_(s.cmodeltype == kNone ? 2 : 1) {
     families_.resize(static_cast<std::size_t>(families.nfam));
@@ -96,16 +104,13 @@ XLikelihood::XLikelihood(const Settings& s, const XModel& x, const FamilyTable& 
             for (long k = 1; k <= s.ncov; ++k) cov_.push_back(fam.fcovdat[j][k]);
             ++children_;
             if (!x_child_included(fam, j)) continue;
+            if (fam.famgeno[j] < 0 || fam.famgeno[j] > (fam.sex[j] == 1 ? 1 : 2)) refuse(fam.famid, "a child's X genotype");
             f.member.push_back(j);
             f.level.push_back(x_level(x, fam.sex[j], fam.famgeno[j]));
         }
         for (int p = 1; p <= fam.npgeno; ++p) {
             const int a = fam.pgenos[p][1], m = fam.pgenos[p][2];
-            if (a < 0 || a > 1 || m < 0 || m > 2) {
-                char text[160];
-                std::snprintf(text, sizeof text, "X likelihood: family %ld: a parental pair outside 0..1 x 0..2", fam.famid);
-                nrerror(text, NumericalKind::kInvalidSetting);
-            }
+            if (a < 0 || a > 1 || m < 0 || m > 2) refuse(fam.famid, "a parental pair");
             f.pairs.push_back(3 * a + m);
             for (int j : f.member) {
                 double t[3];

@@ -63,7 +63,8 @@ XPriorTerms x_prior_terms(const XModel& x, const DVector& theta, long n);
 class XLikelihood final : public NewtonObjective {
 public:
     // `families` must hold their X pairs (x_store_consistent_pairs); a pair outside
-    // 0..1 x 0..2 is refused through nrerror.
+    // 0..1 x 0..2, or an included child's code outside its sex's range, is refused through
+    // nrerror.
     XLikelihood(const Settings& s, const XModel& x, const FamilyTable& families);
 
     long parameters() const { return n_; }

@@ -45,12 +45,7 @@ TEST(XLikelihood, EqualsTheSumOverParentsWrittenOut) {
         const XLikelihood likelihood(s, XModel{coding, false}, families);
         EXPECT_NEAR(likelihood.value(theta), -(std::log(l1) + std::log(l2) + std::log(l3)), 1e-12);
     }
-    // Tied: q = gamma1 / 2 + gamma2, no eta3; no covariates, nu = 1: the untyped father of
-    // family 1 drops out, P = gamma1 / 4.
-    const FamilyTable one = make_table(
-        x_family(1, 0, {{-1, 1, 1, {}, 1}, {1, 1, 1, {}, 2}, {1, 1, 1, {}, 1}, {1, 1, 1, {}, 2}}));
-    const XLikelihood tied(make_settings(0, kAdditive, kNone), XModel{2, true}, one);
-    EXPECT_NEAR(tied.value(make_vector({-0.3, 0.5})), -std::log(g[1] / 4), 1e-13);
+    // Tied: q = gamma1 / 2 + gamma2, no eta3; no covariates, nu = 1.
     const FamilyTable dad = make_table(x_family(1, 0, {{1, 1, 1, {}, 1}, {0, 1, 1, {}, 2}, {1, 1, 1, {}, 2}}));
     EXPECT_NEAR(XLikelihood(make_settings(0, kAdditive, kNone), XModel{2, true}, dad).value(make_vector({-0.3, 0.5})),
                 -std::log((0.5 * g[1] + g[2]) * g[0]), 1e-13);
@@ -94,30 +89,65 @@ TEST(XLikelihood, DerivativesAreCentralDifferences) {
             }
 }
 
-TEST(XInformation, EqualsTheObservedInformationWithBothParentsTyped) {
+TEST(XInformation, IsTheObservedInformationWithBothParentsTypedAndNearItOtherwise) {
     // With both parents typed each child's term is an exponential family in the coefficients:
     // the enumerated information of the coefficients is the observed one at the estimate, and
-    // the fathers' frequency is their proportion, of information n / (q (1 - q)).
+    // the fathers' frequency is their proportion, of information n / (q (1 - q)).  With
+    // parents untyped half the time the two estimate one matrix: near each other in 3000
+    // families.
     TestRng rng(5);
     const double gamma[3] = {0.4, 0.4, 0.2};
-    for (int coding = 1; coding <= 2; ++coding) {
-        const Settings s = newton_settings(make_settings(2, kAdditive, kAdditive));
-        const XModel xm{coding, false};
+    for (const double untyped : {0.0, 0.5})
+        for (int coding = 1; coding <= 2; ++coding) {
+            const Settings s = newton_settings(make_settings(2, kAdditive, kAdditive));
+            const XModel xm{coding, false};
+            const int nfam = untyped > 0 ? 3000 : 80;
+            std::vector<famdat> fams;
+            for (int i = 1; i <= nfam; ++i) fams.push_back(draw_x_family(rng, i, xm, gamma, 0.4, 0.5, 3, untyped, 2));
+            const FamilyTable families = make_table(std::move(fams));
+            const XAnalysis a = x_analyse(s, xm, families);
+            ASSERT_FALSE(a.fell_back);
+            Derivatives d;
+            XLikelihood(s, xm, families).evaluate(a.fit.fit.ogpars, d, false);
+            const double tolerance = untyped > 0 ? 0.05 * d.hessian[0] : 1e-7 * (1 + d.hessian[0]);
+            for (int i = 0; i < 2; ++i)
+                for (int j = 0; j < 2; ++j)
+                    EXPECT_NEAR(a.info.subJ[i + 1][j + 1], d.hessian[static_cast<std::size_t>(i * 5 + j)], tolerance);
+            if (untyped > 0) continue;
+            double fathers = 0;
+            for (long i = 1; i <= families.nfam; ++i) fathers += families[i].famgeno[1];
+            const double q = fathers / nfam;
+            EXPECT_NEAR(a.fit.father, q, 1e-7);
+            EXPECT_NEAR(a.info.subJ[5][5], nfam / (q * (1 - q)), 1e-6);
+        }
+}
+
+TEST(XInformation, PrevalenceBlockIsTheParentsScoresOuterProduct) {
+    // Both parents typed: sum_F s s', s the central-difference gradient in (gamma1, gamma2)
+    // (and q, untied) of log(P(a) gamma_m), with q = gamma1 / 2 + gamma2 when tied.
+    TestRng rng(8);
+    const double gamma[3] = {0.3, 0.5, 0.2}, h = 1e-6;
+    for (const bool tie : {false, true}) {
         std::vector<famdat> fams;
-        for (int i = 1; i <= 80; ++i) fams.push_back(draw_x_family(rng, i, xm, gamma, 0.4, 0.5, 3, 0.0, 2));
+        for (int i = 1; i <= 50; ++i) fams.push_back(draw_x_family(rng, i, XModel{}, gamma, 0.45, 0.0, 2, 0.0, 0));
         const FamilyTable families = make_table(std::move(fams));
-        const XAnalysis a = x_analyse(s, xm, families);
-        ASSERT_FALSE(a.fell_back);
-        double fathers = 0;
-        for (long i = 1; i <= families.nfam; ++i) fathers += families[i].famgeno[1];
-        const double q = fathers / 80.0;
-        EXPECT_NEAR(a.fit.father, q, 1e-7);
-        EXPECT_NEAR(a.info.subJ[5][5], 80.0 / (q * (1 - q)), 1e-6);
-        Derivatives d;
-        XLikelihood(s, xm, families).evaluate(a.fit.fit.ogpars, d, false);
-        for (int i = 0; i < 2; ++i)
-            for (int j = 0; j < 2; ++j)
-                EXPECT_NEAR(a.info.subJ[i + 1][j + 1], d.hessian[static_cast<std::size_t>(i * 5 + j)], 1e-7 * (1 + std::fabs(d.hessian[0])));
+        const XAnalysis a = x_analyse(newton_settings(make_settings(0, kAdditive, kNone)), XModel{2, tie}, families);
+        const int k = tie ? 2 : 3;
+        double expected[3][3] = {};
+        for (long i = 1; i <= families.nfam; ++i) {
+            const int f = families[i].famgeno[1], m = families[i].famgeno[2];
+            DVector p = make_vector({a.fit.fit.gammma[1], a.fit.fit.gammma[2], a.fit.father});
+            const auto log_prior = [&](const DVector& v) {
+                const double g[3] = {1 - v[1] - v[2], v[1], v[2]}, q = tie ? v[1] / 2 + v[2] : v[3];
+                return std::log((f == 1 ? q : 1 - q) * g[m]);
+            };
+            double sc[3];
+            for (int r = 0; r < k; ++r) sc[r] = central(log_prior, p, r + 1, h);
+            for (int r = 0; r < k; ++r)
+                for (int c = 0; c < k; ++c) expected[r][c] += sc[r] * sc[c];
+        }
+        for (int r = 0; r < k; ++r)
+            for (int c = 0; c < k; ++c) EXPECT_NEAR(a.info.subJ[r + 1][c + 1], expected[r][c], 1e-6 * expected[0][0]);
     }
 }
 
