@@ -89,8 +89,13 @@ int run(int argc, char** argv, StandardOutput& out) {
                          modedesc[*options.cmodeltype]);
             return 2;
         }
-        families = read_families(settings, options.dir);
-        run_single(settings, families, options.pvalues);
+        if (options.chromosome_x) {
+            families = read_families(settings, options.dir, stdout, stderr, ChromosomeClass::kX);
+            run_single(settings, families, options.pvalues, XModel{options.xchr_model, options.xchr_tie_freq});
+        } else {
+            families = read_families(settings, options.dir);
+            run_single(settings, families, options.pvalues);
+        }
         return 0;
     } catch (const ProgramExit& e) {
         return e.status();

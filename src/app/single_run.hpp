@@ -3,14 +3,20 @@
 // families, its warnings and report on standard output (the caller flushes it and turns a
 // failed write into the exit status).
 
+#include <optional>
+
 #include "genetics/family.hpp"
 #include "model/settings.hpp"
+#include "model/x_likelihood.hpp"
 
 namespace quillon {
 
 // Settings the test refuses print "\nERROR: <reason>.\n" and end the run with status 1
 // (ProgramExit).  A numerical error of the fit propagates as NumericalError, before anything
 // is printed.
-void run_single(const Settings& settings, FamilyTable& families, bool pvalues);
+// With `x` the families are those of an X marker (read with ChromosomeClass::kX) and the
+// X-linked test runs with that model: the same unit, hence the same doubles, as a scan's row.
+void run_single(const Settings& settings, FamilyTable& families, bool pvalues,
+                const std::optional<XModel>& x = std::nullopt);
 
 }  // namespace quillon

@@ -77,8 +77,13 @@ BedReader::BedReader(const std::string& prefix, long people)
     long last_line = 0;
     {
         LineReader counter(bim_.get());
+        std::string_view f[4];
+        long bp = 0;
         while (counter.next(line_))
             if (!is_blank(line_)) {
+                if (split_fields(line_, f, 4) == 4 && chromosome_class(f[0]) == ChromosomeClass::kX &&
+                    parse_long(f[3], bp) == NumberParse::kOk)
+                    x_places_.push_back({markers_, bp});
                 ++markers_;
                 last_line = counter.line_number();
             }
@@ -147,7 +152,8 @@ void BedReader::read_bim_line(MarkerInfo& info) {
     info.bp = bp;
     info.a1.assign(f[4]);
     info.a2.assign(f[5]);
-    info.autosomal = is_autosome(f[0]);
+    info.chr_class = chromosome_class(f[0]);
+    info.autosomal = info.chr_class == ChromosomeClass::kAutosome;
     info.multiallelic = false;
     info.haploid_calls = 0;
 }
@@ -156,6 +162,7 @@ bool BedReader::next(Marker& m) {
     if (next_ >= markers_) return false;
     read_bim_line(m.info);
     m.info.index = next_;
+    m.haploid.clear();
     const std::size_t got = std::fread(bytes_.data(), 1, bytes_.size(), bed_.get());
     if (got != bytes_.size()) {
         if (std::ferror(bed_.get())) read_failed(bed_path_, errno);
@@ -182,7 +189,7 @@ std::string chromosome_code(std::string name) {
     }
     if (lower == "x") return "23";
     if (lower == "y") return "24";
-    if (lower == "xy") return "25";
+    if (lower == "xy" || lower == "par1" || lower == "par2") return "25";
     if (lower == "m" || lower == "mt") return "26";
     const bool digits = !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
     if (digits) {
@@ -195,7 +202,12 @@ std::string chromosome_code(std::string name) {
 ChromosomeClass chromosome_class(std::string_view chr) {
     const std::string code = chromosome_code(std::string(chr));
     if (code == "23") return ChromosomeClass::kX;
-    return code == "24" || code == "25" || code == "26" ? ChromosomeClass::kOther : ChromosomeClass::kAutosome;
+    return code == "24" || code == "26" ? ChromosomeClass::kOther : ChromosomeClass::kAutosome;
+}
+
+ChromosomeClass chromosome_class(std::string_view chr, long bp, ParBuild par) {
+    const ChromosomeClass c = chromosome_class(chr);
+    return c == ChromosomeClass::kX && pseudo_autosomal(bp, par) ? ChromosomeClass::kAutosome : c;
 }
 
 bool is_autosome(std::string_view chr) { return chromosome_class(chr) == ChromosomeClass::kAutosome; }

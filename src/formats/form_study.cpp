@@ -27,6 +27,7 @@ private:
     void link_parents();
     void refuse_own_ancestors() const;
     void form_families();
+    void set_x_sex();
     void write_counts();
     void warn(std::string text) { study_.log_lines.push_back(std::move(text)); }
 
@@ -279,6 +280,24 @@ void StudyBuilder::form_families() {
         study_.families.push_back(std::move(f));
     }
     counts.families = static_cast<long>(study_.families.size());
+    set_x_sex();
+}
+
+void StudyBuilder::set_x_sex() {
+    const auto& people = study_.people;
+    std::vector<std::int8_t>& sex = study_.x_sex;
+    sex.resize(people.size());
+    for (std::size_t p = 0; p < people.size(); ++p) sex[p] = static_cast<std::int8_t>(people[p].sex);
+    std::vector<char> parent(people.size(), 0);
+    for (const NuclearFamily& f : study_.families)
+        for (const auto& [p, role] : {std::pair{f.father, 1}, std::pair{f.mother, 2}}) {
+            if (p < 0 || parent[static_cast<std::size_t>(p)]) continue;
+            parent[static_cast<std::size_t>(p)] = 1;
+            if (sex[static_cast<std::size_t>(p)] != role) ++study_.counts.x_parents_role_sex;
+            sex[static_cast<std::size_t>(p)] = static_cast<std::int8_t>(role);
+        }
+    for (const NuclearFamily& f : study_.families)
+        for (const long c : f.children) study_.counts.x_unknown_sex_children += sex[static_cast<std::size_t>(c)] == 0;
 }
 
 void StudyBuilder::write_counts() {

@@ -19,16 +19,35 @@ struct MarkerInfo {
     std::string id;   // .bim column 2 / VCF ID ("." kept as it is)
     long bp = 0;
     std::string a1, a2;  // counted allele first
-    bool autosomal = true;      // false for X, Y, XY, MT (codes 23-26 or their names)
+    bool autosomal = true;      // false for X, Y, MT (codes 23, 24, 26 or their names)
     bool multiallelic = false;  // VCF records with more than one ALT (genotypes all -1)
     long index = 0;             // 0-based position in the file's marker list
     long haploid_calls = 0;     // VCF: calls with one allele, read as untyped
+    // The class the scan analyses the marker as (X split by --split-par); set by the reader
+    // from the name alone, refined by prepare_marker (formats/x_genotypes.hpp).
+    ChromosomeClass chr_class = ChromosomeClass::kAutosome;
+    // On X (prepare_marker): typed males, males with a heterozygous call (untyped in the
+    // families), haploid calls of people who are not male (untyped).
+    long x_typed_males = 0, x_het_males = 0, x_haploid_females = 0;
+};
+
+// A VCF's haploid call: the person (a Study::people index) and the allele (1 the counted
+// one, 0 the other).  The call is -1 in Marker::genotype until prepare_marker reads it.
+struct HaploidCall {
+    long person = 0;
+    std::int8_t allele = 0;
 };
 
 // A marker's genotypes: genotype[p] for person p of Study::people (-1 untyped, 0, 1, 2).
 struct Marker {
     MarkerInfo info;
     std::vector<std::int8_t> genotype;  // sized once, reused for every marker
+    std::vector<HaploidCall> haploid;   // VCF: the marker's haploid calls
+};
+
+// Where a reader's markers named X lie: file index (0-based) and position.
+struct XPlace {
+    long index = 0, bp = 0;
 };
 
 class GenotypeReader {
@@ -41,17 +60,26 @@ public:
     virtual bool next(Marker& m) = 0;
     // Positions the reader so that next() returns marker `index` (0-based) onward.
     virtual void seek(long index) = 0;
+    // The markers named X, in file order, found when the markers were counted.
+    const std::vector<XPlace>& x_places() const { return x_places_; }
+
+protected:
+    std::vector<XPlace> x_places_;
 };
 
 // The canonical code of a chromosome name, PLINK's way: "chr" prefix dropped, leading
-// zeros dropped, X -> 23, Y -> 24, XY -> 25, M/MT -> 26 (any case); other names as written.
+// zeros dropped, X -> 23, Y -> 24, XY/PAR1/PAR2 -> 25, M/MT -> 26 (any case); other names
+// as written.
 std::string chromosome_code(std::string name);
 
-// False for the chromosomes the autosomal model leaves out: those of codes 23-26.
+// False for the chromosomes the autosomal model leaves out: those of codes 23, 24 and 26.
 bool is_autosome(std::string_view chr);
 
-// kX for code 23 (X, chrX, 23), kOther for 24-26 (Y, XY, MT), else kAutosome.
+// kX for code 23 (X, chrX, 23), kOther for 24 and 26 (Y, MT), else kAutosome (the
+// pseudo-autosomal code 25 included).
 ChromosomeClass chromosome_class(std::string_view chr);
+// The same, with the X positions inside the pseudo-autosomal regions of `par` kAutosome.
+ChromosomeClass chromosome_class(std::string_view chr, long bp, ParBuild par);
 
 // PREFIX.bed with PREFIX.bim; `people` is the .fam read for the same prefix.  Checks the
 // magic bytes, SNP-major mode, and that the .bed's size matches the .bim and .fam line
@@ -62,8 +90,9 @@ std::unique_ptr<GenotypeReader> open_bed(const std::string& prefix, const std::v
 // missing from the .fam, a sample named twice, or a sample whose IID the .fam holds under two
 // FIDs is an InputError; a .fam person absent from the VCF is untyped.  GT is read: the
 // number of ALT alleles (allele 1) of a diploid call; a call with a missing allele is -1; a
-// haploid call (one allele, as for males on X) is -1 too and counted in haploid_calls (the
-// model is autosomal and diploid).  A record without GT leaves everyone untyped.
+// haploid call (one allele, as for males on X) is -1 too, counted in haploid_calls and kept
+// in Marker::haploid (prepare_marker reads a male's on X).  A record without GT leaves
+// everyone untyped.
 std::unique_ptr<GenotypeReader> open_vcf(const std::string& path, const std::vector<FamPerson>& people);
 
 }  // namespace quillon

@@ -2,7 +2,9 @@
 
 #include <utility>
 
+#include "formats/x_genotypes.hpp"
 #include "genetics/patterns.hpp"
+#include "genetics/x_inheritance.hpp"
 
 namespace quillon {
 
@@ -30,7 +32,9 @@ bool ensure_capacity(famdat& f, int members, long ncov) {
 
 }  // namespace
 
-void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out) {
+void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out,
+                           ChromosomeClass chr) {
+    const bool on_x = chr == ChromosomeClass::kX;
     const long ncov = study.ncov();
     const long nstudy = static_cast<long>(study.families.size());
     FamilyTable& table = out.table;
@@ -41,22 +45,34 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
     out.children = 0;
     out.monomorphic = false;
     bool allele_1 = false, allele_2 = false;  // a copy of the counted allele / of the other seen
+    // Sexes differ on X (parents in their role's sex), so records kept from a marker of the
+    // other class are written afresh.
+    if (out.held_on_x != on_x) {
+        out.held.clear();
+        out.held_on_x = on_x;
+    }
 
-    auto typed = [&](long p) { return p >= 0 && genotype[static_cast<std::size_t>(p)] != -1; };
+    // A person's code in the families: on X a male's allele (x_member_code).
+    auto code = [&](long p) {
+        if (p < 0) return -1;
+        const int g = genotype[static_cast<std::size_t>(p)];
+        return on_x ? x_member_code(g, study.x_sex[static_cast<std::size_t>(p)]) : g;
+    };
+    auto typed = [&](long p) { return code(p) != -1; };
     std::vector<long> members;
     members.reserve(maxfamilysize);
     for (long j = 0; j < nstudy; ++j) {
         const NuclearFamily& nf = study.families[static_cast<std::size_t>(j)];
         // Rule 3, placed first: a typed father with an untyped mother takes the mother's place.
         // Rule 2 needs it so: a typed father's pair is taken without looking at the children,
-        // a typed mother's is checked against them.
+        // a typed mother's is checked against them.  Not on X, where the roles differ.
         members.clear();
-        const bool swap = typed(nf.father) && !typed(nf.mother);
+        const bool swap = !on_x && typed(nf.father) && !typed(nf.mother);
         members.push_back(swap ? nf.mother : nf.father);
         members.push_back(swap ? nf.father : nf.mother);
-        // Rule 1: typed children only.
+        // Rule 1: typed children only; on X, of known sex only.
         for (long c : nf.children)
-            if (typed(c)) members.push_back(c);
+            if (typed(c) && (!on_x || study.x_sex[static_cast<std::size_t>(c)] != 0)) members.push_back(c);
         if (members.size() == 2) continue;
         // With complete_trios, PLINK's rule: both parents typed.
         if (study.complete_trios && !(typed(nf.father) && typed(nf.mother))) continue;
@@ -79,7 +95,7 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
         f.npgeno = 0;
         for (int m = 1; m <= n; ++m) {
             const long p = members[static_cast<std::size_t>(m - 1)];
-            f.famgeno[m] = p < 0 ? -1 : genotype[static_cast<std::size_t>(p)];
+            f.famgeno[m] = code(p);
         }
         if (!same) {
             held.assign(members.begin(), members.end());
@@ -87,7 +103,7 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
                 const long p = members[static_cast<std::size_t>(m - 1)];
                 const auto up = static_cast<std::size_t>(p);
                 f.phenodat[m] = p < 0 ? 0 : study.people[up].phenotype;
-                f.sex[m] = p < 0 ? 0 : study.people[up].sex;
+                f.sex[m] = p < 0 ? 0 : on_x ? study.x_sex[up] : study.people[up].sex;
                 DVector& x = f.fcovdat[m];
                 for (long k = 1; k <= ncov; ++k) x[k] = p < 0 ? 0.0 : study.covariates[up][static_cast<std::size_t>(k - 1)];
                 f.weight[m] = f.phenodat[m] == 0 ? 0.0 : study.weight[up];  // a placeholder has phenotype 0
@@ -95,7 +111,7 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
         }
 
         // Rule 2, as the single run checks a family.
-        if (!store_consistent_pairs(f)) {
+        if (!(on_x ? x_store_consistent_pairs(f) : store_consistent_pairs(f))) {
             out.mendel.push_back({j, std::vector<long>(members.begin() + 2, members.end())});
             continue;  // the slot is reused by the next family
         }
@@ -107,8 +123,9 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
         out.children += n - 2;
         for (int m = 1; m <= n; ++m) {
             const int g = f.famgeno[m];
+            const bool male = on_x && f.sex[m] == 1;  // one allele: 1 the counted one, 0 the other
             if (g >= 1) allele_1 = true;
-            if (g >= 0 && g <= 1) allele_2 = true;
+            if (g == 0 || (g == 1 && !male)) allele_2 = true;
         }
     }
     out.members.resize(static_cast<std::size_t>(table.nfam));

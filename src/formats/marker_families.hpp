@@ -12,12 +12,19 @@
 //  4. covariates: the study's columns (intercept first unless left out).
 // With Study::complete_trios a family enters only when both its parents are typed (PLINK's
 // rule for the TDT), before rule 2.
+//
+// On X the codes are x_member_code's (formats/x_genotypes.hpp: a male's allele 0 or 1, his
+// heterozygous call untyped) with the sexes of Study::x_sex; rule 1 also leaves out children
+// of unknown sex; rule 2 is x_store_consistent_pairs (a son carries an allele his mother can
+// give, a daughter her father's and one of her mother's); rule 3 does not apply (member 1 is
+// always the father).
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "formats/study.hpp"
+#include "genetics/chromosome.hpp"
 #include "genetics/family.hpp"
 
 namespace quillon {
@@ -41,6 +48,7 @@ struct MarkerFamilies {
     // Per record of `table` (kept or not), the members whose phenotypes, sexes, covariates
     // and weights it holds.
     std::vector<std::vector<long>> held;
+    bool held_on_x = false;  // `held` was written for an X marker
 };
 
 // Builds the table for one marker from `genotype` (one code per Study::people entry).
@@ -52,6 +60,8 @@ struct MarkerFamilies {
 // children), so every kept family passes its checks.
 // `out` is reused between markers: each record is allocated once for the largest family.
 // Covariate doubles are those of the study, which parse the same text the single run reads.
-void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out);
+// `chr` kX reads the marker as X-linked (above); any other class as an autosome.
+void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out,
+                           ChromosomeClass chr = ChromosomeClass::kAutosome);
 
 }  // namespace quillon

@@ -89,6 +89,10 @@ struct StudyCounts {
     long left_beyond_8 = 0;      // children left out past the first 8 of a family
     long dropped_no_child = 0;   // families dropped: no child left
     long unmatched_rows = 0;     // covariate and weight lines of no .fam individual
+    // On X (Study::x_sex): children of unknown sex, left out of every X marker; parents whose
+    // .fam sex is unknown or contradicts their role, taken in the role's sex.
+    long x_unknown_sex_children = 0;
+    long x_parents_role_sex = 0;
 };
 
 struct Study {
@@ -104,6 +108,9 @@ struct Study {
     std::vector<std::string> weight_text;
     std::vector<double> weight;
     std::vector<NuclearFamily> families;
+    // Per person, the sex taken on X: a family's father is male and its mother female (the
+    // role's sex, whatever the .fam says); everyone else has the .fam's sex (0 unknown).
+    std::vector<std::int8_t> x_sex;
     StudyCounts counts;
     bool complete_trios = false;  // StudyOptions::complete_trios, a rule of each marker's families
     // The counts as sentences, then every warning (naming file and line), for the log.

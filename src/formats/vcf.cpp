@@ -98,6 +98,9 @@ VcfReader::VcfReader(const std::string& path, const std::vector<FamPerson>& peop
     const bool cut = format->compression == bgzf && file_->is_bgzf && bgzf_check_EOF(file_->fp.bgzf) == 0;
     std::string last = "none";
     while (read_record(markers_)) {
+        const char* contig = bcf_hdr_id2name(header_.get(), record_->rid);
+        if (contig != nullptr && chromosome_class(contig) == ChromosomeClass::kX)
+            x_places_.push_back({markers_, static_cast<long>(record_->pos) + 1});
         ++markers_;
         if (cut && bcf_unpack(record_.get(), BCF_UN_STR) == 0)
             last = std::to_string(markers_) + " (" + (record_->d.id != nullptr ? record_->d.id : ".") + ")";
@@ -163,12 +166,14 @@ bool VcfReader::next(Marker& m) {
     info.bp = static_cast<long>(rec->pos) + 1;
     info.a2 = rec->n_allele > 0 ? rec->d.allele[0] : ".";
     info.a1 = rec->n_allele > 1 ? rec->d.allele[1] : ".";
-    info.autosomal = is_autosome(info.chr);
+    info.chr_class = chromosome_class(info.chr);
+    info.autosomal = info.chr_class == ChromosomeClass::kAutosome;
     info.multiallelic = rec->n_allele > 2;
     for (int a = 2; a < rec->n_allele; ++a) info.a1 += std::string(",") + rec->d.allele[a];
     info.haploid_calls = 0;
     info.index = next_;
     m.genotype.assign(people_, -1);
+    m.haploid.clear();
     if (!info.multiallelic) decode(m);
     ++next_;
     return true;
@@ -192,8 +197,14 @@ void VcfReader::decode(Marker& m) {
             ploidy >= 2 && a[1] != bcf_int32_vector_end && (ploidy == 2 || a[2] == bcf_int32_vector_end);
         if (!diploid) {
             if (ploidy >= 1 && a[0] != bcf_int32_vector_end && !bcf_gt_is_missing(a[0]) &&
-                (ploidy == 1 || a[1] == bcf_int32_vector_end))
+                (ploidy == 1 || a[1] == bcf_int32_vector_end)) {
+                const int x = bcf_gt_allele(a[0]);
+                if (x < 0 || x >= record_->n_allele)
+                    throw InputError(path_ + ": marker " + std::to_string(next_ + 1) + " (" + m.info.id +
+                                     "): sample " + header_->samples[s] + " has an allele the record does not list.");
                 ++m.info.haploid_calls;
+                m.haploid.push_back({person_of_sample_[static_cast<std::size_t>(s)], static_cast<std::int8_t>(x == 1)});
+            }
             continue;
         }
         if (bcf_gt_is_missing(a[0]) || bcf_gt_is_missing(a[1])) continue;

@@ -11,8 +11,20 @@ namespace quillon {
 
 namespace {
 
-enum class OptionId { kCovariates, kStatusModel, kCovariateModel, kDir, kPvalues, kHelp, kVersion, kFit };
-constexpr int kOptionCount = 8;  // distinct options (OptionId values)
+enum class OptionId {
+    kCovariates,
+    kStatusModel,
+    kCovariateModel,
+    kDir,
+    kPvalues,
+    kHelp,
+    kVersion,
+    kFit,
+    kChromosome,
+    kXchrModel,
+    kXchrTieFreq
+};
+constexpr int kOptionCount = 11;  // distinct options (OptionId values)
 
 struct KnownOption {
     std::string_view name;
@@ -31,6 +43,9 @@ constexpr KnownOption kOptions[] = {
     {"-h", OptionId::kHelp, false},
     {"--version", OptionId::kVersion, false},
     {"--fit", OptionId::kFit, true},
+    {"--chromosome", OptionId::kChromosome, true},
+    {"--xchr-model", OptionId::kXchrModel, true},
+    {"--xchr-tie-freq", OptionId::kXchrTieFreq, false},
 };
 
 const KnownOption* find_option(std::string_view name) {
@@ -117,6 +132,7 @@ CliParse parse_command_line(int argc, char** argv) {
                 case OptionId::kPvalues: opt.pvalues = true; break;
                 case OptionId::kHelp: opt.help = true; break;
                 case OptionId::kVersion: opt.version = true; break;
+                case OptionId::kXchrTieFreq: opt.xchr_tie_freq = true; break;
                 default: break;  // the options with values, handled below
             }
             continue;
@@ -160,9 +176,21 @@ CliParse parse_command_line(int argc, char** argv) {
                     return failure("--fit: " + quoted(value) + " is not newton or powell");
                 opt.fit = equals_ignoring_case(value, "newton") ? FitMethod::kNewton : FitMethod::kPowell;
                 break;
+            case OptionId::kChromosome:
+                if (!equals_ignoring_case(value, "x") && !equals_ignoring_case(value, "autosome"))
+                    return failure("--chromosome: " + quoted(value) + " is not x or autosome");
+                opt.chromosome_x = equals_ignoring_case(value, "x");
+                break;
+            case OptionId::kXchrModel:
+                if (value != "1" && value != "2") return failure("--xchr-model: " + quoted(value) + " is not 1 or 2");
+                opt.xchr_model = value == "1" ? 1 : 2;
+                break;
             default: break;  // the flags, handled above
         }
     }
+    if (!opt.chromosome_x && (seen[static_cast<int>(OptionId::kXchrModel)] || opt.xchr_tie_freq))
+        return failure(std::string(seen[static_cast<int>(OptionId::kXchrModel)] ? "--xchr-model" : "--xchr-tie-freq") +
+                       " needs --chromosome x");
 
     // Without covariates the genotype has nothing to act through but status.
     if (opt.ncov && *opt.ncov == 0 && opt.cmodeltype && *opt.cmodeltype != 0) {
@@ -175,6 +203,7 @@ CliParse parse_command_line(int argc, char** argv) {
 std::string usage_text() {
     return "Usage: quillon [--covariates N] [--status-model MODEL] [--covariate-model MODEL]\n"
            "               [--dir DIR] [--fit METHOD] [--pvalues] [-h | --help] [--version]\n"
+           "               [--chromosome x [--xchr-model 1|2] [--xchr-tie-freq]]\n"
            "       quillon scan ...   (every marker of a PLINK fileset or VCF: quillon scan --help)\n"
            "\n"
            "Likelihood transmission/disequilibrium test with covariates for one two-allele\n"
@@ -189,6 +218,13 @@ std::string usage_text() {
            "  --fit METHOD             powell (direction set, the default) or newton (exact maximum;\n"
            "                           falls back to powell, with a warning, when it does not converge)\n"
            "  --pvalues                print the p-values of the two statistics after the report\n"
+           "  --chromosome x           the marker is on chromosome X: fathers and sons carry one\n"
+           "                           allele (a male's alleles 1 1 or 2 2; two different ones are\n"
+           "                           taken as untyped), mothers and daughters two\n"
+           "  --xchr-model 1|2         a son's allele acts like two copies in a daughter (2, the\n"
+           "                           default) or like one (1)\n"
+           "  --xchr-tie-freq          the fathers' allele frequency is that of the mothers\n"
+           "                           (default: a parameter of its own)\n"
            "  -h, --help               print this help and exit\n"
            "  --version                print the version and exit\n"
            "A value may also be written --option=VALUE.  Each option may be given once.\n"

@@ -25,6 +25,9 @@ struct CliOptions {
     std::string dir = ".";           // --dir: folder holding the three input files
     bool pvalues = false;            // --pvalues: p-value lines after the report
     FitMethod fit = FitMethod::kPowell;  // --fit newton or powell (the default)
+    bool chromosome_x = false;       // --chromosome x (autosome, the default)
+    int xchr_model = 2;              // --xchr-model 1 or 2 (needs --chromosome x)
+    bool xchr_tie_freq = false;      // --xchr-tie-freq (needs --chromosome x)
     bool help = false;               // --help or -h
     bool version = false;            // --version
 };
@@ -50,6 +53,8 @@ struct CliParse {
 //  - --status-model: recessive, dominant, additive (any case) or the digits of 1..3.
 //  - --covariate-model: none, recessive, dominant, additive (any case) or the digits of 0..3.
 //  - --fit: newton or powell (any case).
+//  - --chromosome: x or autosome (any case); --xchr-model 1 or 2 and the flag --xchr-tie-freq
+//    only with --chromosome x.
 //  - Every option may be given at most once: a repeat is an error, even with the same value,
 //    because in a script a second value is more likely a mistake than an intended override.
 //  - A covariate model other than None together with --covariates 0 is an error (without

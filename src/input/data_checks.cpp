@@ -1,6 +1,7 @@
 #include "input/data_checks.hpp"
 
 #include "genetics/patterns.hpp"
+#include "genetics/x_inheritance.hpp"
 
 namespace quillon {
 
@@ -46,8 +47,24 @@ LineCheckResult check_pedigree_line(long famid, long phenotype, long a1, long a2
     return r;
 }
 
+void x_code(famdat& f, int j, InputTally* tally, InputPlace place) {
+    const auto warn = [&](InputWarning kind) {
+        if (tally != nullptr) tally->warn(kind, place);
+    };
+    if (j <= 2) {
+        if (f.sex[j] == 3 - j) warn(InputWarning::kXParentSex);
+        f.sex[j] = j;
+    } else if (f.sex[j] == 0) {
+        warn(InputWarning::kXChildSexUnknown);
+    }
+    if (f.sex[j] != 1 || f.famgeno[j] == -1) return;
+    if (f.famgeno[j] == 1) warn(InputWarning::kXHeterozygousMale);
+    f.famgeno[j] = f.famgeno[j] == 1 ? -1 : f.famgeno[j] / 2;
+}
+
 bool check_families(FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out,
-                    InputTally* tally) {
+                    InputTally* tally, ChromosomeClass chromosome) {
+    const bool x = chromosome == ChromosomeClass::kX;
     bool passed = true;
     const long nfam = families.nfam;
     auto count = [&](DataFault kind, long i) {
@@ -69,14 +86,14 @@ bool check_families(FamilyTable& families, const FamilyNotes& notes, const char*
     for (long i = 1; i <= nfam; ++i) {
         if (!genotypes_known(i)) continue;
         famdat& f = families[i];
-        if (!store_consistent_pairs(f)) {
+        if (!(x ? x_store_consistent_pairs(f) : store_consistent_pairs(f))) {
             std::fprintf(out, "\nERROR: Family %ld: Family genotypes are inconsistant.\n", f.famid);
             count(DataFault::kInconsistentGenotypes, i);
             passed = false;
         }
     }
 
-    for (long i = 1; i <= nfam; ++i) {
+    for (long i = 1; i <= nfam && !x; ++i) {
         if (!genotypes_known(i)) continue;
         const famdat& f = families[i];
         if (f.famgeno[1] != -1 && f.famgeno[2] == -1) {

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "genetics/chromosome.hpp"
 #include "genetics/family.hpp"
 #include "input/input_tally.hpp"
 #include "toolkit/nrarray.hpp"
@@ -56,7 +57,18 @@ struct FamilyNotes {
 // genotypes are unknown and have been reported).  Returns true when every check passed.
 // The size message names the family's first line in the file `pedigree_name`.  Each failure
 // is also counted in `tally` when one is given, at the family's first line.
+//
+// On chromosome X (`chromosome` kX; the codes those of x_code) check 2 is
+// x_store_consistent_pairs; check 3 does not apply (an untyped mother's genotypes
+// are summed over as a father's are).
 bool check_families(FamilyTable& families, const FamilyNotes& notes, const char* pedigree_name, std::FILE* out,
-                    InputTally* tally = nullptr);
+                    InputTally* tally = nullptr, ChromosomeClass chromosome = ChromosomeClass::kAutosome);
+
+// Member j's genotype read as an X marker, once its code and sex are stored: member 1 is
+// taken as male and member 2 as female whatever their sex codes; a male's code becomes his
+// allele (0 for alleles 1 1, 1 for 2 2), a male with two different alleles untyped.  A child
+// of unknown sex keeps its code (the X analysis leaves it out).  What was found is counted
+// in `tally`, when given, at `place`.
+void x_code(famdat& f, int j, InputTally* tally, InputPlace place);
 
 }  // namespace quillon

@@ -24,6 +24,9 @@ constexpr WarningText kWarnings[] = {
     {"sex codes other than 1 or 2", ""},
     {"individual identifiers repeated within a family", ""},
     {"family identifiers that reappear after another family", "; each run of lines is a family of its own"},
+    {"males with two different alleles on X", "; they are taken as untyped"},
+    {"parents whose sex code contradicts their role on X", "; each is taken in the sex of the role"},
+    {"children of unknown sex on X", "; they are left out of the analysis"},
 };
 
 // In the order of DataFault.

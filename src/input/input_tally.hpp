@@ -22,6 +22,9 @@ enum class InputWarning {
     kSexCode,               // a sex code other than 1 or 2
     kRepeatedIndividual,    // an individual identifier repeated within a family
     kReappearingFamily,     // a family identifier that reappears after another family
+    kXHeterozygousMale,     // X: a male's two alleles differ
+    kXParentSex,            // X: a father coded female or a mother coded male
+    kXChildSexUnknown,      // X: a child of unknown sex
     kCount
 };
 

@@ -139,8 +139,8 @@ void allocate_records(const FamilyCounts& c, FamilyTable& t, FamilyNotes& notes)
 class SecondPass {
 public:
     SecondPass(const Settings& s, InputFile& ped, InputFile& cov, InputFile& wts, FamilyTable& t,
-               FamilyNotes& notes, InputTally& tally, std::FILE* out)
-        : s_(s), ped_(ped), cov_(cov), wts_(wts), t_(t), notes_(notes), tally_(tally), out_(out),
+               FamilyNotes& notes, InputTally& tally, std::FILE* out, ChromosomeClass chromosome)
+        : s_(s), ped_(ped), cov_(cov), wts_(wts), t_(t), notes_(notes), tally_(tally), out_(out), chromosome_(chromosome),
           weights_(wts.file.get(), kWhiteSpace) {
         if (s.ncov > 0) cov_reader_ = std::make_unique<LineReader>(cov.file.get());
     }
@@ -171,6 +171,7 @@ private:
     FamilyNotes& notes_;
     InputTally& tally_;
     std::FILE* out_;
+    ChromosomeClass chromosome_;
     std::unique_ptr<LineReader> cov_reader_;
     FieldStream weights_;  // wweights.dat, one weight at a time
     std::string cov_line_;
@@ -219,6 +220,7 @@ famdat* SecondPass::add_member(const PedigreeLine& p, long ln, long nfam, long m
     f.famgeno[m] = r.alleles_valid ? genotype_code(a1, a2, is_child) : -1;
     f.phenodat[m] = phenotype >= 0 && phenotype <= 2 ? static_cast<int>(phenotype) : -1;
     f.sex[m] = p.fields[5] == 1 || p.fields[5] == 2 ? static_cast<int>(p.fields[5]) : 0;
+    if (chromosome_ == ChromosomeClass::kX) x_code(f, static_cast<int>(m), &tally_, place);
     return &f;
 }
 
@@ -382,7 +384,8 @@ void SecondPass::read_weight(long ped_line, famdat* record, long m) {
 
 }  // namespace
 
-FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out, std::FILE* notes_out) {
+FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out, std::FILE* notes_out,
+                          ChromosomeClass chromosome) {
     InputFile ped = input_file(dir, "wpedigree.dat");
     InputFile cov = input_file(dir, "wcovars.dat");
     InputFile wts = input_file(dir, "wweights.dat");
@@ -413,13 +416,13 @@ FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* 
     }  // numberInEachFamily is released here
 
     InputTally tally(ped.name, cov.name, wts.name, s.ncov);
-    SecondPass pass(s, ped, cov, wts, t, notes, tally, out);
+    SecondPass pass(s, ped, cov, wts, t, notes, tally, out, chromosome);
     bool passed = pass.run();
     if (t.nfam == 0) {
         std::fprintf(out, "\nERROR: %s holds no families.\n", ped.name.c_str());
         passed = false;
     }
-    if (!check_families(t, notes, ped.name.c_str(), out, &tally)) passed = false;
+    if (!check_families(t, notes, ped.name.c_str(), out, &tally, chromosome)) passed = false;
     if (tally.has_lines()) {
         std::fflush(out);  // the messages on `out` come first where both streams share a file
         tally.print(notes_out);

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "genetics/chromosome.hpp"
 #include "genetics/family.hpp"
 #include "model/settings.hpp"
 
@@ -60,7 +61,8 @@ PedigreeLine parse_pedigree_line(std::string_view line);
 // member of phenotype 0) and pgenos (parentpairs x 2, zeroed, for the fit to fill) are set.
 // Covariate storage is allocated row by row, only for lines found to hold ncov numbers, so
 // an absurd ncov costs nothing but its error messages.
+// With `chromosome` kX the marker is read as an X marker (check_families, x_codes).
 FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out = stdout,
-                          std::FILE* notes_out = stderr);
+                          std::FILE* notes_out = stderr, ChromosomeClass chromosome = ChromosomeClass::kAutosome);
 
 }  // namespace quillon

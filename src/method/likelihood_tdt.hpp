@@ -33,6 +33,11 @@ namespace quillon {
 struct TestOptions {
     bool intercept = false;  // covariate column 1 is an intercept
     bool robust = false;     // family-clustered (sandwich) standard errors and Wald tests
+    // Chromosome X (x_linked_tdt.hpp): the risk level of a son's allele (2: his one copy acts
+    // as a female's two; 1: as one), and whether the fathers' allele frequency is tied to
+    // the mothers' (gamma1 / 2 + gamma2) instead of a parameter of its own.
+    int xchr_model = 2;
+    bool xchr_tie_freq = false;
 };
 
 class LikelihoodTdt {

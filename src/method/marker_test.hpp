@@ -9,14 +9,20 @@
 #include <vector>
 
 #include "method/likelihood_tdt.hpp"
+#include "method/x_linked_tdt.hpp"
 
 namespace quillon {
 
 
-using MarkerTest = std::variant<LikelihoodTdt>;
+using MarkerTest = std::variant<LikelihoodTdt, XLinkedTdt>;
 
 Schema schema_of(const MarkerTest& test, const std::vector<std::string>& covariates);
 MarkerResult run_test(const MarkerTest& test, FamilyTable& families, const GenotypeTable& table);
+
+// The values of `r`, a result of a test with the columns `unit`, in the order of the
+// columns `table` (a union of the tests' columns): NaN (NA) where the test has no such
+// column.  Empty for a failed result.
+std::vector<double> place_values(const Schema& table, const Schema& unit, const MarkerResult& r);
 
 // The tests of one scan, each built (and its settings checked) once.
 class TestSelector {
@@ -27,11 +33,17 @@ public:
     // The test for a marker on this class of chromosome, or null: the marker is skipped.
     const MarkerTest* select(ChromosomeClass c) const;
 
-    // The columns of the scan's table.
-    Schema schema(const std::vector<std::string>& covariates) const;
+    // The columns of the scan's table: the autosomal test's, or with `with_x` (the scan has
+    // X markers) the union of both tests' (the X test's: the autosomal columns with the
+    // fathers' frequency and its SE after PREV2_SE).
+    Schema schema(const std::vector<std::string>& covariates, bool with_x = false) const;
+
+    // The X test's warning: sons carry no information under these settings.
+    bool x_sons_uninformative() const { return std::get<XLinkedTdt>(x_).sons_uninformative(); }
 
 private:
     MarkerTest autosome_;
+    MarkerTest x_;
 };
 
 }  // namespace quillon

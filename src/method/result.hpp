@@ -46,6 +46,8 @@ struct Conditions {
     bool nfs_undefined = false;  // the non-founders statistic is not defined (NA)
     bool nested_fit_failed = false;  // a maximum of a likelihood ratio was not reached (NA)
     bool robust_unavailable = false;  // --robust-se: no family scores (a pair with an untyped parent)
+    // X with a son's allele at risk level 1 and a Recessive model: sons carry no information.
+    bool sons_uninformative = false;
 };
 
 // How far below the maximum a direction-set fit may stop, in log-likelihood units, before

@@ -32,6 +32,7 @@ struct Derivatives {
     std::vector<double> outer;    // npars x npars row-major: sum_F s_F s_F' (positive semi-definite), on request
     std::vector<double> risks;    // the children's nu1, nu2 at theta, as FitResult::risks
     double parents[3] = {};       // expected count of parents of genotype 0, 1, 2: sum_F sum_p pi_p (f_p, m_p)
+    double fathers[2] = {};       // X: expected count of fathers of allele 0, 1 (parents[] then counts the mothers)
 };
 
 class LikelihoodDerivatives {

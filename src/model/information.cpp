@@ -1,6 +1,7 @@
 #include "model/information.hpp"
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "model/model.hpp"
@@ -377,11 +378,17 @@ int wald_degrees_of_freedom(const DMatrix& subJ, long m) {
 InformationResult information_step(const Settings& s, const FamilyTable& families, const GenotypeTable& table,
                                    const FitResult& fit) {
     const int npars = static_cast<int>(s.npars);
-    InformationResult r;
-    r.JJ = matrix(1, npars + 1, 1, npars + 1);
-    r.JJ.fill(0.0);
-    accumulate_information(s, families, table, fit, r.JJ, &r.scoreUb);
+    DMatrix JJ = matrix(1, npars + 1, 1, npars + 1);
+    JJ.fill(0.0);
+    double scoreUb = 0.0;
+    accumulate_information(s, families, table, fit, JJ, &scoreUb);
+    return partition_information(std::move(JJ), scoreUb, fit.ogpars, npars, s.npars - 2);
+}
 
+InformationResult partition_information(DMatrix JJ, double scoreUb, const DVector& ogpars, int npars, long m) {
+    InformationResult r;
+    r.JJ = std::move(JJ);
+    r.scoreUb = scoreUb;
     r.subJ = matrix(1, npars, 1, npars);
     r.subJI = matrix(1, npars, 1, npars);
     r.Jbvg = matrix(1, npars, 1, 1);
@@ -395,8 +402,7 @@ InformationResult information_step(const Settings& s, const FamilyTable& familie
     }
     r.near_singular = inversse(r.subJ, npars, r.subJI);
 
-    const long m = s.npars - 2;
-    r.waldstat = wald_statistic(r.subJ, fit.ogpars, m);
+    r.waldstat = wald_statistic(r.subJ, ogpars, m);
     r.wsdf = wald_degrees_of_freedom(r.subJ, m);
 
     mltmm(r.JbvgT, 1, npars, r.subJI, npars, r.Jutil3);

@@ -43,6 +43,11 @@ void accumulate_information(const Settings& s, const FamilyTable& families, cons
 InformationResult information_step(const Settings& s, const FamilyTable& families, const GenotypeTable& table,
                                    const FitResult& fit);
 
+// The partition of JJ (1..npars+1 square, the status score first) and the statistics of
+// information_step, with the estimates ogpars[1..npars] of which the first m are the
+// covariate coefficients.
+InformationResult partition_information(DMatrix JJ, double scoreUb, const DVector& ogpars, int npars, long m);
+
 // W = c' subJ[1..m][1..m] c, the inner sums over k ascending; and the number of coefficients
 // whose information subJ[i][i] is at least 1e-6 of the largest.
 double wald_statistic(const DMatrix& subJ, const DVector& ogpars, long m);

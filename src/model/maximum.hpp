@@ -7,6 +7,7 @@
 // from its estimate.  The estimates a test reports are not changed by this.
 
 #include <optional>
+#include <vector>
 
 #include "genetics/family.hpp"
 #include "model/fit.hpp"
@@ -43,5 +44,10 @@ Settings settings_first_covariate(const Settings& s);
 // derivatives are not usable (a pair with an untyped parent).
 std::optional<DMatrix> sandwich_covariance(const Settings& s, const FamilyTable& families, const FitResult& fit,
                                            const DMatrix& subJI);
+
+// The sandwich A^-1 B A^-1 of sandwich_covariance from the outer product `outer` (n x n,
+// row-major, in theta's parameters) at theta[1..n]: m coefficients, then eta1, eta2 and,
+// when n > m + 2, a share parameter eta3 (X's fathers' frequency).
+DMatrix sandwich(const std::vector<double>& outer, const DVector& theta, int n, int m, const DMatrix& subJI);
 
 }  // namespace quillon

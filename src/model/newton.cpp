@@ -90,58 +90,39 @@ NewtonFit fit_model_newton(const Settings& s, const FamilyTable& families) {
     return fit_model_newton_from(s, families, start_values(s));
 }
 
-NewtonFit fit_model_newton_from(const Settings& s, const FamilyTable& families, const DVector& start) {
-    return fit_model_newton_from(s, LikelihoodDerivatives(s, families), start);
-}
-
-NewtonFit fit_model_newton_from(const Settings& s, const LikelihoodDerivatives& objective, const DVector& start) {
-    NewtonFit out;
-    DVector theta = vector(1, static_cast<int>(s.npars));
-    for (long i = 1; i <= s.npars; ++i) theta[i] = start[i];
-    if (!objective.usable()) {
-        out.status = NewtonStatus::kNoFiniteObjective;
-        return out;
-    }
-    const auto n = static_cast<std::size_t>(s.npars);
-    Derivatives here, there;
-    objective.evaluate(theta, here);
-    if (!all_finite(here)) {
-        out.status = NewtonStatus::kNoFiniteObjective;
-        return out;
-    }
+NewtonStatus newton_maximise(const NewtonObjective& objective, long parameters, DVector& theta, Derivatives& here,
+                             int& iter) {
+    if (!objective.usable()) return NewtonStatus::kNoFiniteObjective;
+    const auto n = static_cast<std::size_t>(parameters);
+    Derivatives there;
+    objective.evaluate(theta, here, false);
+    if (!all_finite(here)) return NewtonStatus::kNoFiniteObjective;
     DVector trial = vector(1, static_cast<int>(n));
     // The first step takes the prevalences to their EM update (prevalence_step), which for
     // families with both parents typed is their exact maximum whatever the coefficients, where
     // Newton's steps in eta, far from quadratic there, would need several; the coefficients
     // take Newton's step with it.  When that does not lower f, the EM update alone; when that
     // does not either, Newton's step with its line search.
-    double em_eta1 = 0.0, em_eta2 = 0.0;
-    const bool em = prevalence_step(here, em_eta1, em_eta2);
+    double em_eta[4] = {};
+    const auto k = static_cast<std::size_t>(objective.prevalence_step(here, em_eta));
+    const bool em = k > 0;
     const auto take_if_lower = [&](const std::vector<double>* coefficient_step) {
-        for (std::size_t i = 1; i + 2 <= n; ++i)
+        for (std::size_t i = 1; i + k <= n; ++i)
             trial[static_cast<long>(i)] = theta[static_cast<long>(i)] + (coefficient_step ? (*coefficient_step)[i - 1] : 0.0);
-        trial[static_cast<long>(n) - 1] = em_eta1;
-        trial[static_cast<long>(n)] = em_eta2;
-        objective.evaluate(trial, there);
+        for (std::size_t j = 0; j < k; ++j) trial[static_cast<long>(n - k + 1 + j)] = em_eta[j];
+        objective.evaluate(trial, there, false);
         if (!all_finite(there) || !(there.value <= here.value)) return false;
         for (std::size_t i = 1; i <= n; ++i) theta[static_cast<long>(i)] = trial[static_cast<long>(i)];
         std::swap(here, there);
         return true;
     };
     std::vector<double> minus_grad(n), step;
-    int iter = 0;
-    for (;; ++iter) {
-        if (iter == kNewtonIterations) {
-            out.status = NewtonStatus::kIterationLimit;
-            return out;
-        }
+    for (iter = 0;; ++iter) {
+        if (iter == kNewtonIterations) return NewtonStatus::kIterationLimit;
         for (std::size_t i = 0; i < n; ++i) minus_grad[i] = -here.gradient[i];
         if (!solve_scaled_cholesky(here.hessian, minus_grad, n, step)) {
             objective.evaluate(theta, here, true);
-            if (!solve_scaled_cholesky(here.outer, minus_grad, n, step)) {
-                out.status = NewtonStatus::kSingular;
-                return out;
-            }
+            if (!solve_scaled_cholesky(here.outer, minus_grad, n, step)) return NewtonStatus::kSingular;
         }
         double decrease = 0.0, largest = 0.0;  // grad' I^-1 grad; max |step|
         for (std::size_t i = 0; i < n; ++i) {
@@ -156,7 +137,7 @@ NewtonFit fit_model_newton_from(const Settings& s, const LikelihoodDerivatives& 
         int halving = 0;
         for (;;) {
             for (std::size_t i = 1; i <= n; ++i) trial[static_cast<long>(i)] = theta[static_cast<long>(i)] + t * step[i - 1];
-            const double f = halving == 0 ? (objective.evaluate(trial, there), there.value) : objective.value(trial);
+            const double f = halving == 0 ? (objective.evaluate(trial, there, false), there.value) : objective.value(trial);
             if (std::isfinite(f) && (f <= here.value - 1e-4 * t * decrease ||
                                      (decrease < 1e-6 && f <= here.value + 1e-12 * std::fabs(here.value)))) {
                 accepted = true;
@@ -165,21 +146,50 @@ NewtonFit fit_model_newton_from(const Settings& s, const LikelihoodDerivatives& 
             if (++halving == 60) break;
             t *= 0.5;
         }
-        if (!accepted) {
-            out.status = NewtonStatus::kNoAscent;
-            return out;
-        }
+        if (!accepted) return NewtonStatus::kNoAscent;
         for (std::size_t i = 1; i <= n; ++i) theta[static_cast<long>(i)] = trial[static_cast<long>(i)];
         if (halving == 0)
             std::swap(here, there);
         else
-            objective.evaluate(theta, here);
-        if (!all_finite(here)) {
-            out.status = NewtonStatus::kNoFiniteObjective;
-            return out;
-        }
+            objective.evaluate(theta, here, false);
+        if (!all_finite(here)) return NewtonStatus::kNoFiniteObjective;
+    }
+    return NewtonStatus::kConverged;
+}
+
+namespace {
+// The autosomal likelihood with its derivatives.
+class AutosomalObjective final : public NewtonObjective {
+public:
+    explicit AutosomalObjective(const LikelihoodDerivatives& d) : d_(d) {}
+    bool usable() const override { return d_.usable(); }
+    double value(const DVector& theta) const override { return d_.value(theta); }
+    void evaluate(const DVector& theta, Derivatives& d, bool with_outer) const override {
+        d_.evaluate(theta, d, with_outer);
+    }
+    int prevalence_step(const Derivatives& d, double* eta) const override {
+        return quillon::prevalence_step(d, eta[0], eta[1]) ? 2 : 0;
     }
 
+private:
+    const LikelihoodDerivatives& d_;
+};
+}  // namespace
+
+NewtonFit fit_model_newton_from(const Settings& s, const FamilyTable& families, const DVector& start) {
+    return fit_model_newton_from(s, LikelihoodDerivatives(s, families), start);
+}
+
+NewtonFit fit_model_newton_from(const Settings& s, const LikelihoodDerivatives& derivatives, const DVector& start) {
+    NewtonFit out;
+    DVector theta = vector(1, static_cast<int>(s.npars));
+    for (long i = 1; i <= s.npars; ++i) theta[i] = start[i];
+    const AutosomalObjective objective(derivatives);
+    Derivatives here;
+    int iter = 0;
+    out.status = newton_maximise(objective, s.npars, theta, here, iter);
+    if (out.status != NewtonStatus::kConverged) return out;
+    const auto n = static_cast<std::size_t>(s.npars);
     FitResult& r = out.fit;
     r.ogpars = std::move(theta);
     r.fret = here.value;

@@ -42,6 +42,27 @@ enum class NewtonStatus {
 
 inline constexpr int kNewtonIterations = 100;
 
+struct Derivatives;
+
+// What Newton's method maximises: a -log-likelihood over theta[1..n] whose trailing
+// parameters are prevalence parameters with an EM update.
+class NewtonObjective {
+public:
+    virtual ~NewtonObjective() = default;
+    // False when the derivatives cannot be formed (a pair with an untyped parent).
+    virtual bool usable() const = 0;
+    virtual double value(const DVector& theta) const = 0;
+    virtual void evaluate(const DVector& theta, Derivatives& d, bool with_outer) const = 0;
+    // The prevalence parameters that maximise the parents' expected log-prior under the
+    // pairs' posterior weights at `d`, written to eta[0..k-1] for the last k entries of
+    // theta; returns k, or 0 when there is no such update.  k is at most 4.
+    virtual int prevalence_step(const Derivatives& d, double* eta) const = 0;
+};
+
+// Newton's method on `objective` from theta[1..n]: on kConverged theta holds the estimate,
+// `here` the derivatives there and `iter` the steps taken.
+NewtonStatus newton_maximise(const NewtonObjective& objective, long n, DVector& theta, Derivatives& here, int& iter);
+
 // Text for a status ("converged", "no finite objective", ...).
 const char* describe(NewtonStatus status);
 

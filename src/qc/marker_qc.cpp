@@ -91,16 +91,23 @@ MendelCount mendel_errors(const QcPeople& q, const std::vector<std::int8_t>& gen
 
 Transmissions transmissions(const QcPeople& q, const std::vector<std::int8_t>& genotype, ChromosomeClass chr) {
     Transmissions tu;
+    // On X a male's heterozygous call is missing (PLINK's --set-hh-missing): a father is then
+    // never heterozygous, and only mothers transmit.
+    const bool on_x = chr == ChromosomeClass::kX;
+    const auto call = [&](long p) {
+        const int g = genotype[p];
+        return on_x && g == 1 && q.male[p] ? -1 : g;
+    };
     for (long f = 0; f < q.families(); ++f) {
         const QcTrio* first = q.trios.data() + q.family_start[f];
         const QcTrio* last = q.trios.data() + q.family_start[f + 1];
-        const int father = genotype[first->father], mother = genotype[first->mother];
+        const int father = call(first->father), mother = genotype[first->mother];
         if (father < 0 || mother < 0 || (father != 1 && mother != 1)) continue;
         bool consistent = true;
         for (const QcTrio* t = first; t != last && consistent; ++t) consistent = !trio_error(*t, genotype, chr);
         if (!consistent) continue;
         for (const QcTrio* t = first; t != last; ++t) {
-            const int child = genotype[t->child];
+            const int child = call(t->child);
             if (!t->child_affected || child < 0) continue;
             if (father == 1 && mother == 1) {
                 tu.t += child;

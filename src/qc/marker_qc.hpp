@@ -6,8 +6,8 @@
 // longer than a short string holds.
 //
 // On X (PLINK's chromosome 23) a male carries one allele: his heterozygous call is missing
-// for the allele frequency and the Mendel check, but a call for the missing-call rate and
-// for the transmission counts, which take every call as diploid.
+// for the allele frequency, the Mendel check and the transmission counts (as after PLINK's
+// --set-hh-missing), but a call for the missing-call rate.
 
 #include "genetics/chromosome.hpp"
 #include <cstdint>
@@ -64,8 +64,8 @@ MendelCount mendel_errors(const QcPeople& q, const std::vector<std::int8_t>& gen
 // any child; in them every typed affected child's alleles from heterozygous parents, A1
 // transmitted (t) or not (u).  A child homozygous for an allele received it from a het
 // parent; a het child received from a het parent the allele its homozygous other parent
-// lacks; a het child of two het parents counts once each.  On X the Mendel check is X's and
-// the calls are taken as they are.
+// lacks; a het child of two het parents counts once each.  On X the Mendel check is
+// X's and a male's heterozygous call is missing, so only heterozygous mothers transmit.
 struct Transmissions {
     long t = 0, u = 0;
 };

@@ -25,6 +25,11 @@ constexpr const char* kNfsUndefinedWarning =
     "|            its score is a combination of the coefficients' scores\n"
     "|            (for example, an intercept with every child weighted alike).\n"
     "|            It is printed as NA.\n";
+
+constexpr const char* kSonsUninformativeWarning =
+    "\n\n|WARNING:  With --xchr-model 1 and a Recessive model a son's one allele\n"
+    "|            has the risk of genotype 1, which the model sets to that of\n"
+    "|            genotype 0: sons carry no information.\n";
 }  // namespace
 
 std::string warning_text(const MarkerResult& r) {
@@ -32,24 +37,35 @@ std::string warning_text(const MarkerResult& r) {
     if (r.fit.outcome == FitOutcome::kFellBack) text += kFellBackWarning;
     if (r.conditions.near_singular) text += kNearSingularWarning;
     if (r.conditions.nfs_undefined) text += kNfsUndefinedWarning;
+    if (r.conditions.sons_uninformative) text += kSonsUninformativeWarning;
     return text;
 }
 
-void print_report(std::FILE* out, const Settings& s, long nfam, const Schema& schema, const MarkerResult& r) {
+void print_report(std::FILE* out, const Settings& s, long nfam, const Schema& schema, const MarkerResult& r,
+                  const XModel* x) {
     const auto value = [&](const char* name) { return r.values[column_index(schema, name)]; };
     std::fprintf(out, "\n\nQuillon: ANALYSIS\n");
     std::fprintf(out, "%s", kRule);
     std::fprintf(out, "Number of Families: %ld\n", nfam);
     std::fprintf(out, "Number of Covariates: %ld\n", s.ncov);
-    std::fprintf(out, "Number of Parameters: %ld\n", s.npars);
+    std::fprintf(out, "Number of Parameters: %ld\n", x ? x_parameters(s, *x) : s.npars);
+    if (x)
+        std::fprintf(out, "Chromosome X: a son's allele counts as %d %s (--xchr-model %d)\n", x->coding,
+                     x->coding == 1 ? "copy" : "copies", x->coding);
     std::fprintf(out, "Influence of genotype on disease status: %s\n", modedesc[s.smodeltype]);
     if (s.ncov != 0)
         std::fprintf(out, "Influence of genotype on covariates:     %s\n\n\n", modedesc[s.cmodeltype]);
     else
         std::fprintf(out, "\n\n");
-    std::fprintf(out, "Prevalence of genotype 0: %6.4lf\n", value("PREV0"));
-    std::fprintf(out, "Prevalence of genotype 1: %6.4lf (%7.5lf)\n", value("PREV1"), value("PREV1_SE"));
-    std::fprintf(out, "Prevalence of genotype 2: %6.4lf (%7.5lf)\n", value("PREV2"), value("PREV2_SE"));
+    const char* prevalence = x ? "Mothers' prevalence" : "Prevalence";
+    std::fprintf(out, "%s of genotype 0: %6.4lf\n", prevalence, value("PREV0"));
+    std::fprintf(out, "%s of genotype 1: %6.4lf (%7.5lf)\n", prevalence, value("PREV1"), value("PREV1_SE"));
+    std::fprintf(out, "%s of genotype 2: %6.4lf (%7.5lf)\n", prevalence, value("PREV2"), value("PREV2_SE"));
+    if (x && x->tie_freq)
+        std::fprintf(out, "Fathers' frequency of allele 2: %6.4lf (tied to the mothers')\n", value("PREV_FATHER_A1"));
+    else if (x)
+        std::fprintf(out, "Fathers' frequency of allele 2: %6.4lf (%7.5lf)\n", value("PREV_FATHER_A1"),
+                     value("PREV_FATHER_A1_SE"));
     long coefficient = 0;  // each estimate is followed by its standard error
     for (std::size_t c = 0; c < schema.size(); ++c)
         if (schema[c].kind == ColumnKind::kEstimate)

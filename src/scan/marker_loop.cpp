@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "formats/x_genotypes.hpp"
+
 namespace quillon {
 
 namespace {
@@ -19,9 +21,8 @@ struct Slot {
 // Delivers the selected markers in order, seeking only where a run starts after a gap.
 class MarkerSource {
 public:
-    MarkerSource(GenotypeReader& reader, const Selection& s, const std::vector<char>& keep,
-                 const InterruptWatch& interrupt)
-        : reader_(reader), runs_(s.runs), keep_(keep), interrupt_(interrupt),
+    MarkerSource(GenotypeReader& reader, const Selection& s, const ScanContext& ctx, const InterruptWatch& interrupt)
+        : reader_(reader), runs_(s.runs), keep_(ctx.keep), x_sex_(ctx.study.x_sex), par_(ctx.par), interrupt_(interrupt),
           position_(runs_.empty() ? 0 : runs_.front().first) {}
     // Reads the next selected marker into m; false when there is none left.  Throws
     // Interrupted once SIGINT or SIGTERM has arrived.
@@ -34,6 +35,7 @@ public:
                              " of the " + std::to_string(reader_.marker_count()) + " it announces");
         for (std::size_t p = 0; p < keep_.size(); ++p)  // a person left out is untyped
             if (!keep_[p]) m.genotype[p] = -1;
+        prepare_marker(m, x_sex_, keep_, par_);
         reader_at_ = ++position_;
         if (position_ == runs_[run_].second && ++run_ < runs_.size()) position_ = runs_[run_].first;
         return true;
@@ -43,6 +45,8 @@ private:
     GenotypeReader& reader_;
     const std::vector<std::pair<long, long>>& runs_;
     const std::vector<char>& keep_;
+    const std::vector<std::int8_t>& x_sex_;
+    ParBuild par_;
     const InterruptWatch& interrupt_;
     std::size_t run_ = 0;
     long position_ = 0, reader_at_ = 0;
@@ -141,7 +145,7 @@ private:
 
 void run_marker_loop(const ScanContext& ctx, GenotypeReader& reader, const Selection& selection, unsigned threads,
                      OutcomeWriter& writer, Progress& progress, const InterruptWatch& interrupt) {
-    MarkerSource source(reader, selection, ctx.keep, interrupt);
+    MarkerSource source(reader, selection, ctx, interrupt);
     if (threads <= 1) {
         Slot slot;
         MarkerFamilies scratch;

@@ -17,7 +17,7 @@ RowKind kind_of(const MarkerResult& r) {
 
 void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies& scratch, MarkerOutcome& out) {
     out.mendel.clear();
-    const ChromosomeClass chr = chromosome_class(marker.info.chr);
+    const ChromosomeClass chr = marker.info.chr_class;  // prepare_marker's
     out.qc = marker_qc(ctx.qc, marker.genotype, chr);
     switch (qc_verdict(out.qc, static_cast<long>(ctx.qc.kept_people.size()), ctx.filters)) {
         case QcVerdict::kKept: break;
@@ -26,13 +26,12 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         case QcVerdict::kMaf: out.kind = RowKind::kMaf; return;
         case QcVerdict::kMendel: out.kind = RowKind::kMendelRate; return;
     }
-    const MarkerTest* test =
-        ctx.tests.select(marker.info.autosomal ? ChromosomeClass::kAutosome : ChromosomeClass::kOther);
+    const MarkerTest* test = ctx.tests.select(chr);
     if (test == nullptr) {
         out.kind = RowKind::kNonAutosomal;
         return;
     }
-    build_marker_families(ctx.study, marker.genotype, scratch);
+    build_marker_families(ctx.study, marker.genotype, scratch, chr);
     out.mendel = scratch.mendel;
     out.counts = {scratch.table.nfam, scratch.children, static_cast<long>(scratch.mendel.size())};
     if (scratch.table.nfam == 0) {
@@ -44,6 +43,8 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         return;
     }
     out.result = run_test(*test, scratch.table, ctx.table);
+    if (ctx.table_columns != nullptr && chr == ChromosomeClass::kAutosome && !out.result.failed())
+        out.result.values = place_values(*ctx.table_columns, *ctx.autosome_columns, out.result);
     if (ctx.nfs_undefined_by_design) out.result.conditions.nfs_undefined = false;
     out.kind = kind_of(out.result);
 }

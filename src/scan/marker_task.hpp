@@ -1,5 +1,6 @@
 #pragma once
-// One marker's work: its families after the per-marker rules, the test its chromosome
+// One marker's work (read and made ready by prepare_marker, formats/x_genotypes.hpp): its
+// families after the per-marker rules, the test its chromosome
 // calls for and the test's result, as data.  Pure with respect to everything but the
 // worker's own scratch, so any number of workers may run it at once.  Only the writer
 // (scan/writer.hpp) turns outcomes into text.
@@ -24,6 +25,12 @@ struct ScanContext {
     const QcPeople& qc;          // the kept people, founders and trios
     const QcFilters& filters;
     const std::vector<char>& keep;  // per .fam person: kept (--keep, --remove)
+    ParBuild par = ParBuild::kNone;  // --split-par
+    // With X markers the table's columns are the union of the tests' (TestSelector::schema):
+    // the table's and the autosomal test's own, whose results are placed in the table's
+    // columns.  Null without X markers.
+    const Schema* table_columns = nullptr;
+    const Schema* autosome_columns = nullptr;
     // The design alone leaves the non-founders statistic undefined: said once, not per row.
     bool nfs_undefined_by_design = false;
 };

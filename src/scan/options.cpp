@@ -66,6 +66,21 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
     app.add_option("--remove", o.remove, "leave out the individuals the file lists (FID IID)")->type_name("FILE");
     app.add_flag("--complete-trios", o.complete_trios,
                  "at each marker only families with both parents typed (PLINK's TDT rule)");
+    app.add_option("--xchr-model", o.xchr_model,
+                   "X: a male's allele counts as 2 copies (2, the default: X inactivation) or as 1 (1, PLINK's)")
+        ->type_name("1|2")
+        ->check(CLI::IsMember({1, 2}).description(""));
+    app.add_flag("--xchr-tie-freq", o.xchr_tie_freq,
+                 "X: the fathers' A1 frequency tied to the mothers' instead of a parameter of its own");
+    app.add_option("--split-par", o.split_par,
+                   "X positions in the pseudo-autosomal regions of this build analysed as autosomal")
+        ->type_name("b37|b38|hg19|hg38")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, ParBuild>{{"b37", ParBuild::kB37},
+                                                                           {"hg19", ParBuild::kB37},
+                                                                           {"b38", ParBuild::kB38},
+                                                                           {"hg38", ParBuild::kB38}},
+                                            CLI::ignore_case)
+                        .description(""));
     // The quality-control thresholds, each a fraction.
     const struct {
         const char* flag;

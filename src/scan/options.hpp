@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "genetics/chromosome.hpp"
 #include "model/settings.hpp"
 #include "qc/marker_qc.hpp"
 
@@ -44,6 +45,9 @@ struct ScanOptions {
     std::string keep, remove;               // --keep FILE, --remove FILE (FID IID lists)
     bool complete_trios = false;            // --complete-trios: families with both parents typed
     QcFilters filters;                      // --maf, --geno, --hwe, --me (PLINK 1.9's)
+    int xchr_model = 2;                     // --xchr-model: a male's allele as 2 copies or 1
+    bool xchr_tie_freq = false;             // --xchr-tie-freq
+    ParBuild split_par = ParBuild::kNone;   // --split-par
     std::string out = "quillon";            // --out PREFIX
     bool bgzip = false;                     // --bgzip: PREFIX.tsv.gz and its tabix index
     std::string ssf;                        // --ssf TERM: the coefficient of the summary statistics

@@ -93,6 +93,58 @@ int largest_study_family(const Study& study) {
     return static_cast<int>(std::min<std::size_t>(2 + children, maxfamilysize));
 }
 
+// Whether the selection holds a marker analysed as X-linked (named X, outside the
+// pseudo-autosomal regions that `par` splits off).
+bool selects_x(const Selection& sel, const std::vector<XPlace>& places, ParBuild par) {
+    for (const XPlace& x : places) {
+        if (pseudo_autosomal(x.bp, par)) continue;
+        // The first run that ends after the marker, and whether it holds it.
+        const auto run = std::upper_bound(sel.runs.begin(), sel.runs.end(), x.index,
+                                          [](long i, const std::pair<long, long>& r) { return i < r.second; });
+        if (run != sel.runs.end() && run->first <= x.index) return true;
+    }
+    return false;
+}
+
+const char* const kSonsUninformative =
+    "On X with --xchr-model 1 and a recessive model a son's one allele has the relative risk of a "
+    "heterozygote, 1: sons carry no information about the effect.\n";
+
+// The X markers' lines of the log: the model, who is left out and what was read as untyped.
+// None in a scan without X markers.
+std::string x_log(const ScanOptions& o, const Study& study, const LoopTotals& t) {
+    if (t.x_markers == 0) return "";
+    const StudyCounts& c = study.counts;
+    std::string log = "X markers: " + std::to_string(t.x_markers) + "; X model: --xchr-model " +
+                      std::to_string(o.xchr_model) +
+                      (o.xchr_model == 2 ? " (a male's allele counts as two copies, as under X inactivation)"
+                                         : " (a male's allele counts as one copy)") +
+                      (o.xchr_tie_freq ? "; the fathers' A1 frequency tied to the mothers'"
+                                       : "; the fathers' A1 frequency a parameter of its own (PREV_FATHER_A1)") +
+                      (o.split_par == ParBuild::kNone ? ""
+                       : o.split_par == ParBuild::kB37 ? "; pseudo-autosomal positions of b37 analysed as autosomal"
+                                                       : "; pseudo-autosomal positions of b38 analysed as autosomal") +
+                      "\n";
+    log += "On X: children of unknown sex left out: " + std::to_string(c.x_unknown_sex_children) +
+           "; parents taken in their role's sex (sex unknown or contrary in the .fam): " +
+           std::to_string(c.x_parents_role_sex) + "\n";
+    log += "On X: heterozygous male calls read as untyped: " + std::to_string(t.x_het_males) + " at " +
+           std::to_string(t.x_het_markers) + " markers; haploid calls of females or people of unknown sex read as "
+           "untyped: " + std::to_string(t.x_haploid_females) + "\n";
+    for (const std::string& line : t.x_het_lines) log += "Heterozygous males of the typed males: " + line + "\n";
+    if (static_cast<long>(t.x_het_lines.size()) < t.x_het_markers)
+        log += "(only the first " + std::to_string(t.x_het_lines.size()) + " such markers are listed)\n";
+    if (t.x_par_like > 0) {
+        log += "Warning: at " + std::to_string(t.x_par_like) +
+               " X markers more than 1% of the typed males are heterozygous; they may lie in a pseudo-autosomal "
+               "region (see --split-par b37|b38|hg19|hg38):";
+        for (const std::string& id : t.x_par_like_ids) log += " " + id;
+        if (static_cast<long>(t.x_par_like_ids.size()) < t.x_par_like) log += " ...";
+        log += "\n";
+    }
+    return log;
+}
+
 std::string log_text(const std::string& command, const ScanOptions& o, const Study& study, const Settings& s,
                      const Selection& sel, const LoopTotals& t, const SsfWriter* ssf, double seconds) {
     std::string log = std::string("quillon ") + QUILLON_VERSION + " scan\n" + command + "\n\n";
@@ -114,6 +166,7 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
     log += "\nMulti-allelic records skipped (rows skipped:multiallelic): " + std::to_string(t.multiallelic) + "\n";
     if (t.haploid_calls > 0)
         log += "Haploid calls read as untyped (the model is diploid): " + std::to_string(t.haploid_calls) + "\n";
+    log += x_log(o, study, t);
     log += "Rows:";
     for (int k = 0; k < static_cast<int>(RowKind::kCount); ++k)
         log += std::string(k ? ", " : " ") + kRowKindNames[k] + " " + std::to_string(t.rows[k]);
@@ -252,7 +305,8 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (!o.allow_collinear)
         if (const std::string fault = covariate_design_fault(study); !fault.empty())
             throw Refusal{fault + ", or scan anyway with --allow-collinear"};
-    const TestSelector tests = scan_tests(settings, TestOptions{o.intercept, o.robust_se});
+    const TestSelector tests =
+        scan_tests(settings, TestOptions{o.intercept, o.robust_se, o.xchr_model, o.xchr_tie_freq});
     const MarkerFilter filter = marker_filter(o);
     const std::unique_ptr<GenotypeReader> reader =
         o.bfile.empty() ? open_vcf(o.vcf, study.people) : open_bed(o.bfile, study.people);
@@ -264,8 +318,14 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     interrupt.check();
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
     const bool nfs_by_design = nfs_undefined_by_design(study, settings);
-    const ScanContext ctx{study, tests, table, qc, o.filters, keep, nfs_by_design};
-    const Schema schema = tests.schema(study.covariate_names);
+    const bool with_x = selects_x(selection, reader->x_places(), o.split_par);
+    const Schema schema = tests.schema(study.covariate_names, with_x);
+    const Schema autosome_schema = tests.schema(study.covariate_names);
+    ScanContext ctx{study, tests, table, qc, o.filters, keep, o.split_par, nullptr, nullptr, nfs_by_design};
+    if (with_x) {
+        ctx.table_columns = &schema;
+        ctx.autosome_columns = &autosome_schema;
+    }
 
     std::unique_ptr<SsfWriter> ssf;
     if (!o.ssf.empty()) {
@@ -297,6 +357,8 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     for (const std::string& line : keep_log) notes += line + "\n";
     for (const std::string& w : study.warnings) notes += "Warning: " + w + "\n";
     if (nfs_by_design) notes += kNfsByDesign;
+    const bool sons_warning = totals.x_markers > 0 && tests.x_sons_uninformative();
+    if (sons_warning) notes += kSonsUninformative;
     notes += failures;
     text.insert(text.rfind("Threads: "), notes);
     log.write(text);
@@ -311,6 +373,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (ssf) ssf->commit();
     log.commit();
     if (nfs_by_design) std::fprintf(stderr, "quillon scan: %s", kNfsByDesign);
+    if (sons_warning) std::fprintf(stderr, "quillon scan: warning: %s", kSonsUninformative);
     std::fputs(failures.c_str(), stderr);
     if (!o.quiet) {
         std::vector<std::string> written = {tsv.path(), log.path(), mendel.path()};

@@ -2,14 +2,19 @@
 
 #include <cmath>
 
+#include "formats/x_genotypes.hpp"
+
 namespace quillon {
 
 const char* const kMendelHeader = "FID\tFATHER\tMOTHER\tSNP\tFATHER_A1\tMOTHER_A1\tCHILDREN_A1\n";
 
 namespace {
 
-void append_genotype(std::string& out, const Marker& m, long person) {
-    const int g = person < 0 ? -1 : m.genotype[static_cast<std::size_t>(person)];
+// On X a male's code is his allele (a heterozygous call untyped), as in the families.
+void append_genotype(std::string& out, const Study& study, const Marker& m, long person) {
+    int g = person < 0 ? -1 : m.genotype[static_cast<std::size_t>(person)];
+    if (g >= 0 && m.info.chr_class == ChromosomeClass::kX)
+        g = x_member_code(g, study.x_sex[static_cast<std::size_t>(person)]);
     if (g < 0)
         out += "NA";
     else
@@ -27,19 +32,32 @@ void append_mendel(std::string& out, const Study& study, const Marker& m, const 
     const NuclearFamily& f = study.families[static_cast<std::size_t>(e.family)];
     out += f.fid + '\t' + parent_name(study, f, f.father, true) + '\t' + parent_name(study, f, f.mother, false) +
            '\t' + m.info.id + '\t';
-    append_genotype(out, m, f.father);
+    append_genotype(out, study, m, f.father);
     out += '\t';
-    append_genotype(out, m, f.mother);
+    append_genotype(out, study, m, f.mother);
     out += '\t';
     for (std::size_t i = 0; i < e.children.size(); ++i) {
         if (i) out += ',';
         out += study.people[static_cast<std::size_t>(e.children[i])].iid + '=';
-        append_genotype(out, m, e.children[i]);
+        append_genotype(out, study, m, e.children[i]);
     }
     out += '\n';
 }
 
 }  // namespace
+
+void OutcomeWriter::count_x(const MarkerInfo& info) {
+    ++totals_.x_markers;
+    totals_.x_het_males += info.x_het_males;
+    totals_.x_haploid_females += info.x_haploid_females;
+    if (info.x_het_males == 0) return;
+    if (totals_.x_het_markers++ < static_cast<long>(kMarkersListed))
+        totals_.x_het_lines.push_back(info.id + ": " + std::to_string(info.x_het_males) + " of " +
+                                      std::to_string(info.x_typed_males));
+    if (static_cast<double>(info.x_het_males) > kHetMaleWarning * static_cast<double>(info.x_typed_males) &&
+        totals_.x_par_like++ < static_cast<long>(kMarkersListed))
+        totals_.x_par_like_ids.push_back(info.id);
+}
 
 void OutcomeWriter::write(const Marker& marker, const MarkerOutcome& o) {
     const MarkerInfo& info = marker.info;
@@ -74,6 +92,7 @@ void OutcomeWriter::write(const Marker& marker, const MarkerOutcome& o) {
     }
     ++totals_.rows[static_cast<int>(o.kind)];
     if (analysed && !o.result.failed() && o.result.short_of_maximum()) ++totals_.short_of_maximum;
+    if (info.chr_class == ChromosomeClass::kX) count_x(info);
     if (o.kind == RowKind::kFailed) {
         const std::string status = status_text(o.result);
         ++totals_.failure_reasons[status];

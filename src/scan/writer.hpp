@@ -29,6 +29,13 @@ struct LoopTotals {
     std::vector<std::string> failures;                  // "SNP: status" of the first failed markers
     std::vector<std::string> fallbacks;                 // "SNP: reason" of the first fallbacks
     std::map<std::string, long> failure_reasons;        // failed markers by their status text
+    // X markers (after --split-par), and what their genotypes held (formats/x_genotypes.hpp).
+    long x_markers = 0;
+    long x_het_males = 0, x_haploid_females = 0;        // calls read as untyped
+    long x_het_markers = 0;                             // X markers with a heterozygous male
+    std::vector<std::string> x_het_lines;               // "SNP: h of n" of the first of them
+    long x_par_like = 0;                                // X markers with more than 1% het males
+    std::vector<std::string> x_par_like_ids;            // the first of them
 };
 
 // The first this many failed markers and fallbacks are listed in the log.
@@ -49,6 +56,8 @@ public:
     const LoopTotals& totals() const { return totals_; }
 
 private:
+    void count_x(const MarkerInfo& info);
+
     const Study& study_;
     const Schema& schema_;
     StagedFile& tsv_;

@@ -6,6 +6,7 @@
 
 #include "genetics/transmission.hpp"
 #include "model/settings.hpp"
+#include "genetics/x_inheritance.hpp"
 #include "simulate/simulate.hpp"
 #include "toolkit/random.hpp"
 
@@ -96,6 +97,27 @@ int draw_child_genotype(int fg, int mg, double nu1, double nu2, double u) {
     return 2;
 }
 
+// A father's X allele: 1 with the allele-2 frequency gamma1 / 2 + gamma2.
+int draw_x_father(double u, double gamma1, double gamma2) { return u < 1.0 - (0.5 * gamma1 + gamma2) ? 0 : 1; }
+
+// A child's X genotype (a son's allele, a daughter's diploid code) given the father's allele
+// and the mother's genotype: P(g) proportional to x_transmission and to the relative risk of
+// g, (1, nu1, nu2) for a daughter, 1 and nu2 (xchr_model 2) or nu1 (xchr_model 1) for a son's
+// alleles 0 and 1.  -1 when the probabilities are not finite.
+int draw_x_child(int sex, int father, int mother, double nu1, double nu2, int xchr_model, double u) {
+    const double risk[3] = {1.0, sex == 1 ? (xchr_model == 2 ? nu2 : nu1) : nu1, nu2};
+    double p[3] = {0.0, 0.0, 0.0};
+    double total = 0.0;
+    for (int g = 0; g <= (sex == 1 ? 1 : 2); ++g) total += p[g] = x_transmission(sex, father, mother, g) * risk[g];
+    if (!(total > 0.0) || !std::isfinite(total)) return -1;
+    double cumulative = 0.0;
+    for (int g = 0; g <= 2; ++g) {
+        cumulative += p[g] / total;
+        if (p[g] > 0.0 && u < cumulative) return g;
+    }
+    return sex == 1 ? (p[1] > 0.0 ? 1 : 0) : (p[2] > 0.0 ? 2 : p[1] > 0.0 ? 1 : 0);
+}
+
 bool simulate_study(const SimulateOptions& o, SimulatedStudy& study, std::string& error) {
     DVector b1;
     DVector b2;
@@ -118,7 +140,9 @@ bool simulate_study(const SimulateOptions& o, SimulatedStudy& study, std::string
         const double u_typing = rng.uniform();
         const bool both_untyped = u_typing < o.untyped_parents;
         const bool father_untyped = both_untyped || u_typing < o.untyped_parents + o.untyped_father;
-        const int gf = draw_founder_genotype(rng.uniform(), gamma0, o.gamma1);
+        const double u_father = rng.uniform();
+        const int gf = o.chromosome_x ? draw_x_father(u_father, o.gamma1, o.gamma2)
+                                      : draw_founder_genotype(u_father, gamma0, o.gamma1);
         const int gm = draw_founder_genotype(rng.uniform(), gamma0, o.gamma1);
 
         fam.sex = IVector(1, n);
@@ -157,7 +181,8 @@ bool simulate_study(const SimulateOptions& o, SimulatedStudy& study, std::string
                 }
                 const double nu1 = std::exp(s1);
                 const double nu2 = std::exp(s2);
-                g = draw_child_genotype(gf, gm, nu1, nu2, u_geno);
+                g = o.chromosome_x ? draw_x_child(fam.sex[j], gf, gm, nu1, nu2, o.xchr_model, u_geno)
+                                   : draw_child_genotype(gf, gm, nu1, nu2, u_geno);
                 if (g < 0) {
                     char text[160];
                     std::snprintf(text, sizeof text,
@@ -170,7 +195,7 @@ bool simulate_study(const SimulateOptions& o, SimulatedStudy& study, std::string
             }
             const bool typed = child || (j == 1 && !father_untyped) || (j == 2 && !both_untyped);
             if (typed) {
-                set_alleles(g, u_het, fam.allele1[j], fam.allele2[j]);
+                set_alleles(o.chromosome_x && fam.sex[j] == 1 ? 2 * g : g, u_het, fam.allele1[j], fam.allele2[j]);
             } else {
                 fam.allele1[j] = 0;
                 fam.allele2[j] = 0;

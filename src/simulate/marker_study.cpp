@@ -11,6 +11,7 @@
 
 #include "formats/bed_codes.hpp"
 #include "formats/staged_file.hpp"
+#include "genetics/x_inheritance.hpp"
 #include "io/progress.hpp"
 #include "toolkit/random.hpp"
 
@@ -50,6 +51,7 @@ struct Member {
     bool typed = true;     // false: an untyped parent
     bool child = false;
     bool mendel_only = false;  // unaffected child: drawn without the relative risks
+    int sex = 0;               // a child's drawn sex (1 son, 2 daughter)
     double nu1 = 1.0, nu2 = 1.0;
 };
 
@@ -108,6 +110,7 @@ Layout make_layout(const SimulateOptions& o, const SimulatedStudy& study) {
             if (j < 3) continue;
             Member& m = members[static_cast<std::size_t>(j - 1)];
             m.child = true;
+            m.sex = fam.sex[j];
             Person p;
             p.family = k;
             p.member = j;
@@ -217,7 +220,7 @@ bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const La
     const double u_freq = ran2(&idum);
     const double u_effect = ran2(&idum);
     const bool on_x = m > o.markers - o.x_markers;
-    record.effect = !on_x && u_effect < o.effect_share;
+    record.effect = u_effect < o.effect_share;
     double gamma1 = o.gamma1;
     double gamma2 = o.gamma2;
     if (o.allele_freq_given) {
@@ -237,11 +240,15 @@ bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const La
             const double u_error = ran2(&idum);
             const double u_kind = ran2(&idum);
             int g = 0;
+            const bool male_on_x = on_x && (mem.child ? mem.sex == 1 : j == 1);
             if (!mem.child) {
-                g = parent[j - 1] = draw_founder_genotype(u_geno, gamma0, gamma1);
+                g = parent[j - 1] = on_x && j == 1 ? draw_x_father(u_geno, gamma1, gamma2)
+                                                   : draw_founder_genotype(u_geno, gamma0, gamma1);
             } else {
                 const bool tilted = record.effect && !mem.mendel_only;
-                g = draw_child_genotype(parent[0], parent[1], tilted ? mem.nu1 : 1.0, tilted ? mem.nu2 : 1.0, u_geno);
+                const double nu1 = tilted ? mem.nu1 : 1.0, nu2 = tilted ? mem.nu2 : 1.0;
+                g = on_x ? draw_x_child(mem.sex, parent[0], parent[1], nu1, nu2, o.xchr_model, u_geno)
+                         : draw_child_genotype(parent[0], parent[1], nu1, nu2, u_geno);
                 if (g < 0) {
                     error = "family " + std::to_string(k) + " member " + std::to_string(j) + " marker snp" +
                             std::to_string(m) + ": the relative risks give no genotype distribution; use smaller coefficients";
@@ -249,7 +256,12 @@ bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const La
                 }
             }
             const bool typed = mem.typed && !(mem.child && u_untyped < o.untyped_children);
-            if (typed && u_error < o.genotype_errors) g = (g + (u_kind < 0.5 ? 1 : 2)) % 3;
+            if (male_on_x) {  // his allele written homozygous; an error gives the other, or a het call
+                if (typed && u_error < o.genotype_errors) g = 1 - g;
+                g = typed && u_error >= o.genotype_errors && u_kind < o.male_het_errors ? 1 : 2 * g;
+            } else if (typed && u_error < o.genotype_errors) {
+                g = (g + (u_kind < 0.5 ? 1 : 2)) % 3;
+            }
             if (mem.person >= 0) genotype[static_cast<std::size_t>(mem.person)] = static_cast<std::int8_t>(typed ? g : -1);
         }
     }
@@ -271,12 +283,16 @@ void append_bed(const std::vector<std::int8_t>& genotype, std::vector<unsigned c
     }
 }
 
+// On X a male's call is haploid ("0", "1", "."), but a heterozygous one.
 std::string vcf_line(const MarkerRecord& r, const Layout& layout, const std::vector<std::int8_t>& genotype) {
     static constexpr const char* kGt[4] = {"./.", "0/0", "0/1", "1/1"};
+    static constexpr const char* kHaploid[4] = {".", "0", "0/1", "1"};
+    const bool on_x = r.chr == std::to_string(kXCode);
     std::string line = r.chr + '\t' + std::to_string(r.bp) + '\t' + r.id + '\t' + r.allele1 + '\t' + r.allele2 +
                        "\t.\tPASS\t.\tGT";
     for (std::size_t p = 0; p < genotype.size(); ++p)
-        if (layout.people[p].in_vcf) (line += '\t') += kGt[genotype[p] + 1];
+        if (layout.people[p].in_vcf)
+            (line += '\t') += (on_x && layout.people[p].sex == 1 ? kHaploid : kGt)[genotype[p] + 1];
     return line + '\n';
 }
 

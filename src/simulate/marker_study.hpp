@@ -27,8 +27,16 @@
 // A parent's genotype is 0, 1 or 2 from the prevalences (--prevalences, or Hardy-Weinberg at
 // an allele-2 frequency lo + (hi - lo) u when an allele-frequency range is given); a child's
 // is drawn as by simulate_study with the relative risks exp(b1.x), exp(b2.x) when the marker
-// has an effect (u < effect_share; never on X) and 1, 1 otherwise.  A typed genotype g is
-// replaced, when u < genotype_errors, by (g + 1) mod 3 or (g + 2) mod 3 (u < 0.5 or not).
+// has an effect (u < effect_share) and 1, 1 otherwise.  A typed genotype g is replaced, when
+// u < genotype_errors, by (g + 1) mod 3 or (g + 2) mod 3 (u < 0.5 or not).
+//
+// On X (the same draws): the drawn father carries one allele, 1 with the allele-2 frequency
+// gamma1 / 2 + gamma2; the mother's genotype is drawn as above; a son receives one of his
+// mother's alleles, a daughter her father's and one of her mother's, tilted by the relative
+// risks (a daughter's as above; a son's allele 1 by nu2 with xchr_model 2, nu1 with 1).  A
+// typed male's allele a is written homozygous (2a copies; in a VCF a haploid call); when
+// u < genotype_errors it is the other allele, else when u (error kind) < male_het_errors the
+// call is heterozygous.  A father_only exchange writes the mother's draws as the father's.
 //
 // Markers.  Marker m is "snp<m>"; the first markers - x_markers are spread over chromosomes
 // 1..chromosomes in contiguous near-equal blocks, the rest are on 23; base-pair positions are

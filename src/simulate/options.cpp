@@ -111,6 +111,9 @@ bool parse_marker_option(const std::string& name, const std::string& value_text,
     if (name == "--markers" || name == "--x-markers") {
         if (!set_int_in_range(opt, value, name == "--markers" ? 1 : 0, kSimMaxMarkers, n, error)) return false;
         (name == "--markers" ? o.markers : o.x_markers) = n;
+    } else if (name == "--xchr-model") {
+        if (!set_int_in_range(opt, value, 1, 2, n, error)) return false;
+        o.xchr_model = static_cast<int>(n);
     } else if (name == "--chromosomes") {
         if (!set_int_in_range(opt, value, 1, 22, n, error)) return false;
         o.chromosomes = static_cast<int>(n);
@@ -124,8 +127,9 @@ bool parse_marker_option(const std::string& name, const std::string& value_text,
         o.freq_lo = f[1];
         o.freq_hi = f[2];
     } else if (name == "--effect-share" || name == "--untyped-children" || name == "--genotype-errors" ||
-               name == "--unaffected-children" || name == "--father-only") {
+               name == "--unaffected-children" || name == "--father-only" || name == "--male-het-errors") {
         double& rate = name == "--effect-share"       ? o.effect_share
+                       : name == "--male-het-errors"  ? o.male_het_errors
                        : name == "--untyped-children" ? o.untyped_children
                        : name == "--genotype-errors"  ? o.genotype_errors
                        : name == "--unaffected-children" ? o.unaffected_children
@@ -152,10 +156,20 @@ bool check_combinations(SimulateOptions& o, std::string& error) {
     const bool genotype_files = !o.bfile.empty() || !o.file.empty() || !o.vcf.empty();
     const bool marker_options = o.markers > 0 || o.x_markers > 0 || o.chromosomes != 1 || o.effect_share > 0.0 ||
                                 o.allele_freq_given || o.untyped_children > 0.0 || o.genotype_errors > 0.0 ||
-                                o.unaffected_children > 0.0 || o.father_only > 0.0 || !o.covar.empty() ||
+                                o.unaffected_children > 0.0 || o.father_only > 0.0 || o.male_het_errors > 0.0 ||
+                                !o.covar.empty() ||
                                 !o.weight_file.empty() || !o.effects.empty();
     if (marker_options && !genotype_files) {
         error = "the multi-marker options need --bfile PREFIX, --file PREFIX or --vcf FILE";
+        return false;
+    }
+    if (genotype_files && o.chromosome_x) {
+        error = "--chromosome x writes the single-marker files as an X marker; with --bfile, --file or --vcf use "
+                "--x-markers";
+        return false;
+    }
+    if (o.xchr_model != 2 && !o.chromosome_x && o.x_markers == 0) {
+        error = "--xchr-model needs --chromosome x or --x-markers";
         return false;
     }
     if (genotype_files && o.out_given) {
@@ -239,6 +253,8 @@ void print_simulate_usage(std::FILE* out) {
                  "  --weights one|random    weight 1, or uniform in (0.5, 1.5) (default one)\n"
                  "  --out DIR               output folder, created if missing (default .)\n"
                  "  --seed N                random seed; N and -N give the same study, 0 the same as 1\n"
+                 "  --chromosome x          the marker is on X: fathers and sons carry one allele, written\n"
+                 "                          homozygous; see --xchr-model (default autosome)\n"
                  "                          (default 12345)\n"
                  "  --help                  show this text\n"
                  "\n"
@@ -252,7 +268,10 @@ void print_simulate_usage(std::FILE* out) {
                  "  --effects FILE          the IDs of the markers drawn with an effect\n"
                  "  --markers M             markers, 1..%ld (default 1)\n"
                  "  --chromosomes C         autosomes 1..C in contiguous blocks, C 1..22 (default 1)\n"
-                 "  --x-markers K           the last K markers are on X, code 23 (default 0)\n"
+                 "  --x-markers K           the last K markers are on X, code 23 (default 0): fathers and\n"
+                 "                          sons carry one allele (written homozygous; haploid in a VCF)\n"
+                 "  --xchr-model 1|2        on X a son's allele acts as 1 or 2 copies (default 2)\n"
+                 "  --male-het-errors RATE  typed males on X written heterozygous (default 0)\n"
                  "  --effect-share RATE     markers whose children are drawn with b1, b2 (default 0);\n"
                  "                          the others by Mendel alone\n"
                  "  --allele-freq LO,HI     each marker's allele-2 frequency uniform in LO..HI, parents in\n"
@@ -304,6 +323,7 @@ bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& 
                                               "--markers",         "--chromosomes", "--x-markers", "--effect-share",
                                               "--allele-freq",     "--untyped-children", "--genotype-errors",
                                               "--unaffected-children", "--father-only", "--bfile", "--file", "--vcf",
+                                              "--xchr-model",      "--male-het-errors", "--chromosome",
                                               "--covar",           "--weight-file", "--effects"};
         bool known = false;
         for (const char* v : kValued) known = known || name == v;
@@ -381,6 +401,12 @@ bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& 
             }
             o.out = value_text;
             o.out_given = true;
+        } else if (name == "--chromosome") {
+            if (value_text != "x" && value_text != "X" && value_text != "autosome") {
+                error = "--chromosome: expected x or autosome, got " + quoted(value);
+                return false;
+            }
+            o.chromosome_x = value_text != "autosome";
         } else if (name == "--seed") {
             if (!set_int_in_range(opt, value, -kMaxSeedMagnitude, kMaxSeedMagnitude, n, error)) return false;
             o.seed = n;

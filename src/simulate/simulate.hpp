@@ -28,12 +28,14 @@
 //     u     typing: u < untyped_parents -> both parents untyped;
 //                   else u < untyped_parents + untyped_father -> father untyped
 //     u, u  father's, then mother's genotype: 0 if u < gamma0, 1 if u < gamma0 + gamma1, else 2
+//           (with --chromosome x the father's is his allele, draw_x_father)
 //     for each member j = 1..n (father, mother, children):
 //       gasdev for each covariate column in column order (an intercept column draws nothing)
 //       u     sex of a child: 1 if u < 0.5, else 2           (unused for the parents)
 //       u     phenotype missing when u < missing_phenotype
 //       u     observed phenotype of a parent: 1 if u < 0.5, else 2   (unused for children)
-//       u     child's genotype: 0 if u < p0, 1 if u < p0 + p1, else 2   (unused for parents)
+//       u     child's genotype: 0 if u < p0, 1 if u < p0 + p1, else 2   (unused for parents;
+//             on X draw_x_child, and a male's allele a is written homozygous, 2a copies)
 //       u     heterozygote written "1 2" if u < 0.5, else "2 1"     (unused for homozygotes)
 //       u     weight 0.5 + u when weights are random                 (unused otherwise)
 // Every member consumes the same draws whatever its role and the options, so the rates and
@@ -90,6 +92,9 @@ struct SimulateOptions {
     double untyped_children = 0.0;     // children untyped, per marker
     double genotype_errors = 0.0;      // typed genotypes replaced by another, per marker
     double unaffected_children = 0.0;  // children with .fam phenotype 1 (drawn by Mendel)
+    bool chromosome_x = false;         // --chromosome x: the three files hold an X marker
+    int xchr_model = 2;                // on X a son's allele acts as 2 copies or as 1
+    double male_het_errors = 0.0;      // typed males on X written heterozygous, per marker
     double father_only = 0.0;          // one-untyped-parent families written with the typed
                                        // parent as the father
     std::string bfile, file, vcf, covar, weight_file, effects;
@@ -118,6 +123,15 @@ int draw_founder_genotype(double u, double gamma0, double gamma1);
 // the probabilities are not finite (a relative risk overflowed, or all that are possible
 // underflowed to 0).
 int draw_child_genotype(int fg, int mg, double nu1, double nu2, double u);
+
+// On X: a father's allele from a uniform u in (0, 1), 1 with the allele-2 frequency
+// gamma1 / 2 + gamma2 (0 if u < 1 - that frequency); a child's X genotype (a son's allele, a
+// daughter's diploid code) given the father's allele and the mother's genotype, P(g)
+// proportional to x_transmission and to the relative risk of g: (1, nu1, nu2) for a daughter,
+// 1 and nu2 (xchr_model 2) or nu1 (xchr_model 1) for a son's alleles 0 and 1, returned as
+// draw_child_genotype returns; -1 when the probabilities are not finite.
+int draw_x_father(double u, double gamma1, double gamma2);
+int draw_x_child(int sex, int father, int mother, double nu1, double nu2, int xchr_model, double u);
 
 // One simulated family, members 1..ninfam (father, mother, children).
 struct SimFamily {

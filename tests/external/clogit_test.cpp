@@ -20,9 +20,11 @@
 
 #include "method/likelihood_tdt.hpp"
 #include "model/analysis.hpp"
+#include "model/x_fit.hpp"
 #include "support/families.hpp"
 #include "support/studies.hpp"
 #include "support/program.hpp"
+#include "support/x_families.hpp"
 
 namespace quillon {
 namespace {
@@ -48,6 +50,15 @@ writeLines(c(sprintf("%.17g %.17g", coef(m), sqrt(diag(v))), sprintf("%.17g", c(
   t(b) %*% solve(v[rest, rest], b), 2 * (m$loglik[2] - m$loglik[1]), 2 * (m$loglik[2] - m1$loglik[2])))), args[2])
 )R";
 
+// Runs dir/<script> on dir/children.csv, writing dir/clogit.txt; the exit status.
+int rscript(const fs::path& dir, const char* script, const std::string& args) {
+    const std::string command = std::string(RSCRIPT_BIN) + " " + (dir / script).string() + " " +
+                                (dir / "children.csv").string() + " " + (dir / "clogit.txt").string() + " " + args +
+                                " 2>" + (dir / "err").string();
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 TEST(ConditionalLogistic, NewtonEstimatesCovarianceAndTestsAreClogits) {
     const TempDir tmp;
     const fs::path dir = tmp.path();
@@ -69,11 +80,7 @@ TEST(ConditionalLogistic, NewtonEstimatesCovarianceAndTestsAreClogits) {
                     << fam.fcovdat[c][1] << "," << fam.fcovdat[c][2] << "\n";
             }
         csv.close();
-        const std::string coding = cmodel == kNone ? "none" : "0,1,2";
-        const std::string command = std::string(RSCRIPT_BIN) + " " + (dir / "fit.R").string() + " " + (dir / "children.csv").string() +
-                                    " " + (dir / "clogit.txt").string() + " " + coding + " 2>" + (dir / "err").string();
-        const int status = std::system(command.c_str());
-        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const int code = rscript(dir, "fit.R", cmodel == kNone ? "none" : "0,1,2");
         if (code == 127) GTEST_SKIP() << "Rscript is missing: install r-base-core and r-cran-survival (tools/install-deps)";
         if (code == 3) GTEST_SKIP() << "R's survival package is missing: install r-cran-survival (tools/install-deps)";
         ASSERT_EQ(code, 0) << "Rscript failed; see " << (dir / "err");
@@ -94,6 +101,64 @@ TEST(ConditionalLogistic, NewtonEstimatesCovarianceAndTestsAreClogits) {
             EXPECT_NEAR(r.values[column_index(schema, column)], expected, 1e-6 * std::fabs(expected)) << column;
         }
     }
+}
+
+// On X a child's pseudo-siblings are the other transmissions of the mother's alleles (with
+// the father's allele for a daughter); a son's level is his allele times the coding.
+// Arguments: children's CSV (stratum, sex, a, m, level, x...), output, "none" or
+// "additive", a son's level per allele.
+constexpr const char* kXScript = R"R(args <- commandArgs(TRUE)
+suppressPackageStartupMessages(library(survival))
+d <- read.csv(args[1])
+k <- as.numeric(args[4])
+allele <- function(g, i) as.numeric(if (i == 0) g == 2 else g >= 1)
+p <- do.call(rbind, lapply(0:1, function(t) cbind(d, t = t, h = ifelse(d$sex == 1, k * allele(d$m, t), d$a + allele(d$m, t)))))
+p <- p[order(p$stratum, p$t), ]
+p$case <- ave(as.numeric(p$h == p$level), p$stratum, FUN = function(v) v * (cumsum(v) == 1))
+x <- as.matrix(p[grep("^x", names(p))])
+z <- if (args[3] == "none") cbind((p$h == 1) * x, (p$h == 2) * x) else p$h * x
+m <- clogit(p$case ~ z + strata(p$stratum), control = coxph.control(eps = 1e-13, iter.max = 100))
+writeLines(sprintf("%.17g %.17g", coef(m), sqrt(diag(vcov(m)))), args[2])
+)R";
+
+TEST(ConditionalLogistic, XNewtonEstimatesAreClogitsOnPseudoSiblings) {
+    const TempDir tmp;
+    const fs::path dir = tmp.path();
+    std::ofstream(dir / "fit.R") << kXScript;
+    TestRng rng(31);
+    const double gamma[3] = {0.36, 0.48, 0.16};
+    for (const int cmodel : {kNone, kAdditive})
+        for (int coding = 1; coding <= 2; ++coding) {
+            SCOPED_TRACE("covariate model " + std::to_string(cmodel) + ", coding " + std::to_string(coding));
+            const XModel xm{coding, false};
+            std::vector<famdat> fams;
+            for (int i = 1; i <= 300; ++i) fams.push_back(draw_x_family(rng, i, xm, gamma, 0.4, 0.4, 3, 0.0, 2));
+            const FamilyTable families = make_table(std::move(fams));
+            const Settings s = make_settings(2, kAdditive, cmodel);
+            const XAnalysis a = x_analyse(newton_settings(s), xm, families);
+            ASSERT_FALSE(a.fell_back);
+            std::ofstream csv(dir / "children.csv");
+            csv << "stratum,sex,a,m,level,x1,x2\n" << std::setprecision(17);
+            long stratum = 0;
+            for (long i = 1; i <= families.nfam; ++i)
+                for (int c = 3; c <= families[i].ninfam; ++c) {
+                    const famdat& f = families[i];
+                    csv << ++stratum << "," << f.sex[c] << "," << f.famgeno[1] << "," << f.famgeno[2] << ","
+                        << x_level(xm, f.sex[c], f.famgeno[c]) << "," << f.fcovdat[c][1] << "," << f.fcovdat[c][2] << "\n";
+                }
+            csv.close();
+            const int code = rscript(dir, "fit.R", std::string(cmodel == kNone ? "none" : "additive") + " " + std::to_string(coding));
+            if (code == 127) GTEST_SKIP() << "Rscript is missing: install r-base-core and r-cran-survival (tools/install-deps)";
+            if (code == 3) GTEST_SKIP() << "R's survival package is missing: install r-cran-survival (tools/install-deps)";
+            ASSERT_EQ(code, 0) << "Rscript failed; see " << (dir / "err");
+            std::ifstream in(dir / "clogit.txt");
+            for (long i = 1; i <= s.npars - 2; ++i) {
+                double coef = 0.0, se = 0.0;
+                ASSERT_TRUE(in >> coef >> se) << "clogit gave fewer coefficients than " << s.npars - 2;
+                EXPECT_NEAR(a.fit.fit.ogpars[i], coef, 1e-6 * std::fabs(coef)) << "coefficient " << i;
+                EXPECT_NEAR(std::sqrt(a.info.subJI[i][i]), se, 1e-6 * se) << "standard error " << i;
+            }
+        }
 }
 
 }  // namespace

@@ -63,12 +63,15 @@ TEST(QcPlink, StatisticsAndFiltersAsPlink) {
         Marker m;
         for (const auto bed = open_bed(d.file("s"), people); bed->next(m);)
             ours.push_back(marker_qc(q, m.genotype, chromosome_class(m.info.chr)));
-        const auto plink = [&](Fields args) {
-            args.insert(args.begin(), {"--bfile", "s", "--keep-allele-order", "--out", "p"});
+        const auto plink = [&](Fields args, const std::string& bfile = "s") {
+            args.insert(args.begin(), {"--bfile", bfile, "--keep-allele-order", "--out", "p"});
             args.insert(args.end(), keep_args.begin(), keep_args.end());
             run(PLINK_BIN, args);
         };
-        plink({"--freq", "--hardy", "--tdt", "--mendel"});
+        plink({"--freq", "--hardy", "--mendel"});
+        // PLINK counts a heterozygous male's transmissions on X unless his call is removed first.
+        run(PLINK_BIN, lines("--bfile s --keep-allele-order --set-hh-missing --make-bed --out hh")[0]);
+        plink({"--tdt"}, "hh");
         Fields scan = {"scan", "--bfile", "s", "--no-intercept", "--status-model", "additive", "--quiet", "--out", "q"};
         scan.insert(scan.end(), keep_args.begin(), keep_args.end());
         run(QUILLON_BIN, scan);

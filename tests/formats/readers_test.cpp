@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 
 #include <map>
+#include <tuple>
 
 #include "support/program.hpp"
 #include "formats/genotypes.hpp"
+#include "formats/x_genotypes.hpp"
 
 namespace quillon {
 namespace {
@@ -81,9 +83,36 @@ TEST(GenotypeReaders, BedAndVcfDecodeTheHandMadeGenotypes) {
         EXPECT_TRUE(v[2].info.multiallelic && v[2].genotype == std::vector<std::int8_t>(5, -1)) << name;
         vcf->seek(2);
         EXPECT_EQ(read_all(*vcf).front().info.id, "rs3") << name;
+        EXPECT_EQ(vcf->x_places().size(), 1u);
+        // On X: male e's haploid call is his allele; as a female's it is untyped; d as a male is
+        // a heterozygous male; inside the pseudo-autosomal region every haploid call is untyped.
+        const std::vector<char> keep(5, 1);
+        for (const auto& [sexes, par, expected] : {std::tuple{"12121", ParBuild::kNone, "0 0 2 1 2 | 3 0 0 0"},
+                                                   {"12112", ParBuild::kNone, "0 0 2 1 -1 | 3 1 1 0"},
+                                                   {"12121", ParBuild::kB38, "0 0 2 1 -1 | 0 0 0 1"}}) {
+            Marker x = v[1];
+            std::vector<std::int8_t> sex;
+            for (const char* c = sexes; *c != '\0'; ++c) sex.push_back(static_cast<std::int8_t>(*c - '0'));
+            prepare_marker(x, sex, keep, par);
+            std::string text;
+            for (const int g : x.genotype) text += std::to_string(g) + " ";
+            text += "|";  // typed males, heterozygous ones, haploid calls of females, of non-X markers
+            for (const long n : {x.info.x_typed_males, x.info.x_het_males, x.info.x_haploid_females, x.info.haploid_calls})
+                text += " " + std::to_string(n);
+            EXPECT_EQ(text, expected) << name;
+        }
     }
-    for (const char* chr : {"chrX", "y", "XY", "MT", "chrM", "23", "26"}) EXPECT_FALSE(is_autosome(chr)) << chr;
-    for (const char* chr : {"1", "22", "chr2", "0", "27"}) EXPECT_TRUE(is_autosome(chr)) << chr;
+    for (const char* chr : {"chrX", "y", "MT", "chrM", "23", "24", "26"}) EXPECT_FALSE(is_autosome(chr)) << chr;
+    for (const char* chr : {"1", "22", "chr2", "0", "27", "XY", "PAR1", "par2", "25"}) EXPECT_TRUE(is_autosome(chr)) << chr;
+    EXPECT_EQ(bed->x_places().size(), 1u);
+    // The pseudo-autosomal boundaries, at and one past each.
+    constexpr auto kA = ChromosomeClass::kAutosome, kX = ChromosomeClass::kX;
+    for (const auto& [par, end1, start2] : {std::tuple{ParBuild::kB37, 2699520L, 154931044L}, {ParBuild::kB38, 2781479L, 155701383L}})
+        EXPECT_EQ(std::vector({chromosome_class("chrX", end1, par), chromosome_class("X", end1 + 1, par),
+                               chromosome_class("23", start2 - 1, par), chromosome_class("x", start2, par)}),
+                  std::vector({kA, kX, kX, kA}));
+    EXPECT_EQ(chromosome_class("X", 100, ParBuild::kNone), kX);
+    EXPECT_EQ(chromosome_class("Y", 100, ParBuild::kB37), ChromosomeClass::kOther);
 }
 
 // Each bad VCF: the file replaced in the good fileset, the message.  (The scan's messages on

@@ -10,7 +10,9 @@
 
 #include "formats/genotypes.hpp"
 #include "formats/marker_families.hpp"
+#include "formats/x_genotypes.hpp"
 #include "input/pedigree_input.hpp"
+#include "method/x_linked_tdt.hpp"
 #include "model/analysis.hpp"
 #include "method/tail_probabilities.hpp"
 #include "scan/options.hpp"
@@ -35,7 +37,8 @@ std::vector<std::vector<std::string>> fit_columns(std::vector<std::vector<std::s
     for (const std::string& h : rows[0])
         keep.push_back(!(h == "A1_FREQ" || h == "T" || h == "U" || h.ends_with("_LOG10P") ||
                          (h.ends_with("_P") && h != "WALD_P" && h != "NFS_P") || h.starts_with("COV_") ||
-                         h.starts_with("GXE_") || h.starts_with("LRT_") || h.starts_with("MARG_")));
+                         h.starts_with("GXE_") || h.starts_with("LRT_") || h.starts_with("MARG_") ||
+                         h.starts_with("PREV_FATHER_A1")));
     for (auto& row : rows) {
         std::vector<std::string> kept;
         for (std::size_t c = 0; c < row.size(); ++c)
@@ -46,19 +49,20 @@ std::vector<std::vector<std::string>> fit_columns(std::vector<std::vector<std::s
 }
 
 // wpedigree.dat, wcovars.dat and wweights.dat holding the marker's kept families in their
-// member order: the .fam phenotypes, the genotypes, the study's covariate and weight text
-// ("0" for placeholders).
-void write_single_run_files(const TempDir& dir, const Study& study, const MarkerFamilies& mf,
-                            const std::vector<std::int8_t>& genotype) {
+// member order: the .fam phenotypes, the genotypes (on X a male's allele written homozygous,
+// with the children's sexes), the study's covariate and weight text ("0" for placeholders).
+void write_single_run_files(const TempDir& dir, const Study& study, const MarkerFamilies& mf, bool on_x) {
     std::string ped, cov, wt;
     const char* alleles[] = {"0 0", "1 1", "1 2", "2 2"};
     for (std::size_t k = 0; k < mf.kept.size(); ++k)
         for (std::size_t m = 0; m < mf.members[k].size(); ++m) {
             const long p = mf.members[k][m];
             const auto up = static_cast<std::size_t>(p);
-            ped += std::to_string(mf.kept[k] + 1) + " " + std::to_string(m + 1) + (m < 2 ? " 0 0 " : " 1 2 ") +
-                   (m == 1 ? "2 " : "1 ") + std::to_string(p < 0 ? 0 : study.people[up].phenotype) + " 0 " +
-                   alleles[p < 0 ? 0 : genotype[up] + 1] + "\n";
+            const famdat& f = mf.table[static_cast<long>(k) + 1];
+            const int j = static_cast<int>(m) + 1, g = f.famgeno[j], sex = j <= 2 ? j : on_x ? f.sex[j] : 1;
+            ped += std::to_string(mf.kept[k] + 1) + " " + std::to_string(j) + (m < 2 ? " 0 0 " : " 1 2 ") +
+                   std::to_string(sex) + " " + std::to_string(p < 0 ? 0 : study.people[up].phenotype) + " 0 " +
+                   alleles[g < 0 ? 0 : on_x && sex == 1 ? 2 * g + 1 : g + 1] + "\n";
             for (long c = 0; c < study.ncov(); ++c)
                 cov += (c ? " " : "") + (p < 0 ? std::string("0") : study.covariate_text[up][static_cast<std::size_t>(c)]);
             cov += "\n";
@@ -86,23 +90,41 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
     s.ncov = study.ncov();
     derive_model_codings(s);
     const long np = s.npars;
-    const auto tsv = fit_columns(table(slurp(from / "expected.tsv"), '\t'));
+    const auto full = table(slurp(from / "expected.tsv"), '\t');
+    const auto tsv = fit_columns(full);
     std::map<std::string, std::size_t> row_of;
     for (std::size_t r = 1; r < tsv.size(); ++r) row_of[tsv[r][1]] = r;
     const auto reader = o.bfile.empty() ? open_vcf(path(o.vcf), study.people) : open_bed(path(o.bfile), study.people);
     Marker m;
     MarkerFamilies mf;
     std::size_t rows = 0;
+    const std::vector<char> everyone(study.people.size(), 1);
     while (reader->next(m)) {
-        if (!row_of.contains(m.info.id) || (++rows, !m.info.autosomal) || m.info.multiallelic) continue;
+        prepare_marker(m, study.x_sex, everyone, o.split_par);
+        const bool on_x = m.info.chr_class == ChromosomeClass::kX;
+        if (!row_of.contains(m.info.id) || (++rows, m.info.chr_class == ChromosomeClass::kOther) ||
+            m.info.multiallelic)
+            continue;
         const std::vector<std::string>& f = tsv[row_of[m.info.id]];
         SCOPED_TRACE("marker " + m.info.id);
-        build_marker_families(study, m.genotype, mf);
+        build_marker_families(study, m.genotype, mf, m.info.chr_class);
         EXPECT_EQ(f[5] + " " + f[6] + " " + f[7], std::to_string(mf.kept.size()) + " " + std::to_string(mf.children) +
                                                       " " + std::to_string(mf.mendel.size()));
         if (mf.kept.empty() || mf.monomorphic) continue;
         const TempDir single;
-        write_single_run_files(single, study, mf, m.genotype);
+        write_single_run_files(single, study, mf, on_x);
+        if (on_x) {  // the single run's --chromosome x, every column of the X test by name
+            FamilyTable fams = read_families(s, single.path(), TempFile().get(), TempFile().get(), ChromosomeClass::kX);
+            const XLinkedTdt test(s, {.intercept = o.intercept, .robust = o.robust_se, .xchr_model = o.xchr_model,
+                                      .xchr_tie_freq = o.xchr_tie_freq});
+            const MarkerResult r = test.run(fams, GenotypeTable{});
+            const Schema columns = test.schema(study.covariate_names);
+            for (std::size_t c = 0, at = 0; c < columns.size(); ++c, at = 0) {
+                while (full[0][at] != columns[c].name) ++at;
+                EXPECT_EQ(full[row_of[m.info.id]][at], r.failed() ? "NA" : field(r.values[c])) << columns[c].name;
+            }
+            continue;
+        }
         FamilyTable fams = read_families(s, single.path(), TempFile().get());
         Analysis a;
         try {
@@ -151,6 +173,44 @@ INSTANTIATE_TEST_SUITE_P(ScanData, ScanRows, ::testing::ValuesIn(scans()), test_
 
 namespace quillon::scantest {
 namespace {
+
+// Simulated X markers through the scan, both codings: the null markers' NFS p-values are
+// uniform, the effect markers' mostly small; the VCF (males' calls haploid) scans as the .bed.
+TEST(ScanX, NullUniformEffectsFoundVcfAsBed) {
+    for (const std::string coding : {"1", "2"}) {
+        SCOPED_TRACE(coding);
+        TempDir dir;
+        simulate(dir, {"--families", "200", "--untyped-father", "0.3", "--untyped-parents", "0.1", "--markers", "100",
+                       "--x-markers", "100", "--allele-freq", "0.1,0.5", "--effect-share", "0.2", "--ncov", "1",
+                       "--intercept", "--b1", "0.6", "--b2", "1.2", "--xchr-model", coding, "--male-het-errors",
+                       "0.005", "--effects", "eff", "--seed", "8"});
+        for (const std::string input : {"--bfile st", "--vcf st.vcf --fam st.fam"}) {
+            std::vector<std::string> args = split(input + " --no-intercept --status-model additive --xchr-model " +
+                                                      coding + " --threads 2 --out " + input.substr(2, 1), ' ');
+            ASSERT_EQ(scan(dir, args).status, 0);
+        }
+        EXPECT_EQ(dir.read("b.tsv"), dir.read("v.tsv"));
+        const auto rows = read_tsv(dir.read("b.tsv"));
+        const auto nfs_p = std::find(rows[0].begin(), rows[0].end(), "NFS_P") - rows[0].begin();
+        const std::string effects = dir.read("eff");
+        std::vector<double> null_p;
+        long effect = 0, found = 0;
+        for (std::size_t r = 1; r < rows.size(); ++r) {
+            const double p = std::stod(rows[r][static_cast<std::size_t>(nfs_p)]);
+            if (effects.find(rows[r][1] + "\n") == std::string::npos)
+                null_p.push_back(p);
+            else
+                ++effect, found += p < 0.01;
+        }
+        std::sort(null_p.begin(), null_p.end());
+        const double n = static_cast<double>(null_p.size());
+        double ks = 0;  // Kolmogorov-Smirnov distance to the uniform
+        for (std::size_t i = 0; i < null_p.size(); ++i)
+            ks = std::max({ks, null_p[i] - static_cast<double>(i) / n, (static_cast<double>(i) + 1.0) / n - null_p[i]});
+        EXPECT_LT(ks, 1.63 / std::sqrt(n));  // the 1% critical value
+        EXPECT_GE(3 * found, 2 * effect) << found << " of " << effect;
+    }
+}
 
 // Without --covariate-model and with the intercept alone, the status model's; --bfile takes a
 // name ending in .bed; a multi-allelic record has its row, every ALT in A1.

@@ -43,7 +43,7 @@ bim = [line.split("\t") for line in open(os.path.join(work, "st.bim")).read().sp
 bim[2][1], bim[3][1] = "rs123", "rs12a"  # an rsid, and an ID that is none
 bim[4][4] = "I"                          # alleles outside the format
 for line in bim[-3:]:
-    line[0] = "X"                        # skipped by the autosomal test: no coefficient
+    line[0] = "Y"                        # skipped, no test: no coefficient
 with open(os.path.join(work, "st.bim"), "w") as out:
     out.writelines("\t".join(line) + "\n" for line in bim)
 scan = [quillon, "scan", "--bfile", "st", "--covar", "st.covar", "--status-model", "2", "--covariate-model", "additive",
@@ -60,7 +60,7 @@ header, ssf = table(gzip.open(os.path.join(work, "o.ssf.tsv.gz"), "rt").read())
 assert header == ["chromosome", "base_pair_location", "effect_allele", "other_allele", "beta", "standard_error",
                   "effect_allele_frequency", "p_value", "variant_id", "rsid", "n"], header
 col = {name: i for i, name in enumerate(tsv_header)}
-kept = [t for t in tsv if t[0] != "X" and "I" not in t[3:5]]
+kept = [t for t in tsv if t[0] != "Y" and "I" not in t[3:5]]
 assert len(ssf) == len(kept) == 26
 for s, t in zip(ssf, kept):
     beta, se = t[col["BETA_X1"]], t[col["BETA_X1_SE"]]
