@@ -90,7 +90,7 @@ int run(int argc, char** argv, StandardOutput& out) {
             return 2;
         }
         families = read_families(settings, options.dir);
-        run_single(settings, families, options.pvalues);
+        run_single(settings, families, options.pvalues, options.score);
         return 0;
     } catch (const ProgramExit& e) {
         return e.status();

@@ -10,7 +10,7 @@ namespace quillon {
 
 // Settings the test refuses print "\nERROR: <reason>.\n" and end the run with status 1
 // (ProgramExit).  A numerical error of the fit propagates as NumericalError, before anything
-// is printed.
-void run_single(const Settings& settings, FamilyTable& families, bool pvalues);
+// is printed.  With `score` the score tests' columns join the further tests of --pvalues.
+void run_single(const Settings& settings, FamilyTable& families, bool pvalues, bool score = false);
 
 }  // namespace quillon

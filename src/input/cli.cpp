@@ -11,8 +11,8 @@ namespace quillon {
 
 namespace {
 
-enum class OptionId { kCovariates, kStatusModel, kCovariateModel, kDir, kPvalues, kHelp, kVersion, kFit };
-constexpr int kOptionCount = 8;  // distinct options (OptionId values)
+enum class OptionId { kCovariates, kStatusModel, kCovariateModel, kDir, kPvalues, kHelp, kVersion, kFit, kTest };
+constexpr int kOptionCount = 9;  // distinct options (OptionId values)
 
 struct KnownOption {
     std::string_view name;
@@ -31,6 +31,7 @@ constexpr KnownOption kOptions[] = {
     {"-h", OptionId::kHelp, false},
     {"--version", OptionId::kVersion, false},
     {"--fit", OptionId::kFit, true},
+    {"--test", OptionId::kTest, true},
 };
 
 const KnownOption* find_option(std::string_view name) {
@@ -160,6 +161,12 @@ CliParse parse_command_line(int argc, char** argv) {
                     return failure("--fit: " + quoted(value) + " is not newton or powell");
                 opt.fit = equals_ignoring_case(value, "newton") ? FitMethod::kNewton : FitMethod::kPowell;
                 break;
+            case OptionId::kTest:
+                if (value == "score" || value == "score,wald" || value == "wald,score")
+                    opt.score = true;
+                else if (value != "wald")
+                    return failure("--test: " + quoted(value) + " is not wald, score or score,wald");
+                break;
             default: break;  // the flags, handled above
         }
     }
@@ -174,7 +181,7 @@ CliParse parse_command_line(int argc, char** argv) {
 
 std::string usage_text() {
     return "Usage: quillon [--covariates N] [--status-model MODEL] [--covariate-model MODEL]\n"
-           "               [--dir DIR] [--fit METHOD] [--pvalues] [-h | --help] [--version]\n"
+           "               [--dir DIR] [--fit METHOD] [--pvalues] [--test LIST] [-h | --help] [--version]\n"
            "       quillon scan ...   (every marker of a PLINK fileset or VCF: quillon scan --help)\n"
            "\n"
            "Likelihood transmission/disequilibrium test with covariates for one two-allele\n"
@@ -189,6 +196,8 @@ std::string usage_text() {
            "  --fit METHOD             powell (direction set, the default) or newton (exact maximum;\n"
            "                           falls back to powell, with a warning, when it does not converge)\n"
            "  --pvalues                print the p-values of the two statistics after the report\n"
+           "  --test LIST              wald (the default) or score (or score,wald): with --pvalues\n"
+           "                           the score tests too, among the further tests\n"
            "  -h, --help               print this help and exit\n"
            "  --version                print the version and exit\n"
            "A value may also be written --option=VALUE.  Each option may be given once.\n"

@@ -25,6 +25,7 @@ struct CliOptions {
     std::string dir = ".";           // --dir: folder holding the three input files
     bool pvalues = false;            // --pvalues: p-value lines after the report
     FitMethod fit = FitMethod::kPowell;  // --fit newton or powell (the default)
+    bool score = false;              // --test score (or score,wald): the score tests' columns too
     bool help = false;               // --help or -h
     bool version = false;            // --version
 };
@@ -50,6 +51,7 @@ struct CliParse {
 //  - --status-model: recessive, dominant, additive (any case) or the digits of 1..3.
 //  - --covariate-model: none, recessive, dominant, additive (any case) or the digits of 0..3.
 //  - --fit: newton or powell (any case).
+//  - --test: wald, score, score,wald or wald,score (the report always has the full fit).
 //  - Every option may be given at most once: a repeat is an error, even with the same value,
 //    because in a script a second value is more likely a mistake than an intended override.
 //  - A covariate model other than None together with --covariates 0 is an error (without

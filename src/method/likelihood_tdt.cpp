@@ -9,6 +9,7 @@
 #include "genetics/transmission.hpp"
 #include "method/tail_probabilities.hpp"
 #include "method/coefficient_tests.hpp"
+#include "method/score_tests.hpp"
 #include "model/analysis.hpp"
 #include "model/maximum.hpp"
 
@@ -69,9 +70,27 @@ std::optional<FitResult> nested_maximum(const Settings& s, const FamilyTable& fa
 LikelihoodTdt::LikelihoodTdt(const Settings& s, TestOptions options) : s_(s), o_(options) {
     SettingsCheck check = settings_fault(s_);
     if (check.fault != SettingsFault::kNone) throw SettingsRefused(std::move(check));
+    full_columns_ = full_schema(std::vector<std::string>(static_cast<std::size_t>(s_.ncov))).size();
 }
 
 Schema LikelihoodTdt::schema(const std::vector<std::string>& covariates) const {
+    Schema columns;
+    if (o_.wald) columns = full_schema(covariates);
+    if (o_.score) {
+        const Schema score = score_schema();
+        columns.insert(columns.end(), score.begin(), score.end());
+    }
+    return columns;
+}
+
+Schema LikelihoodTdt::score_schema() const {
+    Schema columns;
+    test_columns(columns, "SCORE_JOINT", "SCORE_JOINT");
+    if (o_.intercept) test_columns(columns, "SCORE_GXE", "SCORE_GXE");
+    return columns;
+}
+
+Schema LikelihoodTdt::full_schema(const std::vector<std::string>& covariates) const {
     Schema columns = {{"PREV0", ColumnKind::kPrevalence},
                       {"PREV1", ColumnKind::kPrevalence},
                       {"PREV1_SE", ColumnKind::kStandardError},
@@ -119,6 +138,34 @@ Schema LikelihoodTdt::schema(const std::vector<std::string>& covariates) const {
 
 MarkerResult LikelihoodTdt::run(FamilyTable& families, const GenotypeTable& table) const {
     MarkerResult r;
+    const long m = s_.npars - 2;
+    const long df_others = s_.cmodeltype == kNone ? m - 2 : m - 1;
+    const bool gxe = o_.intercept && s_.ncov >= 2;
+    ScoreStatistics score;
+    if (o_.score) score = score_statistics(s_, families, table, gxe);
+    bool full = o_.wald;
+    if (full && o_.score && o_.refit_p) {
+        const std::optional<double> screen = o_.refit_on_gxe ? score.gxe : score.joint;
+        const long df = o_.refit_on_gxe ? df_others : m;
+        const double p = screen && df >= 1 ? chisq_upper_tail(*screen, static_cast<int>(df)) : kNA;
+        full = !(p > *o_.refit_p);
+    }
+    if (full) {
+        run_full(families, table, r);
+        if (r.failed()) return r;
+    } else if (o_.wald) {
+        r.values.assign(full_columns_, kNA);
+        r.score_only = true;
+    }
+    if (o_.score) {
+        r.conditions.score_undefined = !score.joint || (gxe && !score.gxe);
+        chisq_values(r.values, score.joint, m);
+        if (o_.intercept) chisq_values(r.values, gxe ? score.gxe : std::nullopt, df_others);
+    }
+    return r;
+}
+
+void LikelihoodTdt::run_full(FamilyTable& families, const GenotypeTable& table, MarkerResult& r) const {
     Analysis a;
     try {
         a = analyse(s_, families, table);
@@ -126,11 +173,11 @@ MarkerResult LikelihoodTdt::run(FamilyTable& families, const GenotypeTable& tabl
         if (e.kind() == NumericalKind::kAllocation) throw;
         r.fit.outcome = FitOutcome::kFailed;
         r.fit.error = e;
-        return r;
+        return;
     } catch (const MissingGenotypeError& e) {
         r.fit.outcome = FitOutcome::kFailed;
         r.fit.error = NumericalError(e.what(), NumericalKind::kMissingGenotype);
-        return r;
+        return;
     }
     if (a.fell_back) {
         r.fit.outcome = FitOutcome::kFellBack;
@@ -220,7 +267,6 @@ MarkerResult LikelihoodTdt::run(FamilyTable& families, const GenotypeTable& tabl
         chisq_values(v, robust && gxe ? wald_from_covariance(*robust, a.fit.ogpars, others) : std::nullopt, df_others);
     }
     r.covariance = std::move(a.info.subJI);
-    return r;
 }
 
 }  // namespace quillon

@@ -15,10 +15,15 @@
 //   MARG_BETA MARG_SE MARG_P MARG_LOG10P      the intercept-only model's coefficient
 //     (MARG_B1 ... MARG_B2 ... under the covariate model None)
 // and with --robust-se WALD_ROBUST(_DF, _P, _LOG10P) and GXE_WALD_ROBUST(_DF, _P, _LOG10P).
+// These are the full fit's columns (TestOptions::wald).  The score tests' columns
+// (TestOptions::score, method/score_tests.hpp) follow them:
+//   SCORE_JOINT SCORE_JOINT_DF SCORE_JOINT_P SCORE_JOINT_LOG10P   every coefficient = 0
+//   SCORE_GXE SCORE_GXE_DF SCORE_GXE_P SCORE_GXE_LOG10P   every coefficient but the intercept's
 // Every _LOG10P is -log10 of the p-value before it, computed from the statistic so that it
 // stays finite where the p-value underflows to 0.  The GXE, LRT_GXE and MARG columns need
 // the intercept (covariate column 1); GXE and LRT_GXE also another covariate.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +38,12 @@ namespace quillon {
 struct TestOptions {
     bool intercept = false;  // covariate column 1 is an intercept
     bool robust = false;     // family-clustered (sandwich) standard errors and Wald tests
+    bool wald = true;        // the full fit and its columns
+    bool score = false;      // the score tests' columns
+    // With wald and score: the full fit only where the screening score test's p-value is at
+    // most this (or not a number); elsewhere its columns are NA and the result score_only.
+    std::optional<double> refit_p = std::nullopt;
+    bool refit_on_gxe = false;  // screen with SCORE_GXE_P rather than SCORE_JOINT_P
 };
 
 class LikelihoodTdt {
@@ -53,8 +64,14 @@ public:
     MarkerResult run(FamilyTable& families, const GenotypeTable& table) const;
 
 private:
+    Schema full_schema(const std::vector<std::string>& covariates) const;
+    Schema score_schema() const;
+    // The full fit's values into r (r.values empty and r.fit failed on a numerical error).
+    void run_full(FamilyTable& families, const GenotypeTable& table, MarkerResult& r) const;
+
     Settings s_;
     TestOptions o_;
+    std::size_t full_columns_ = 0;
 };
 
 }  // namespace quillon

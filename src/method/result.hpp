@@ -46,6 +46,7 @@ struct Conditions {
     bool nfs_undefined = false;  // the non-founders statistic is not defined (NA)
     bool nested_fit_failed = false;  // a maximum of a likelihood ratio was not reached (NA)
     bool robust_unavailable = false;  // --robust-se: no family scores (a pair with an untyped parent)
+    bool score_undefined = false;  // a score test asked for has no value (singular information, no restricted maximum)
 };
 
 enum class FitOutcome {
@@ -68,6 +69,7 @@ struct MarkerResult {
     DMatrix covariance;          // of the estimates (the inverse-information block), 1..npars
     Conditions conditions;
     FitStatus fit;
+    bool score_only = false;     // the full fit was not run: its columns are NA
 
     bool failed() const { return fit.outcome == FitOutcome::kFailed; }
 };

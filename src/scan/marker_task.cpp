@@ -10,7 +10,8 @@ namespace {
 RowKind kind_of(const MarkerResult& r) {
     if (r.failed()) return RowKind::kFailed;
     const bool warned =
-        r.fit.outcome == FitOutcome::kFellBack || r.conditions.near_singular || r.conditions.nfs_undefined;
+        r.fit.outcome == FitOutcome::kFellBack || r.conditions.near_singular || r.conditions.nfs_undefined ||
+                        r.conditions.score_undefined;
     return warned ? RowKind::kWarning : RowKind::kOk;
 }
 }  // namespace

@@ -117,6 +117,12 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
     log += "Rows:";
     for (int k = 0; k < static_cast<int>(RowKind::kCount); ++k)
         log += std::string(k ? ", " : " ") + kRowKindNames[k] + " " + std::to_string(t.rows[k]);
+    if (o.refit_p) {
+        char refit[160];
+        std::snprintf(refit, sizeof refit, "\nRows with the score tests alone (ok:score_only, %s p-value above %g): %ld",
+                      o.refit_on_gxe ? "SCORE_GXE" : "SCORE_JOINT", *o.refit_p, t.score_only);
+        log += refit;
+    }
     log += "\nFamilies left out for a Mendel error (over all markers, listed in " + o.out +
            ".mendel): " + std::to_string(t.mendel_lines) + "; genotypes in " + o.out +
            ".mendel count copies of A1\n";
@@ -249,7 +255,9 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (!o.allow_collinear)
         if (const std::string fault = covariate_design_fault(study); !fault.empty())
             throw Refusal{fault + ", or scan anyway with --allow-collinear"};
-    const TestSelector tests = scan_tests(settings, TestOptions{o.intercept, o.robust_se});
+    TestOptions test_options{.intercept = o.intercept, .robust = o.robust_se, .wald = o.wald, .score = o.score,
+                             .refit_p = o.refit_p, .refit_on_gxe = o.refit_on_gxe};
+    const TestSelector tests = scan_tests(settings, test_options);
     const MarkerFilter filter = marker_filter(o);
     const std::unique_ptr<GenotypeReader> reader =
         o.bfile.empty() ? open_vcf(o.vcf, study.people) : open_bed(o.bfile, study.people);

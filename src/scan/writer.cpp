@@ -73,6 +73,7 @@ void OutcomeWriter::write(const Marker& marker, const MarkerOutcome& o) {
         totals_.mendel_lines += static_cast<long>(o.mendel.size());
     }
     ++totals_.rows[static_cast<int>(o.kind)];
+    if (analysed && o.result.score_only) ++totals_.score_only;
     if (o.kind == RowKind::kFailed) {
         const std::string status = status_text(o.result);
         ++totals_.failure_reasons[status];
