@@ -42,7 +42,7 @@ ScoreStatistics general_score_statistics(const Settings& s, const FamilyTable& f
 }
 
 ScoreStatistics score_statistics(const Settings& s, const FamilyTable& families, const GenotypeTable& table, bool gxe) {
-    if (parents_all_typed(families)) return trio_score_statistics(s, families, gxe);
+    if (std::optional<ScoreStatistics> trios = trio_score_statistics(s, families, gxe)) return *trios;
     return general_score_statistics(s, families, table, gxe);
 }
 

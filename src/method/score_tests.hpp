@@ -15,7 +15,7 @@
 
 namespace quillon {
 
-// The closed forms where parents_all_typed(families), the general construction otherwise.
+// The closed forms where every family has both parents typed, the general construction otherwise.
 // `gxe`: also the interaction test (covariate column 1 the intercept).  A numerical error
 // leaves a statistic out, except running out of memory, which propagates.
 ScoreStatistics score_statistics(const Settings& s, const FamilyTable& families, const GenotypeTable& table, bool gxe);

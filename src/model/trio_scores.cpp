@@ -45,11 +45,13 @@ public:
         return 27 * ncov + parentpairs * (ncov * (ncov + 1) / 2) + 2 * m + 2 * m * m + 2 * m;
     }
 
-    void add(const FamilyTable& families) {
+    // False, with the tallies incomplete, at the first family without both parents typed.
+    bool add(const FamilyTable& families) {
         std::fill(sx_, sxx_ + parentpairs * tri_, 0.0);
         for (int p = 0; p < parentpairs; ++p) count_[p] = 0.0;
         for (long i = 1; i <= families.nfam; ++i) {
             const famdat& fam = families[i];
+            if (fam.famgeno[1] == -1 || fam.famgeno[2] == -1 || fam.npgeno != 1) return false;
             const int p = 3 * fam.famgeno[1] + fam.famgeno[2];
             if (!informative(p)) continue;
             double* sxx = sxx_ + static_cast<std::size_t>(p) * tri_;
@@ -64,6 +66,7 @@ public:
                 count_[p] += 1.0;
             }
         }
+        return true;
     }
 
     // Moments of the coding under each informative pair at beta (d_ entries).
@@ -206,7 +209,7 @@ private:
 
 }  // namespace
 
-ScoreStatistics trio_score_statistics(const Settings& s, const FamilyTable& families, bool gxe) {
+std::optional<ScoreStatistics> trio_score_statistics(const Settings& s, const FamilyTable& families, bool gxe) {
     ScoreStatistics out;
     if (s.ncov == 0) return out;
     std::array<double, kStackDoubles> stack;
@@ -218,7 +221,7 @@ ScoreStatistics trio_score_statistics(const Settings& s, const FamilyTable& fami
         buffer = heap.data();
     }
     Tally tally(s, buffer);
-    tally.add(families);
+    if (!tally.add(families)) return std::nullopt;
     PairMoments pm;
     const double zero[2] = {0.0, 0.0};
     tally.moments(zero, pm);

@@ -31,8 +31,8 @@ struct ScoreStatistics {
     std::optional<double> gxe;    // every coefficient but the intercept's 0 (asked for and defined)
 };
 
-// For families with parents_all_typed(families).  Nothing for a statistic whose information
-// is singular or whose restricted maximum is at infinity.
-ScoreStatistics trio_score_statistics(const Settings& s, const FamilyTable& families, bool gxe);
+// Nothing unless every family has both parents typed; then nothing for a statistic whose
+// information is singular or whose restricted maximum is at infinity.
+std::optional<ScoreStatistics> trio_score_statistics(const Settings& s, const FamilyTable& families, bool gxe);
 
 }  // namespace quillon

@@ -268,7 +268,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (selection.filtered == 0) throw Refusal{empty_selection(o, selection)};
     interrupt.check();
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
-    const bool nfs_by_design = nfs_undefined_by_design(study, settings);
+    const bool nfs_by_design = o.wald && nfs_undefined_by_design(study, settings);
     const ScanContext ctx{study, tests, table, qc, o.filters, keep, nfs_by_design};
     const Schema schema = tests.schema(study.covariate_names);
 

@@ -2,6 +2,7 @@
 // doubles the single run's reader and analysis give on that marker's families written as its
 // three files.  (The scan data folders' runner holds the rows to what the scan makes today.)
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <map>
@@ -9,6 +10,7 @@
 #include "formats/genotypes.hpp"
 #include "formats/marker_families.hpp"
 #include "input/pedigree_input.hpp"
+#include "method/likelihood_tdt.hpp"
 #include "model/analysis.hpp"
 #include "method/tail_probabilities.hpp"
 #include "scan/options.hpp"
@@ -27,13 +29,15 @@ std::string field(double x) {
 }
 
 // The rows without the marker's PLINK counts and the columns of the tests built on the fit
-// (p-values of the coefficients, -log10 p, covariances, GXE_, LRT_, MARG_), checked in tests/method.
+// (p-values of the coefficients, -log10 p, covariances, GXE_, LRT_, MARG_), checked in tests/method,
+// and the score tests' (checked against the single run's apart).
 std::vector<std::vector<std::string>> fit_columns(std::vector<std::vector<std::string>> rows) {
     std::vector<bool> keep;
     for (const std::string& h : rows[0])
         keep.push_back(!(h == "A1_FREQ" || h == "T" || h == "U" || h.ends_with("_LOG10P") ||
                          (h.ends_with("_P") && h != "WALD_P" && h != "NFS_P") || h.starts_with("COV_") ||
-                         h.starts_with("GXE_") || h.starts_with("LRT_") || h.starts_with("MARG_")));
+                         h.starts_with("GXE_") || h.starts_with("LRT_") || h.starts_with("MARG_") ||
+                         h.starts_with("SCORE_")));
     for (auto& row : rows) {
         std::vector<std::string> kept;
         for (std::size_t c = 0; c < row.size(); ++c)
@@ -79,12 +83,14 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
     const ScanOptions& o = parsed.options;
     const auto path = [&](const std::string& name) { return name.empty() ? name : (from / name).string(); };
     const Study study = form_study(path(o.fam.empty() ? o.bfile + ".fam" : o.fam), path(o.covar), path(o.weights),
-                                   {.intercept = o.intercept, .covar_names = o.covar_names, .all_children = o.all_children});
+                                   {.intercept = o.intercept, .covar_names = o.covar_names, .all_children = o.all_children,
+                                    .complete_trios = o.complete_trios});
     Settings s = o.settings;
     s.ncov = study.ncov();
     derive_model_codings(s);
     const long np = s.npars;
-    const auto tsv = fit_columns(table(slurp(from / "expected.tsv"), '\t'));
+    const auto raw = table(slurp(from / "expected.tsv"), '\t');
+    const auto tsv = fit_columns(raw);
     std::map<std::string, std::size_t> row_of;
     for (std::size_t r = 1; r < tsv.size(); ++r) row_of[tsv[r][1]] = r;
     const auto reader = o.bfile.empty() ? open_vcf(path(o.vcf), study.people) : open_bed(path(o.bfile), study.people);
@@ -102,6 +108,16 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
         const TempDir single;
         write_single_run_files(single, study, mf, m.genotype);
         FamilyTable fams = read_families(s, single.path(), TempFile().get());
+        if (o.score) {  // the score tests' every column, alone or with the full fit
+            const LikelihoodTdt score(s, {.intercept = o.intercept, .wald = false, .score = true});
+            const Schema columns = score.schema(study.covariate_names);
+            const MarkerResult r = score.run(fams, build_genotype_table(largest_family(fams)));
+            for (std::size_t c = 0; c < columns.size(); ++c) {
+                const auto at = std::find(raw[0].begin(), raw[0].end(), columns[c].name) - raw[0].begin();
+                EXPECT_EQ(raw[row_of[m.info.id]][static_cast<std::size_t>(at)], field(r.values[c])) << columns[c].name;
+            }
+            if (!o.wald || f.back() == "ok:score_only") continue;
+        }
         Analysis a;
         try {
             a = analyse(s, fams, build_genotype_table(largest_family(fams)));
