@@ -22,15 +22,9 @@ namespace {
 
 using namespace test_support;
 
-DVector copy_of(const DVector& v) {
-    DVector c = vector(static_cast<int>(v.lo()), static_cast<int>(v.hi()));
-    for (long i = v.lo(); i <= v.hi(); ++i) c[i] = v[i];
-    return c;
-}
-
-// log L of the families with the prevalences written as gamma1, gamma2.
-double loglik(const Settings& s, const FamilyTable& f, const DVector& at, double g1, double g2) {
-    DVector theta = copy_of(at);
+// log L of the families at theta's coefficients, the prevalences gamma1, gamma2 (theta's eta
+// entries are set from them).
+double loglik(const Settings& s, const FamilyTable& f, DVector& theta, double g1, double g2) {
     theta[s.npars - 1] = stick_parameter(g1);
     theta[s.npars] = stick_parameter(g2 / (1.0 - g1));
     return -Likelihood(s, f)(theta);
@@ -43,12 +37,12 @@ TEST(ScoreAtTheNull, ScoreIsTheGradientAndInformationIsTheExpectedOuterProduct) 
     const auto n = static_cast<std::size_t>(s.npars);
     ASSERT_FALSE(parents_all_typed(families));
     const GenotypeTable table = build_genotype_table(largest_family(families));
-    const DVector theta = *restricted_estimate(s, families, false);
+    DVector theta = *restricted_estimate(s, families, false);
     const ScoreInformation si = *score_information(s, families, table, theta);
     double gamma[3];
     prevalences_from(theta[s.npars - 1], theta[s.npars], gamma);
-    DVector t = copy_of(theta);
-    const auto ll = [&](const DVector& v) { return loglik(s, families, v, gamma[1], gamma[2]); };
+    DVector& t = theta;
+    const auto ll = [&](DVector& v) { return loglik(s, families, v, gamma[1], gamma[2]); };
     for (long i = 1; i <= s.npars - 2; ++i) EXPECT_NEAR(si.score[i - 1], central(ll, t, i, 1e-5), 1e-6) << i;
     EXPECT_NEAR(si.score[n - 2], 0.0, 1e-6);  // a maximum in the prevalences
     EXPECT_NEAR(si.score[n - 1], 0.0, 1e-6);
@@ -81,7 +75,7 @@ TEST(ScoreAtTheNull, ScoreIsTheGradientAndInformationIsTheExpectedOuterProduct) 
                 if (prob == 0.0) continue;
                 set_parent_pairs(one[1]);
                 std::vector<double> S(n);
-                const auto f1 = [&](const DVector& v) { return loglik(s, one, v, gamma[1], gamma[2]); };
+                const auto f1 = [&](DVector& v) { return loglik(s, one, v, gamma[1], gamma[2]); };
                 for (long k = 1; k <= s.npars - 2; ++k) S[k - 1] = central(f1, t, k, 1e-5);
                 S[n - 2] = central([&](double g1) { return loglik(s, one, t, g1, gamma[2]); }, gamma[1], 1e-6);
                 S[n - 1] = central([&](double g2) { return loglik(s, one, t, gamma[1], g2); }, gamma[2], 1e-6);

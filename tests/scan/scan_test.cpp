@@ -187,5 +187,65 @@ TEST(ScanOptions, CovariateModelDefaultsToTheStatusModel) {
 }
 
 
+// The columns of `names` in the TSV's rows as numbers (NA rows left out).
+std::vector<std::vector<double>> numbers(const std::string& tsv, const std::vector<std::string>& names) {
+    const auto rows = read_tsv(tsv);
+    std::vector<std::vector<double>> out(names.size());
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const auto c = static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), names[k]) - rows[0].begin());
+        for (std::size_t i = 1; i < rows.size(); ++i)
+            if (rows[i][c] != "NA") out[k].push_back(std::stod(rows[i][c]));
+    }
+    return out;
+}
+
+// 20,000 null markers, an intercept and a covariate: the score-only pass's joint p-values are
+// uniform (Kolmogorov-Smirnov distance below its 1% point, 1.63 / sqrt(n)) and lambda, the
+// median statistic over the chi-square(2) median 2 log 2, is within 1 +- 0.05.
+TEST(ScoreScan, NullPValuesAreUniform) {
+    const TempDir d;
+    ASSERT_EQ(test_support::run_program(QUILLON_SIMULATE_BIN, test_support::words(
+        "--families 300 --min-size 3 --max-size 3 --ncov 2 --intercept --model additive --beta 0,0 --markers 20000 "
+        "--allele-freq 0.1,0.5 --covar st.covar --seed 404 --bfile st"), d.path(), "").status, 0);
+    ASSERT_EQ(scan(d, test_support::words("--bfile st --covar st.covar --status-model additive --covariate-model "
+                                          "additive --test score --out n")).status, 0);
+    auto v = numbers(d.read("n.tsv"), {"SCORE_JOINT", "SCORE_JOINT_P"});
+    ASSERT_GT(v[1].size(), 19900u);
+    std::sort(v[1].begin(), v[1].end());
+    const auto n = static_cast<double>(v[1].size());
+    double ks = 0.0;
+    for (std::size_t i = 0; i < v[1].size(); ++i)
+        ks = std::max({ks, v[1][i] - static_cast<double>(i) / n, static_cast<double>(i + 1) / n - v[1][i]});
+    EXPECT_LT(ks, 1.63 / std::sqrt(n));
+    std::nth_element(v[0].begin(), v[0].begin() + static_cast<long>(v[0].size() / 2), v[0].end());
+    EXPECT_NEAR(v[0][v[0].size() / 2] / (2.0 * std::log(2.0)), 1.0, 0.05);
+}
+
+// With effects on a tenth of the markers, every marker the full Newton scan finds (WALD_P
+// below 1e-5) the refitting scan (P = 1e-3) fits too, in the very row of the full scan.
+TEST(ScoreScan, RefittingFindsTheFullScansEffects) {
+    const TempDir d;
+    ASSERT_EQ(test_support::run_program(QUILLON_SIMULATE_BIN, test_support::words(
+        "--families 300 --min-size 3 --max-size 4 --ncov 2 --intercept --model additive --beta 0.3,0.5 --markers 300 "
+        "--effect-share 0.1 --allele-freq 0.1,0.5 --covar st.covar --seed 405 --bfile st"), d.path(), "").status, 0);
+    const std::string common = "--bfile st --covar st.covar --status-model additive --covariate-model additive "
+                               "--fit newton --out ";
+    ASSERT_EQ(scan(d, test_support::words(common + "full")).status, 0);
+    ASSERT_EQ(scan(d, test_support::words(common + "refit --refit-p 1e-3")).status, 0);
+    const auto f = read_tsv(d.read("full.tsv")), r = read_tsv(d.read("refit.tsv"));
+    ASSERT_EQ(f.size(), r.size());
+    const auto wald_p = static_cast<std::size_t>(std::find(f[0].begin(), f[0].end(), "WALD_P") - f[0].begin());
+    long found = 0, score_only = 0;
+    for (std::size_t i = 1; i < f.size(); ++i) {
+        score_only += r[i].back() == "ok:score_only";
+        if (f[i][wald_p] == "NA" || std::stod(f[i][wald_p]) >= 1e-5) continue;
+        ++found;
+        EXPECT_TRUE(std::equal(f[i].begin(), f[i].end() - 1, r[i].begin())) << f[i][1];
+    }
+    EXPECT_GE(found, 10);
+    EXPECT_GT(score_only, 200);
+}
+
+
 }  // namespace
 }  // namespace quillon
