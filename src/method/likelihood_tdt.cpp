@@ -137,32 +137,38 @@ Schema LikelihoodTdt::full_schema(const std::vector<std::string>& covariates) co
 }
 
 MarkerResult LikelihoodTdt::run(FamilyTable& families, const GenotypeTable& table) const {
-    MarkerResult r;
-    const long m = s_.npars - 2;
-    const long df_others = s_.cmodeltype == kNone ? m - 2 : m - 1;
-    const bool gxe = o_.intercept && s_.ncov >= 2;
     ScoreStatistics score;
-    if (o_.score) score = score_statistics(s_, families, table, gxe);
-    bool full = o_.wald;
-    if (full && o_.score && o_.refit_p) {
+    if (o_.score) score = score_statistics(s_, families, table, gxe_score());
+    if (std::optional<MarkerResult> settled = without_full_fit(score)) return std::move(*settled);
+    MarkerResult r;
+    run_full(families, table, r);
+    if (!r.failed() && o_.score) append_score(score, r);
+    return r;
+}
+
+std::optional<MarkerResult> LikelihoodTdt::without_full_fit(const ScoreStatistics& score) const {
+    if (!o_.score) return std::nullopt;
+    MarkerResult r;
+    if (o_.wald) {
+        if (!o_.refit_p) return std::nullopt;
+        const long m = s_.npars - 2;
+        const long df = o_.refit_on_gxe ? (s_.cmodeltype == kNone ? m - 2 : m - 1) : m;
         const std::optional<double> screen = o_.refit_on_gxe ? score.gxe : score.joint;
-        const long df = o_.refit_on_gxe ? df_others : m;
         const double p = screen && df >= 1 ? chisq_upper_tail(*screen, static_cast<int>(df)) : kNA;
-        full = !(p > *o_.refit_p);
-    }
-    if (full) {
-        run_full(families, table, r);
-        if (r.failed()) return r;
-    } else if (o_.wald) {
+        if (!(p > *o_.refit_p)) return std::nullopt;  // not a number: refitted too
         r.values.assign(full_columns_, kNA);
         r.score_only = true;
     }
-    if (o_.score) {
-        r.conditions.score_undefined = !score.joint || (gxe && !score.gxe);
-        chisq_values(r.values, score.joint, m);
-        if (o_.intercept) chisq_values(r.values, gxe ? score.gxe : std::nullopt, df_others);
-    }
+    append_score(score, r);
     return r;
+}
+
+void LikelihoodTdt::append_score(const ScoreStatistics& score, MarkerResult& r) const {
+    const long m = s_.npars - 2;
+    const long df_others = s_.cmodeltype == kNone ? m - 2 : m - 1;
+    r.conditions.score_undefined = m > 0 && (!score.joint || (gxe_score() && !score.gxe));
+    chisq_values(r.values, score.joint, m);
+    if (o_.intercept) chisq_values(r.values, gxe_score() ? score.gxe : std::nullopt, df_others);
 }
 
 void LikelihoodTdt::run_full(FamilyTable& families, const GenotypeTable& table, MarkerResult& r) const {

@@ -31,6 +31,7 @@
 #include "genetics/patterns.hpp"
 #include "method/result.hpp"
 #include "model/settings.hpp"
+#include "model/trio_scores.hpp"
 
 namespace quillon {
 
@@ -52,6 +53,9 @@ public:
     explicit LikelihoodTdt(const Settings& s, TestOptions options = {});
 
     const Settings& settings() const { return s_; }
+    const TestOptions& options() const { return o_; }
+    // The score tests' columns as asked (score), with the intercept's test when defined.
+    bool gxe_score() const { return o_.intercept && s_.ncov >= 2; }
 
     // The columns for these covariate names (one per covariate column, s.ncov of them).
     Schema schema(const std::vector<std::string>& covariates) const;
@@ -63,11 +67,17 @@ public:
     // std::bad_alloc): running out of memory is no property of the marker.
     MarkerResult run(FamilyTable& families, const GenotypeTable& table) const;
 
+    // The result from the score tests alone where they settle it (the score tests asked for
+    // without the full fit, or --refit-p's screening not passed); nothing where the full fit
+    // is to run.  run() gives the same result from the same statistics.
+    std::optional<MarkerResult> without_full_fit(const ScoreStatistics& score) const;
+
 private:
     Schema full_schema(const std::vector<std::string>& covariates) const;
     Schema score_schema() const;
     // The full fit's values into r (r.values empty and r.fit failed on a numerical error).
     void run_full(FamilyTable& families, const GenotypeTable& table, MarkerResult& r) const;
+    void append_score(const ScoreStatistics& score, MarkerResult& r) const;
 
     Settings s_;
     TestOptions o_;

@@ -19,7 +19,9 @@
 // The tallies are the one pass over the children per marker; nothing is allocated for up to
 // 16 covariates.
 
+#include <array>
 #include <optional>
+#include <vector>
 
 #include "genetics/family.hpp"
 #include "model/settings.hpp"
@@ -31,7 +33,55 @@ struct ScoreStatistics {
     std::optional<double> gxe;    // every coefficient but the intercept's 0 (asked for and defined)
 };
 
-// Nothing unless every family has both parents typed; then nothing for a statistic whose
+// One marker's tallies: the children added in the order of their families and of the children
+// within them (the order of the sums), then the statistics.
+class TrioTally {
+public:
+    explicit TrioTally(const Settings& s);
+    TrioTally(const TrioTally&) = delete;
+    TrioTally& operator=(const TrioTally&) = delete;
+
+    // A child of genotype `child` (0..2) of typed parents, its covariate row x[0..ncov-1].  A
+    // pair of homozygous parents is not tallied.
+    void add(int father, int mother, int child, const double* x) {
+        const int p = 3 * father + mother;
+        if (p % 3 != 1 && p / 3 != 1) return;
+        double* sxx = sxx_ + static_cast<std::size_t>(p) * tri_;
+        double* sx = sx_ + static_cast<std::size_t>(3 * p + child) * ncov_;
+        std::size_t at = 0;
+        for (std::size_t k = 0; k < ncov_; ++k) {
+            sx[k] += x[k];
+            for (std::size_t l = k; l < ncov_; ++l) sxx[at++] += x[k] * x[l];
+        }
+        count_[p] += 1.0;
+    }
+    // Nothing for a statistic whose information is singular or whose restricted maximum is
+    // at infinity; `gxe`: also the interaction test (covariate column 1 the intercept).
+    ScoreStatistics statistics(bool gxe);
+
+private:
+    // The tilted transmission's mean and covariance of the coding under each pair at beta.
+    struct PairMoments {
+        double mean[parentpairs][2];
+        double cov[parentpairs][2][2];
+        double logq[parentpairs][3];
+    };
+    void moments(const double* beta, PairMoments& pm) const;
+    void score_and_information(const PairMoments& pm);
+    std::optional<double> statistic(bool others);
+    bool fit_intercept(double* beta, PairMoments& pm);
+    double loglik(const PairMoments& pm) const;
+
+    const int d_;  // entries of the coding: 2 under the covariate model None, else 1
+    const std::size_t ncov_, tri_, m_;
+    double a_[3][2] = {};
+    double count_[parentpairs] = {};
+    double *sx_, *sxx_, *u_, *w_, *j_, *scratch_;
+    std::array<double, 4096> stack_;
+    std::vector<double> heap_;  // only for more than about 16 covariates
+};
+
+// The tallies of the families.  Nothing unless every family has both parents typed; then nothing for a statistic whose
 // information is singular or whose restricted maximum is at infinity.
 std::optional<ScoreStatistics> trio_score_statistics(const Settings& s, const FamilyTable& families, bool gxe);
 

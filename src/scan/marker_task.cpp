@@ -1,25 +1,25 @@
 #include "scan/marker_task.hpp"
 
+#include "scan/score_pass.hpp"
+
 namespace quillon {
 
 const char* const kRowKindNames[static_cast<int>(RowKind::kCount)] = {
     "ok",          "warning",          "failed",      "skipped:non_autosomal", "skipped:no_families",
     "skipped:monomorphic", "skipped:maf", "skipped:geno", "skipped:hwe",           "skipped:mendel_rate"};
 
-namespace {
-RowKind kind_of(const MarkerResult& r) {
+RowKind result_kind(const MarkerResult& r) {
     if (r.failed()) return RowKind::kFailed;
     const bool warned =
         r.fit.outcome == FitOutcome::kFellBack || r.conditions.near_singular || r.conditions.nfs_undefined ||
                         r.conditions.score_undefined;
     return warned ? RowKind::kWarning : RowKind::kOk;
 }
-}  // namespace
 
 void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies& scratch, MarkerOutcome& out) {
     out.mendel.clear();
     const ChromosomeClass chr = chromosome_class(marker.info.chr);
-    out.qc = marker_qc(ctx.qc, marker.genotype, chr);
+    out.qc = marker_qc(ctx.qc, marker.genotype, chr, &ctx.filters);
     switch (qc_verdict(out.qc, static_cast<long>(ctx.qc.kept_people.size()), ctx.filters)) {
         case QcVerdict::kKept: break;
         case QcVerdict::kGeno: out.kind = RowKind::kGeno; return;
@@ -33,6 +33,9 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         out.kind = RowKind::kNonAutosomal;
         return;
     }
+    // The score tests alone, or the screening of --refit-p, need no family table on trios.
+    if (const auto* tdt = std::get_if<LikelihoodTdt>(test); tdt && tdt->options().score && score_pass(ctx, *tdt, marker, out))
+        return;
     build_marker_families(ctx.study, marker.genotype, scratch);
     out.mendel = scratch.mendel;
     out.counts = {scratch.table.nfam, scratch.children, static_cast<long>(scratch.mendel.size())};
@@ -46,7 +49,7 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
     }
     out.result = run_test(*test, scratch.table, ctx.table);
     if (ctx.nfs_undefined_by_design) out.result.conditions.nfs_undefined = false;
-    out.kind = kind_of(out.result);
+    out.kind = result_kind(out.result);
 }
 
 }  // namespace quillon

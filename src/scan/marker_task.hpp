@@ -50,4 +50,7 @@ struct MarkerOutcome {
 // An allocation failure propagates (NumericalError of kind kAllocation, std::bad_alloc).
 void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies& scratch, MarkerOutcome& out);
 
+// kFailed (a numerical error), kWarning (a fallback or a condition), else kOk.
+RowKind result_kind(const MarkerResult& r);
+
 }  // namespace quillon
