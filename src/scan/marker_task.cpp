@@ -34,7 +34,8 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         return;
     }
     // The score tests alone, or the screening of --refit-p, need no family table on trios.
-    if (const auto* tdt = std::get_if<LikelihoodTdt>(test); tdt && tdt->options().score && score_pass(ctx, *tdt, marker, out))
+    if (const auto* tdt = std::get_if<LikelihoodTdt>(test);
+        tdt && ctx.score_layout && tdt->options().score && score_pass(ctx, *ctx.score_layout, *tdt, marker, out))
         return;
     build_marker_families(ctx.study, marker.genotype, scratch);
     out.mendel = scratch.mendel;

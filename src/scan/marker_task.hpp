@@ -16,6 +16,8 @@
 
 namespace quillon {
 
+struct ScoreLayout;
+
 // What every worker reads and none writes.
 struct ScanContext {
     const Study& study;
@@ -26,6 +28,8 @@ struct ScanContext {
     const std::vector<char>& keep;  // per .fam person: kept (--keep, --remove)
     // The design alone leaves the non-founders statistic undefined: said once, not per row.
     bool nfs_undefined_by_design = false;
+    // The study laid out for the score pass (scan/score_pass.hpp), when the tests include it.
+    const ScoreLayout* score_layout = nullptr;
 };
 
 enum class RowKind {

@@ -24,6 +24,7 @@
 #include "scan/empty_scan.hpp"
 #include "scan/marker_loop.hpp"
 #include "scan/options.hpp"
+#include "scan/score_pass.hpp"
 #include "scan/ssf_writer.hpp"
 #include "toolkit/nrerror.hpp"
 
@@ -269,7 +270,10 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     interrupt.check();
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
     const bool nfs_by_design = o.wald && nfs_undefined_by_design(study, settings);
-    const ScanContext ctx{study, tests, table, qc, o.filters, keep, nfs_by_design};
+    const std::optional<ScoreLayout> score_layout =
+        o.score ? std::optional<ScoreLayout>(std::in_place, study) : std::nullopt;
+    const ScanContext ctx{study, tests, table, qc, o.filters, keep, nfs_by_design,
+                          score_layout ? &*score_layout : nullptr};
     const Schema schema = tests.schema(study.covariate_names);
 
     std::unique_ptr<SsfWriter> ssf;
