@@ -91,10 +91,10 @@ int run(int argc, char** argv, StandardOutput& out) {
         }
         if (options.chromosome_x) {
             families = read_families(settings, options.dir, stdout, stderr, ChromosomeClass::kX);
-            run_single(settings, families, options.pvalues, XModel{options.xchr_model, options.xchr_tie_freq});
+            run_single(settings, families, options.pvalues, options.score, XModel{options.xchr_model, options.xchr_tie_freq});
         } else {
             families = read_families(settings, options.dir);
-            run_single(settings, families, options.pvalues);
+            run_single(settings, families, options.pvalues, options.score);
         }
         return 0;
     } catch (const ProgramExit& e) {

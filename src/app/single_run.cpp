@@ -15,12 +15,13 @@ namespace quillon {
 namespace {
 // The working matrices must fit in memory together.  Only covariate files with thousands of
 // numbers per line reach this limit.
-MarkerTest checked_test(const Settings& s, const FamilyTable& families, const std::optional<XModel>& x) {
+MarkerTest checked_test(const Settings& s, const FamilyTable& families, bool score,
+                        const std::optional<XModel>& x) {
     // Covariate 1 is taken for an intercept when it is 1 for every member of every family.
     bool intercept = s.ncov >= 1 && families.nfam > 0;
     for (long i = 1; intercept && i <= families.nfam; ++i)
         for (long m = 1; m <= families[i].ninfam; ++m) intercept = intercept && families[i].fcovdat[m][1] == 1.0;
-    TestOptions options{.intercept = intercept, .robust = false};
+    TestOptions options{.intercept = intercept, .robust = false, .score = score};
     if (x) {
         options.xchr_model = x->coding;
         options.xchr_tie_freq = x->tie_freq;
@@ -35,8 +36,9 @@ MarkerTest checked_test(const Settings& s, const FamilyTable& families, const st
 }
 }  // namespace
 
-void run_single(const Settings& settings, FamilyTable& families, bool pvalues, const std::optional<XModel>& x) {
-    const MarkerTest test = checked_test(settings, families, x);
+void run_single(const Settings& settings, FamilyTable& families, bool pvalues, bool score,
+                const std::optional<XModel>& x) {
+    const MarkerTest test = checked_test(settings, families, score, x);
     const GenotypeTable table = x ? GenotypeTable{} : build_genotype_table(largest_family(families));
     const MarkerResult r = run_test(test, families, table);
     if (r.failed()) throw *r.fit.error;

@@ -13,10 +13,10 @@ namespace quillon {
 
 // Settings the test refuses print "\nERROR: <reason>.\n" and end the run with status 1
 // (ProgramExit).  A numerical error of the fit propagates as NumericalError, before anything
-// is printed.
+// is printed.  With `score` the score tests' columns join the further tests of --pvalues.
 // With `x` the families are those of an X marker (read with ChromosomeClass::kX) and the
 // X-linked test runs with that model: the same unit, hence the same doubles, as a scan's row.
-void run_single(const Settings& settings, FamilyTable& families, bool pvalues,
+void run_single(const Settings& settings, FamilyTable& families, bool pvalues, bool score = false,
                 const std::optional<XModel>& x = std::nullopt);
 
 }  // namespace quillon

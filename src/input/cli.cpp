@@ -22,9 +22,10 @@ enum class OptionId {
     kFit,
     kChromosome,
     kXchrModel,
-    kXchrTieFreq
+    kXchrTieFreq,
+    kTest
 };
-constexpr int kOptionCount = 11;  // distinct options (OptionId values)
+constexpr int kOptionCount = 12;  // distinct options (OptionId values)
 
 struct KnownOption {
     std::string_view name;
@@ -46,6 +47,7 @@ constexpr KnownOption kOptions[] = {
     {"--chromosome", OptionId::kChromosome, true},
     {"--xchr-model", OptionId::kXchrModel, true},
     {"--xchr-tie-freq", OptionId::kXchrTieFreq, false},
+    {"--test", OptionId::kTest, true},
 };
 
 const KnownOption* find_option(std::string_view name) {
@@ -185,12 +187,19 @@ CliParse parse_command_line(int argc, char** argv) {
                 if (value != "1" && value != "2") return failure("--xchr-model: " + quoted(value) + " is not 1 or 2");
                 opt.xchr_model = value == "1" ? 1 : 2;
                 break;
+            case OptionId::kTest:
+                if (value == "score" || value == "score,wald" || value == "wald,score")
+                    opt.score = true;
+                else if (value != "wald")
+                    return failure("--test: " + quoted(value) + " is not wald, score or score,wald");
+                break;
             default: break;  // the flags, handled above
         }
     }
     if (!opt.chromosome_x && (seen[static_cast<int>(OptionId::kXchrModel)] || opt.xchr_tie_freq))
         return failure(std::string(seen[static_cast<int>(OptionId::kXchrModel)] ? "--xchr-model" : "--xchr-tie-freq") +
                        " needs --chromosome x");
+    if (opt.chromosome_x && opt.score) return failure("--test score is not available with --chromosome x");
 
     // Without covariates the genotype has nothing to act through but status.
     if (opt.ncov && *opt.ncov == 0 && opt.cmodeltype && *opt.cmodeltype != 0) {
@@ -202,7 +211,7 @@ CliParse parse_command_line(int argc, char** argv) {
 
 std::string usage_text() {
     return "Usage: quillon [--covariates N] [--status-model MODEL] [--covariate-model MODEL]\n"
-           "               [--dir DIR] [--fit METHOD] [--pvalues] [-h | --help] [--version]\n"
+           "               [--dir DIR] [--fit METHOD] [--pvalues] [--test LIST] [-h | --help] [--version]\n"
            "               [--chromosome x [--xchr-model 1|2] [--xchr-tie-freq]]\n"
            "       quillon scan ...   (every marker of a PLINK fileset or VCF: quillon scan --help)\n"
            "\n"
@@ -225,6 +234,8 @@ std::string usage_text() {
            "                           default) or like one (1)\n"
            "  --xchr-tie-freq          the fathers' allele frequency is that of the mothers\n"
            "                           (default: a parameter of its own)\n"
+           "  --test LIST              wald (the default) or score (or score,wald): with --pvalues\n"
+           "                           the score tests too, among the further tests\n"
            "  -h, --help               print this help and exit\n"
            "  --version                print the version and exit\n"
            "A value may also be written --option=VALUE.  Each option may be given once.\n"

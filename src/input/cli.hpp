@@ -28,6 +28,7 @@ struct CliOptions {
     bool chromosome_x = false;       // --chromosome x (autosome, the default)
     int xchr_model = 2;              // --xchr-model 1 or 2 (needs --chromosome x)
     bool xchr_tie_freq = false;      // --xchr-tie-freq (needs --chromosome x)
+    bool score = false;              // --test score (or score,wald): the score tests' columns too
     bool help = false;               // --help or -h
     bool version = false;            // --version
 };
@@ -55,6 +56,7 @@ struct CliParse {
 //  - --fit: newton or powell (any case).
 //  - --chromosome: x or autosome (any case); --xchr-model 1 or 2 and the flag --xchr-tie-freq
 //    only with --chromosome x.
+//  - --test: wald, score, score,wald or wald,score (the report always has the full fit).
 //  - Every option may be given at most once: a repeat is an error, even with the same value,
 //    because in a script a second value is more likely a mistake than an intended override.
 //  - A covariate model other than None together with --covariates 0 is an error (without

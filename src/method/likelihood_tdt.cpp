@@ -5,6 +5,10 @@
 #include <string>
 #include <utility>
 
+#include <limits>
+
+#include "method/score_tests.hpp"
+#include "method/tail_probabilities.hpp"
 #include "method/tdt_columns.hpp"
 #include "model/analysis.hpp"
 #include "model/maximum.hpp"
@@ -12,6 +16,8 @@
 namespace quillon {
 
 namespace {
+
+constexpr double kNA = std::numeric_limits<double>::quiet_NaN();
 
 // The Newton maximum of a nested model, or nothing (a numerical error other than running out
 // of memory counts as not reached).
@@ -30,21 +36,73 @@ std::optional<FitResult> nested_maximum(const Settings& s, const FamilyTable& fa
 LikelihoodTdt::LikelihoodTdt(const Settings& s, TestOptions options) : s_(s), o_(options) {
     SettingsCheck check = settings_fault(s_);
     if (check.fault != SettingsFault::kNone) throw SettingsRefused(std::move(check));
+    full_columns_ = full_schema(std::vector<std::string>(static_cast<std::size_t>(s_.ncov))).size();
 }
 
 Schema LikelihoodTdt::schema(const std::vector<std::string>& covariates) const {
+    Schema columns;
+    if (o_.wald) columns = full_schema(covariates);
+    if (o_.score) {
+        const Schema score = score_schema();
+        columns.insert(columns.end(), score.begin(), score.end());
+    }
+    return columns;
+}
+
+Schema LikelihoodTdt::score_schema() const {
+    Schema columns;
+    test_columns(columns, "SCORE_JOINT", "SCORE_JOINT");
+    if (o_.intercept) test_columns(columns, "SCORE_GXE", "SCORE_GXE");
+    return columns;
+}
+
+Schema LikelihoodTdt::full_schema(const std::vector<std::string>& covariates) const {
     return tdt_schema(s_, o_, covariates, prevalence_columns(false));
 }
 
 MarkerResult LikelihoodTdt::run(FamilyTable& families, const GenotypeTable& table) const {
+    ScoreStatistics score;
+    if (o_.score) score = score_statistics(s_, families, table, gxe_score());
+    if (std::optional<MarkerResult> settled = without_full_fit(score)) return std::move(*settled);
     MarkerResult r;
+    run_full(families, table, r);
+    if (!r.failed() && o_.score) append_score(score, r);
+    return r;
+}
+
+std::optional<MarkerResult> LikelihoodTdt::without_full_fit(const ScoreStatistics& score) const {
+    if (!o_.score) return std::nullopt;
+    MarkerResult r;
+    if (o_.wald) {
+        if (!o_.refit_p) return std::nullopt;
+        const long m = s_.npars - 2;
+        const long df = o_.refit_on_gxe ? (s_.cmodeltype == kNone ? m - 2 : m - 1) : m;
+        const std::optional<double> screen = o_.refit_on_gxe ? score.gxe : score.joint;
+        const double p = screen && df >= 1 ? chisq_upper_tail(*screen, static_cast<int>(df)) : kNA;
+        if (!(p > *o_.refit_p)) return std::nullopt;  // not a number: refitted too
+        r.values.assign(full_columns_, kNA);
+        r.score_only = true;
+    }
+    append_score(score, r);
+    return r;
+}
+
+void LikelihoodTdt::append_score(const ScoreStatistics& score, MarkerResult& r) const {
+    const long m = s_.npars - 2;
+    const long df_others = s_.cmodeltype == kNone ? m - 2 : m - 1;
+    r.conditions.score_undefined = m > 0 && (!score.joint || (gxe_score() && !score.gxe));
+    chisq_values(r.values, score.joint, m);
+    if (o_.intercept) chisq_values(r.values, gxe_score() ? score.gxe : std::nullopt, df_others);
+}
+
+void LikelihoodTdt::run_full(FamilyTable& families, const GenotypeTable& table, MarkerResult& r) const {
     Analysis a;
     std::optional<LikelihoodDerivatives> objective;  // laid out once, shared by the nested models
     if (!run_analysis(r, a, [&] {
             objective.emplace(s_, families);
             return analyse(s_, families, table, *objective);
         }))
-        return r;
+        return;
 
     const long npars = s_.npars;
     const long m = npars - 2;  // coefficients
@@ -81,7 +139,6 @@ MarkerResult LikelihoodTdt::run(FamilyTable& families, const GenotypeTable& tabl
         }};
     tdt_values(s_, o_, TdtEstimate{a.fit.ogpars, a.fit.fret, a.info, a.nfs, robust}, nested, r);
     r.covariance = std::move(a.info.subJI);
-    return r;
 }
 
 }  // namespace quillon

@@ -15,10 +15,15 @@
 //   MARG_BETA MARG_SE MARG_P MARG_LOG10P      the intercept-only model's coefficient
 //     (MARG_B1 ... MARG_B2 ... under the covariate model None)
 // and with --robust-se WALD_ROBUST(_DF, _P, _LOG10P) and GXE_WALD_ROBUST(_DF, _P, _LOG10P).
+// These are the full fit's columns (TestOptions::wald).  The score tests' columns
+// (TestOptions::score, method/score_tests.hpp) follow them:
+//   SCORE_JOINT SCORE_JOINT_DF SCORE_JOINT_P SCORE_JOINT_LOG10P   every coefficient = 0
+//   SCORE_GXE SCORE_GXE_DF SCORE_GXE_P SCORE_GXE_LOG10P   every coefficient but the intercept's
 // Every _LOG10P is -log10 of the p-value before it, computed from the statistic so that it
 // stays finite where the p-value underflows to 0.  The GXE, LRT_GXE and MARG columns need
 // the intercept (covariate column 1); GXE and LRT_GXE also another covariate.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +31,7 @@
 #include "genetics/patterns.hpp"
 #include "method/result.hpp"
 #include "model/settings.hpp"
+#include "model/trio_scores.hpp"
 
 namespace quillon {
 
@@ -38,6 +44,12 @@ struct TestOptions {
     // the mothers' (gamma1 / 2 + gamma2) instead of a parameter of its own.
     int xchr_model = 2;
     bool xchr_tie_freq = false;
+    bool wald = true;        // the full fit and its columns
+    bool score = false;      // the score tests' columns
+    // With wald and score: the full fit only where the screening score test's p-value is at
+    // most this (or not a number); elsewhere its columns are NA and the result score_only.
+    std::optional<double> refit_p = std::nullopt;
+    bool refit_on_gxe = false;  // screen with SCORE_GXE_P rather than SCORE_JOINT_P
 };
 
 class LikelihoodTdt {
@@ -46,6 +58,9 @@ public:
     explicit LikelihoodTdt(const Settings& s, TestOptions options = {});
 
     const Settings& settings() const { return s_; }
+    const TestOptions& options() const { return o_; }
+    // The score tests' columns as asked (score), with the intercept's test when defined.
+    bool gxe_score() const { return o_.intercept && s_.ncov >= 2; }
 
     // The columns for these covariate names (one per covariate column, s.ncov of them).
     Schema schema(const std::vector<std::string>& covariates) const;
@@ -57,9 +72,21 @@ public:
     // std::bad_alloc): running out of memory is no property of the marker.
     MarkerResult run(FamilyTable& families, const GenotypeTable& table) const;
 
+    // The result from the score tests alone where they settle it (the score tests asked for
+    // without the full fit, or --refit-p's screening not passed); nothing where the full fit
+    // is to run.  run() gives the same result from the same statistics.
+    std::optional<MarkerResult> without_full_fit(const ScoreStatistics& score) const;
+
 private:
+    Schema full_schema(const std::vector<std::string>& covariates) const;
+    Schema score_schema() const;
+    // The full fit's values into r (r.values empty and r.fit failed on a numerical error).
+    void run_full(FamilyTable& families, const GenotypeTable& table, MarkerResult& r) const;
+    void append_score(const ScoreStatistics& score, MarkerResult& r) const;
+
     Settings s_;
     TestOptions o_;
+    std::size_t full_columns_ = 0;
 };
 
 }  // namespace quillon

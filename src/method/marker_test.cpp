@@ -28,16 +28,31 @@ std::vector<double> place_values(const Schema& table, const Schema& unit, const 
 }
 
 TestSelector::TestSelector(const Settings& s, TestOptions options)
-    : autosome_(LikelihoodTdt(s, options)), x_(XLinkedTdt(s, options)) {}
+    : autosome_(LikelihoodTdt(s, options)), x_(XLinkedTdt(s, options)), x_analysed_(options.wald) {}
 
 const MarkerTest* TestSelector::select(ChromosomeClass c) const {
     if (c == ChromosomeClass::kAutosome) return &autosome_;
-    if (c == ChromosomeClass::kX) return &x_;
+    if (c == ChromosomeClass::kX && x_analysed_) return &x_;
     return nullptr;
 }
 
 Schema TestSelector::schema(const std::vector<std::string>& covariates, bool with_x) const {
-    return schema_of(with_x ? x_ : autosome_, covariates);
+    Schema table = schema_of(autosome_, covariates);
+    if (!with_x || !x_analysed_) return table;
+    // Each X column that the autosomal test lacks goes after the X column before it.
+    const Schema x = schema_of(x_, covariates);
+    std::size_t at = 0;  // the table's position after the last X column placed or found
+    for (const Column& c : x) {
+        std::size_t found = at;
+        while (found < table.size() && table[found].name != c.name) ++found;
+        if (found < table.size()) {
+            at = found + 1;
+        } else {
+            table.insert(table.begin() + static_cast<std::ptrdiff_t>(at), c);
+            ++at;
+        }
+    }
+    return table;
 }
 
 }  // namespace quillon

@@ -31,11 +31,13 @@ public:
     explicit TestSelector(const Settings& s, TestOptions options = {});
 
     // The test for a marker on this class of chromosome, or null: the marker is skipped.
+    // The score tests are autosomal: with them alone (no full fit) X markers are skipped.
     const MarkerTest* select(ChromosomeClass c) const;
 
     // The columns of the scan's table: the autosomal test's, or with `with_x` (the scan has
-    // X markers) the union of both tests' (the X test's: the autosomal columns with the
-    // fathers' frequency and its SE after PREV2_SE).
+    // X markers to analyse) the union of both tests' in one order: the autosomal columns
+    // (the score tests' last) with the X test's own, the fathers' frequency and its SE,
+    // after PREV2_SE.
     Schema schema(const std::vector<std::string>& covariates, bool with_x = false) const;
 
     // The X test's warning: sons carry no information under these settings.
@@ -44,6 +46,7 @@ public:
 private:
     MarkerTest autosome_;
     MarkerTest x_;
+    bool x_analysed_ = true;
 };
 
 }  // namespace quillon

@@ -48,6 +48,7 @@ struct Conditions {
     bool robust_unavailable = false;  // --robust-se: no family scores (a pair with an untyped parent)
     // X with a son's allele at risk level 1 and a Recessive model: sons carry no information.
     bool sons_uninformative = false;
+    bool score_undefined = false;  // a score test asked for has no value (singular information, no restricted maximum)
 };
 
 // How far below the maximum a direction-set fit may stop, in log-likelihood units, before
@@ -77,6 +78,7 @@ struct MarkerResult {
     // Where the direction-set fit gave the estimates: its -log-likelihood less that of
     // Newton's maximum reached from its estimate (nothing when Newton's method did not get there).
     std::optional<double> shortfall;
+    bool score_only = false;     // the full fit was not run: its columns are NA
 
     bool failed() const { return fit.outcome == FitOutcome::kFailed; }
     bool short_of_maximum() const { return shortfall && *shortfall > kShortfallLimit; }

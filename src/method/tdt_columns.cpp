@@ -26,6 +26,14 @@ std::vector<std::string> coefficient_names(const Settings& s, const std::vector<
 // Coefficient i (1-based) belongs to covariate column 1, the intercept.
 bool intercept_coefficient(const Settings& s, long i) { return i == 1 || (s.cmodeltype == kNone && i == s.ncov + 1); }
 
+// A coefficient's p-value and its -log10 from z = estimate / SE.
+void normal_values(std::vector<double>& v, double estimate, double se) {
+    const double z = estimate / se;
+    v.insert(v.end(), {normal_two_sided(z), normal_two_sided_log10(z)});
+}
+
+}  // namespace
+
 // A chi-square test's four columns: NAME, DF, P, LOG10P (the statistic's name may differ).
 void test_columns(Schema& columns, const std::string& stat, const std::string& stem) {
     columns.insert(columns.end(), {{stat, ColumnKind::kStatistic},
@@ -42,14 +50,6 @@ void chisq_values(std::vector<double>& v, std::optional<double> stat, long df) {
     const int d = static_cast<int>(df);
     v.insert(v.end(), {*stat, static_cast<double>(d), chisq_upper_tail(*stat, d), chisq_upper_tail_log10(*stat, d)});
 }
-
-// A coefficient's p-value and its -log10 from z = estimate / SE.
-void normal_values(std::vector<double>& v, double estimate, double se) {
-    const double z = estimate / se;
-    v.insert(v.end(), {normal_two_sided(z), normal_two_sided_log10(z)});
-}
-
-}  // namespace
 
 Schema prevalence_columns(bool fathers) {
     Schema columns = {{"PREV0", ColumnKind::kPrevalence},

@@ -20,6 +20,11 @@
 
 namespace quillon {
 
+// A chi-square test's four columns: NAME, DF, P, LOG10P (the statistic's name may differ),
+// and their values (NA without a statistic or with no degree of freedom).
+void test_columns(Schema& columns, const std::string& stat, const std::string& stem);
+void chisq_values(std::vector<double>& v, std::optional<double> stat, long df);
+
 // PREV0 PREV1 PREV1_SE PREV2 PREV2_SE, then with `fathers` PREV_FATHER_A1 PREV_FATHER_A1_SE.
 Schema prevalence_columns(bool fathers);
 

@@ -138,15 +138,18 @@ bool mendel_kept(MendelCount m, double threshold) {
     return !(static_cast<double>(m.errors) / static_cast<double>(m.trios) > threshold * (1.0 + kEpsilon));
 }
 
-MarkerQc marker_qc(const QcPeople& q, const std::vector<std::int8_t>& genotype, ChromosomeClass chr) {
+MarkerQc marker_qc(const QcPeople& q, const std::vector<std::int8_t>& genotype, ChromosomeClass chr,
+                   const QcFilters* filters) {
     MarkerQc m;
     m.alleles = founder_alleles(q, genotype, chr);
     m.a1_freq = a1_frequency(m.alleles);
     m.maf = minor_allele_frequency(m.alleles);
-    m.missing = missing_calls(q, genotype);
-    m.hwe = hwe_genotypes(q, genotype, chr);
-    m.hwe_p = hwe_exact_p(m.hwe);
-    m.mendel = mendel_errors(q, genotype, chr);
+    if (!filters || filters->geno) m.missing = missing_calls(q, genotype);
+    if (!filters || filters->hwe) {
+        m.hwe = hwe_genotypes(q, genotype, chr);
+        m.hwe_p = hwe_exact_p(m.hwe);
+    }
+    if (!filters || filters->mendel) m.mendel = mendel_errors(q, genotype, chr);
     m.tdt = transmissions(q, genotype, chr);
     return m;
 }

@@ -93,13 +93,17 @@ struct MarkerQc {
     MendelCount mendel;
     Transmissions tdt;
 };
-MarkerQc marker_qc(const QcPeople& q, const std::vector<std::int8_t>& genotype, ChromosomeClass chr);
-
 // The thresholds a run filters with (none: the filter is off) and the first filter a marker
 // fails, in the order PLINK 1.9 applies them.
 struct QcFilters {
     std::optional<double> geno, hwe, maf, mendel;
 };
+
+// Every count; with `filters`, the counts that only a filter reads (missing calls, the
+// Hardy-Weinberg and the Mendel counts) only for the filters given, the others left at
+// their defaults.
+MarkerQc marker_qc(const QcPeople& q, const std::vector<std::int8_t>& genotype, ChromosomeClass chr,
+                   const QcFilters* filters = nullptr);
 enum class QcVerdict { kKept, kGeno, kHwe, kMaf, kMendel };
 QcVerdict qc_verdict(const MarkerQc& m, long people, const QcFilters& filters);
 

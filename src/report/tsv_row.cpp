@@ -72,6 +72,7 @@ std::string status_text(const MarkerResult& r) {
             if (c == '\t' || c == '\n' || c == '\r') c = ' ';
         return text;
     }
+    if (r.score_only) return "ok:score_only";
     std::string status;
     const auto add = [&status](const char* word) { status += status.empty() ? word : std::string(",") + word; };
     if (r.fit.outcome == FitOutcome::kFellBack) add("fallback_powell");
@@ -79,6 +80,7 @@ std::string status_text(const MarkerResult& r) {
     if (r.conditions.nfs_undefined) add("nfs_undefined");
     if (r.conditions.nested_fit_failed) add("nested_fit_failed");
     if (r.conditions.robust_unavailable) add("robust_unavailable");
+    if (r.conditions.score_undefined) add("score_undefined");
     const bool warned = !status.empty();
     if (r.short_of_maximum()) add("short_of_maximum");
     return (warned ? "warning:" : status.empty() ? "ok" : "ok:") + status;

@@ -5,11 +5,11 @@
 // schema), STATUS.  Numbers are the shortest text that reads back to the same double
 // (std::to_chars), whole numbers for degrees of freedom; NA where there is none, and for a
 // NaN.  STATUS is ok; warning:<conditions> (fallback_powell, near_singular, nfs_undefined,
-// nested_fit_failed, robust_unavailable: those that apply, joined by commas in this order),
-// followed by short_of_maximum where the direction-set fit stopped more than kShortfallLimit
-// below Newton's maximum (ok:short_of_maximum when nothing else applies);
+// nested_fit_failed, robust_unavailable, score_undefined: those that apply, joined by commas
+// in this order), followed by short_of_maximum where the direction-set fit stopped more than
+// kShortfallLimit below Newton's maximum (ok:short_of_maximum when nothing else applies);
 // failed:<the error's text, tabs and line breaks made blanks>; or the reason the marker was
-// skipped.  nested_fit_failed: a maximum of a likelihood ratio was not reached (its columns
+// skipped; ok:score_only where the full fit was not run (--refit-p).  nested_fit_failed: a maximum of a likelihood ratio was not reached (its columns
 // NA); robust_unavailable: --robust-se had no family scores (its columns NA).
 
 #include <string>

@@ -17,6 +17,8 @@
 
 namespace quillon {
 
+struct ScoreLayout;
+
 // What every worker reads and none writes.
 struct ScanContext {
     const Study& study;
@@ -27,12 +29,15 @@ struct ScanContext {
     const std::vector<char>& keep;  // per .fam person: kept (--keep, --remove)
     ParBuild par = ParBuild::kNone;  // --split-par
     // With X markers the table's columns are the union of the tests' (TestSelector::schema):
-    // the table's and the autosomal test's own, whose results are placed in the table's
-    // columns.  Null without X markers.
+    // the table's and each test's own, whose results are placed in the table's columns.
+    // Null without X markers.
     const Schema* table_columns = nullptr;
     const Schema* autosome_columns = nullptr;
+    const Schema* x_columns = nullptr;
     // The design alone leaves the non-founders statistic undefined: said once, not per row.
     bool nfs_undefined_by_design = false;
+    // The study laid out for the score pass (scan/score_pass.hpp), when the tests include it.
+    const ScoreLayout* score_layout = nullptr;
 };
 
 enum class RowKind {
@@ -56,5 +61,8 @@ struct MarkerOutcome {
 // decides: kFailed (a numerical error), kWarning (a fallback or a condition), else kOk.
 // An allocation failure propagates (NumericalError of kind kAllocation, std::bad_alloc).
 void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies& scratch, MarkerOutcome& out);
+
+// kFailed (a numerical error), kWarning (a fallback or a condition), else kOk.
+RowKind result_kind(const MarkerResult& r);
 
 }  // namespace quillon

@@ -16,7 +16,7 @@ namespace {
 
 // The option values as text, checked after CLI11 has split the command line.
 struct RawOptions {
-    std::string status_model, covariate_model, covar_names, chunk, chr;
+    std::string status_model, covariate_model, covar_names, chunk, chr, test, refit_on;
     bool no_intercept = false;
 };
 
@@ -39,6 +39,15 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
                  "scan even with a constant or collinear covariate (rows warn near_singular)");
     app.add_flag("--all-children", o.all_children, "keep unaffected and missing-phenotype children too");
     app.add_flag("--robust-se", o.robust_se, "also family-clustered (sandwich) SEs and their Wald tests");
+    app.add_option("--test", raw.test,
+                   "wald (the full fit, the default), score (score tests alone, fast) or score,wald")
+        ->type_name("LIST");
+    app.add_option("--refit-p", o.refit_p,
+                   "score tests on every marker, the full fit only where the score p-value is at most P")
+        ->type_name("P")
+        ->check(CLI::Range(0.0, 1.0).description(""));
+    app.add_option("--refit-on", raw.refit_on, "the score test --refit-p screens with: joint (default) or gxe")
+        ->type_name("TEST");
     app.add_option("--fit", o.settings.fit,
                    "newton (the default: exact maximum; falls back to powell) or powell (rows equal the single run's)")
         ->type_name("METHOD")
@@ -206,6 +215,28 @@ ScanParse parse_scan_options(int argc, char** argv) {
         o.settings.cmodeltype = o.settings.smodeltype;
     }
 
+    if (!raw.test.empty()) {
+        o.wald = o.score = false;
+        for (const std::string& t : split(raw.test, ',')) {
+            bool& flag = t == "wald" ? o.wald : o.score;
+            if ((t != "wald" && t != "score") || flag)
+                return failure("--test: '" + raw.test + "' is not wald, score or score,wald");
+            flag = true;
+        }
+    }
+    if (!raw.refit_on.empty()) {
+        if (!o.refit_p) return failure("--refit-on needs --refit-p");
+        if (raw.refit_on != "joint" && raw.refit_on != "gxe")
+            return failure("--refit-on: '" + raw.refit_on + "' is not joint or gxe");
+        o.refit_on_gxe = raw.refit_on == "gxe";
+        if (o.refit_on_gxe && !o.intercept) return failure("--refit-on gxe needs the intercept (drop --no-intercept)");
+    }
+    if (o.refit_p) {
+        if (!raw.test.empty() && !(o.wald && o.score))
+            return failure("--refit-p computes both tests: leave out --test or give --test score,wald");
+        o.wald = o.score = true;
+    }
+    if (o.robust_se && !o.wald) return failure("--robust-se needs the full fit (--test wald or score,wald)");
     if (!raw.chunk.empty()) {
         const std::vector<std::string> kn = split(raw.chunk, '/');
         if (kn.size() != 2 || !whole_number(kn[0], o.chunk) || !whole_number(kn[1], o.chunks) || o.chunks < 1 ||

@@ -37,6 +37,9 @@ struct ScanOptions {
     bool all_children = false;              // --all-children
     bool allow_collinear = false;           // --allow-collinear
     bool robust_se = false;                 // --robust-se
+    bool wald = true, score = false;        // --test wald|score|score,wald (default wald)
+    std::optional<double> refit_p;          // --refit-p P: the full fit where the score p <= P
+    bool refit_on_gxe = false;              // --refit-on gxe (default joint)
     unsigned threads = 1;                   // --threads N (default: all cores)
     long chunk = 1, chunks = 1;             // --chunk K/N
     std::vector<std::string> chr;           // --chr: the chromosome codes asked for
@@ -67,7 +70,9 @@ struct ScanParse {
 // required with --covar-name, defaults to the status model otherwise (covariate_model_default),
 // and with no covariate columns (--no-intercept without --covar) only none is allowed; --from-bp/--to-bp need --chr naming one chromosome; 1 <= K <= N;
 // --ssf needs --build and --build needs --ssf; --build names an assembly (GRCh38, GRCh37,
-// NCBI36, NCBI35, NCBI34, or hg38, hg19, hg18 in any case), kept as its GRC or NCBI name.
+// NCBI36, NCBI35, NCBI34, or hg38, hg19, hg18 in any case), kept as its GRC or NCBI name;
+// --test lists wald and score (at least one, each once); --refit-p (0..1) sets both and
+// --refit-on needs it; --refit-on gxe needs the intercept.
 ScanParse parse_scan_options(int argc, char** argv);
 
 // The --help text, ending with a newline.

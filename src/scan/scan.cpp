@@ -24,6 +24,7 @@
 #include "scan/empty_scan.hpp"
 #include "scan/marker_loop.hpp"
 #include "scan/options.hpp"
+#include "scan/score_pass.hpp"
 #include "scan/ssf_writer.hpp"
 #include "toolkit/nrerror.hpp"
 
@@ -173,6 +174,12 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
     if (s.fit == FitMethod::kPowell)
         log += "\nRows whose direction-set fit stopped more than 0.001 log-likelihood units short of Newton's maximum "
                "(STATUS short_of_maximum; --fit newton reaches it): " + std::to_string(t.short_of_maximum);
+    if (o.refit_p) {
+        char refit[160];
+        std::snprintf(refit, sizeof refit, "\nRows with the score tests alone (ok:score_only, %s p-value above %g): %ld",
+                      o.refit_on_gxe ? "SCORE_GXE" : "SCORE_JOINT", *o.refit_p, t.score_only);
+        log += refit;
+    }
     log += "\nFamilies left out for a Mendel error (over all markers, listed in " + o.out +
            ".mendel): " + std::to_string(t.mendel_lines) + "; genotypes in " + o.out +
            ".mendel count copies of A1\n";
@@ -305,8 +312,10 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (!o.allow_collinear)
         if (const std::string fault = covariate_design_fault(study); !fault.empty())
             throw Refusal{fault + ", or scan anyway with --allow-collinear"};
-    const TestSelector tests =
-        scan_tests(settings, TestOptions{o.intercept, o.robust_se, o.xchr_model, o.xchr_tie_freq});
+    TestOptions test_options{.intercept = o.intercept, .robust = o.robust_se, .xchr_model = o.xchr_model,
+                             .xchr_tie_freq = o.xchr_tie_freq, .wald = o.wald, .score = o.score,
+                             .refit_p = o.refit_p, .refit_on_gxe = o.refit_on_gxe};
+    const TestSelector tests = scan_tests(settings, test_options);
     const MarkerFilter filter = marker_filter(o);
     const std::unique_ptr<GenotypeReader> reader =
         o.bfile.empty() ? open_vcf(o.vcf, study.people) : open_bed(o.bfile, study.people);
@@ -317,14 +326,20 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (selection.filtered == 0) throw Refusal{empty_selection(o, selection)};
     interrupt.check();
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
-    const bool nfs_by_design = nfs_undefined_by_design(study, settings);
-    const bool with_x = selects_x(selection, reader->x_places(), o.split_par);
+    const bool nfs_by_design = o.wald && nfs_undefined_by_design(study, settings);
+    const std::optional<ScoreLayout> score_layout =
+        o.score ? std::optional<ScoreLayout>(std::in_place, study) : std::nullopt;
+    const MarkerTest* x_test = tests.select(ChromosomeClass::kX);  // none with the score tests alone
+    const bool with_x = x_test != nullptr && selects_x(selection, reader->x_places(), o.split_par);
     const Schema schema = tests.schema(study.covariate_names, with_x);
     const Schema autosome_schema = tests.schema(study.covariate_names);
-    ScanContext ctx{study, tests, table, qc, o.filters, keep, o.split_par, nullptr, nullptr, nfs_by_design};
+    const Schema x_schema = x_test != nullptr ? schema_of(*x_test, study.covariate_names) : Schema{};
+    ScanContext ctx{study, tests, table, qc, o.filters, keep, o.split_par, nullptr, nullptr, nullptr, nfs_by_design,
+                    score_layout ? &*score_layout : nullptr};
     if (with_x) {
         ctx.table_columns = &schema;
         ctx.autosome_columns = &autosome_schema;
+        ctx.x_columns = &x_schema;
     }
 
     std::unique_ptr<SsfWriter> ssf;

@@ -93,6 +93,7 @@ void OutcomeWriter::write(const Marker& marker, const MarkerOutcome& o) {
     ++totals_.rows[static_cast<int>(o.kind)];
     if (analysed && !o.result.failed() && o.result.short_of_maximum()) ++totals_.short_of_maximum;
     if (info.chr_class == ChromosomeClass::kX) count_x(info);
+    if (analysed && o.result.score_only) ++totals_.score_only;
     if (o.kind == RowKind::kFailed) {
         const std::string status = status_text(o.result);
         ++totals_.failure_reasons[status];

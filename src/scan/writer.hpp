@@ -26,6 +26,7 @@ struct LoopTotals {
     long haploid_calls = 0;                             // VCF calls with one allele, read as untyped
     long fell_back = 0;                                 // rows whose Newton fit fell back
     long short_of_maximum = 0;                          // rows whose STATUS says short_of_maximum
+    long score_only = 0;                                // rows ok:score_only (--refit-p)
     std::vector<std::string> failures;                  // "SNP: status" of the first failed markers
     std::vector<std::string> fallbacks;                 // "SNP: reason" of the first fallbacks
     std::map<std::string, long> failure_reasons;        // failed markers by their status text

@@ -7,7 +7,9 @@
 // Newton fit's coefficients and standard errors must be clogit's, and so must the tests built
 // on them: the covariance, the Wald test of every coefficient but the intercept's from the
 // covariance, and the likelihood ratios against no coefficients and against the intercept
-// alone (the prevalences factor out of both).  R builds the strata.
+// alone (the prevalences factor out of both).  The score tests are clogit's score statistics
+// of fits started at the restricted estimates with no iteration: every coefficient 0, and the
+// intercept's at its own maximum with the others 0.  R builds the strata.
 
 #include <gtest/gtest.h>
 
@@ -45,9 +47,11 @@ z <- if (args[3] == "none") cbind((p$h == 1) * x, (p$h == 2) * x) else as.numeri
 m <- clogit(p$case ~ z + strata(p$stratum), control = coxph.control(eps = 1e-13, iter.max = 100))
 v <- vcov(m); k <- length(coef(m)); rest <- if (args[3] == "none") c(2, 4) else 2:k
 m1 <- clogit(p$case ~ z[, -rest] + strata(p$stratum), control = coxph.control(eps = 1e-13, iter.max = 100))
+score <- function(at) suppressWarnings(clogit(p$case ~ z + strata(p$stratum), init = at, control = coxph.control(iter.max = 0))$score)
 b <- coef(m)[rest]
 writeLines(c(sprintf("%.17g %.17g", coef(m), sqrt(diag(v))), sprintf("%.17g", c(v[1, 2],
-  t(b) %*% solve(v[rest, rest], b), 2 * (m$loglik[2] - m$loglik[1]), 2 * (m$loglik[2] - m1$loglik[2])))), args[2])
+  t(b) %*% solve(v[rest, rest], b), 2 * (m$loglik[2] - m$loglik[1]), 2 * (m$loglik[2] - m1$loglik[2]),
+  score(rep(0, k)), score(replace(rep(0, k), -rest, coef(m1)))))), args[2])
 )R";
 
 // Runs dir/<script> on dir/children.csv, writing dir/clogit.txt; the exit status.
@@ -91,10 +95,10 @@ TEST(ConditionalLogistic, NewtonEstimatesCovarianceAndTestsAreClogits) {
             EXPECT_NEAR(a.fit.ogpars[i], coef, 1e-6 * std::fabs(coef)) << "coefficient " << i;
             EXPECT_NEAR(std::sqrt(a.info.subJI[i][i]), se, 1e-6 * se) << "standard error " << i;
         }
-        const LikelihoodTdt test(newton_settings(s), {.intercept = true});
+        const LikelihoodTdt test(newton_settings(s), {.intercept = true, .score = true});
         const Schema schema = test.schema({"I", "X"});
         const MarkerResult r = test.run(families, build_genotype_table(largest_family(families)));
-        for (const char* name : {"COV_", "GXE_WALD", "LRT_JOINT", "LRT_GXE"}) {
+        for (const char* name : {"COV_", "GXE_WALD", "LRT_JOINT", "LRT_GXE", "SCORE_JOINT", "SCORE_GXE"}) {
             const std::string column = name == std::string("COV_") ? schema[column_index(schema, "NEG_LOGLIK") + 9].name : name;
             double expected = 0.0;
             ASSERT_TRUE(in >> expected) << "clogit gave no " << name;

@@ -60,7 +60,13 @@ TEST(PlinkScan, PlinkMadeBedOursAndVcfGiveOneTsv) {
 // with --xchr-model 1 too (transmissions from heterozygous mothers to sons and daughters), once
 // PLINK has removed the heterozygous male calls in a step of its own (--set-hh-missing): in the
 // --tdt run itself it would count them.
-TEST(PlinkScan, NfsSquaredIsTheTdtChiSquare) {
+// So is SCORE_JOINT on the autosomes with the intercept alone (covariate model Additive, one coefficient b): at
+// b = 0 a child of parents (f, m) has genotype g with mean E and variance V under Mendel's law,
+// and g - E is the sum over its heterozygous parents of (allele 2 transmitted) - 1/2, each a
+// fair coin.  So U = sum (g - E) = (T - U) / 2 and J_bb = sum V = (T + U) / 4 over the
+// transmissions of heterozygous parents, the prevalences' block of J is orthogonal to b (each
+// child's score has mean 0 whatever its parents), and U^2 / J_bb = (T - U)^2 / (T + U).
+TEST(PlinkScan, NfsSquaredAndScoreJointAreTheTdtChiSquare) {
     TempDir d;
     run_ok(QUILLON_SIMULATE_BIN,
            words("--families 400 --min-size 3 --max-size 3 --markers 80 --chromosomes 2 --x-markers 12 "
@@ -73,7 +79,9 @@ TEST(PlinkScan, NfsSquaredIsTheTdtChiSquare) {
            d);
     run_ok(PLINK_BIN, words("--bfile trios --keep-allele-order --set-hh-missing --make-bed --out hh"), d);
     run_ok(PLINK_BIN, words("--bfile hh --tdt --keep-allele-order --out p"), d);
-    const Table q = table(d.read("q.tsv")), p = table(d.read("p.tdt"));
+    run_ok(QUILLON_BIN, words("scan --bfile trios --status-model additive --complete-trios --test score --quiet --out s"), d);
+    const Table q = table(d.read("q.tsv")), p = table(d.read("p.tdt")), sc = table(d.read("s.tsv"));
+    const std::size_t score = column(sc[0], "SCORE_JOINT");
     ASSERT_EQ(q.size(), 81u);
     ASSERT_EQ(p.size(), 81u);
     const std::size_t nfs = column(q[0], "NFS"), status = column(q[0], "STATUS");
@@ -84,6 +92,9 @@ TEST(PlinkScan, NfsSquaredIsTheTdtChiSquare) {
         const long diff = std::stol(p[i][t]) - std::stol(p[i][u]);
         if (p[i][chisq] == "NA") {  // no heterozygous parent
             EXPECT_EQ(q[i][nfs], "NA") << q[i][1];
+            if (q[i][0] != "23") {
+                EXPECT_EQ(sc[i][score], "NA") << q[i][1];
+            }
             continue;
         }
         // (A rare allele with no homozygous parent leaves Newton's method no finite maximum.)
@@ -91,6 +102,9 @@ TEST(PlinkScan, NfsSquaredIsTheTdtChiSquare) {
         EXPECT_EQ(q[i][column(q[0], "T")] + q[i][column(q[0], "U")], p[i][t] + p[i][u]) << q[i][1];
         const double z = std::stod(q[i][nfs]), plink = std::stod(p[i][chisq]);
         EXPECT_NEAR(z * z, plink, 5e-4 * plink) << q[i][1];  // half a unit of the 4th digit
+        if (q[i][0] != "23") {
+            EXPECT_NEAR(std::stod(sc[i][score]), plink, 5e-4 * plink) << q[i][1];
+        }
         EXPECT_EQ(z > 0, diff > 0) << q[i][1];
         EXPECT_EQ(z == 0, diff == 0) << q[i][1];
         ++compared;

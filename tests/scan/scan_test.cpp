@@ -13,6 +13,7 @@
 #include "formats/x_genotypes.hpp"
 #include "input/pedigree_input.hpp"
 #include "method/x_linked_tdt.hpp"
+#include "method/likelihood_tdt.hpp"
 #include "model/analysis.hpp"
 #include "method/tail_probabilities.hpp"
 #include "scan/options.hpp"
@@ -31,14 +32,15 @@ std::string field(double x) {
 }
 
 // The rows without the marker's PLINK counts and the columns of the tests built on the fit
-// (p-values of the coefficients, -log10 p, covariances, GXE_, LRT_, MARG_), checked in tests/method.
+// (p-values of the coefficients, -log10 p, covariances, GXE_, LRT_, MARG_), checked in tests/method,
+// and the score tests' (checked against the single run's apart).
 std::vector<std::vector<std::string>> fit_columns(std::vector<std::vector<std::string>> rows) {
     std::vector<bool> keep;
     for (const std::string& h : rows[0])
         keep.push_back(!(h == "A1_FREQ" || h == "T" || h == "U" || h.ends_with("_LOG10P") ||
                          (h.ends_with("_P") && h != "WALD_P" && h != "NFS_P") || h.starts_with("COV_") ||
                          h.starts_with("GXE_") || h.starts_with("LRT_") || h.starts_with("MARG_") ||
-                         h.starts_with("PREV_FATHER_A1")));
+                         h.starts_with("PREV_FATHER_A1") || h.starts_with("SCORE_")));
     for (auto& row : rows) {
         std::vector<std::string> kept;
         for (std::size_t c = 0; c < row.size(); ++c)
@@ -85,7 +87,8 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
     const ScanOptions& o = parsed.options;
     const auto path = [&](const std::string& name) { return name.empty() ? name : (from / name).string(); };
     const Study study = form_study(path(o.fam.empty() ? o.bfile + ".fam" : o.fam), path(o.covar), path(o.weights),
-                                   {.intercept = o.intercept, .covar_names = o.covar_names, .all_children = o.all_children});
+                                   {.intercept = o.intercept, .covar_names = o.covar_names, .all_children = o.all_children,
+                                    .complete_trios = o.complete_trios});
     Settings s = o.settings;
     s.ncov = study.ncov();
     derive_model_codings(s);
@@ -107,6 +110,7 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
             continue;
         const std::vector<std::string>& f = tsv[row_of[m.info.id]];
         SCOPED_TRACE("marker " + m.info.id);
+        if (on_x && f.back() == "skipped:non_autosomal") continue;  // the score tests alone
         build_marker_families(study, m.genotype, mf, m.info.chr_class);
         EXPECT_EQ(f[5] + " " + f[6] + " " + f[7], std::to_string(mf.kept.size()) + " " + std::to_string(mf.children) +
                                                       " " + std::to_string(mf.mendel.size()));
@@ -126,6 +130,16 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
             continue;
         }
         FamilyTable fams = read_families(s, single.path(), TempFile().get());
+        if (o.score) {  // the score tests' every column, alone or with the full fit
+            const LikelihoodTdt score(s, {.intercept = o.intercept, .wald = false, .score = true});
+            const Schema columns = score.schema(study.covariate_names);
+            const MarkerResult r = score.run(fams, build_genotype_table(largest_family(fams)));
+            for (std::size_t c = 0; c < columns.size(); ++c) {
+                const auto at = std::find(full[0].begin(), full[0].end(), columns[c].name) - full[0].begin();
+                EXPECT_EQ(full[row_of[m.info.id]][static_cast<std::size_t>(at)], field(r.values[c])) << columns[c].name;
+            }
+            if (!o.wald || f.back() == "ok:score_only") continue;
+        }
         Analysis a;
         try {
             a = analyse(s, fams, build_genotype_table(largest_family(fams)));
@@ -279,6 +293,66 @@ TEST(ScanFit, DirectionSetShortOfNewtonsMaximumIsFlagged) {
               std::string::npos);
     EXPECT_EQ(dir.read("newton.log").find("short of"), std::string::npos);
 }
+
+// The columns of `names` in the TSV's rows as numbers (NA rows left out).
+std::vector<std::vector<double>> numbers(const std::string& tsv, const std::vector<std::string>& names) {
+    const auto rows = read_tsv(tsv);
+    std::vector<std::vector<double>> out(names.size());
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const auto c = static_cast<std::size_t>(std::find(rows[0].begin(), rows[0].end(), names[k]) - rows[0].begin());
+        for (std::size_t i = 1; i < rows.size(); ++i)
+            if (rows[i][c] != "NA") out[k].push_back(std::stod(rows[i][c]));
+    }
+    return out;
+}
+
+// 20,000 null markers, an intercept and a covariate: the score-only pass's joint p-values are
+// uniform (Kolmogorov-Smirnov distance below its 1% point, 1.63 / sqrt(n)) and lambda, the
+// median statistic over the chi-square(2) median 2 log 2, is within 1 +- 0.05.
+TEST(ScoreScan, NullPValuesAreUniform) {
+    const TempDir d;
+    ASSERT_EQ(test_support::run_program(QUILLON_SIMULATE_BIN, test_support::words(
+        "--families 300 --min-size 3 --max-size 3 --ncov 2 --intercept --model additive --beta 0,0 --markers 20000 "
+        "--allele-freq 0.1,0.5 --covar st.covar --seed 404 --bfile st"), d.path(), "").status, 0);
+    ASSERT_EQ(scan(d, test_support::words("--bfile st --covar st.covar --status-model additive --covariate-model "
+                                          "additive --test score --out n")).status, 0);
+    auto v = numbers(d.read("n.tsv"), {"SCORE_JOINT", "SCORE_JOINT_P"});
+    ASSERT_GT(v[1].size(), 19900u);
+    std::sort(v[1].begin(), v[1].end());
+    const auto n = static_cast<double>(v[1].size());
+    double ks = 0.0;
+    for (std::size_t i = 0; i < v[1].size(); ++i)
+        ks = std::max({ks, v[1][i] - static_cast<double>(i) / n, static_cast<double>(i + 1) / n - v[1][i]});
+    EXPECT_LT(ks, 1.63 / std::sqrt(n));
+    std::nth_element(v[0].begin(), v[0].begin() + static_cast<long>(v[0].size() / 2), v[0].end());
+    EXPECT_NEAR(v[0][v[0].size() / 2] / (2.0 * std::log(2.0)), 1.0, 0.05);
+}
+
+// With effects on a tenth of the markers, every marker the full Newton scan finds (WALD_P
+// below 1e-5) the refitting scan (P = 1e-3) fits too, in the very row of the full scan.
+TEST(ScoreScan, RefittingFindsTheFullScansEffects) {
+    const TempDir d;
+    ASSERT_EQ(test_support::run_program(QUILLON_SIMULATE_BIN, test_support::words(
+        "--families 300 --min-size 3 --max-size 4 --ncov 2 --intercept --model additive --beta 0.3,0.5 --markers 300 "
+        "--effect-share 0.1 --allele-freq 0.1,0.5 --covar st.covar --seed 405 --bfile st"), d.path(), "").status, 0);
+    const std::string common = "--bfile st --covar st.covar --status-model additive --covariate-model additive "
+                               "--fit newton --out ";
+    ASSERT_EQ(scan(d, test_support::words(common + "full")).status, 0);
+    ASSERT_EQ(scan(d, test_support::words(common + "refit --refit-p 1e-3")).status, 0);
+    const auto f = read_tsv(d.read("full.tsv")), r = read_tsv(d.read("refit.tsv"));
+    ASSERT_EQ(f.size(), r.size());
+    const auto wald_p = static_cast<std::size_t>(std::find(f[0].begin(), f[0].end(), "WALD_P") - f[0].begin());
+    long found = 0, score_only = 0;
+    for (std::size_t i = 1; i < f.size(); ++i) {
+        score_only += r[i].back() == "ok:score_only";
+        if (f[i][wald_p] == "NA" || std::stod(f[i][wald_p]) >= 1e-5) continue;
+        ++found;
+        EXPECT_TRUE(std::equal(f[i].begin(), f[i].end() - 1, r[i].begin())) << f[i][1];
+    }
+    EXPECT_GE(found, 10);
+    EXPECT_GT(score_only, 200);
+}
+
 
 }  // namespace
 }  // namespace quillon

@@ -76,6 +76,27 @@ summary = {r["TEST"]: r for r in read_tsv(os.path.join(work, "d.summary.tsv"))}
 assert abs(float(summary["WALD_P"]["LAMBDA"]) - 1.1) < 1e-9 and abs(float(summary["NFS_P"]["LAMBDA"]) - 1) < 1e-6, summary
 assert (summary["GXE_P"]["LAMBDA"], summary["GXE_P"]["RANK"]) == ("NA", "NA"), summary
 
+# A refitting scan: its rows ok:score_only show the score test's p-value (and its df) in the Wald
+# panel, and the title counts them; a scan of score tests alone has the score panels.
+refit = os.path.join(work, "refit.tsv")
+with open(refit, "w") as out:
+    out.write("CHR\tSNP\tBP\tA1\tA2\tWALD_DF\tWALD_P\tNFS_P\tSCORE_JOINT_DF\tSCORE_JOINT_P\tSTATUS\n")
+    out.writelines(f"1\trs{i}\t{i + 1}\tA\tC\t" + (f"2\t{i / 1e4}\tNA\t2\t{i / 1e3}\tok\n" if i < 5 else
+                   f"NA\tNA\tNA\t2\t{(i + 0.5) / 301}\tok:score_only\n") for i in range(301))
+for name, columns in (("r", None), ("s", (0, 1, 2, 3, 4, 8, 9, 10))):
+    if columns:
+        lines = [line.rstrip("\n").split("\t") for line in open(refit)]
+        with open(refit, "w") as out:
+            out.writelines("\t".join(f[c] for c in columns) + "\n" for f in lines)
+    run = subprocess.run([tool, refit, "--out", os.path.join(work, name)], capture_output=True, text=True)
+    assert run.returncode == 0, run.stderr
+    summary = {r["TEST"]: r for r in read_tsv(os.path.join(work, f"{name}.summary.tsv")) if r["RANK"] == "1"}
+    test = "SCORE_JOINT_P" if columns else "WALD_P"
+    assert (summary[test]["PVALUES"], summary[test]["SNP"]) == ("301", "rs0"), summary
+    assert abs(float(summary[test]["LAMBDA"]) - 1) < 0.02, summary
+    said = "score test p-values on the 296 rows without the full fit" in png_text(os.path.join(work, f"{name}.qq.png"))["Title"]
+    assert said != bool(columns), name
+
 # Bad input: a message naming the file and line, status 1, no output.
 with open(scan, "a") as out:
     out.write("7\trsX\t99\tA\tC\t1\t1\t1\tabc\t1\t0.5\tok\n")
