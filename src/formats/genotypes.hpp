@@ -3,7 +3,9 @@
 // (.bed/.bim, SNP-major) and VCF/BCF through htslib.  The genotype code of a person is the
 // number of copies of the counted allele (A1 of the .bim, ALT of a VCF), or -1 untyped.
 
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,12 +25,24 @@ struct MarkerInfo {
     bool multiallelic = false;  // VCF records with more than one ALT (genotypes all -1)
     long index = 0;             // 0-based position in the file's marker list
     long haploid_calls = 0;     // VCF: calls with one allele, read as untyped
+    // VCF, reading probabilities or dosages (VcfReading): the record's imputation quality
+    // (NaN when it has none or none is read), calls left untyped for a malformed value, and
+    // whether the record lacks the field (everyone untyped).
+    double quality = std::numeric_limits<double>::quiet_NaN();
+    long malformed_calls = 0;
+    bool field_absent = false;
 };
 
 // A marker's genotypes: genotype[p] for person p of Study::people (-1 untyped, 0, 1, 2).
 struct Marker {
     MarkerInfo info;
     std::vector<std::int8_t> genotype;  // sized once, reused for every marker
+    // Reading probabilities: per person P(data | 0, 1, 2 copies), (1, 1, 1) without data;
+    // otherwise empty.  genotype[p] is then the best guess, -1 without data.
+    std::vector<std::array<double, 3>> likelihood;
+    // Reading probabilities or dosages: per person the expected dosage (NaN without data),
+    // for the allele frequency of --maf; otherwise empty.
+    std::vector<double> dosage;
 };
 
 class GenotypeReader {
@@ -65,5 +79,39 @@ std::unique_ptr<GenotypeReader> open_bed(const std::string& prefix, const std::v
 // haploid call (one allele, as for males on X) is -1 too and counted in haploid_calls (the
 // model is autosomal and diploid).  A record without GT leaves everyone untyped.
 std::unique_ptr<GenotypeReader> open_vcf(const std::string& path, const std::vector<FamPerson>& people);
+
+// What a VCF's genotypes are read from.
+enum class GenotypeSource {
+    kGt,        // GT, as above
+    kHardCall,  // PLINK 2's hard calls of the dosages (GP or DS); GT where a person has none
+    kProbabilities,  // likelihood vectors: GL or PL, else GP with its prior divided out
+};
+enum class DosageField { kGp, kDs };
+
+struct VcfReading {
+    GenotypeSource source = GenotypeSource::kGt;
+    DosageField field = DosageField::kGp;  // hard calls from GP or DS
+    double hard_call_threshold = 0.1;
+    double gp_floor = 1e-3;     // the floor of every likelihood vector
+    bool divide_prior = true;   // GP divided by its Hardy-Weinberg prior
+    // The INFO field holding the imputation quality: the named one (declared in the header,
+    // else an InputError), or with `quality_default` the first of R2, DR2, INFO the header
+    // declares (none: no quality, or an InputError with `quality_required`).
+    std::string quality_field;
+    bool quality_default = false;
+    bool quality_required = false;
+};
+
+// The same, reading `reading`'s fields.  With hard calls or probabilities: a person whose
+// field is missing keeps the GT call (PLINK 2's way; a certain vector in probabilities), a
+// malformed value leaves the person untyped (counted in malformed_calls), a record without
+// the field leaves everyone untyped (field_absent); a header that does not declare the field
+// is an InputError naming the first marker and the fields that could be used instead.
+// Probabilities come from GL, else PL, else GP; GP is divided by the Hardy-Weinberg
+// frequencies at INFO/AF when the header declares it, else at the mean over the samples of
+// P1 / 2 + P2; every vector is floored.  On X a male's two values are his haploid genotype;
+// of three values his heterozygote is ignored.
+std::unique_ptr<GenotypeReader> open_vcf(const std::string& path, const std::vector<FamPerson>& people,
+                                         const VcfReading& reading);
 
 }  // namespace quillon

@@ -13,6 +13,7 @@
 // With Study::complete_trios a family enters only when both its parents are typed (PLINK's
 // rule for the TDT), before rule 2.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,5 +51,13 @@ struct MarkerFamilies {
 // `out` is reused between markers: each record is allocated once for the largest family.
 // Covariate doubles are those of the study, which parse the same text the single run reads.
 void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out);
+
+// The same with uncertain genotypes: `likelihood` per Study::people entry (Marker::likelihood),
+// `genotype` the best guesses (-1 without data).  Each record's glik holds its members'
+// vectors ((1, 1, 1) for a placeholder), pgenos all nine pairs, and rule 2 is not applied:
+// the vectors are floored, so no configuration is impossible.  An empty `likelihood` is the
+// version above.
+void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype,
+                           const std::vector<std::array<double, 3>>& likelihood, MarkerFamilies& out);
 
 }  // namespace quillon

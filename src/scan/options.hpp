@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/genotypes.hpp"
 #include "model/settings.hpp"
 #include "qc/marker_qc.hpp"
 
@@ -37,6 +38,14 @@ struct ScanOptions {
     std::string keep, remove;               // --keep FILE, --remove FILE (FID IID lists)
     bool complete_trios = false;            // --complete-trios: families with both parents typed
     QcFilters filters;                      // --maf, --geno, --hwe, --me (PLINK 1.9's)
+    // --genotypes, --dosage-field, --hard-call-threshold, --gp-floor (with --vcf): what the
+    // VCF's genotypes are read from; --info-field, --min-info: the imputation quality.
+    VcfReading reading;
+    std::optional<double> min_info;
+    // The INFO column: reading dosages or probabilities, or a quality asked for.
+    bool quality_column() const {
+        return reading.source != GenotypeSource::kGt || min_info || !reading.quality_field.empty();
+    }
     std::string out = "quillon";            // --out PREFIX
     bool bgzip = false;                     // --bgzip: PREFIX.tsv.gz and its tabix index
     std::string ssf;                        // --ssf TERM: the coefficient of the summary statistics
@@ -56,7 +65,10 @@ struct ScanParse {
 // required with --covar-name, defaults to the status model otherwise (covariate_model_default),
 // and with no covariate columns (--no-intercept without --covar) only none is allowed; --from-bp/--to-bp need --chr naming one chromosome; 1 <= K <= N;
 // --ssf needs --build and --build needs --ssf; --build names an assembly (GRCh38, GRCh37,
-// NCBI36, NCBI35, NCBI34, or hg38, hg19, hg18 in any case), kept as its GRC or NCBI name.
+// NCBI36, NCBI35, NCBI34, or hg38, hg19, hg18 in any case), kept as its GRC or NCBI name;
+// --genotypes, --dosage-field, --hard-call-threshold, --gp-floor, --info-field and --min-info
+// need --vcf; --dosage-field and --hard-call-threshold need --genotypes hardcall, --gp-floor
+// --genotypes prob.
 ScanParse parse_scan_options(int argc, char** argv);
 
 // The --help text, ending with a newline.

@@ -93,6 +93,42 @@ int largest_study_family(const Study& study) {
     return static_cast<int>(std::min<std::size_t>(2 + children, maxfamilysize));
 }
 
+// The log's lines on how a VCF's dosages or probabilities were read (none for GT calls).
+std::string reading_log(const ScanOptions& o, const LoopTotals& t) {
+    const VcfReading& r = o.reading;
+    std::string log;
+    char line[400];
+    if (r.source == GenotypeSource::kHardCall) {
+        std::snprintf(line, sizeof line,
+                      "Genotypes: hard calls of %s (a dosage rounded to 1/16384 within %.17g of 0, 1 or 2, else "
+                      "untyped; GT where a person has no %s)\n",
+                      r.field == DosageField::kDs ? "DS" : "GP", r.hard_call_threshold,
+                      r.field == DosageField::kDs ? "DS" : "GP");
+        log += line;
+    } else if (r.source == GenotypeSource::kProbabilities) {
+        std::snprintf(line, sizeof line,
+                      "Genotypes: likelihood vectors from GL, else PL, else GP divided by its Hardy-Weinberg prior "
+                      "(at INFO/AF, else the samples' mean dosage); floor %.17g; GT where a person has none\n",
+                      r.gp_floor);
+        log += line;
+        log += "Standard errors: from the observed information (the negative Hessian of the log-likelihood at "
+               "its maximum)\n";
+        log += "Markers on X skipped (rows skipped:x_probabilities): " +
+               std::to_string(t.rows[static_cast<int>(RowKind::kXProbabilities)]) + "\n";
+    }
+    if (r.source != GenotypeSource::kGt)
+        log += "Calls read as untyped for a malformed value: " + std::to_string(t.malformed_calls) +
+               "; records without the field (everyone untyped): " + std::to_string(t.field_absent) + "\n";
+    if (o.quality_column())
+        log += "Imputation quality (column INFO): " +
+               (r.quality_field.empty() ? std::string("the first of INFO/R2, DR2, INFO the header declares")
+                                        : "INFO/" + r.quality_field) +
+               (o.min_info ? "; markers below " + std::to_string(*o.min_info) + " skipped (rows skipped:low_info)"
+                           : std::string()) +
+               "\n";
+    return log;
+}
+
 std::string log_text(const std::string& command, const ScanOptions& o, const Study& study, const Settings& s,
                      const Selection& sel, const LoopTotals& t, const SsfWriter* ssf, double seconds) {
     std::string log = std::string("quillon ") + QUILLON_VERSION + " scan\n" + command + "\n\n";
@@ -114,9 +150,11 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
     log += "\nMulti-allelic records skipped (rows skipped:multiallelic): " + std::to_string(t.multiallelic) + "\n";
     if (t.haploid_calls > 0)
         log += "Haploid calls read as untyped (the model is diploid): " + std::to_string(t.haploid_calls) + "\n";
+    log += reading_log(o, t);
     log += "Rows:";
     for (int k = 0; k < static_cast<int>(RowKind::kCount); ++k)
-        log += std::string(k ? ", " : " ") + kRowKindNames[k] + " " + std::to_string(t.rows[k]);
+        if (k < kFirstDosageKind || t.rows[k] > 0)
+            log += std::string(k ? ", " : " ") + kRowKindNames[k] + " " + std::to_string(t.rows[k]);
     log += "\nFamilies left out for a Mendel error (over all markers, listed in " + o.out +
            ".mendel): " + std::to_string(t.mendel_lines) + "; genotypes in " + o.out +
            ".mendel count copies of A1\n";
@@ -252,7 +290,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     const TestSelector tests = scan_tests(settings, TestOptions{o.intercept, o.robust_se});
     const MarkerFilter filter = marker_filter(o);
     const std::unique_ptr<GenotypeReader> reader =
-        o.bfile.empty() ? open_vcf(o.vcf, study.people) : open_bed(o.bfile, study.people);
+        o.bfile.empty() ? open_vcf(o.vcf, study.people, o.reading) : open_bed(o.bfile, study.people);
 
     Marker scratch;
     const Selection selection = select_markers(*reader, filter, o.chunk, o.chunks, scratch);
@@ -261,7 +299,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     interrupt.check();
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
     const bool nfs_by_design = nfs_undefined_by_design(study, settings);
-    const ScanContext ctx{study, tests, table, qc, o.filters, keep, nfs_by_design};
+    const ScanContext ctx{study, tests, table, qc, o.filters, keep, nfs_by_design, o.min_info};
     const Schema schema = tests.schema(study.covariate_names);
 
     std::unique_ptr<SsfWriter> ssf;
@@ -276,10 +314,10 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     }
     StagedFile tsv(o.out + (o.bgzip ? ".tsv.gz" : ".tsv"), o.bgzip);
     PendingFile mendel(o.out + ".mendel"), log(o.out + ".log");
-    tsv.write((o.bgzip ? "#" : "") + tsv_header(schema));
+    tsv.write((o.bgzip ? "#" : "") + tsv_header(schema, o.quality_column()));
     mendel.write(kMendelHeader);
     Progress progress(selection.total(), !o.quiet);
-    OutcomeWriter writer(study, schema, tsv, mendel, ssf.get(), o.bgzip);
+    OutcomeWriter writer(study, schema, tsv, mendel, ssf.get(), o.bgzip, o.quality_column());
     run_marker_loop(ctx, *reader, selection, o.threads, writer, progress, interrupt);
     progress.finish();
     const LoopTotals& totals = writer.totals();
