@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -371,7 +372,13 @@ double VcfReader::info_value(const char* tag) {
     float* v = nullptr;
     const int got = bcf_get_info_float(header_.get(), record_.get(), tag, &v, &n);
     double x = std::numeric_limits<double>::quiet_NaN();
-    if (got >= 1 && !bcf_float_is_missing(v[0]) && !bcf_float_is_vector_end(v[0])) x = v[0];
+    if (got >= 1 && !bcf_float_is_missing(v[0]) && !bcf_float_is_vector_end(v[0])) {
+        // The value as written (0.297, not the float's 0.296999990940094).
+        char text[32];
+        const auto r = std::to_chars(text, text + sizeof text - 1, v[0]);
+        *r.ptr = '\0';
+        x = std::strtod(text, nullptr);
+    }
     if (got == -2) {  // an integer field
         int32_t* w = nullptr;
         int k = 0;

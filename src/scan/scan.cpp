@@ -93,6 +93,12 @@ int largest_study_family(const Study& study) {
     return static_cast<int>(std::min<std::size_t>(2 + children, maxfamilysize));
 }
 
+std::string shortest(double x) {
+    std::string text;
+    append_number(text, x);
+    return text;
+}
+
 // The log's lines on how a VCF's dosages or probabilities were read (none for GT calls).
 std::string reading_log(const ScanOptions& o, const LoopTotals& t) {
     const VcfReading& r = o.reading;
@@ -100,16 +106,16 @@ std::string reading_log(const ScanOptions& o, const LoopTotals& t) {
     char line[400];
     if (r.source == GenotypeSource::kHardCall) {
         std::snprintf(line, sizeof line,
-                      "Genotypes: hard calls of %s (a dosage rounded to 1/16384 within %.17g of 0, 1 or 2, else "
+                      "Genotypes: hard calls of %s (a dosage rounded to 1/16384 within %s of 0, 1 or 2, else "
                       "untyped; GT where a person has no %s)\n",
-                      r.field == DosageField::kDs ? "DS" : "GP", r.hard_call_threshold,
+                      r.field == DosageField::kDs ? "DS" : "GP", shortest(r.hard_call_threshold).c_str(),
                       r.field == DosageField::kDs ? "DS" : "GP");
         log += line;
     } else if (r.source == GenotypeSource::kProbabilities) {
         std::snprintf(line, sizeof line,
                       "Genotypes: likelihood vectors from GL, else PL, else GP divided by its Hardy-Weinberg prior "
-                      "(at INFO/AF, else the samples' mean dosage); floor %.17g; GT where a person has none\n",
-                      r.gp_floor);
+                      "(at INFO/AF, else the samples' mean dosage); floor %s; GT where a person has none\n",
+                      shortest(r.gp_floor).c_str());
         log += line;
         log += "Standard errors: from the observed information (the negative Hessian of the log-likelihood at "
                "its maximum)\n";
@@ -123,7 +129,7 @@ std::string reading_log(const ScanOptions& o, const LoopTotals& t) {
         log += "Imputation quality (column INFO): " +
                (r.quality_field.empty() ? std::string("the first of INFO/R2, DR2, INFO the header declares")
                                         : "INFO/" + r.quality_field) +
-               (o.min_info ? "; markers below " + std::to_string(*o.min_info) + " skipped (rows skipped:low_info)"
+               (o.min_info ? "; markers below " + shortest(*o.min_info) + " skipped (rows skipped:low_info)"
                            : std::string()) +
                "\n";
     return log;
