@@ -25,15 +25,10 @@
 #include "genetics/family.hpp"
 #include "genetics/patterns.hpp"
 #include "method/result.hpp"
+#include "method/tdt_columns.hpp"
 #include "model/settings.hpp"
 
 namespace quillon {
-
-// What the test adds to the fit's own columns.
-struct TestOptions {
-    bool intercept = false;  // covariate column 1 is an intercept
-    bool robust = false;     // family-clustered (sandwich) standard errors and Wald tests
-};
 
 class LikelihoodTdt {
 public:

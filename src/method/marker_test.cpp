@@ -10,7 +10,14 @@ MarkerResult run_test(const MarkerTest& test, FamilyTable& families, const Genot
     return std::visit([&](const auto& t) { return t.run(families, table); }, test);
 }
 
-TestSelector::TestSelector(const Settings& s, TestOptions options) : autosome_(LikelihoodTdt(s, options)) {}
+namespace {
+MarkerTest autosomal_test(const Settings& s, const TestOptions& options) {
+    if (options.probabilities) return ProbabilityTdt(s, options);
+    return LikelihoodTdt(s, options);
+}
+}  // namespace
+
+TestSelector::TestSelector(const Settings& s, TestOptions options) : autosome_(autosomal_test(s, options)) {}
 
 const MarkerTest* TestSelector::select(ChromosomeClass c) const {
     return c == ChromosomeClass::kAutosome ? &autosome_ : nullptr;

@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "method/likelihood_tdt.hpp"
+#include "method/probability_tdt.hpp"
 
 namespace quillon {
 
 
-using MarkerTest = std::variant<LikelihoodTdt>;
+using MarkerTest = std::variant<LikelihoodTdt, ProbabilityTdt>;
 
 Schema schema_of(const MarkerTest& test, const std::vector<std::string>& covariates);
 MarkerResult run_test(const MarkerTest& test, FamilyTable& families, const GenotypeTable& table);
@@ -21,7 +22,7 @@ MarkerResult run_test(const MarkerTest& test, FamilyTable& families, const Genot
 // The tests of one scan, each built (and its settings checked) once.
 class TestSelector {
 public:
-    // Throws SettingsRefused.
+    // Throws SettingsRefused.  With options.probabilities autosomes get ProbabilityTdt.
     explicit TestSelector(const Settings& s, TestOptions options = {});
 
     // The test for a marker on this class of chromosome, or null: the marker is skipped.

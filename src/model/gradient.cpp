@@ -8,33 +8,6 @@
 
 namespace quillon {
 
-namespace {
-
-// Gradient and negated second derivatives of log gamma_k in (eta1, eta2) for k = 0, 1, 2.
-struct PrevalenceTerms {
-    double grad[3][2];
-    double info[3][2];
-};
-
-PrevalenceTerms prevalence_terms(double u1, double eta1, double eta2) {
-    const double u2 = stick_share(eta2);
-    const double e[2] = {eta1, eta2};
-    const double u[2] = {u1, u2};
-    double lg[2], li[2], mg[2], mi[2];  // log u_i and log(1 - u_i): gradient, negated curvature
-    for (int i = 0; i < 2; ++i) {
-        const StickSlope slope = stick_slope(e[i]);
-        const double d = slope.first, dd = slope.second;  // du/deta, d2u/deta2
-        const double a = d / u[i], b = d / (1.0 - u[i]);
-        lg[i] = a;
-        li[i] = a * a - dd / u[i];
-        mg[i] = -b;
-        mi[i] = b * b + dd / (1.0 - u[i]);
-    }
-    // gamma0 = (1 - u1)(1 - u2), gamma1 = u1, gamma2 = u2 (1 - u1).
-    return {{{mg[0], mg[1]}, {lg[0], 0.0}, {mg[0], lg[1]}}, {{mi[0], mi[1]}, {li[0], 0.0}, {mi[0], li[1]}}};
-}
-}  // namespace
-
 LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const FamilyTable& families)
     : s_(s), likelihood_(s, families), coding_(s.cmodeltype == kNone ? 2 : 1) {
     const auto n = static_cast<std::size_t>(s.npars);
@@ -123,27 +96,13 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
                     // a = (1{g=1}, 1{g=2}); Cov = [[q1(q0+q2), -q1 q2], [-q1 q2, q2(q0+q1)]]
                     const double e1 = (gc == 1 ? 1.0 : 0.0) - q1, e2 = (gc == 2 ? 1.0 : 0.0) - q2;
                     const double v11 = q1 * (q0 + q2), v22 = q2 * (q0 + q1), v12 = -(q1 * q2);
-                    for (std::size_t a = 0; a < nc; ++a) {
-                        sp[a] += x[a] * e1;
-                        sp[nc + a] += x[a] * e2;
-                        for (std::size_t b = 0; b < nc; ++b) {
-                            const double xx = x[a] * x[b];
-                            if (b >= a) {
-                                hp[a * n + b] += v11 * xx;
-                                hp[(nc + a) * n + nc + b] += v22 * xx;
-                            }
-                            hp[a * n + nc + b] += v12 * xx;
-                        }
-                    }
+                    add_child_terms(nc, n, x, e1, e2, v11, v22, v12, sp, hp);
                 } else {
                     const double mean = (c[0] * q0 + c[1] * q1) + c[2] * q2;
                     const double r0 = c[0] - mean, r1 = c[1] - mean, r2 = c[2] - mean;
                     const double var = (q0 * r0 * r0 + q1 * r1 * r1) + q2 * r2 * r2;
                     const double e = c[gc] - mean;
-                    for (std::size_t a = 0; a < nc; ++a) {
-                        sp[a] += x[a] * e;
-                        for (std::size_t b = a; b < nc; ++b) hp[a * n + b] += var * (x[a] * x[b]);
-                    }
+                    add_child_terms(nc, n, x, e, var, sp, hp);
                 }
             }
             const int f = fl.pair_f[pp], mo = fl.pair_m[pp];
@@ -192,18 +151,9 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
             d.parents[fl.pair_m[pp]] += pi;
             const double* sp = &pair_s_[static_cast<std::size_t>(p) * n];
             const double* hp = &pair_h_[static_cast<std::size_t>(p) * n * n];
-            for (std::size_t a = 0; a < n; ++a) {
-                sbar[a] += pi * sp[a];
-                for (std::size_t b = a; b < n; ++b) h[a * n + b] += pi * (hp[a * n + b] - sp[a] * sp[b]);
-            }
+            add_pair_to_family(n, pi, sp, hp, sbar, h);
         }
-        for (std::size_t a = 0; a < n; ++a) {
-            g[a] -= sbar[a];
-            for (std::size_t b = a; b < n; ++b) {
-                h[a * n + b] += sbar[a] * sbar[b];
-                if (o != nullptr) o[a * n + b] += sbar[a] * sbar[b];
-            }
-        }
+        add_family_score(n, sbar, g, h, o);
     }
     for (std::size_t a = 0; a < m; ++a) {
         g[a] -= direct_s_[a];

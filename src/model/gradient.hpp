@@ -20,21 +20,13 @@
 
 #include "genetics/family.hpp"
 #include "model/likelihood.hpp"
+#include "model/objective.hpp"
 #include "model/settings.hpp"
 #include "toolkit/nrarray.hpp"
 
 namespace quillon {
 
-struct Derivatives {
-    double value = 0.0;           // f(theta)
-    std::vector<double> gradient; // 0..npars-1: df / dtheta
-    std::vector<double> hessian;  // npars x npars row-major: the observed information d2f
-    std::vector<double> outer;    // npars x npars row-major: sum_F s_F s_F' (positive semi-definite), on request
-    std::vector<double> risks;    // the children's nu1, nu2 at theta, as FitResult::risks
-    double parents[3] = {};       // expected count of parents of genotype 0, 1, 2: sum_F sum_p pi_p (f_p, m_p)
-};
-
-class LikelihoodDerivatives {
+class LikelihoodDerivatives final : public DerivativeObjective {
 public:
     // Lays out `families` (whose npgeno and pgenos must be set) as Likelihood does, refusing
     // what it refuses.  usable() is false when a pair has an untyped parent.
@@ -44,12 +36,12 @@ public:
     long parameters() const { return s_.npars; }
 
     // f(theta), theta[1..npars]: Likelihood's value.
-    double value(const DVector& theta) const { return likelihood_(theta); }
+    double value(const DVector& theta) const override { return likelihood_(theta); }
 
     // f (the very double of Likelihood), its gradient and observed information at
     // theta[1..npars]; the outer-product matrix too when `with_outer` (otherwise d.outer is
     // left empty).
-    void evaluate(const DVector& theta, Derivatives& d, bool with_outer = false) const;
+    void evaluate(const DVector& theta, Derivatives& d, bool with_outer = false) const override;
 
 private:
     Settings s_;

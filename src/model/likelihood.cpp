@@ -75,43 +75,11 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     }
     f.child_begin.push_back(static_cast<long>(f.child_geno.size()));
     f.pair_begin.push_back(static_cast<long>(f.pair_f.size()));
-    if (s.cmodeltype == kDominant) risk_form_ = RiskForm::kEqualRisks;
-    if (s.cmodeltype == kRecessive && finite_covariates) risk_form_ = RiskForm::kUnitNu1;
+    risk_form_ = risk_form(s, finite_covariates);
 }
 
 void Likelihood::child_risks(const DVector& pars, long c_first, long c_end, double* nu1, double* nu2) const {
-    const long ncov = s_.ncov;
-    for (long c = c_first; c < c_end; ++c) {
-        const double* x = flat_.cov.data() + c * ncov;
-        const long at = c - c_first;
-        switch (risk_form_) {
-            case RiskForm::kGeneral: {
-                double sum1 = 0.0;
-                double sum2 = 0.0;
-                for (long k = 1; k <= ncov; ++k) {
-                    sum1 += pars[k] * x[k - 1];
-                    sum2 += pars[ncov + k] * x[k - 1];
-                }
-                nu1[at] = std::exp(sum1);
-                nu2[at] = std::exp(sum2);
-                break;
-            }
-            case RiskForm::kEqualRisks: {
-                double sum = 0.0;
-                for (long k = 1; k <= ncov; ++k) sum += pars[k] * x[k - 1];
-                nu1[at] = std::exp(sum);
-                nu2[at] = nu1[at];
-                break;
-            }
-            case RiskForm::kUnitNu1: {
-                double sum2 = 0.0;
-                for (long k = 1; k <= ncov; ++k) sum2 += pars[ncov + k] * x[k - 1];
-                nu1[at] = 1.0;
-                nu2[at] = std::exp(sum2);
-                break;
-            }
-        }
-    }
+    children_risks(risk_form_, s_.ncov, pars, flat_.cov.data() + c_first * s_.ncov, c_end - c_first, nu1, nu2);
 }
 
 double Likelihood::operator()(const DVector& ppars) const {

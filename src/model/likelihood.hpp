@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "genetics/family.hpp"
+#include "model/model.hpp"
 #include "model/settings.hpp"
 #include "toolkit/nrarray.hpp"
 
@@ -58,14 +59,6 @@ public:
     void child_risks(const DVector& pars, long c_first, long c_end, double* nu1, double* nu2) const;
 
 private:
-    // How the children's relative risks follow from the expanded coefficients.  Both
-    // shortcuts give the very doubles of the general sums:
-    //  - Dominant: b2 = b1 term by term, so the second sum repeats the first operation for
-    //    operation and nu2 = nu1;
-    //  - Recessive with finite covariates: b1 = 0, every product 0.0 * x is a zero and the
-    //    sum from 0.0 stays +0.0, so nu1 = exp(0.0) = 1.0.
-    enum class RiskForm { kGeneral, kEqualRisks, kUnitNu1 };
-
     Settings s_;
     Layout flat_;
     bool missing_parent_ = false;

@@ -40,34 +40,47 @@ Settings settings_first_covariate(const Settings& s) {
     return n;
 }
 
-std::optional<DMatrix> sandwich_covariance(const Settings& s, const FamilyTable& families, const FitResult& fit,
-                                           const DMatrix& subJI) {
-    const LikelihoodDerivatives objective(s, families);
-    if (!objective.usable()) return std::nullopt;
-    Derivatives d;
-    objective.evaluate(fit.ogpars, d, true);
+DMatrix prevalence_chart(const Settings& s, const DVector& ogpars) {
     const int n = static_cast<int>(s.npars);
     // gamma1 = u(eta1), gamma2 = u(eta2) (1 - gamma1): the Jacobian J = d gamma / d eta is
     // lower triangular, and a score in gamma is J^-T times the score in eta.  K = J^-1 on the
-    // prevalence block, the identity elsewhere; B in gamma is K' B K.
-    const double eta1 = fit.ogpars[n - 1], eta2 = fit.ogpars[n];
+    // prevalence block, the identity elsewhere.
+    const double eta1 = ogpars[n - 1], eta2 = ogpars[n];
     const double a = stick_slope(eta1).first;
     const double c = -stick_share(eta2) * a;
     const double dd = stick_slope(eta2).first * (1.0 - stick_share(eta1));
-    DMatrix K = matrix(1, n, 1, n), B = matrix(1, n, 1, n);
+    DMatrix K = matrix(1, n, 1, n);
     K.fill(0.0);
     for (int i = 1; i <= n - 2; ++i) K[i][i] = 1.0;
     K[n - 1][n - 1] = 1.0 / a;
     K[n][n - 1] = -c / (a * dd);
     K[n][n] = 1.0 / dd;
+    return K;
+}
+
+DMatrix sandwich_from_scores(const Settings& s, const DVector& ogpars, const std::vector<double>& outer,
+                             const DMatrix& subJI) {
+    const int n = static_cast<int>(s.npars);
+    // B in gamma is K' B K.
+    const DMatrix K = prevalence_chart(s, ogpars);
+    DMatrix B = matrix(1, n, 1, n);
     for (int i = 1; i <= n; ++i)
-        for (int j = 1; j <= n; ++j) B[i][j] = d.outer[static_cast<std::size_t>((i - 1) * n + (j - 1))];
+        for (int j = 1; j <= n; ++j) B[i][j] = outer[static_cast<std::size_t>((i - 1) * n + (j - 1))];
     DMatrix BK = matrix(1, n, 1, n), Bg = matrix(1, n, 1, n), AB = matrix(1, n, 1, n), R = matrix(1, n, 1, n);
     mltmm(B, n, n, K, n, BK);
     mlttmm(K, n, n, BK, n, Bg);
     mltmm(subJI, n, n, Bg, n, AB);
     mltmm(AB, n, n, subJI, n, R);
     return R;
+}
+
+std::optional<DMatrix> sandwich_covariance(const Settings& s, const FamilyTable& families, const FitResult& fit,
+                                           const DMatrix& subJI) {
+    const LikelihoodDerivatives objective(s, families);
+    if (!objective.usable()) return std::nullopt;
+    Derivatives d;
+    objective.evaluate(fit.ogpars, d, true);
+    return sandwich_from_scores(s, fit.ogpars, d.outer, subJI);
 }
 
 }  // namespace quillon

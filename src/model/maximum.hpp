@@ -7,6 +7,7 @@
 // from its estimate.  The estimates a test reports are not changed by this.
 
 #include <optional>
+#include <vector>
 
 #include "genetics/family.hpp"
 #include "model/fit.hpp"
@@ -36,5 +37,15 @@ Settings settings_first_covariate(const Settings& s);
 // derivatives are not usable (a pair with an untyped parent).
 std::optional<DMatrix> sandwich_covariance(const Settings& s, const FamilyTable& families, const FitResult& fit,
                                            const DMatrix& subJI);
+
+// K = d theta / d(coefficients, gamma1, gamma2) at the estimate `ogpars`: the identity on
+// the coefficients and the inverse of d(gamma1, gamma2) / d(eta1, eta2) on the prevalences.
+// A matrix M of the second derivatives in theta is K' M K in the prevalences.
+DMatrix prevalence_chart(const Settings& s, const DVector& ogpars);
+
+// sandwich_covariance's A^-1 B A^-1 from the families' outer product of scores `outer`
+// (row-major, in theta, as Derivatives::outer) at `ogpars`.
+DMatrix sandwich_from_scores(const Settings& s, const DVector& ogpars, const std::vector<double>& outer,
+                             const DMatrix& subJI);
 
 }  // namespace quillon

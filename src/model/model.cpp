@@ -68,4 +68,43 @@ std::vector<double> relative_risks(const Settings& s, const DVector& ppars, cons
     return risks;
 }
 
+RiskForm risk_form(const Settings& s, bool finite_covariates) {
+    if (s.cmodeltype == kDominant) return RiskForm::kEqualRisks;
+    if (s.cmodeltype == kRecessive && finite_covariates) return RiskForm::kUnitNu1;
+    return RiskForm::kGeneral;
+}
+
+void children_risks(RiskForm form, long ncov, const DVector& pars, const double* cov, long count, double* nu1, double* nu2) {
+    for (long at = 0; at < count; ++at) {
+        const double* x = cov + at * ncov;
+        switch (form) {
+            case RiskForm::kGeneral: {
+                double sum1 = 0.0;
+                double sum2 = 0.0;
+                for (long k = 1; k <= ncov; ++k) {
+                    sum1 += pars[k] * x[k - 1];
+                    sum2 += pars[ncov + k] * x[k - 1];
+                }
+                nu1[at] = std::exp(sum1);
+                nu2[at] = std::exp(sum2);
+                break;
+            }
+            case RiskForm::kEqualRisks: {
+                double sum = 0.0;
+                for (long k = 1; k <= ncov; ++k) sum += pars[k] * x[k - 1];
+                nu1[at] = std::exp(sum);
+                nu2[at] = nu1[at];
+                break;
+            }
+            case RiskForm::kUnitNu1: {
+                double sum2 = 0.0;
+                for (long k = 1; k <= ncov; ++k) sum2 += pars[ncov + k] * x[k - 1];
+                nu1[at] = 1.0;
+                nu2[at] = std::exp(sum2);
+                break;
+            }
+        }
+    }
+}
+
 }  // namespace quillon

@@ -33,6 +33,24 @@ void mkfindiv(const Settings& s, const DVector& ppars, const famdat& fam, double
 // family's: FitResult::risks.
 std::vector<double> relative_risks(const Settings& s, const DVector& ppars, const FamilyTable& families);
 
+// How the children's relative risks follow from the expanded coefficients.  Both shortcuts
+// give the very doubles of the general sums:
+//  - Dominant: b2 = b1 term by term, so the second sum repeats the first operation for
+//    operation and nu2 = nu1;
+//  - Recessive with finite covariates: b1 = 0, every product 0.0 * x is a zero and the sum
+//    from 0.0 stays +0.0, so nu1 = exp(0.0) = 1.0.
+enum class RiskForm { kGeneral, kEqualRisks, kUnitNu1 };
+
+// The form for `s`'s covariate model, given whether every child's covariates are finite.
+RiskForm risk_form(const Settings& s, bool finite_covariates);
+
+// nu1, nu2 of `count` children whose covariate rows (ncov each) follow one another from
+// `cov`, into nu1[0..], nu2[0..], at the expanded coefficients `pars` (expand_coefficients),
+// summed as mkfindiv sums them: nu1 = exp(sum_k b1[k] x[k]), nu2 = exp(sum_k b2[k] x[k]) from
+// 0.0 in ascending k.
+void children_risks(RiskForm form, long ncov, const DVector& pars, const double* cov, long count, double* nu1,
+                    double* nu2);
+
 // Expected coding of the genotype of a child of parents g[1], g[2] whose relative risks are
 // nu1z, nu2z:  ((c[0] pp0 + c[1] pp1) + c[2] pp2) with ppk = phgz(g[1], g[2], k, nu1z, nu2z).
 // mkmuijg uses the covariate-model coding cch, mkmuu1ijg the status-model coding cchu1.

@@ -91,15 +91,20 @@ NewtonFit fit_model_newton(const Settings& s, const FamilyTable& families) {
 }
 
 NewtonFit fit_model_newton_from(const Settings& s, const FamilyTable& families, const DVector& start) {
-    NewtonFit out;
-    DVector theta = vector(1, static_cast<int>(s.npars));
-    for (long i = 1; i <= s.npars; ++i) theta[i] = start[i];
     const LikelihoodDerivatives objective(s, families);
     if (!objective.usable()) {
+        NewtonFit out;
         out.status = NewtonStatus::kNoFiniteObjective;
         return out;
     }
-    const auto n = static_cast<std::size_t>(s.npars);
+    return newton_maximise(objective, s.npars, start);
+}
+
+NewtonFit newton_maximise(const DerivativeObjective& objective, long npars, const DVector& start) {
+    NewtonFit out;
+    DVector theta = vector(1, static_cast<int>(npars));
+    for (long i = 1; i <= npars; ++i) theta[i] = start[i];
+    const auto n = static_cast<std::size_t>(npars);
     Derivatives here, there;
     objective.evaluate(theta, here);
     if (!all_finite(here)) {

@@ -27,6 +27,7 @@
 
 #include "genetics/family.hpp"
 #include "model/fit.hpp"
+#include "model/objective.hpp"
 #include "model/settings.hpp"
 
 namespace quillon {
@@ -57,5 +58,10 @@ NewtonFit fit_model_newton(const Settings& s, const FamilyTable& families);
 
 // The same from `start` (1..npars), e.g. to take another fit's estimate to the maximum.
 NewtonFit fit_model_newton_from(const Settings& s, const FamilyTable& families, const DVector& start);
+
+// The iteration itself on any objective of npars parameters whose last two are the
+// prevalence parameters, from `start` (1..npars).  On convergence ogpars, fret (the
+// objective's value there), iter, gammma and the risks of its derivatives are set.
+NewtonFit newton_maximise(const DerivativeObjective& objective, long npars, const DVector& start);
 
 }  // namespace quillon

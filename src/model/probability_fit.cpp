@@ -1,0 +1,64 @@
+#include "model/probability_fit.hpp"
+
+#include <utility>
+
+#include "model/maximum.hpp"
+#include "model/model.hpp"
+#include "model/probability_likelihood.hpp"
+#include "toolkit/linalg.hpp"
+
+namespace quillon {
+
+namespace {
+FitResult direction_set(const Settings& s, const ProbabilityLikelihood& objective, const FamilyTable& families) {
+    FitResult r = direction_set_fit(s, [&objective](const DVector& p) { return objective.value(p); });
+    r.risks = relative_risks(s, r.ogpars, families);
+    return r;
+}
+}  // namespace
+
+ProbabilityFit fit_probabilities(const Settings& s, const FamilyTable& families) {
+    const ProbabilityLikelihood objective(s, families);
+    ProbabilityFit out;
+    if (s.fit == FitMethod::kNewton) {
+        NewtonFit newton = newton_maximise(objective, s.npars, start_values(s));
+        if (newton.status == NewtonStatus::kConverged) {
+            out.fit = std::move(newton.fit);
+            return out;
+        }
+        out.fell_back = newton.status;
+    }
+    out.fit = direction_set(s, objective, families);
+    return out;
+}
+
+std::optional<FitResult> probability_maximum(const Settings& s, const FamilyTable& families) {
+    const ProbabilityLikelihood objective(s, families);
+    NewtonFit newton = newton_maximise(objective, s.npars, start_values(s));
+    if (newton.status == NewtonStatus::kConverged) return std::move(newton.fit);
+    const FitResult powell = direction_set(s, objective, families);
+    newton = newton_maximise(objective, s.npars, powell.ogpars);
+    if (newton.status == NewtonStatus::kConverged) return std::move(newton.fit);
+    return std::nullopt;
+}
+
+ObservedInformation observed_information(const Settings& s, const DerivativeObjective& objective,
+                                         const DVector& ogpars, bool with_outer) {
+    const int n = static_cast<int>(s.npars);
+    Derivatives d;
+    objective.evaluate(ogpars, d, with_outer);
+    DMatrix eta = matrix(1, n, 1, n), IK = matrix(1, n, 1, n);
+    for (int i = 1; i <= n; ++i)
+        for (int j = 1; j <= n; ++j) eta[i][j] = d.hessian[static_cast<std::size_t>((i - 1) * n + (j - 1))];
+    const DMatrix K = prevalence_chart(s, ogpars);
+    ObservedInformation r;
+    r.subJ = matrix(1, n, 1, n);
+    r.subJI = matrix(1, n, 1, n);
+    mltmm(eta, n, n, K, n, IK);
+    mlttmm(K, n, n, IK, n, r.subJ);
+    r.near_singular = inversse(r.subJ, n, r.subJI);
+    r.outer = std::move(d.outer);
+    return r;
+}
+
+}  // namespace quillon
