@@ -137,6 +137,7 @@ public:
                 reading.source = GenotypeSource::kHardCall;
                 reading.field = DosageField::kDs;
             }
+            if (!vcf) reading = VcfReading{};  // the flags read a VCF only
             reading.quality_default = reading.source != GenotypeSource::kGt;
             auto reader = vcf ? open_vcf(prefix + ".vcf", study.people, reading) : open_bed(prefix, study.people);
             Marker m;
