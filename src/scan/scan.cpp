@@ -293,10 +293,8 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (!o.allow_collinear)
         if (const std::string fault = covariate_design_fault(study); !fault.empty())
             throw Refusal{fault + ", or scan anyway with --allow-collinear"};
-    // The test of likelihood vectors is not part of this build: no row may come from another.
-    if (o.reading.source == GenotypeSource::kProbabilities)
-        throw Refusal{"--genotypes prob: this build has no test of genotype likelihoods; use --genotypes hardcall", 2};
-    const TestSelector tests = scan_tests(settings, TestOptions{o.intercept, o.robust_se});
+    const TestSelector tests = scan_tests(
+        settings, TestOptions{o.intercept, o.robust_se, o.reading.source == GenotypeSource::kProbabilities});
     const MarkerFilter filter = marker_filter(o);
     const std::unique_ptr<GenotypeReader> reader =
         o.bfile.empty() ? open_vcf(o.vcf, study.people, o.reading) : open_bed(o.bfile, study.people);
