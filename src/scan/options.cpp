@@ -18,6 +18,7 @@ namespace {
 struct RawOptions {
     std::string status_model, covariate_model, covar_names, chunk, chr;
     bool no_intercept = false;
+    bool keep_gp_prior = false;
 };
 
 void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
@@ -101,6 +102,8 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
     app.add_option("--gp-floor", o.reading.gp_floor, "each likelihood vector l becomes (1 - E) l + E/3 (default 0.001)")
         ->type_name("E")
         ->check(CLI::Range(0.0, 0.999999).description(""));
+    app.add_flag("--keep-gp-prior", raw.keep_gp_prior,
+                 "prob: use GP as it is, its population prior left in (biased: for comparison only)");
     app.add_option("--info-field", o.reading.quality_field,
                    "INFO field of the imputation quality (default: the first of R2, DR2, INFO declared)")
         ->type_name("NAME");
@@ -243,8 +246,9 @@ ScanParse parse_scan_options(int argc, char** argv) {
                            ? "--dosage-field DS gives one number per person, not the three --genotypes prob needs "
                              "(it reads GL, PL or GP); use --genotypes hardcall"
                            : "--dosage-field and --hard-call-threshold need --genotypes hardcall");
-    if (app.count("--gp-floor") != 0 && o.reading.source != GenotypeSource::kProbabilities)
-        return failure("--gp-floor needs --genotypes prob");
+    if ((app.count("--gp-floor") != 0 || raw.keep_gp_prior) && o.reading.source != GenotypeSource::kProbabilities)
+        return failure("--gp-floor and --keep-gp-prior need --genotypes prob");
+    o.reading.divide_prior = !raw.keep_gp_prior;
     if (app.count("--info-field") != 0 && o.reading.quality_field.empty()) return failure("--info-field needs a value");
     o.reading.quality_default = o.reading.quality_field.empty();
     o.reading.quality_required = o.min_info.has_value();

@@ -113,8 +113,10 @@ std::string reading_log(const ScanOptions& o, const LoopTotals& t) {
         log += line;
     } else if (r.source == GenotypeSource::kProbabilities) {
         std::snprintf(line, sizeof line,
-                      "Genotypes: likelihood vectors from GL, else PL, else GP divided by its Hardy-Weinberg prior "
-                      "(at INFO/AF, else the samples' mean dosage); floor %s; GT where a person has none\n",
+                      "Genotypes: likelihood vectors from GL, else PL, else GP %s; floor %s; GT where a person has "
+                      "none\n",
+                      r.divide_prior ? "divided by its Hardy-Weinberg prior (at INFO/AF, else the samples' mean dosage)"
+                                     : "with its prior left in (--keep-gp-prior)",
                       shortest(r.gp_floor).c_str());
         log += line;
         log += "Standard errors: from the observed information (the negative Hessian of the log-likelihood at "
