@@ -1,5 +1,6 @@
 #include "model/probability_fit.hpp"
 
+#include <cmath>
 #include <utility>
 
 #include "model/maximum.hpp"
@@ -56,7 +57,20 @@ ObservedInformation observed_information(const Settings& s, const DerivativeObje
     r.subJI = matrix(1, n, 1, n);
     mltmm(eta, n, n, K, n, IK);
     mlttmm(K, n, n, IK, n, r.subJ);
-    r.near_singular = inversse(r.subJ, n, r.subJI);
+    // The pseudo-inverse of the matrix scaled to unit diagonal, so that a prevalence near 0
+    // (whose information grows without bound) does not make it drop the coefficients'
+    // directions as small against the largest singular value.
+    std::vector<double> scale(static_cast<std::size_t>(n) + 1, 1.0);
+    bool positive = true;
+    for (int i = 1; i <= n; ++i) positive = positive && r.subJ[i][i] > 0.0 && std::isfinite(r.subJ[i][i]);
+    if (positive)
+        for (int i = 1; i <= n; ++i) scale[static_cast<std::size_t>(i)] = 1.0 / std::sqrt(r.subJ[i][i]);
+    DMatrix scaled = matrix(1, n, 1, n);
+    for (int i = 1; i <= n; ++i)
+        for (int j = 1; j <= n; ++j) scaled[i][j] = r.subJ[i][j] * scale[static_cast<std::size_t>(i)] * scale[static_cast<std::size_t>(j)];
+    r.near_singular = inversse(scaled, n, r.subJI);
+    for (int i = 1; i <= n; ++i)
+        for (int j = 1; j <= n; ++j) r.subJI[i][j] = r.subJI[i][j] * scale[static_cast<std::size_t>(i)] * scale[static_cast<std::size_t>(j)];
     r.outer = std::move(d.outer);
     return r;
 }
