@@ -10,7 +10,9 @@
 // section follows the three header bytes 0x6c 0x1b 0x01 (written for it), 16 the .bed's
 // marker bytes are cut or padded (with the section's bytes again) to the size the .bim and
 // .fam ask for, so that the markers are decoded, 32 the third section is a VCF read in
-// place of the .bed (through htslib; its genotypes are only checked to be codes).  A missing covariate or weight section, or
+// place of the .bed (through htslib; its genotypes are only checked to be codes), 64 with 32:
+// the VCF's hard calls of GP (with 128 too: of DS), 128 with 32: its likelihood vectors
+// (GL, PL or GP, the quality from R2, DR2 or INFO).  A missing covariate or weight section, or
 // one that is exactly "~absent", means no such file.
 //
 // Each reader either throws InputError or returns; nothing else may escape.  Beyond memory
@@ -128,7 +130,16 @@ public:
             if (flags & 8 && !vcf) bed.insert(0, "\x6c\x1b\x01", 3);
             if (flags & 16 && !vcf) fit_bed_size(bed, study.people.size(), s[1]);
             write(prefix + (vcf ? ".vcf" : ".bed"), bed);
-            auto reader = vcf ? open_vcf(prefix + ".vcf", study.people) : open_bed(prefix, study.people);
+            VcfReading reading;
+            if (flags & 64) reading.source = GenotypeSource::kHardCall;
+            if (flags & 128) reading.source = GenotypeSource::kProbabilities;
+            if ((flags & 192) == 192) {
+                reading.source = GenotypeSource::kHardCall;
+                reading.field = DosageField::kDs;
+            }
+            if (!vcf) reading = VcfReading{};  // the flags read a VCF only
+            reading.quality_default = reading.source != GenotypeSource::kGt;
+            auto reader = vcf ? open_vcf(prefix + ".vcf", study.people, reading) : open_bed(prefix, study.people);
             Marker m;
             MarkerFamilies table;
             const long markers = reader->marker_count();
@@ -137,6 +148,12 @@ public:
                 FORMATS_REQUIRE(k < markers && m.info.index == k && m.genotype.size() == study.people.size());
                 for (std::int8_t g : m.genotype) FORMATS_REQUIRE(g >= -1 && g <= 2);
                 if (!vcf) check_decoding(bed, 3 + static_cast<std::size_t>(k) * per_marker, m.genotype);
+                if (vcf) check_uncertain(reading, m);
+                if (reading.source == GenotypeSource::kProbabilities) {
+                    build_marker_families(study, m.genotype, m.likelihood, table);
+                    check_uncertain_table(study, m, table);
+                    continue;
+                }
                 build_marker_families(study, m.genotype, table);
                 check_table(study, m.genotype, table);
             }
@@ -171,6 +188,55 @@ private:
         const std::string fill = bed.size() > 3 ? bed.substr(3) : std::string("\x1b");
         while (bed.size() < want) bed += fill;
         bed.resize(want);
+    }
+
+    // Hard calls: every dosage in [0, 2] and the call its rounding gives, checked here against
+    // the nearest 1/16384 computed apart; no dosage, no call.  Probabilities: a person without
+    // data is (1, 1, 1) and untyped, one with data a floored vector summing to 1.
+    static void check_uncertain(const VcfReading& reading, const Marker& m) {
+        if (reading.source == GenotypeSource::kGt) return;
+        FORMATS_REQUIRE(m.dosage.size() == m.genotype.size());
+        for (std::size_t p = 0; p < m.genotype.size(); ++p) {
+            const double d = m.dosage[p];
+            FORMATS_REQUIRE(std::isnan(d) || (d >= 0.0 && d <= 2.0000001));
+            if (reading.source == GenotypeSource::kHardCall) {
+                if (std::isnan(d)) {
+                    FORMATS_REQUIRE(m.genotype[p] == -1);
+                    continue;
+                }
+                const double units = std::nearbyint(d * 16384.0 + 1e-9);
+                int call = -1;
+                for (int h = 0; h <= 2; ++h)
+                    if (std::fabs(units - 16384.0 * h) <= reading.hard_call_threshold * 16384.0) call = h;
+                FORMATS_REQUIRE(m.genotype[p] == call || std::fabs(d * 16384.0 - std::floor(d * 16384.0) - 0.5) < 1e-6);
+                continue;
+            }
+            const auto& l = m.likelihood[p];
+            if (m.genotype[p] == -1) {
+                FORMATS_REQUIRE(l[0] == 1.0 && l[1] == 1.0 && l[2] == 1.0);
+                continue;
+            }
+            for (double x : l) FORMATS_REQUIRE(x >= reading.gp_floor / 3.0 * 0.999 && x <= 1.0);
+            FORMATS_REQUIRE(std::fabs(l[0] + l[1] + l[2] - 1.0) < 1e-9);
+        }
+    }
+
+    static void check_uncertain_table(const Study& study, const Marker& m, const MarkerFamilies& out) {
+        const FamilyTable& t = out.table;
+        FORMATS_REQUIRE(static_cast<long>(out.kept.size()) == t.nfam && out.mendel.empty());
+        for (long i = 1; i <= t.nfam; ++i) {
+            const famdat& f = t[i];
+            FORMATS_REQUIRE(f.ninfam >= 3 && f.ninfam <= maxfamilysize && f.npgeno == 9);
+            FORMATS_REQUIRE(f.glik.size() == static_cast<std::size_t>(f.ninfam) + 1);
+            for (int j = 1; j <= f.ninfam; ++j) {
+                const long p = out.members[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(j - 1)];
+                const auto& want = p < 0 ? std::array<double, 3>{1.0, 1.0, 1.0} : m.likelihood[static_cast<std::size_t>(p)];
+                FORMATS_REQUIRE(f.glik[static_cast<std::size_t>(j)] == want);
+                if (j >= 3) FORMATS_REQUIRE(p >= 0 && m.genotype[static_cast<std::size_t>(p)] >= 0);
+            }
+            FORMATS_REQUIRE(study.families[static_cast<std::size_t>(f.famid - 1)].children.size() + 2 >=
+                            static_cast<std::size_t>(f.ninfam));
+        }
     }
 
     static void check_decoding(const std::string& bed, std::size_t at, const std::vector<std::int8_t>& g) {

@@ -3,7 +3,9 @@
 // (.bed/.bim, SNP-major) and VCF/BCF through htslib.  The genotype code of a person is the
 // number of copies of the counted allele (A1 of the .bim, ALT of a VCF), or -1 untyped.
 
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,6 +31,12 @@ struct MarkerInfo {
     // On X (prepare_marker): typed males, males with a heterozygous call (untyped in the
     // families), haploid calls of people who are not male (untyped).
     long x_typed_males = 0, x_het_males = 0, x_haploid_females = 0;
+    // VCF, reading probabilities or dosages (VcfReading): the record's imputation quality
+    // (NaN when it has none or none is read), calls left untyped for a malformed value, and
+    // whether the record lacks the field (everyone untyped).
+    double quality = std::numeric_limits<double>::quiet_NaN();
+    long malformed_calls = 0;
+    bool field_absent = false;
 };
 
 // A VCF's haploid call: the person (a Study::people index) and the allele (1 the counted
@@ -43,6 +51,12 @@ struct Marker {
     MarkerInfo info;
     std::vector<std::int8_t> genotype;  // sized once, reused for every marker
     std::vector<HaploidCall> haploid;   // VCF: the marker's haploid calls
+    // Reading probabilities: per person P(data | 0, 1, 2 copies), (1, 1, 1) without data;
+    // otherwise empty.  genotype[p] is then the best guess, -1 without data.
+    std::vector<std::array<double, 3>> likelihood;
+    // Reading probabilities or dosages: per person the expected dosage (NaN without data),
+    // for the allele frequency of --maf; otherwise empty.
+    std::vector<double> dosage;
 };
 
 // Where a reader's markers named X lie: file index (0-based) and position.
@@ -94,5 +108,39 @@ std::unique_ptr<GenotypeReader> open_bed(const std::string& prefix, const std::v
 // in Marker::haploid (prepare_marker reads a male's on X).  A record without GT leaves
 // everyone untyped.
 std::unique_ptr<GenotypeReader> open_vcf(const std::string& path, const std::vector<FamPerson>& people);
+
+// What a VCF's genotypes are read from.
+enum class GenotypeSource {
+    kGt,        // GT, as above
+    kHardCall,  // PLINK 2's hard calls of the dosages (GP or DS); GT where a person has none
+    kProbabilities,  // likelihood vectors: GL or PL, else GP with its prior divided out
+};
+enum class DosageField { kGp, kDs };
+
+struct VcfReading {
+    GenotypeSource source = GenotypeSource::kGt;
+    DosageField field = DosageField::kGp;  // hard calls from GP or DS
+    double hard_call_threshold = 0.1;
+    double gp_floor = 1e-3;     // the floor of every likelihood vector
+    bool divide_prior = true;   // GP divided by its Hardy-Weinberg prior
+    // The INFO field holding the imputation quality: the named one (declared in the header,
+    // else an InputError), or with `quality_default` the first of R2, DR2, INFO the header
+    // declares (none: no quality, or an InputError with `quality_required`).
+    std::string quality_field;
+    bool quality_default = false;
+    bool quality_required = false;
+};
+
+// The same, reading `reading`'s fields.  With hard calls or probabilities: a person whose
+// field is missing keeps the GT call (PLINK 2's way; a certain vector in probabilities), a
+// malformed value leaves the person untyped (counted in malformed_calls), a record without
+// the field leaves everyone untyped (field_absent); a header that does not declare the field
+// is an InputError naming the first marker and the fields that could be used instead.
+// Probabilities come from GL, else PL, else GP; GP is divided by the Hardy-Weinberg
+// frequencies at INFO/AF when the header declares it, else at the mean over the samples of
+// P1 / 2 + P2; every vector is floored.  On X a male's two values are his haploid genotype;
+// of three values his heterozygote is ignored.
+std::unique_ptr<GenotypeReader> open_vcf(const std::string& path, const std::vector<FamPerson>& people,
+                                         const VcfReading& reading);
 
 }  // namespace quillon

@@ -34,7 +34,14 @@ bool ensure_capacity(famdat& f, int members, long ncov) {
 
 void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out,
                            ChromosomeClass chr) {
+    build_marker_families(study, genotype, {}, out, chr);
+}
+
+void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype,
+                           const std::vector<std::array<double, 3>>& likelihood, MarkerFamilies& out,
+                           ChromosomeClass chr) {
     const bool on_x = chr == ChromosomeClass::kX;
+    const bool uncertain = !likelihood.empty();
     const long ncov = study.ncov();
     const long nstudy = static_cast<long>(study.families.size());
     FamilyTable& table = out.table;
@@ -109,9 +116,22 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
                 f.weight[m] = f.phenodat[m] == 0 ? 0.0 : study.weight[up];  // a placeholder has phenotype 0
             }
         }
+        f.glik.clear();
+        if (uncertain) {  // every parental pair stays possible
+            f.glik.resize(static_cast<std::size_t>(n) + 1, {1.0, 1.0, 1.0});
+            for (int m = 1; m <= n; ++m) {
+                const long p = members[static_cast<std::size_t>(m - 1)];
+                if (p >= 0) f.glik[static_cast<std::size_t>(m)] = likelihood[static_cast<std::size_t>(p)];
+            }
+            for (int k = 0; k < parentpairs; ++k) {
+                f.pgenos[k + 1][1] = k / 3;
+                f.pgenos[k + 1][2] = k % 3;
+            }
+            f.npgeno = parentpairs;
+        }
 
         // Rule 2, as the single run checks a family.
-        if (!(on_x ? x_store_consistent_pairs(f) : store_consistent_pairs(f))) {
+        if (!uncertain && !(on_x ? x_store_consistent_pairs(f) : store_consistent_pairs(f))) {
             out.mendel.push_back({j, std::vector<long>(members.begin() + 2, members.end())});
             continue;  // the slot is reused by the next family
         }

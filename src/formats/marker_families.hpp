@@ -19,6 +19,7 @@
 // give, a daughter her father's and one of her mother's); rule 3 does not apply (member 1 is
 // always the father).
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -62,6 +63,15 @@ struct MarkerFamilies {
 // Covariate doubles are those of the study, which parse the same text the single run reads.
 // `chr` kX reads the marker as X-linked (above); any other class as an autosome.
 void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out,
+                           ChromosomeClass chr = ChromosomeClass::kAutosome);
+
+// The same with uncertain genotypes: `likelihood` per Study::people entry (Marker::likelihood),
+// `genotype` the best guesses (-1 without data).  Each record's glik holds its members'
+// vectors ((1, 1, 1) for a placeholder), pgenos all nine pairs, and rule 2 is not applied:
+// the vectors are floored, so no configuration is impossible.  An empty `likelihood` is the
+// version above.
+void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype,
+                           const std::vector<std::array<double, 3>>& likelihood, MarkerFamilies& out,
                            ChromosomeClass chr = ChromosomeClass::kAutosome);
 
 }  // namespace quillon

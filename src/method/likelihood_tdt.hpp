@@ -44,6 +44,7 @@ struct TestOptions {
     // the mothers' (gamma1 / 2 + gamma2) instead of a parameter of its own.
     int xchr_model = 2;
     bool xchr_tie_freq = false;
+    bool probabilities = false;  // genotypes as likelihood vectors (famdat::glik): ProbabilityTdt
     bool wald = true;        // the full fit and its columns
     bool score = false;      // the score tests' columns
     // With wald and score: the full fit only where the screening score test's p-value is at

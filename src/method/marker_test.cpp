@@ -27,8 +27,15 @@ std::vector<double> place_values(const Schema& table, const Schema& unit, const 
     return values;
 }
 
+namespace {
+MarkerTest autosomal_test(const Settings& s, const TestOptions& options) {
+    if (options.probabilities) return ProbabilityTdt(s, options);
+    return LikelihoodTdt(s, options);
+}
+}  // namespace
+
 TestSelector::TestSelector(const Settings& s, TestOptions options)
-    : autosome_(LikelihoodTdt(s, options)), x_(XLinkedTdt(s, options)), x_analysed_(options.wald) {}
+    : autosome_(autosomal_test(s, options)), x_(XLinkedTdt(s, options)), x_analysed_(options.wald && !options.probabilities) {}
 
 const MarkerTest* TestSelector::select(ChromosomeClass c) const {
     if (c == ChromosomeClass::kAutosome) return &autosome_;

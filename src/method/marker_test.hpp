@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "method/likelihood_tdt.hpp"
+#include "method/probability_tdt.hpp"
 #include "method/x_linked_tdt.hpp"
 
 namespace quillon {
 
 
-using MarkerTest = std::variant<LikelihoodTdt, XLinkedTdt>;
+using MarkerTest = std::variant<LikelihoodTdt, XLinkedTdt, ProbabilityTdt>;
 
 Schema schema_of(const MarkerTest& test, const std::vector<std::string>& covariates);
 MarkerResult run_test(const MarkerTest& test, FamilyTable& families, const GenotypeTable& table);
@@ -27,11 +28,12 @@ std::vector<double> place_values(const Schema& table, const Schema& unit, const 
 // The tests of one scan, each built (and its settings checked) once.
 class TestSelector {
 public:
-    // Throws SettingsRefused.
+    // Throws SettingsRefused.  With options.probabilities autosomes get ProbabilityTdt.
     explicit TestSelector(const Settings& s, TestOptions options = {});
 
     // The test for a marker on this class of chromosome, or null: the marker is skipped.
-    // The score tests are autosomal: with them alone (no full fit) X markers are skipped.
+    // The score tests are autosomal: with them alone (no full fit) X markers are skipped;
+    // so are they with probabilities (the likelihood over uncertain genotypes is autosomal).
     const MarkerTest* select(ChromosomeClass c) const;
 
     // The columns of the scan's table: the autosomal test's, or with `with_x` (the scan has

@@ -16,7 +16,7 @@ DVector start_values(const Settings& s) {
     return start;
 }
 
-FitResult fit_model(const Settings& s, const FamilyTable& families) {
+FitResult direction_set_fit(const Settings& s, const Objective& objective) {
     const int npars = static_cast<int>(s.npars);
     FitResult r;
     r.ogpars = start_values(s);
@@ -25,12 +25,15 @@ FitResult fit_model(const Settings& s, const FamilyTable& families) {
     for (int i = 1; i <= npars; ++i)
         for (int j = 1; j <= npars; ++j) xii[i][j] = i == j ? 1.0 : 0.0;
 
-    const Likelihood likelihood(s, families);
-    const Objective objective = [&likelihood](const DVector& p) { return likelihood(p); };
     powell(r.ogpars, xii, npars, 1e-6, &r.iter, &r.fret, objective);
 
     prevalences_from(r.ogpars[npars - 1], r.ogpars[npars], r.gammma);
+    return r;
+}
 
+FitResult fit_model(const Settings& s, const FamilyTable& families) {
+    const Likelihood likelihood(s, families);
+    FitResult r = direction_set_fit(s, [&likelihood](const DVector& p) { return likelihood(p); });
     r.risks = relative_risks(s, r.ogpars, families);
     return r;
 }

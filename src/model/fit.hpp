@@ -6,6 +6,7 @@
 
 #include "genetics/family.hpp"
 #include "model/settings.hpp"
+#include "toolkit/minimiser.hpp"
 #include "toolkit/nrarray.hpp"
 
 namespace quillon {
@@ -22,6 +23,10 @@ struct FitResult {
 
 // The start values of every fit: ogpars[i] = i / 200.0 + 0.15, i = 1..npars.
 DVector start_values(const Settings& s);
+
+// Steps 1 to 3 below on any objective of s.npars parameters whose last two are the
+// prevalence parameters (risks left empty).
+FitResult direction_set_fit(const Settings& s, const Objective& objective);
 
 // For families that have passed the data checks (every family has at least one compatible
 // parental pair and, when the father is typed, a typed mother), which leave each family's

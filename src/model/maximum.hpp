@@ -50,4 +50,9 @@ std::optional<DMatrix> sandwich_covariance(const Settings& s, const FamilyTable&
 // when n > m + 2, a share parameter eta3 (X's fathers' frequency).
 DMatrix sandwich(const std::vector<double>& outer, const DVector& theta, int n, int m, const DMatrix& subJI);
 
+// K = d theta / d(coefficients, gamma1, gamma2[, q]) at theta[1..n] (m coefficients first):
+// the identity on the coefficients, the inverse of d(gamma1, gamma2) / d(eta1, eta2) on the
+// prevalences.  A matrix M of second derivatives in theta at a maximum is K' M K in gamma.
+DMatrix prevalence_chart(const DVector& theta, int n, int m);
+
 }  // namespace quillon

@@ -49,21 +49,6 @@ bool solve_scaled_cholesky(const std::vector<double>& A, const std::vector<doubl
     return std::isfinite(x[0]);
 }
 
-// The prevalence parameters that maximise the expected log-prior of the parents' genotypes
-// under the pairs' posterior weights at `at` (an EM step in eta1, eta2): with c_k the expected
-// number of parents of genotype k, gamma_k = c_k / (c0 + c1 + c2), so u1 = c1 / (c0 + c1 + c2)
-// and u2 = c2 / (c0 + c2).  False when either lies outside (0, 1), where the maximum is at
-// infinite eta.
-bool prevalence_step(const Derivatives& at, double& eta1, double& eta2) {
-    const double* c = at.parents;
-    const double u1 = c[1] / ((c[0] + c[1]) + c[2]);
-    const double u2 = c[2] / (c[0] + c[2]);
-    if (!(u1 > 1e-12 && u1 < 1.0 - 1e-12 && u2 > 1e-12 && u2 < 1.0 - 1e-12)) return false;
-    eta1 = stick_parameter(u1);
-    eta2 = stick_parameter(u2);
-    return std::isfinite(eta1) && std::isfinite(eta2);
-}
-
 bool all_finite(const Derivatives& d) {
     if (!std::isfinite(d.value)) return false;
     for (double v : d.gradient)
@@ -74,6 +59,16 @@ bool all_finite(const Derivatives& d) {
 }
 
 }  // namespace
+
+bool prevalence_step(const Derivatives& at, double& eta1, double& eta2) {
+    const double* c = at.parents;
+    const double u1 = c[1] / ((c[0] + c[1]) + c[2]);
+    const double u2 = c[2] / (c[0] + c[2]);
+    if (!(u1 > 1e-12 && u1 < 1.0 - 1e-12 && u2 > 1e-12 && u2 < 1.0 - 1e-12)) return false;
+    eta1 = stick_parameter(u1);
+    eta2 = stick_parameter(u2);
+    return std::isfinite(eta1) && std::isfinite(eta2);
+}
 
 const char* describe(NewtonStatus status) {
     switch (status) {

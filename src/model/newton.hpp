@@ -59,6 +59,13 @@ public:
     virtual int prevalence_step(const Derivatives& d, double* eta) const = 0;
 };
 
+// The autosomal prevalence parameters that maximise the expected log-prior of the parents'
+// genotypes under the pairs' posterior weights at `at` (an EM step in eta1, eta2): with c_k the
+// expected number of parents of genotype k (Derivatives::parents), gamma_k = c_k / (c0 + c1 +
+// c2), so u1 = c1 / (c0 + c1 + c2) and u2 = c2 / (c0 + c2).  False when either lies outside
+// (0, 1), where the maximum is at infinite eta.
+bool prevalence_step(const Derivatives& at, double& eta1, double& eta2);
+
 // Newton's method on `objective` from theta[1..n]: on kConverged theta holds the estimate,
 // `here` the derivatives there and `iter` the steps taken.
 NewtonStatus newton_maximise(const NewtonObjective& objective, long n, DVector& theta, Derivatives& here, int& iter);

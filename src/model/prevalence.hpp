@@ -27,4 +27,13 @@ StickSlope stick_slope(double eta);
 // The inverse of u: eta = tan(3.14159 u - 1.570795).
 double stick_parameter(double u);
 
+// Gradient and negated second derivatives of log gamma_k in (eta1, eta2) for k = 0, 1, 2,
+// at u1 = stick_share(eta1).  Each log gamma_k is a sum of a function of eta1 and one of
+// eta2, so the second derivatives are diagonal: info[k][i] is -d2 log gamma_k / d eta_i^2.
+struct PrevalenceTerms {
+    double grad[3][2];
+    double info[3][2];
+};
+PrevalenceTerms prevalence_terms(double u1, double eta1, double eta2);
+
 }  // namespace quillon

@@ -29,6 +29,10 @@ void append_start(std::string& out, const RowMarker& m, const RowCounts* counts)
     }
     out += '\t';
     append_number(out, m.a1_freq);
+    if (m.show_quality) {
+        out += '\t';
+        append_number(out, m.quality);
+    }
     for (const long n : {m.t, m.u}) {  // negative: not counted
         out += '\t';
         if (n < 0)
@@ -59,8 +63,9 @@ void append_number(std::string& out, double x, std::string_view na) {
     out.append(buf, r.ptr);
 }
 
-std::string tsv_header(const Schema& schema) {
-    std::string h = "CHR\tSNP\tBP\tA1\tA2\tFAMILIES\tCHILDREN\tMENDEL_FAMILIES\tA1_FREQ\tT\tU";
+std::string tsv_header(const Schema& schema, bool quality) {
+    std::string h = "CHR\tSNP\tBP\tA1\tA2\tFAMILIES\tCHILDREN\tMENDEL_FAMILIES\tA1_FREQ";
+    h += quality ? "\tINFO\tT\tU" : "\tT\tU";
     for (const Column& c : schema) h += "\t" + c.name;
     return h + "\tSTATUS\n";
 }

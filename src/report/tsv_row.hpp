@@ -28,6 +28,9 @@ struct RowMarker {
     // among founders (NaN: none typed) and the TDT's transmissions of A1 and A2.
     double a1_freq = 0.0;
     long t = 0, u = 0;
+    // The imputation quality, shown (column INFO after A1_FREQ) only with `show_quality`.
+    double quality = 0.0;
+    bool show_quality = false;
 };
 
 // The family counts of a row.
@@ -38,8 +41,8 @@ struct RowCounts {
 // x in the shortest text that reads back as the same double (std::to_chars), `na` for a NaN.
 void append_number(std::string& out, double x, std::string_view na = "NA");
 
-// The header line, newline included.
-std::string tsv_header(const Schema& schema);
+// The header line, newline included; with `quality` the column INFO after A1_FREQ.
+std::string tsv_header(const Schema& schema, bool quality = false);
 
 // The status of an analysed marker, as STATUS shows it.
 std::string status_text(const MarkerResult& r);

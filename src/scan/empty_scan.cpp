@@ -49,6 +49,7 @@ std::string nothing_analysed(const LoopTotals& t, bool complete_trios) {
             break;
         case RowKind::kNonAutosomal: cause = "no test for these chromosomes"; break;
         case RowKind::kMonomorphic: cause = "every family's genotypes show one allele"; break;
+        case RowKind::kXProbabilities: cause = "no test reads likelihood vectors on X"; break;
         default: cause = "the quality-control filters removed every marker"; break;
     }
     return "no marker was analysed (" + (rows.empty() ? std::string("no rows") : rows) + "): " + cause;

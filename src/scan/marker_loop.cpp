@@ -1,5 +1,6 @@
 #include "scan/marker_loop.hpp"
 
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -34,7 +35,11 @@ public:
             throw InputError("the genotype file ended before marker " + std::to_string(position_ + 1) +
                              " of the " + std::to_string(reader_.marker_count()) + " it announces");
         for (std::size_t p = 0; p < keep_.size(); ++p)  // a person left out is untyped
-            if (!keep_[p]) m.genotype[p] = -1;
+            if (!keep_[p]) {
+                m.genotype[p] = -1;
+                if (!m.likelihood.empty()) m.likelihood[p] = {1.0, 1.0, 1.0};
+                if (!m.dosage.empty()) m.dosage[p] = std::nan("");
+            }
         prepare_marker(m, x_sex_, keep_, par_);
         reader_at_ = ++position_;
         if (position_ == runs_[run_].second && ++run_ < runs_.size()) position_ = runs_[run_].first;

@@ -1,12 +1,34 @@
 #include "scan/marker_task.hpp"
 
+#include <cmath>
+
 #include "scan/score_pass.hpp"
 
 namespace quillon {
 
 const char* const kRowKindNames[static_cast<int>(RowKind::kCount)] = {
     "ok",          "warning",          "failed",      "skipped:non_autosomal", "skipped:no_families",
-    "skipped:monomorphic", "skipped:maf", "skipped:geno", "skipped:hwe",           "skipped:mendel_rate"};
+    "skipped:monomorphic", "skipped:maf", "skipped:geno", "skipped:hwe",           "skipped:mendel_rate",
+    "skipped:low_info",    "skipped:x_probabilities"};
+
+namespace {
+// The minor allele frequency of the founders' expected dosages (PLINK 2's): on X a male's
+// dosage counts one allele, half his dosage.  NaN without a founder dosage.
+double dosage_maf(const QcPeople& q, const std::vector<double>& dosage, ChromosomeClass chr) {
+    double a1 = 0.0, alleles = 0.0;
+    for (const long p : q.founders) {
+        const double d = dosage[static_cast<std::size_t>(p)];
+        if (std::isnan(d)) continue;
+        const bool haploid = chr == ChromosomeClass::kX && q.male[p];
+        a1 += haploid ? d / 2.0 : d;
+        alleles += haploid ? 1.0 : 2.0;
+    }
+    if (alleles == 0.0) return std::nan("");
+    const double f = a1 / alleles;
+    return f <= 0.5 ? f : 1.0 - f;
+}
+
+}  // namespace
 
 RowKind result_kind(const MarkerResult& r) {
     if (r.failed()) return RowKind::kFailed;
@@ -20,12 +42,21 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
     out.mendel.clear();
     const ChromosomeClass chr = marker.info.chr_class;  // prepare_marker's
     out.qc = marker_qc(ctx.qc, marker.genotype, chr, &ctx.filters);
+    if (ctx.min_info && marker.info.quality < *ctx.min_info) {
+        out.kind = RowKind::kLowInfo;
+        return;
+    }
+    if (!marker.dosage.empty()) out.qc.maf = dosage_maf(ctx.qc, marker.dosage, chr);
     switch (qc_verdict(out.qc, static_cast<long>(ctx.qc.kept_people.size()), ctx.filters)) {
         case QcVerdict::kKept: break;
         case QcVerdict::kGeno: out.kind = RowKind::kGeno; return;
         case QcVerdict::kHwe: out.kind = RowKind::kHwe; return;
         case QcVerdict::kMaf: out.kind = RowKind::kMaf; return;
         case QcVerdict::kMendel: out.kind = RowKind::kMendelRate; return;
+    }
+    if (!marker.likelihood.empty() && chr == ChromosomeClass::kX) {
+        out.kind = RowKind::kXProbabilities;
+        return;
     }
     const MarkerTest* test = ctx.tests.select(chr);
     if (test == nullptr) {
@@ -45,7 +76,7 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         place();
         return;
     }
-    build_marker_families(ctx.study, marker.genotype, scratch, chr);
+    build_marker_families(ctx.study, marker.genotype, marker.likelihood, scratch, chr);
     out.mendel = scratch.mendel;
     out.counts = {scratch.table.nfam, scratch.children, static_cast<long>(scratch.mendel.size())};
     if (scratch.table.nfam == 0) {

@@ -5,6 +5,7 @@
 // worker's own scratch, so any number of workers may run it at once.  Only the writer
 // (scan/writer.hpp) turns outcomes into text.
 
+#include <optional>
 #include <vector>
 
 #include "formats/genotypes.hpp"
@@ -38,11 +39,15 @@ struct ScanContext {
     bool nfs_undefined_by_design = false;
     // The study laid out for the score pass (scan/score_pass.hpp), when the tests include it.
     const ScoreLayout* score_layout = nullptr;
+    std::optional<double> min_info;  // --min-info: the imputation quality a marker needs
 };
 
 enum class RowKind {
-    kOk, kWarning, kFailed, kNonAutosomal, kNoFamilies, kMonomorphic, kMaf, kGeno, kHwe, kMendelRate, kCount
+    kOk, kWarning, kFailed, kNonAutosomal, kNoFamilies, kMonomorphic, kMaf, kGeno, kHwe, kMendelRate, kLowInfo,
+    kXProbabilities, kCount
 };
+// The kinds only VCFs read for dosages or probabilities have: the log lists them when they occur.
+inline constexpr int kFirstDosageKind = static_cast<int>(RowKind::kLowInfo);
 
 // The status words of the kinds, as the log counts them and as STATUS shows the skipped.
 extern const char* const kRowKindNames[static_cast<int>(RowKind::kCount)];
@@ -55,8 +60,11 @@ struct MarkerOutcome {
     MarkerQc qc;                       // every marker's counts, PLINK 1.9's
 };
 
-// The marker's quality-control counts, then its kind, in this order: kMaf, kGeno, kHwe,
-// kMendelRate (the first filter it fails, PLINK's order); kNonAutosomal (no test for its chromosome);
+// The marker's quality-control counts, then its kind, in this order: kLowInfo (its imputation
+// quality below --min-info; a marker without one is kept); kMaf, kGeno, kHwe, kMendelRate
+// (the first filter it fails, PLINK's order; with dosages the MAF is that of the founders'
+// expected dosages, PLINK 2's); kXProbabilities (likelihood vectors on X, which no test
+// reads yet); kNonAutosomal (no test for its chromosome);
 // kNoFamilies (no family left after the rules); kMonomorphic; otherwise the test's result
 // decides: kFailed (a numerical error), kWarning (a fallback or a condition), else kOk.
 // An allocation failure propagates (NumericalError of kind kAllocation, std::bad_alloc).

@@ -18,6 +18,7 @@ namespace {
 struct RawOptions {
     std::string status_model, covariate_model, covar_names, chunk, chr, test, refit_on;
     bool no_intercept = false;
+    bool keep_gp_prior = false;
 };
 
 void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
@@ -103,6 +104,36 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
         {"--me", &o.filters.mendel, "X", "skip markers whose Mendel-error rate over trios is above X"}};
     for (const auto& t : thresholds)
         app.add_option(t.flag, *t.value, t.help)->type_name(t.unit)->check(CLI::Range(0.0, 1.0).description(""));
+    app.add_option("--genotypes", o.reading.source,
+                   "VCF genotypes from gt (the calls), hardcall (PLINK 2's hard calls of GP or DS) or prob "
+                   "(likelihoods from GL, PL or GP)")
+        ->type_name("MODE")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, GenotypeSource>{{"gt", GenotypeSource::kGt},
+                                                                                   {"hardcall", GenotypeSource::kHardCall},
+                                                                                   {"prob", GenotypeSource::kProbabilities}},
+                                            CLI::ignore_case)
+                        .description(""));
+    app.add_option("--dosage-field", o.reading.field, "the hard calls' field: GP (default) or DS")
+        ->type_name("FIELD")
+        ->transform(CLI::CheckedTransformer(
+                        std::map<std::string, DosageField>{{"GP", DosageField::kGp}, {"DS", DosageField::kDs}},
+                        CLI::ignore_case)
+                        .description(""));
+    app.add_option("--hard-call-threshold", o.reading.hard_call_threshold,
+                   "a dosage within T of 0, 1 or 2 is that call, else untyped (default 0.1)")
+        ->type_name("T")
+        ->check(CLI::Range(0.0, 0.4999999).description(""));
+    app.add_option("--gp-floor", o.reading.gp_floor, "each likelihood vector l becomes (1 - E) l + E/3 (default 0.001)")
+        ->type_name("E")
+        ->check(CLI::Range(0.0, 0.999999).description(""));
+    app.add_flag("--keep-gp-prior", raw.keep_gp_prior,
+                 "prob: use GP as it is, its population prior left in (biased: for comparison only)");
+    app.add_option("--info-field", o.reading.quality_field,
+                   "INFO field of the imputation quality (default: the first of R2, DR2, INFO declared)")
+        ->type_name("NAME");
+    app.add_option("--min-info", o.min_info, "skip markers whose imputation quality is below X")
+        ->type_name("X")
+        ->check(CLI::Range(0.0, 1e9).description(""));
     app.add_option("--out", o.out, "output prefix: PREFIX.tsv, PREFIX.log, PREFIX.mendel (default quillon)")
         ->type_name("PREFIX");
     app.add_flag("--bgzip", o.bgzip, "PREFIX.tsv.gz (BGZF) and its tabix index instead of PREFIX.tsv; sorted input");
@@ -249,6 +280,29 @@ ScanParse parse_scan_options(int argc, char** argv) {
         return failure("--from-bp and --to-bp need --chr naming exactly one chromosome");
     if (o.from_bp && o.to_bp && *o.from_bp > *o.to_bp) return failure("--from-bp is after --to-bp");
     if (app.count("--ssf") != 0 && o.ssf.empty()) return failure("--ssf needs a coefficient column, e.g. BETA_X");
+    const bool reading_given = o.reading.source != GenotypeSource::kGt || app.count("--dosage-field") != 0 ||
+                               app.count("--hard-call-threshold") != 0 || app.count("--gp-floor") != 0 ||
+                               app.count("--info-field") != 0 || o.min_info;
+    if (reading_given && o.vcf.empty())
+        return failure("--genotypes, --dosage-field, --hard-call-threshold, --gp-floor, --info-field and --min-info "
+                       "read a VCF: they need --vcf");
+    if ((app.count("--dosage-field") != 0 || app.count("--hard-call-threshold") != 0) &&
+        o.reading.source != GenotypeSource::kHardCall)
+        return failure(o.reading.source == GenotypeSource::kProbabilities && o.reading.field == DosageField::kDs
+                           ? "--dosage-field DS gives one number per person, not the three --genotypes prob needs "
+                             "(it reads GL, PL or GP); use --genotypes hardcall"
+                           : "--dosage-field and --hard-call-threshold need --genotypes hardcall");
+    if ((app.count("--gp-floor") != 0 || raw.keep_gp_prior) && o.reading.source != GenotypeSource::kProbabilities)
+        return failure("--gp-floor and --keep-gp-prior need --genotypes prob");
+    if (o.score && o.reading.source == GenotypeSource::kProbabilities)
+        return failure(std::string("the score tests read hard calls: --genotypes prob gives only the full fit (") +
+                       (o.refit_p ? "leave out --refit-p" : "leave out --test or give --test wald") +
+                       "), or use --genotypes hardcall");
+    o.reading.divide_prior = !raw.keep_gp_prior;
+    if (app.count("--info-field") != 0 && o.reading.quality_field.empty()) return failure("--info-field needs a value");
+    o.reading.quality_default = o.reading.quality_field.empty();
+    o.reading.quality_required = o.min_info.has_value();
+    if (!o.quality_column()) o.reading.quality_default = false;
     if (o.ssf.empty() != o.build.empty())
         return failure(o.ssf.empty() ? "--build needs --ssf" : "--ssf needs --build (the genome assembly, e.g. GRCh38)");
     if (!o.build.empty()) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "genetics/chromosome.hpp"
+#include "formats/genotypes.hpp"
 #include "model/settings.hpp"
 #include "qc/marker_qc.hpp"
 
@@ -51,6 +51,14 @@ struct ScanOptions {
     int xchr_model = 2;                     // --xchr-model: a male's allele as 2 copies or 1
     bool xchr_tie_freq = false;             // --xchr-tie-freq
     ParBuild split_par = ParBuild::kNone;   // --split-par
+    // --genotypes, --dosage-field, --hard-call-threshold, --gp-floor (with --vcf): what the
+    // VCF's genotypes are read from; --info-field, --min-info: the imputation quality.
+    VcfReading reading;
+    std::optional<double> min_info;
+    // The INFO column: reading dosages or probabilities, or a quality asked for.
+    bool quality_column() const {
+        return reading.source != GenotypeSource::kGt || min_info || !reading.quality_field.empty();
+    }
     std::string out = "quillon";            // --out PREFIX
     bool bgzip = false;                     // --bgzip: PREFIX.tsv.gz and its tabix index
     std::string ssf;                        // --ssf TERM: the coefficient of the summary statistics
@@ -73,6 +81,9 @@ struct ScanParse {
 // NCBI36, NCBI35, NCBI34, or hg38, hg19, hg18 in any case), kept as its GRC or NCBI name;
 // --test lists wald and score (at least one, each once); --refit-p (0..1) sets both and
 // --refit-on needs it; --refit-on gxe needs the intercept.
+// --genotypes, --dosage-field, --hard-call-threshold, --gp-floor, --info-field and --min-info
+// need --vcf; --dosage-field and --hard-call-threshold need --genotypes hardcall, --gp-floor
+// --genotypes prob; --genotypes prob refuses the score tests (--test score, --refit-p).
 ScanParse parse_scan_options(int argc, char** argv);
 
 // The --help text, ending with a newline.

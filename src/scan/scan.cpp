@@ -146,6 +146,50 @@ std::string x_log(const ScanOptions& o, const Study& study, const LoopTotals& t)
     return log;
 }
 
+std::string shortest(double x) {
+    std::string text;
+    append_number(text, x);
+    return text;
+}
+
+// The log's lines on how a VCF's dosages or probabilities were read (none for GT calls).
+std::string reading_log(const ScanOptions& o, const LoopTotals& t) {
+    const VcfReading& r = o.reading;
+    std::string log;
+    char line[400];
+    if (r.source == GenotypeSource::kHardCall) {
+        std::snprintf(line, sizeof line,
+                      "Genotypes: hard calls of %s (a dosage rounded to 1/16384 within %s of 0, 1 or 2, else "
+                      "untyped; GT where a person has no %s)\n",
+                      r.field == DosageField::kDs ? "DS" : "GP", shortest(r.hard_call_threshold).c_str(),
+                      r.field == DosageField::kDs ? "DS" : "GP");
+        log += line;
+    } else if (r.source == GenotypeSource::kProbabilities) {
+        std::snprintf(line, sizeof line,
+                      "Genotypes: likelihood vectors from GL, else PL, else GP %s; floor %s; GT where a person has "
+                      "none\n",
+                      r.divide_prior ? "divided by its Hardy-Weinberg prior (at INFO/AF, else the samples' mean dosage)"
+                                     : "with its prior left in (--keep-gp-prior)",
+                      shortest(r.gp_floor).c_str());
+        log += line;
+        log += "Standard errors: from the observed information (the negative Hessian of the log-likelihood at "
+               "its maximum)\n";
+        log += "Markers on X skipped (rows skipped:x_probabilities): " +
+               std::to_string(t.rows[static_cast<int>(RowKind::kXProbabilities)]) + "\n";
+    }
+    if (r.source != GenotypeSource::kGt)
+        log += "Calls read as untyped for a malformed value: " + std::to_string(t.malformed_calls) +
+               "; records without the field (everyone untyped): " + std::to_string(t.field_absent) + "\n";
+    if (o.quality_column())
+        log += "Imputation quality (column INFO): " +
+               (r.quality_field.empty() ? std::string("the first of INFO/R2, DR2, INFO the header declares")
+                                        : "INFO/" + r.quality_field) +
+               (o.min_info ? "; markers below " + shortest(*o.min_info) + " skipped (rows skipped:low_info)"
+                           : std::string()) +
+               "\n";
+    return log;
+}
+
 std::string log_text(const std::string& command, const ScanOptions& o, const Study& study, const Settings& s,
                      const Selection& sel, const LoopTotals& t, const SsfWriter* ssf, double seconds) {
     std::string log = std::string("quillon ") + QUILLON_VERSION + " scan\n" + command + "\n\n";
@@ -167,10 +211,13 @@ std::string log_text(const std::string& command, const ScanOptions& o, const Stu
     log += "\nMulti-allelic records skipped (rows skipped:multiallelic): " + std::to_string(t.multiallelic) + "\n";
     if (t.haploid_calls > 0)
         log += "Haploid calls read as untyped (the model is diploid): " + std::to_string(t.haploid_calls) + "\n";
-    log += x_log(o, study, t);
+    // With probabilities X markers are skipped (reading_log says how many): no X model ran.
+    if (o.reading.source != GenotypeSource::kProbabilities) log += x_log(o, study, t);
+    log += reading_log(o, t);
     log += "Rows:";
     for (int k = 0; k < static_cast<int>(RowKind::kCount); ++k)
-        log += std::string(k ? ", " : " ") + kRowKindNames[k] + " " + std::to_string(t.rows[k]);
+        if (k < kFirstDosageKind || t.rows[k] > 0)
+            log += std::string(k ? ", " : " ") + kRowKindNames[k] + " " + std::to_string(t.rows[k]);
     if (s.fit == FitMethod::kPowell)
         log += "\nRows whose direction-set fit stopped more than 0.001 log-likelihood units short of Newton's maximum "
                "(STATUS short_of_maximum; --fit newton reaches it): " + std::to_string(t.short_of_maximum);
@@ -313,12 +360,15 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
         if (const std::string fault = covariate_design_fault(study); !fault.empty())
             throw Refusal{fault + ", or scan anyway with --allow-collinear"};
     TestOptions test_options{.intercept = o.intercept, .robust = o.robust_se, .xchr_model = o.xchr_model,
-                             .xchr_tie_freq = o.xchr_tie_freq, .wald = o.wald, .score = o.score,
+                             
+                             .xchr_tie_freq = o.xchr_tie_freq,
+                             .probabilities = o.reading.source == GenotypeSource::kProbabilities,
+                             .wald = o.wald, .score = o.score,
                              .refit_p = o.refit_p, .refit_on_gxe = o.refit_on_gxe};
     const TestSelector tests = scan_tests(settings, test_options);
     const MarkerFilter filter = marker_filter(o);
     const std::unique_ptr<GenotypeReader> reader =
-        o.bfile.empty() ? open_vcf(o.vcf, study.people) : open_bed(o.bfile, study.people);
+        o.bfile.empty() ? open_vcf(o.vcf, study.people, o.reading) : open_bed(o.bfile, study.people);
 
     Marker scratch;
     const Selection selection = select_markers(*reader, filter, o.chunk, o.chunks, scratch);
@@ -335,7 +385,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     const Schema autosome_schema = tests.schema(study.covariate_names);
     const Schema x_schema = x_test != nullptr ? schema_of(*x_test, study.covariate_names) : Schema{};
     ScanContext ctx{study, tests, table, qc, o.filters, keep, o.split_par, nullptr, nullptr, nullptr, nfs_by_design,
-                    score_layout ? &*score_layout : nullptr};
+                    score_layout ? &*score_layout : nullptr, o.min_info};
     if (with_x) {
         ctx.table_columns = &schema;
         ctx.autosome_columns = &autosome_schema;
@@ -354,10 +404,10 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     }
     StagedFile tsv(o.out + (o.bgzip ? ".tsv.gz" : ".tsv"), o.bgzip);
     PendingFile mendel(o.out + ".mendel"), log(o.out + ".log");
-    tsv.write((o.bgzip ? "#" : "") + tsv_header(schema));
+    tsv.write((o.bgzip ? "#" : "") + tsv_header(schema, o.quality_column()));
     mendel.write(kMendelHeader);
     Progress progress(selection.total(), !o.quiet);
-    OutcomeWriter writer(study, schema, tsv, mendel, ssf.get(), o.bgzip);
+    OutcomeWriter writer(study, schema, tsv, mendel, ssf.get(), o.bgzip, o.quality_column());
     run_marker_loop(ctx, *reader, selection, o.threads, writer, progress, interrupt);
     progress.finish();
     const LoopTotals& totals = writer.totals();

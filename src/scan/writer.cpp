@@ -62,18 +62,23 @@ void OutcomeWriter::count_x(const MarkerInfo& info) {
 void OutcomeWriter::write(const Marker& marker, const MarkerOutcome& o) {
     const MarkerInfo& info = marker.info;
     totals_.haploid_calls += info.haploid_calls;
+    totals_.malformed_calls += info.malformed_calls;
+    totals_.field_absent += info.field_absent ? 1 : 0;
     if (sorted_)
         if (const std::string fault = order_.check(info.chr, info.bp, info.id); !fault.empty())
             throw InputError("--bgzip needs each chromosome's markers together, in order of position: " + fault);
     if (info.multiallelic) {  // A1 lists every ALT; no count, no test
         ++totals_.multiallelic;
         row_.clear();
-        append_skipped_row(row_, RowMarker{info.chr, info.id, info.bp, info.a1, info.a2, std::nan(""), -1, -1},
+        append_skipped_row(row_,
+                           RowMarker{info.chr, info.id, info.bp, info.a1, info.a2, std::nan(""), -1, -1, info.quality,
+                                     quality_},
                            nullptr, schema_, "skipped:multiallelic");
         tsv_.write(row_);
         return;
     }
-    const RowMarker m{info.chr, info.id, info.bp, info.a1, info.a2, o.qc.a1_freq, o.qc.tdt.t, o.qc.tdt.u};
+    const RowMarker m{info.chr, info.id, info.bp, info.a1,       info.a2,
+                      o.qc.a1_freq, o.qc.tdt.t, o.qc.tdt.u, info.quality, quality_};
     const bool analysed = o.kind == RowKind::kOk || o.kind == RowKind::kWarning || o.kind == RowKind::kFailed;
     row_.clear();
     if (analysed)

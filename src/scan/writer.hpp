@@ -24,6 +24,8 @@ struct LoopTotals {
     long multiallelic = 0;                              // records skipped, no row
     long mendel_lines = 0;                              // families listed in .mendel
     long haploid_calls = 0;                             // VCF calls with one allele, read as untyped
+    long malformed_calls = 0;                           // VCF values malformed, read as untyped
+    long field_absent = 0;                              // VCF records without the field read
     long fell_back = 0;                                 // rows whose Newton fit fell back
     long short_of_maximum = 0;                          // rows whose STATUS says short_of_maximum
     long score_only = 0;                                // rows ok:score_only (--refit-p)
@@ -45,10 +47,11 @@ inline constexpr std::size_t kMarkersListed = 100;
 class OutcomeWriter {
 public:
     // `ssf`, when given, is handed every row too; with `sorted`, rows out of order (a
-    // chromosome's rows apart, or a position below the one before) are refused.
+    // chromosome's rows apart, or a position below the one before) are refused; with
+    // `quality` the rows have the INFO column.
     OutcomeWriter(const Study& study, const Schema& schema, StagedFile& tsv, PendingFile& mendel,
-                  SsfWriter* ssf = nullptr, bool sorted = false)
-        : study_(study), schema_(schema), tsv_(tsv), mendel_(mendel), ssf_(ssf), sorted_(sorted) {}
+                  SsfWriter* ssf = nullptr, bool sorted = false, bool quality = false)
+        : study_(study), schema_(schema), tsv_(tsv), mendel_(mendel), ssf_(ssf), sorted_(sorted), quality_(quality) {}
 
     // Writes the marker's row and .mendel lines (none for a multi-allelic record) and
     // counts it.  Throws OutputError, and InputError for a row out of order.
@@ -65,6 +68,7 @@ private:
     PendingFile& mendel_;
     SsfWriter* ssf_;
     bool sorted_;
+    bool quality_;  // the INFO column
     MarkerOrder order_;
     LoopTotals totals_;
     std::string row_, lines_;

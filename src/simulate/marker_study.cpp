@@ -7,12 +7,15 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <algorithm>
+#include <array>
 #include <vector>
 
 #include "formats/bed_codes.hpp"
 #include "formats/staged_file.hpp"
 #include "genetics/x_inheritance.hpp"
 #include "io/progress.hpp"
+#include "simulate/imputation.hpp"
 #include "toolkit/random.hpp"
 
 namespace quillon {
@@ -195,7 +198,13 @@ void write_vcf_header(const SimulateOptions& o, const Layout& layout, StagedFile
     std::string text = "##fileformat=VCFv4.2\n##source=quillon-simulate\n";
     for (int c = 1; c <= o.chromosomes; ++c) text += "##contig=<ID=" + std::to_string(c) + ">\n";
     if (o.x_markers > 0) text += "##contig=<ID=" + std::to_string(kXCode) + ">\n";
+    if (!o.imputed_r2.empty())
+        text += "##INFO=<ID=AF,Number=A,Type=Float,Description=\"Estimated ALT frequency\">\n"
+                "##INFO=<ID=R2,Number=1,Type=Float,Description=\"Estimated imputation accuracy\">\n";
     text += "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n";
+    if (!o.imputed_r2.empty())
+        text += "##FORMAT=<ID=DS,Number=A,Type=Float,Description=\"ALT dosage\">\n"
+                "##FORMAT=<ID=GP,Number=G,Type=Float,Description=\"Genotype probabilities\">\n";
     text += "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
     for (const Person& p : layout.people)
         if (p.in_vcf) text += '\t' + p.iid;
@@ -210,12 +219,18 @@ struct MarkerRecord {
     long bp = 0;
     char allele1 = 'A', allele2 = 'G';  // allele 2 is counted
     bool effect = false;
+    double alt_freq = 0.0;  // the allele-2 frequency the parents were drawn at
 };
+
+// Imputation streams lie beyond every marker's.
+constexpr long kImputationStreams = 1L << 40;
 
 // Draws marker m (1-based) into genotype[person] (-1 untyped); false with a message when a
 // child's genotype probabilities are not finite.
+// truth[k - 1][j - 1] receives member j's genotype before typing and errors.
 bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const Layout& layout, long m,
-                 std::vector<std::int8_t>& genotype, MarkerRecord& record, std::string& error) {
+                 std::vector<std::int8_t>& genotype, MarkerRecord& record,
+                 std::vector<std::vector<std::int8_t>>& truth, std::string& error) {
     long idum = stream_seed(o.seed, m);
     const double u_freq = ran2(&idum);
     const double u_effect = ran2(&idum);
@@ -229,10 +244,13 @@ bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const La
         gamma2 = p * p;
     }
     const double gamma0 = (1.0 - gamma1) - gamma2;
+    record.alt_freq = gamma1 / 2.0 + gamma2;
+    truth.resize(static_cast<std::size_t>(study.nfam));
 
     for (long k = 1; k <= study.nfam; ++k) {
         const std::vector<Member>& members = layout.members[static_cast<std::size_t>(k - 1)];
         int parent[2] = {0, 0};
+        truth[static_cast<std::size_t>(k - 1)].resize(members.size());
         for (int j = 1; j <= static_cast<int>(members.size()); ++j) {
             const Member& mem = members[static_cast<std::size_t>(j - 1)];
             const double u_geno = ran2(&idum);
@@ -255,6 +273,7 @@ bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const La
                     return false;
                 }
             }
+            truth[static_cast<std::size_t>(k - 1)][static_cast<std::size_t>(j - 1)] = static_cast<std::int8_t>(g);
             const bool typed = mem.typed && !(mem.child && u_untyped < o.untyped_children);
             if (male_on_x) {  // his allele written homozygous; an error gives the other, or a het call
                 if (typed && u_error < o.genotype_errors) g = 1 - g;
@@ -296,6 +315,50 @@ std::string vcf_line(const MarkerRecord& r, const Layout& layout, const std::vec
     return line + '\n';
 }
 
+// The record of an imputed-like marker: each typed person's GP and DS from the true
+// genotypes (3 decimals, as imputation servers write them), GT the most probable genotype of
+// the written GP, INFO/AF and INFO/R2 estimated from the written dosages (MaCH's ratio of
+// their variance to the binomial one).
+std::string imputed_vcf_line(const SimulateOptions& o, const MarkerRecord& r, const Layout& layout, long m,
+                             const std::vector<std::int8_t>& genotype,
+                             const std::vector<std::vector<std::int8_t>>& truth) {
+    const double target = o.imputed_r2[static_cast<std::size_t>(m - 1) % o.imputed_r2.size()];
+    const double p = std::min(std::max(r.alt_freq, 1e-4), 1.0 - 1e-4);
+    const double sigma = noise_for_r2(target, p);
+    long idum = stream_seed(o.seed, kImputationStreams + m);
+    std::vector<std::vector<std::array<double, 3>>> gp(truth.size());
+    for (std::size_t k = 0; k < truth.size(); ++k) impute_family(truth[k], p, sigma, o.shared_error, &idum, gp[k]);
+    static constexpr const char* kGt[3] = {"0/0", "0/1", "1/1"};
+    std::string samples;
+    double sum = 0.0, squares = 0.0;
+    long n = 0;
+    char text[96];
+    for (std::size_t q = 0; q < genotype.size(); ++q) {
+        const Person& person = layout.people[q];
+        if (!person.in_vcf) continue;
+        if (genotype[q] < 0) {
+            samples += "\t./.:.:.";
+            continue;
+        }
+        const auto& v = gp[static_cast<std::size_t>(person.family - 1)][static_cast<std::size_t>(person.member - 1)];
+        double w[3];
+        for (int g = 0; g < 3; ++g) w[g] = std::round(v[static_cast<std::size_t>(g)] * 1000.0) / 1000.0;
+        const int best = w[2] > w[1] && w[2] > w[0] ? 2 : (w[1] > w[0] ? 1 : 0);
+        const double ds = std::round((v[1] + 2.0 * v[2]) * 1000.0) / 1000.0;
+        std::snprintf(text, sizeof text, "\t%s:%.3f:%.3f,%.3f,%.3f", kGt[best], ds, w[0], w[1], w[2]);
+        samples += text;
+        sum += ds;
+        squares += ds * ds;
+        ++n;
+    }
+    const double af = n > 0 ? sum / (2.0 * n) : 0.0;
+    const double variance = n > 0 ? squares / n - 4.0 * af * af : 0.0;
+    const double r2 = af > 0.0 && af < 1.0 ? std::max(0.0, variance / (2.0 * af * (1.0 - af))) : 0.0;
+    std::snprintf(text, sizeof text, "\t.\tPASS\tAF=%.4f;R2=%.4f\tGT:DS:GP", af, r2);
+    return r.chr + '\t' + std::to_string(r.bp) + '\t' + r.id + '\t' + r.allele1 + '\t' + r.allele2 + text + samples +
+           '\n';
+}
+
 // The files of `o` for the drawn markers; throws OutputError.
 bool write_files(const SimulateOptions& o, const SimulatedStudy& study, const Layout& layout, std::string& error) {
     // Every file to write, opened before any marker is drawn.
@@ -333,12 +396,13 @@ bool write_files(const SimulateOptions& o, const SimulatedStudy& study, const La
     if (ped != nullptr) every_genotype.reserve(static_cast<std::size_t>(o.markers) * genotype.size());
     std::vector<unsigned char> bytes;
     MarkerRecord record;
+    std::vector<std::vector<std::int8_t>> truth;
     std::string last_chr;
     long position = 0;
     Progress progress(o.markers, true);
     for (long m = 1; m <= o.markers; ++m) {
         progress.update(m - 1);
-        if (!draw_marker(o, study, layout, m, genotype, record, error)) return false;
+        if (!draw_marker(o, study, layout, m, genotype, record, truth, error)) return false;
         position = record.chr == last_chr ? position + 1 : 1;
         last_chr = record.chr;
         record.bp = 10000 * position;
@@ -351,7 +415,9 @@ bool write_files(const SimulateOptions& o, const SimulatedStudy& study, const La
         }
         if (map != nullptr) map->write(record.chr + ' ' + record.id + " 0 " + std::to_string(record.bp) + '\n');
         if (ped != nullptr) every_genotype.insert(every_genotype.end(), genotype.begin(), genotype.end());
-        if (vcf != nullptr) vcf->write(vcf_line(record, layout, genotype));
+        if (vcf != nullptr)
+            vcf->write(o.imputed_r2.empty() ? vcf_line(record, layout, genotype)
+                                            : imputed_vcf_line(o, record, layout, m, genotype, truth));
         if (effects != nullptr && record.effect) effects->write(record.id + '\n');
     }
     progress.finish();

@@ -126,6 +126,20 @@ bool parse_marker_option(const std::string& name, const std::string& value_text,
         o.allele_freq_given = true;
         o.freq_lo = f[1];
         o.freq_hi = f[2];
+    } else if (name == "--imputed-r2") {
+        DVector r2;
+        o.imputed_r2.clear();
+        bool ok = to_list(value, r2);
+        for (int i = 1; ok && i <= r2.size(); ++i) {
+            ok = r2[i] > 0.0 && r2[i] <= 0.999;
+            o.imputed_r2.push_back(r2[i]);
+        }
+        if (!ok) {
+            error = "--imputed-r2: expected a comma-separated list of r2 values in (0, 0.999], got " + quoted(value);
+            return false;
+        }
+    } else if (name == "--shared-error") {
+        return set_rate(opt, value, o.shared_error, error);
     } else if (name == "--effect-share" || name == "--untyped-children" || name == "--genotype-errors" ||
                name == "--unaffected-children" || name == "--father-only" || name == "--male-het-errors") {
         double& rate = name == "--effect-share"       ? o.effect_share
@@ -158,7 +172,7 @@ bool check_combinations(SimulateOptions& o, std::string& error) {
                                 o.allele_freq_given || o.untyped_children > 0.0 || o.genotype_errors > 0.0 ||
                                 o.unaffected_children > 0.0 || o.father_only > 0.0 || o.male_het_errors > 0.0 ||
                                 !o.covar.empty() ||
-                                !o.weight_file.empty() || !o.effects.empty();
+                                !o.weight_file.empty() || !o.effects.empty() || !o.imputed_r2.empty();
     if (marker_options && !genotype_files) {
         error = "the multi-marker options need --bfile PREFIX, --file PREFIX or --vcf FILE";
         return false;
@@ -185,6 +199,10 @@ bool check_combinations(SimulateOptions& o, std::string& error) {
     std::sort(outputs.begin(), outputs.end());
     if (const auto twice = std::adjacent_find(outputs.begin(), outputs.end()); twice != outputs.end()) {
         error = "two of the files to write are named " + *twice;
+        return false;
+    }
+    if (!o.imputed_r2.empty() && o.vcf.empty()) {
+        error = "--imputed-r2 writes GP, DS and INFO/R2 to the VCF: it needs --vcf";
         return false;
     }
     if (o.x_markers > o.markers) {
@@ -281,6 +299,11 @@ void print_simulate_usage(std::FILE* out) {
                  "  --unaffected-children RATE  children of phenotype 1, drawn by Mendel (default 0)\n"
                  "  --father-only RATE      families of an untyped father written with the typed mother\n"
                  "                          as the father and the untyped one as the mother (default 0)\n"
+                 "  --imputed-r2 R1,R2,...  an imputed-like VCF: GT (best guess), DS, GP, INFO/R2 and AF\n"
+                 "                          from noisy haplotype observations at these r2 values, one per\n"
+                 "                          marker in turn (the .bed and .ped keep the true genotypes)\n"
+                 "  --shared-error RATE     chance that a child's inherited haplotype carries its parent's\n"
+                 "                          observation error (default 0.5)\n"
                  "Untyped parents are absent from the .fam, listed without genotypes, or \"0\" in the\n"
                  "children's lines, in turn; see simulate/marker_study.hpp for the draws.\n",
                  kSimMaxFamilies, kSimMaxCovariates, kSimMaxMarkers);
@@ -324,7 +347,8 @@ bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& 
                                               "--allele-freq",     "--untyped-children", "--genotype-errors",
                                               "--unaffected-children", "--father-only", "--bfile", "--file", "--vcf",
                                               "--xchr-model",      "--male-het-errors", "--chromosome",
-                                              "--covar",           "--weight-file", "--effects"};
+                                              "--covar",           "--weight-file", "--effects",
+                                              "--imputed-r2",      "--shared-error"};
         bool known = false;
         for (const char* v : kValued) known = known || name == v;
         if (!known) {

@@ -47,6 +47,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "toolkit/nrarray.hpp"
 
@@ -98,6 +99,11 @@ struct SimulateOptions {
     double father_only = 0.0;          // one-untyped-parent families written with the typed
                                        // parent as the father
     std::string bfile, file, vcf, covar, weight_file, effects;
+    // Imputed-like VCFs (simulate/imputation.hpp): marker m's target r2 is
+    // imputed_r2[(m - 1) % size] (empty: GT calls only); shared_error the chance that a
+    // child's observation of an inherited haplotype is its parent's.
+    std::vector<double> imputed_r2;
+    double shared_error = 0.5;
 };
 
 // Parses argv[1..argc-1] (GNU long options "--name value" or "--name=value") into `options`,

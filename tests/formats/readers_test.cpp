@@ -6,6 +6,7 @@
 #include <htslib/bgzf.h>
 #include <sys/stat.h>
 
+#include <cmath>
 #include <map>
 #include <tuple>
 
@@ -170,6 +171,57 @@ TEST(GenotypeReaders, TruncatedCompressedFileAndPipeRefused) {
         ADD_FAILURE() << "a pipe was opened";
     } catch (const InputError& e) {
         EXPECT_NE(std::string(e.what()).find("is a pipe or a device, not a file"), std::string::npos) << e.what();
+    }
+}
+
+}  // namespace
+}  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// GP read as hard calls and as likelihoods: a GT call standing in for a missing GP, a GP
+// without GT, a malformed GP and a dosage no call is near; a record without GP.
+TEST(GenotypeReaders, VcfProbabilitiesAsHardCallsAndLikelihoods) {
+    test_support::TempDir dir;
+    dir.write("s.fam", kFam);
+    dir.write("p.vcf",
+              "##fileformat=VCFv4.2\n##contig=<ID=1>\n##INFO=<ID=R2,Number=1,Type=Float,Description=\"r\">\n"
+              "##INFO=<ID=AF,Number=A,Type=Float,Description=\"f\">\n"
+              "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"g\">\n"
+              "##FORMAT=<ID=GP,Number=G,Type=Float,Description=\"p\">\n"
+              "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\tb\tc\td\te\n"
+              "1\t100\trs1\tG\tA\t.\t.\tR2=0.5;AF=0.5\tGT:GP\t0/1:0,0.9,0.1\t0/0:.\t./.:0.2,0.5,0.3\t0/1:-1,1,1\t"
+              "1/1:0.5,0.2,0.1\n"
+              "1\t200\trs2\tG\tA\t.\t.\t.\tGT\t0/1\t0/0\t0/1\t0/1\t0/0\n");
+    const std::vector<FamPerson> people = read_fam(dir.file("s.fam"));
+    VcfReading reading;
+    reading.source = GenotypeSource::kHardCall;
+    reading.quality_default = true;
+    std::vector<Marker> m = read_all(*open_vcf(dir.file("p.vcf"), people, reading));
+    EXPECT_EQ(m[0].genotype, (std::vector<std::int8_t>{1, 0, 1, -1, -1}));
+    EXPECT_EQ(m[0].info.quality, 0.5f);
+    EXPECT_EQ(m[0].info.malformed_calls, 1);
+    EXPECT_EQ(m[1].genotype, std::vector<std::int8_t>(5, -1));
+    EXPECT_TRUE(m[1].info.field_absent && std::isnan(m[1].info.quality));
+
+    reading.source = GenotypeSource::kProbabilities;
+    reading.gp_floor = 0.003;
+    m = read_all(*open_vcf(dir.file("p.vcf"), people, reading));
+    EXPECT_EQ(m[0].genotype, (std::vector<std::int8_t>{1, 0, 1, -1, 2}));  // c: the best guess
+    const double c[3] = {0.997 * 0.8 / 3 + 0.001, 0.997 / 3 + 0.001, 0.997 * 1.2 / 3 + 0.001};
+    for (int g = 0; g < 3; ++g) EXPECT_NEAR(m[0].likelihood[2][g], c[g], 2e-7) << g;  // GP read as floats
+    EXPECT_EQ(m[0].likelihood[1], (std::array<double, 3>{0.998, 0.001, 0.001}));
+    EXPECT_EQ(m[0].likelihood[3], (std::array<double, 3>{1, 1, 1}));
+
+    reading.source = GenotypeSource::kHardCall;
+    reading.field = DosageField::kDs;
+    try {
+        open_vcf(dir.file("p.vcf"), people, reading);
+        ADD_FAILURE() << "no DS, yet read";
+    } catch (const InputError& e) {
+        EXPECT_NE(std::string(e.what()).find("marker 1 (rs1) and every other lack DS"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("--dosage-field GP"), std::string::npos) << e.what();
     }
 }
 

@@ -55,16 +55,7 @@ TEST(LikelihoodDerivatives, AreCentralDifferencesOfTheObjective) {
             objective.evaluate(theta, other, true);  // every family through the mixture formula
             for (std::size_t k = 0; k < n * n; ++k)
                 EXPECT_NEAR(other.hessian[k], at.hessian[k], 1e-9 * (1 + std::fabs(at.hessian[k])));
-            const auto value = [&](const DVector& t) { return objective.value(t); };
-            for (std::size_t k = 0; k < n; ++k) {
-                const long i = static_cast<long>(k) + 1;
-                EXPECT_NEAR(at.gradient[k], central(value, theta, i, h), 1e-6 * (1 + std::fabs(at.gradient[k])));
-                for (std::size_t j = 0; j < n; ++j) {
-                    const double fd = central([&](const DVector& t) { return objective.evaluate(t, other), other.gradient[j]; },
-                                              theta, i, h);
-                    EXPECT_NEAR(at.hessian[k * n + j], fd, 1e-5 * (1 + std::fabs(fd))) << k << "," << j;
-                }
-            }
+            expect_derivatives(objective, theta, at, h);
         }
     }
 }

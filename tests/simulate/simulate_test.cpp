@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <string>
 
+#include "simulate/imputation.hpp"
 #include "support/studies.hpp"
+#include "toolkit/random.hpp"
 
 namespace quillon {
 namespace {
@@ -84,6 +87,34 @@ TEST(SimulateStudy, CoefficientsTiltTheChildrensGenotypes) {
     ASSERT_GT(none[1], 100);
     EXPECT_GT(none[1], 10 * none[2]);
     EXPECT_LT(2 * none[2], none[0]);
+}
+
+}  // namespace
+}  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// The tuned noise gives the target r2: the squared correlation of haplotype posteriors with
+// their alleles, drawn here (200000 haplotypes: about 0.005 of standard error), and the
+// haplotype r2 falls as the noise grows.
+TEST(SimulateImputation, TunedNoiseGivesTheTargetSquaredCorrelation) {
+    long idum = -17;
+    for (const auto& [r2, p] : {std::pair{0.3, 0.2}, std::pair{0.6, 0.45}, std::pair{0.9, 0.08}}) {
+        const double sigma = noise_for_r2(r2, p);
+        EXPECT_GT(haplotype_r2(sigma * 0.9, p), haplotype_r2(sigma * 1.1, p));
+        double sh = 0, sa = 0, shh = 0, saa = 0, sha = 0;
+        const int n = 200000;
+        for (int i = 0; i < n; ++i) {
+            const double a = ran2(&idum) < p ? 1.0 : 0.0;
+            const double z = std::sqrt(-2.0 * std::log(ran2(&idum))) * std::cos(6.283185307179586 * ran2(&idum));
+            const double h = haplotype_posterior(a + sigma * z, sigma, p);
+            sh += h, sa += a, shh += h * h, saa += a * a, sha += h * a;
+        }
+        const double cov = sha / n - sh / n * sa / n;
+        const double corr2 = cov * cov / ((shh / n - sh / n * sh / n) * (saa / n - sa / n * sa / n));
+        EXPECT_NEAR(corr2, r2, 0.02) << r2;
+    }
 }
 
 }  // namespace
