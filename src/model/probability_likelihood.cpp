@@ -160,7 +160,7 @@ double ProbabilityLikelihood::pair_term(std::size_t family, int f, int m, const 
         const double qi = 1.0 / total, ri = 1.0 / data;
         const double q0 = t0 * qi, q1 = t1 * qi, q2 = t2 * qi;
         const double r0 = u0 * ri, r1 = u1 * ri, r2 = u2 * ri;
-        const double* x = &cov_[static_cast<std::size_t>(ch) * nc];
+        const double* x = cov_.data() + static_cast<std::size_t>(ch) * nc;  // no covariates: cov_ is empty
         if (coding_ == 2) {
             // a = (1{g=1}, 1{g=2}): the means are (q1, q2), the covariances q1 (q0 + q2), ...
             const double e1 = r1 - q1, e2 = r2 - q2;
