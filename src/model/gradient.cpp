@@ -3,25 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/child_terms.hpp"
 #include "model/model.hpp"
 #include "model/prevalence.hpp"
 
 namespace quillon {
-
-namespace {
-
-// One child's terms under a coding with one entry per genotype: the score x e and the upper
-// triangle of var x x' added entry by entry (NC > 0: that many covariates, unrolled; 0: nc).
-template <std::size_t NC>
-inline void add_child_terms(double* sp, double* hp, const double* x, double e, double var, std::size_t n,
-                            std::size_t nc) {
-    if constexpr (NC > 0) nc = NC;
-    for (std::size_t a = 0; a < nc; ++a) {
-        sp[a] += x[a] * e;
-        for (std::size_t b = a; b < nc; ++b) hp[a * n + b] += var * (x[a] * x[b]);
-    }
-}
-}  // namespace
 
 LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const FamilyTable& families)
     : s_(s), likelihood_(s, families), coding_(s.cmodeltype == kNone ? 2 : 1) {
@@ -121,18 +107,7 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
                     // a = (1{g=1}, 1{g=2}); Cov = [[q1(q0+q2), -q1 q2], [-q1 q2, q2(q0+q1)]]
                     const double e1 = (gc == 1 ? 1.0 : 0.0) - q1, e2 = (gc == 2 ? 1.0 : 0.0) - q2;
                     const double v11 = q1 * (q0 + q2), v22 = q2 * (q0 + q1), v12 = -(q1 * q2);
-                    for (std::size_t a = 0; a < nc; ++a) {
-                        sp[a] += x[a] * e1;
-                        sp[nc + a] += x[a] * e2;
-                        for (std::size_t b = 0; b < nc; ++b) {
-                            const double xx = x[a] * x[b];
-                            if (b >= a) {
-                                hp[a * n + b] += v11 * xx;
-                                hp[(nc + a) * n + nc + b] += v22 * xx;
-                            }
-                            hp[a * n + nc + b] += v12 * xx;
-                        }
-                    }
+                    add_child_terms_two_codings(sp, hp, x, e1, e2, v11, v22, v12, n, nc);
                 } else {
                     const double mean = (c[0] * q0 + c[1] * q1) + c[2] * q2;
                     const double r0 = c[0] - mean, r1 = c[1] - mean, r2 = c[2] - mean;

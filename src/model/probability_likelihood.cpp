@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "genetics/transmission.hpp"
+#include "model/child_terms.hpp"
 #include "model/model.hpp"
 #include "model/prevalence.hpp"
 
@@ -47,34 +48,6 @@ void children_risks(ProbabilityLikelihood::RiskForm form, long ncov, const DVect
         }
         nu1[at] = form == Form::kUnitNu1 ? 1.0 : std::exp(sum1);
         nu2[at] = form == Form::kEqualRisks ? nu1[at] : std::exp(sum2);
-    }
-}
-
-// One child's term of a pair's log-likelihood, added to the pair's gradient s (1..n as
-// s[0..n-1]) and negated second derivatives h (upper triangle, row-major n x n) through its
-// covariate row x (nc entries).  The covariate model None has two coding entries per
-// covariate: e1, e2 the score's and v11, v22, v12 the negated curvature's coefficients
-// (coefficients of b1 at 0..nc-1, of b2 at nc..2nc-1); the others one: e and v.
-void add_child_terms(std::size_t nc, std::size_t n, const double* x, double e1, double e2, double v11, double v22,
-                     double v12, double* s, double* h) {
-    for (std::size_t a = 0; a < nc; ++a) {
-        s[a] += x[a] * e1;
-        s[nc + a] += x[a] * e2;
-        for (std::size_t b = 0; b < nc; ++b) {
-            const double xx = x[a] * x[b];
-            if (b >= a) {
-                h[a * n + b] += v11 * xx;
-                h[(nc + a) * n + nc + b] += v22 * xx;
-            }
-            h[a * n + nc + b] += v12 * xx;
-        }
-    }
-}
-
-void add_child_terms(std::size_t nc, std::size_t n, const double* x, double e, double v, double* s, double* h) {
-    for (std::size_t a = 0; a < nc; ++a) {
-        s[a] += x[a] * e;
-        for (std::size_t b = a; b < nc; ++b) h[a * n + b] += v * (x[a] * x[b]);
     }
 }
 
@@ -167,14 +140,14 @@ double ProbabilityLikelihood::pair_term(std::size_t family, int f, int m, const 
             const double v11 = q1 * (q0 + q2) - r1 * (r0 + r2);
             const double v22 = q2 * (q0 + q1) - r2 * (r0 + r1);
             const double v12 = r1 * r2 - q1 * q2;
-            add_child_terms(nc, n, x, e1, e2, v11, v22, v12, s, h);
+            add_child_terms_two_codings(s, h, x, e1, e2, v11, v22, v12, n, nc);
         } else {
             const double mq = (c[0] * q0 + c[1] * q1) + c[2] * q2;
             const double mr = (c[0] * r0 + c[1] * r1) + c[2] * r2;
             const double vq = (q0 * (c[0] - mq) * (c[0] - mq) + q1 * (c[1] - mq) * (c[1] - mq)) + q2 * (c[2] - mq) * (c[2] - mq);
             const double vr = (r0 * (c[0] - mr) * (c[0] - mr) + r1 * (c[1] - mr) * (c[1] - mr)) + r2 * (c[2] - mr) * (c[2] - mr);
             const double e = mr - mq, v = vq - vr;
-            add_child_terms(nc, n, x, e, v, s, h);
+            add_child_terms(s, h, x, e, v, n, nc);
         }
     }
     return w * product;
