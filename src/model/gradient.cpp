@@ -38,14 +38,7 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
     const long ncov = s_.ncov;
     const auto n = static_cast<std::size_t>(s_.npars);
     const auto m = n - 2;  // coefficients
-    d.gradient.assign(n, 0.0);
-    d.hessian.assign(n * n, 0.0);
-    if (with_outer)
-        d.outer.assign(n * n, 0.0);
-    else
-        d.outer.clear();
-    d.risks.resize(2 * fl.child_geno.size());
-    std::fill(std::begin(d.parents), std::end(d.parents), 0.0);
+    d.clear(n, with_outer, fl.child_geno.size());
     std::fill(direct_s_.begin(), direct_s_.end(), 0.0);
     std::fill(direct_h_.begin(), direct_h_.end(), 0.0);
     double* g = d.gradient.data();

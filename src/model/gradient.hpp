@@ -16,6 +16,8 @@
 //
 // The value is computed with the very operations of Likelihood, so both give the same double.
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "genetics/family.hpp"
@@ -33,6 +35,19 @@ struct Derivatives {
     std::vector<double> risks;    // the children's nu1, nu2 at theta, as FitResult::risks
     double parents[3] = {};       // expected count of parents of genotype 0, 1, 2: sum_F sum_p pi_p (f_p, m_p)
     double fathers[2] = {};       // X: expected count of fathers of allele 0, 1 (parents[] then counts the mothers)
+
+    // Zeroes the sums for n parameters (the outer product only `with_outer`, else emptied) and
+    // sizes the risks for `children` children.
+    void clear(std::size_t n, bool with_outer, std::size_t children) {
+        gradient.assign(n, 0.0);
+        hessian.assign(n * n, 0.0);
+        if (with_outer)
+            outer.assign(n * n, 0.0);
+        else
+            outer.clear();
+        risks.resize(2 * children);
+        std::fill(std::begin(parents), std::end(parents), 0.0);
+    }
 };
 
 class LikelihoodDerivatives {

@@ -173,14 +173,7 @@ double ProbabilityLikelihood::value(const DVector& theta) const {
 void ProbabilityLikelihood::evaluate(const DVector& theta, Derivatives& d, bool with_outer) const {
     const auto n = static_cast<std::size_t>(s_.npars);
     const std::size_t m = n - 2;  // coefficients
-    d.gradient.assign(n, 0.0);
-    d.hessian.assign(n * n, 0.0);
-    if (with_outer)
-        d.outer.assign(n * n, 0.0);
-    else
-        d.outer.clear();
-    d.risks.resize(2 * static_cast<std::size_t>(child_begin_.back()));
-    std::fill(std::begin(d.parents), std::end(d.parents), 0.0);
+    d.clear(n, with_outer, static_cast<std::size_t>(child_begin_.back()));
     double* g = d.gradient.data();
     double* h = d.hessian.data();
 
