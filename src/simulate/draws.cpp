@@ -1,4 +1,5 @@
 // The draws of a simulated study, in the documented order (simulate/simulate.hpp).
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -85,6 +86,23 @@ int draw_founder_genotype(double u, double gamma0, double gamma1) {
     return 2;
 }
 
+int draw_group(double u, const std::vector<Subpopulation>& groups) {
+    double total = 0.0;
+    for (const Subpopulation& g : groups) total += g.share * g.risk;
+    double cumulative = 0.0;
+    for (std::size_t g = 0; g + 1 < groups.size(); ++g) {
+        cumulative += groups[g].share * groups[g].risk;
+        if (u < cumulative / total) return static_cast<int>(g) + 1;
+    }
+    return static_cast<int>(groups.size());
+}
+
+void group_prevalences(const Subpopulation& group, double p, double& gamma1, double& gamma2) {
+    const double q = std::min(std::max(p + group.shift, kSimMinGroupFrequency), 1.0 - kSimMinGroupFrequency);
+    gamma1 = 2.0 * q * (1.0 - q);
+    gamma2 = q * q;
+}
+
 int draw_child_genotype(int fg, int mg, double nu1, double nu2, double u) {
     const double p0 = phgz(fg, mg, 0, nu1, nu2);
     const double p1 = phgz(fg, mg, 1, nu1, nu2);
@@ -129,21 +147,31 @@ bool simulate_study(const SimulateOptions& o, SimulatedStudy& study, std::string
     study.nfam = o.families;
     study.ncov = o.ncov;
     study.random_weights = o.random_weights;
+    study.groups = static_cast<int>(o.groups.size());
     study.fam = IndexVector<SimFamily>(1, o.families);
 
     for (long k = 1; k <= o.families; ++k) {
         SimFamily& fam = study.fam[k];
         fam.famid = k;
+        fam.group = o.groups.empty() ? 0 : draw_group(rng.uniform(), o.groups);
+        const Subpopulation* group = fam.group > 0 ? &o.groups[static_cast<std::size_t>(fam.group - 1)] : nullptr;
         fam.ninfam = o.min_size + static_cast<int>(rng.uniform() * span);
         const int n = fam.ninfam;
 
+        // The parents' prevalences and typing rates: the study's, or the family's group's.
+        double g1 = o.gamma1;
+        double g2 = o.gamma2;
+        if (group != nullptr) group_prevalences(*group, 0.5 * o.gamma1 + o.gamma2, g1, g2);
+        const double g0 = group != nullptr ? (1.0 - g1) - g2 : gamma0;
+        const double untyped_parents = group != nullptr ? group->untyped_parents : o.untyped_parents;
+        const double untyped_father = group != nullptr ? group->untyped_father : o.untyped_father;
+
         const double u_typing = rng.uniform();
-        const bool both_untyped = u_typing < o.untyped_parents;
-        const bool father_untyped = both_untyped || u_typing < o.untyped_parents + o.untyped_father;
+        const bool both_untyped = u_typing < untyped_parents;
+        const bool father_untyped = both_untyped || u_typing < untyped_parents + untyped_father;
         const double u_father = rng.uniform();
-        const int gf = o.chromosome_x ? draw_x_father(u_father, o.gamma1, o.gamma2)
-                                      : draw_founder_genotype(u_father, gamma0, o.gamma1);
-        const int gm = draw_founder_genotype(rng.uniform(), gamma0, o.gamma1);
+        const int gf = o.chromosome_x ? draw_x_father(u_father, g1, g2) : draw_founder_genotype(u_father, g0, g1);
+        const int gm = draw_founder_genotype(rng.uniform(), g0, g1);
 
         fam.sex = IVector(1, n);
         fam.pheno = IVector(1, n);
@@ -154,7 +182,10 @@ bool simulate_study(const SimulateOptions& o, SimulatedStudy& study, std::string
 
         for (int j = 1; j <= n; ++j) {
             DVector& x = fam.covars[j];
-            for (int i = 1; i <= o.ncov; ++i) x[i] = (o.intercept && i == 1) ? 1.0 : rounded_covariate(rng.normal());
+            for (int i = 1; i <= o.ncov; ++i)
+                x[i] = (o.intercept && i == 1) ? 1.0
+                       : group != nullptr     ? rounded_covariate(group->mean[static_cast<std::size_t>(i - 1)] + rng.normal())
+                                              : rounded_covariate(rng.normal());
 
             const double u_sex = rng.uniform();
             const double u_missing = rng.uniform();

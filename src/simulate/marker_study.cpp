@@ -174,15 +174,17 @@ void write_ped(const Layout& layout, const std::vector<std::int8_t>& genotype, l
     }
 }
 
-// Covariate columns without the intercept column, named X1, X2, ...
-void write_covariates(const SimulatedStudy& study, bool intercept, const Layout& layout, StagedFile& f) {
+// Covariate columns without the intercept column, named X1, X2, ..., then the group's label.
+void write_covariates(const SimulateOptions& o, const SimulatedStudy& study, const Layout& layout, StagedFile& f) {
     std::string line = "FID IID";
-    for (int i = intercept ? 2 : 1, c = 1; i <= study.ncov; ++i, ++c) line += " X" + std::to_string(c);
+    for (int i = o.intercept ? 2 : 1, c = 1; i <= study.ncov; ++i, ++c) line += " X" + std::to_string(c);
+    if (!o.groups.empty()) line += ' ' + o.group_column;
     f.write(line + '\n');
     for (const Person& p : layout.people) {
         line = std::to_string(p.family) + ' ' + p.iid;
-        for (int i = intercept ? 2 : 1; i <= study.ncov; ++i)
+        for (int i = o.intercept ? 2 : 1; i <= study.ncov; ++i)
             line += ' ' + formatted("%.6f", study.fam[p.family].covars[p.member][i]);
+        if (!o.groups.empty()) line += ' ' + o.groups[static_cast<std::size_t>(study.fam[p.family].group - 1)].name;
         f.write(line + '\n');
     }
 }
@@ -246,9 +248,18 @@ bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const La
     const double gamma0 = (1.0 - gamma1) - gamma2;
     record.alt_freq = gamma1 / 2.0 + gamma2;
     truth.resize(static_cast<std::size_t>(study.nfam));
+    // Each group's prevalences (gamma0, gamma1, gamma2) at this marker.
+    std::vector<std::array<double, 3>> group_gamma(o.groups.size());
+    for (std::size_t g = 0; g < o.groups.size(); ++g) {
+        group_prevalences(o.groups[g], record.alt_freq, group_gamma[g][1], group_gamma[g][2]);
+        group_gamma[g][0] = (1.0 - group_gamma[g][1]) - group_gamma[g][2];
+    }
 
     for (long k = 1; k <= study.nfam; ++k) {
         const std::vector<Member>& members = layout.members[static_cast<std::size_t>(k - 1)];
+        const int group = study.fam[k].group;
+        const std::array<double, 3> gamma =
+            group > 0 ? group_gamma[static_cast<std::size_t>(group - 1)] : std::array<double, 3>{gamma0, gamma1, gamma2};
         int parent[2] = {0, 0};
         truth[static_cast<std::size_t>(k - 1)].resize(members.size());
         for (int j = 1; j <= static_cast<int>(members.size()); ++j) {
@@ -260,8 +271,8 @@ bool draw_marker(const SimulateOptions& o, const SimulatedStudy& study, const La
             int g = 0;
             const bool male_on_x = on_x && (mem.child ? mem.sex == 1 : j == 1);
             if (!mem.child) {
-                g = parent[j - 1] = on_x && j == 1 ? draw_x_father(u_geno, gamma1, gamma2)
-                                                   : draw_founder_genotype(u_geno, gamma0, gamma1);
+                g = parent[j - 1] = on_x && j == 1 ? draw_x_father(u_geno, gamma[1], gamma[2])
+                                                   : draw_founder_genotype(u_geno, gamma[0], gamma[1]);
             } else {
                 const bool tilted = record.effect && !mem.mendel_only;
                 const double nu1 = tilted ? mem.nu1 : 1.0, nu2 = tilted ? mem.nu2 : 1.0;
@@ -383,7 +394,7 @@ bool write_files(const SimulateOptions& o, const SimulatedStudy& study, const La
     StagedFile* effects = open(o.effects, false);
 
     if (fam != nullptr) write_fam(layout, *fam);
-    if (covar != nullptr) write_covariates(study, o.intercept, layout, *covar);
+    if (covar != nullptr) write_covariates(o, study, layout, *covar);
     if (weights != nullptr) write_weights(study, layout, *weights);
     if (vcf != nullptr) write_vcf_header(o, layout, *vcf);
     if (bed != nullptr) {

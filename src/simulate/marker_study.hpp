@@ -2,7 +2,9 @@
 // Multi-marker studies: the families of one simulated study (simulate.hpp) with the genotypes
 // of many markers, written as a PLINK 1 binary fileset (.bed/.bim/.fam), a PLINK text fileset
 // (.ped/.map, the .fam lines followed by two allele letters per marker, "0 0" untyped) and/or
-// a VCF, with covariate and weight tables ("FID IID name1 ..." / "FID IID WEIGHT").
+// a VCF, with covariate and weight tables ("FID IID name1 ..." / "FID IID WEIGHT"); with
+// --subpopulations the covariate table's last column (GROUP, or --subpop-column) holds each
+// person's group label.
 //
 // The pedigree, covariates, sexes and phenotypes are those simulate_study draws for the
 // options; its own genotypes are not written.  Which parents are untyped is the family's
@@ -25,7 +27,9 @@
 //   stream m (marker m) u (allele frequency), u (effect), then per family, per member in drawn
 //                      order: u (genotype), u (untyped child), u (error), u (error kind)
 // A parent's genotype is 0, 1 or 2 from the prevalences (--prevalences, or Hardy-Weinberg at
-// an allele-2 frequency lo + (hi - lo) u when an allele-frequency range is given); a child's
+// an allele-2 frequency lo + (hi - lo) u when an allele-frequency range is given; with
+// --subpopulations, Hardy-Weinberg at the family's group's frequency, that marker frequency
+// plus the group's shift, see group_prevalences); a child's
 // is drawn as by simulate_study with the relative risks exp(b1.x), exp(b2.x) when the marker
 // has an effect (u < effect_share) and 1, 1 otherwise.  A typed genotype g is replaced, when
 // u < genotype_errors, by (g + 1) mod 3 or (g + 2) mod 3 (u < 0.5 or not).

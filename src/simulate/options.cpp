@@ -165,8 +165,130 @@ bool parse_marker_option(const std::string& name, const std::string& value_text,
     return true;
 }
 
+// The options of population structure: --subpopulations NAMES and the --subpop-* lists.
+bool parse_subpop_option(const std::string& name, const std::string& value_text, SimulateOptions& o,
+                         std::string& error) {
+    auto blank_in = [](const std::string& t) {
+        return t.empty() || std::any_of(t.begin(), t.end(), [](unsigned char c) { return std::isspace(c) != 0; });
+    };
+    if (name == "--subpopulations") {
+        o.groups.clear();
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t comma = value_text.find(',', start);
+            Subpopulation g;
+            g.name = value_text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            const bool taken = std::any_of(o.groups.begin(), o.groups.end(), [&](const Subpopulation& h) { return h.name == g.name; });
+            if (blank_in(g.name) || g.name == "NA" || g.name == "-9" || taken) {
+                error = "--subpopulations: expected distinct group labels, without blanks, NA or -9, separated by commas, got " +
+                        quoted(value_text.c_str());
+                return false;
+            }
+            o.groups.push_back(g);
+            if (comma == std::string::npos) break;
+            start = comma + 1;
+        }
+        if (o.groups.size() < 2 || o.groups.size() > static_cast<std::size_t>(kSimMaxGroups)) {
+            error = "--subpopulations: expected 2.." + std::to_string(kSimMaxGroups) + " groups, got " + quoted(value_text.c_str());
+            return false;
+        }
+        return true;
+    }
+    if (name == "--subpop-column") {
+        if (blank_in(value_text)) {
+            error = "--subpop-column: expected a column name without blanks, got " + quoted(value_text.c_str());
+            return false;
+        }
+        o.group_column = value_text;
+        return true;
+    }
+    SubpopulationLists& l = o.subpop_lists;
+    std::vector<double>& list = name == "--subpop-share"            ? l.share
+                                : name == "--subpop-risk"           ? l.risk
+                                : name == "--subpop-shift"          ? l.shift
+                                : name == "--subpop-mean"           ? l.mean
+                                : name == "--subpop-untyped-father" ? l.untyped_father
+                                                                    : l.untyped_parents;
+    DVector v;
+    if (!set_list(name.c_str(), value_text.c_str(), v, error)) return false;
+    list.assign(v.size(), 0.0);
+    for (int i = 1; i <= v.size(); ++i) list[static_cast<std::size_t>(i - 1)] = v[i];
+    return true;
+}
+
+// Builds the groups from the --subpop-* lists; false with a message when one does not fit.
+bool build_groups(SimulateOptions& o, std::string& error) {
+    const SubpopulationLists& l = o.subpop_lists;
+    const std::size_t ng = o.groups.size();
+    if (ng == 0) {
+        const bool lists = !l.share.empty() || !l.risk.empty() || !l.shift.empty() || !l.mean.empty() ||
+                           !l.untyped_father.empty() || !l.untyped_parents.empty() || o.group_column != "GROUP";
+        if (lists) error = "the --subpop-* options need --subpopulations NAMES";
+        return !lists;
+    }
+    const int k = o.ncov - (o.intercept ? 1 : 0);  // covariate columns besides the intercept
+    struct Check {
+        const char* name;
+        const std::vector<double>& list;
+        double lo, hi;
+        bool open_lo;
+        const char* range;
+        bool means = false;
+    };
+    for (const Check& c : {Check{"--subpop-share", l.share, 0.0, 1e300, true, "a share above 0"},
+                           Check{"--subpop-risk", l.risk, 0.0, 1.0, true, "a risk in (0, 1]"},
+                           Check{"--subpop-shift", l.shift, -1.0, 1.0, false, "a shift from -1 to 1"},
+                           Check{"--subpop-mean", l.mean, -1e6, 1e6, false, "a mean from -1e6 to 1e6", true},
+                           Check{"--subpop-untyped-father", l.untyped_father, 0.0, 1.0, false, "a rate from 0 to 1"},
+                           Check{"--subpop-untyped-parents", l.untyped_parents, 0.0, 1.0, false, "a rate from 0 to 1"}}) {
+        const bool means = c.means;
+        const bool length = c.list.empty() || c.list.size() == ng || (means && k > 0 && c.list.size() == ng * k);
+        if (!length || (means && !c.list.empty() && k < 1)) {
+            error = std::string(c.name) + ": " + std::to_string(c.list.size()) + " value(s) given for " +
+                    std::to_string(ng) + " groups" +
+                    (means ? (k < 1 ? ", but the study has no covariate columns besides the intercept"
+                                    : " (one per group for the first covariate, or one per group and covariate)")
+                           : "");
+            return false;
+        }
+        for (double v : c.list)
+            if (v > c.hi || (c.open_lo ? v <= c.lo : v < c.lo)) {
+                error = std::string(c.name) + ": expected " + c.range + " per group, got " + std::to_string(v);
+                return false;
+            }
+    }
+    std::string column = o.group_column;
+    std::transform(column.begin(), column.end(), column.begin(), [](unsigned char c) { return std::toupper(c); });
+    for (int c = 1; c <= k; ++c)
+        if (o.group_column == "X" + std::to_string(c)) column = "FID";
+    if (column == "FID" || column == "IID") {
+        error = "--subpop-column: " + o.group_column + " is the name of another column of the --covar file";
+        return false;
+    }
+    for (std::size_t g = 0; g < ng; ++g) {
+        Subpopulation& s = o.groups[g];
+        s.share = l.share.empty() ? 1.0 : l.share[g];
+        s.risk = l.risk.empty() ? 1.0 : l.risk[g];
+        s.shift = l.shift.empty() ? 0.0 : l.shift[g];
+        s.untyped_father = l.untyped_father.empty() ? o.untyped_father : l.untyped_father[g];
+        s.untyped_parents = l.untyped_parents.empty() ? o.untyped_parents : l.untyped_parents[g];
+        if (s.untyped_father + s.untyped_parents > 1.0 + kSumSlack) {
+            error = "group " + s.name + ": its untyped-father and untyped-parents rates add up to more than 1";
+            return false;
+        }
+        // Column i of the study (the intercept's mean 0); one mean each, or the first covariate's.
+        s.mean.assign(static_cast<std::size_t>(o.ncov), 0.0);
+        for (int c = 0; c < k && !l.mean.empty(); ++c)
+            if (l.mean.size() == ng * k || c == 0)
+                s.mean[static_cast<std::size_t>(c + (o.intercept ? 1 : 0))] =
+                    l.mean.size() == ng * k ? l.mean[g * k + c] : l.mean[g];
+    }
+    return true;
+}
+
 // The checks that involve more than one option.
 bool check_combinations(SimulateOptions& o, std::string& error) {
+    if (!build_groups(o, error)) return false;
     const bool genotype_files = !o.bfile.empty() || !o.file.empty() || !o.vcf.empty();
     const bool marker_options = o.markers > 0 || o.x_markers > 0 || o.chromosomes != 1 || o.effect_share > 0.0 ||
                                 o.allele_freq_given || o.untyped_children > 0.0 || o.genotype_errors > 0.0 ||
@@ -209,7 +331,7 @@ bool check_combinations(SimulateOptions& o, std::string& error) {
         error = "--x-markers " + std::to_string(o.x_markers) + " is more than --markers " + std::to_string(o.markers);
         return false;
     }
-    if (!o.covar.empty() && o.ncov - (o.intercept ? 1 : 0) < 1) {
+    if (!o.covar.empty() && o.ncov - (o.intercept ? 1 : 0) < 1 && o.groups.empty()) {
         error = "--covar: the study has no covariate columns besides the intercept";
         return false;
     }
@@ -271,10 +393,28 @@ void print_simulate_usage(std::FILE* out) {
                  "  --weights one|random    weight 1, or uniform in (0.5, 1.5) (default one)\n"
                  "  --out DIR               output folder, created if missing (default .)\n"
                  "  --seed N                random seed; N and -N give the same study, 0 the same as 1\n"
+                 "                          (default 12345)\n"
                  "  --chromosome x          the marker is on X: fathers and sons carry one allele, written\n"
                  "                          homozygous; see --xchr-model (default autosome)\n"
-                 "                          (default 12345)\n"
                  "  --help                  show this text\n"
+                 "\n"
+                 "Population structure (both kinds of study): each family belongs to one of two or more groups.\n"
+                 "  --subpopulations NAMES  the groups' labels, 2..%d, comma-separated (e.g. pop1,pop2); each\n"
+                 "                          person's group label is the last column of the --covar file,\n"
+                 "                          named GROUP, and the group's number 1..G the last of wcovars.dat\n"
+                 "  --subpop-column NAME    that column's name in the --covar file (default GROUP)\n"
+                 "  --subpop-share LIST     each group's share of the population (default equal; relative)\n"
+                 "  --subpop-risk LIST      each group's disease risk, in (0, 1] (default equal); a group's\n"
+                 "                          share of the families is proportional to share x risk\n"
+                 "  --subpop-shift LIST     added to the marker's allele-2 frequency in each group (default 0);\n"
+                 "                          parents are in Hardy-Weinberg at that frequency, kept in\n"
+                 "                          [0.001, 0.999] (the marker's: --allele-freq, or G1 / 2 + G2)\n"
+                 "  --subpop-mean LIST      each group's mean of the first covariate besides the intercept,\n"
+                 "                          or of every one (group by group); a covariate is its mean plus\n"
+                 "                          N(0, 1) (default 0)\n"
+                 "  --subpop-untyped-father LIST, --subpop-untyped-parents LIST\n"
+                 "                          each group's untyped-parent rates (default --untyped-father\n"
+                 "                          and --untyped-parents)\n"
                  "\n"
                  "Multi-marker studies (the same families, covariates and phenotypes; one genotype draw\n"
                  "per marker) are written instead of the three files when --bfile, --file or --vcf is given:\n"
@@ -306,7 +446,7 @@ void print_simulate_usage(std::FILE* out) {
                  "                          observation error (default 0.5)\n"
                  "Untyped parents are absent from the .fam, listed without genotypes, or \"0\" in the\n"
                  "children's lines, in turn; see simulate/marker_study.hpp for the draws.\n",
-                 kSimMaxFamilies, kSimMaxCovariates, kSimMaxMarkers);
+                 kSimMaxFamilies, kSimMaxCovariates, kSimMaxGroups, kSimMaxMarkers);
 }
 
 bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& o, std::string& error) {
@@ -348,7 +488,9 @@ bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& 
                                               "--unaffected-children", "--father-only", "--bfile", "--file", "--vcf",
                                               "--xchr-model",      "--male-het-errors", "--chromosome",
                                               "--covar",           "--weight-file", "--effects",
-                                              "--imputed-r2",      "--shared-error"};
+                                              "--imputed-r2",      "--shared-error", "--subpopulations",
+                                              "--subpop-share",    "--subpop-risk", "--subpop-shift", "--subpop-mean",
+                                              "--subpop-untyped-father", "--subpop-untyped-parents", "--subpop-column"};
         bool known = false;
         for (const char* v : kValued) known = known || name == v;
         if (!known) {
@@ -434,6 +576,8 @@ bool parse_simulate_options(int argc, const char* const* argv, SimulateOptions& 
         } else if (name == "--seed") {
             if (!set_int_in_range(opt, value, -kMaxSeedMagnitude, kMaxSeedMagnitude, n, error)) return false;
             o.seed = n;
+        } else if (name.rfind("--subpop", 0) == 0) {
+            if (!parse_subpop_option(name, value_text, o, error)) return false;
         } else if (!parse_marker_option(name, value_text, o, error)) {
             return false;
         }

@@ -18,19 +18,29 @@
 // phenotype is missing (0) at the given rate, otherwise 2 for a child and 1 or 2 for a parent.
 // Children are always typed, so every family written passes quillon's data checks.
 //
+// Population structure (--subpopulations).  Each family belongs to one group, drawn with
+// probability proportional to the group's share of the population times its disease risk (the
+// families are ascertained through affected children).  Its parents' genotypes are in
+// Hardy-Weinberg at the group's allele-2 frequency, gamma1 / 2 + gamma2 plus the group's shift
+// (see group_prevalences), each covariate column is the group's mean plus N(0, 1), and the
+// group's untyped-parent rates replace the study's.  The group is written as a last column of
+// wcovars.dat, its number 1..G (see simulate/marker_study.hpp for the --covar file).
+//
 // Random numbers.  Everything is drawn from ran2 and gasdev on one seed, in this fixed order,
 // so one seed gives the same files on every machine:
 //   seeding   ran2 is initialised with idum = -|seed| (seeds s and -s give the same study;
 //             0, 1 and -1 all give ran2's seed 1), and a deviate that gasdev saved earlier
 //             in the process is discarded, so the first normal comes from a fresh pair
 //   for each family f = 1..N:
+//     u     with --subpopulations only: the group, draw_group
 //     u     family size n = min_size + (int)(u * (max_size - min_size + 1))
 //     u     typing: u < untyped_parents -> both parents untyped;
 //                   else u < untyped_parents + untyped_father -> father untyped
 //     u, u  father's, then mother's genotype: 0 if u < gamma0, 1 if u < gamma0 + gamma1, else 2
 //           (with --chromosome x the father's is his allele, draw_x_father)
 //     for each member j = 1..n (father, mother, children):
-//       gasdev for each covariate column in column order (an intercept column draws nothing)
+//       gasdev for each covariate column in column order (an intercept column draws nothing);
+//             with groups the group's mean of the column is added before rounding
 //       u     sex of a child: 1 if u < 0.5, else 2           (unused for the parents)
 //       u     phenotype missing when u < missing_phenotype
 //       u     observed phenotype of a parent: 1 if u < 0.5, else 2   (unused for children)
@@ -60,6 +70,29 @@ inline constexpr int kSimMinFamilySize = 3;
 inline constexpr int kSimMaxFamilySize = 10;
 inline constexpr int kSimMaxCovariates = 100;
 inline constexpr long kSimMaxMarkers = 10000000;
+
+inline constexpr int kSimMaxGroups = 20;
+// A group's allele-2 frequency, the marker's plus the group's shift, is kept in this range.
+inline constexpr double kSimMinGroupFrequency = 0.001;
+
+// One subpopulation: its label (the group column's value), its share of the population and
+// disease risk (a drawn family is of group g with probability proportional to share x risk),
+// the shift of its allele-2 frequency, its covariates' means (one per covariate column, the
+// intercept's 0), and its untyped-parent rates.
+struct Subpopulation {
+    std::string name;
+    double share = 1.0;
+    double risk = 1.0;
+    double shift = 0.0;
+    std::vector<double> mean;  // [0..ncov-1]
+    double untyped_father = 0.0;
+    double untyped_parents = 0.0;
+};
+
+// The --subpop-* lists as given (empty: not given).
+struct SubpopulationLists {
+    std::vector<double> share, risk, shift, mean, untyped_father, untyped_parents;
+};
 
 struct SimulateOptions {
     long families = 200;
@@ -104,6 +137,12 @@ struct SimulateOptions {
     // child's observation of an inherited haplotype is its parent's.
     std::vector<double> imputed_r2;
     double shared_error = 0.5;
+
+    // Population structure (--subpopulations): groups[0..G-1], empty without.  The lists as
+    // given are kept in subpop_lists until the checks build the groups from them.
+    std::vector<Subpopulation> groups;
+    std::string group_column = "GROUP";
+    SubpopulationLists subpop_lists;
 };
 
 // Parses argv[1..argc-1] (GNU long options "--name value" or "--name=value") into `options`,
@@ -122,6 +161,15 @@ void expand_coefficients(const SimulateOptions& options, DVector& b1, DVector& b
 // Genotype of a founder from a uniform u in (0, 1): 0 if u < gamma0, 1 if
 // u < gamma0 + gamma1, else 2.
 int draw_founder_genotype(double u, double gamma0, double gamma1);
+
+// The group of a family (1..G) from a uniform u in (0, 1): the first g whose cumulative
+// weight share x risk, over the total, exceeds u.
+int draw_group(double u, const std::vector<Subpopulation>& groups);
+
+// The Hardy-Weinberg prevalences (gamma1, gamma2) of group g (1..G) at a marker of allele-2
+// frequency p: the group's frequency p + shift, kept in [kSimMinGroupFrequency,
+// 1 - kSimMinGroupFrequency].
+void group_prevalences(const Subpopulation& group, double p, double& gamma1, double& gamma2);
 
 // Genotype of a child of parents (fg, mg) with relative risks nu1, nu2 from a uniform u in
 // (0, 1), with p_g = phgz(fg, mg, g, nu1, nu2): 0 if u < p0, 1 if u < p0 + p1, else 2.
@@ -143,6 +191,7 @@ int draw_x_child(int sex, int father, int mother, double nu1, double nu2, int xc
 struct SimFamily {
     long famid = 0;
     int ninfam = 0;
+    int group = 0;    // 1..G with --subpopulations, else 0
     IVector sex;      // 1..ninfam
     IVector pheno;    // 1..ninfam: 0 missing, 1, 2
     IVector allele1;  // 1..ninfam: 0 untyped, 1, 2
@@ -155,6 +204,7 @@ struct SimulatedStudy {
     long nfam = 0;
     int ncov = 0;
     bool random_weights = false;
+    int groups = 0;              // G with --subpopulations
     IndexVector<SimFamily> fam;  // 1..nfam
 };
 
@@ -165,7 +215,8 @@ struct SimulatedStudy {
 bool simulate_study(const SimulateOptions& options, SimulatedStudy& study, std::string& error);
 
 // Creates `folder` if it is missing and writes wpedigree.dat, wcovars.dat (ncov values per
-// line, "%.6f"; an empty line per member when ncov is 0) and wweights.dat ("1", or "%.6f"
+// line, "%.6f", then the family's group 1..G with --subpopulations; an empty line per member
+// when there is neither) and wweights.dat ("1", or "%.6f"
 // for random weights) in it.  Returns false with a message naming the file on failure.
 bool write_study(const SimulatedStudy& study, const std::string& folder, std::string& error);
 

@@ -31,6 +31,7 @@ bool write_covariates(const SimulatedStudy& study, std::FILE* f, std::string& /*
         const SimFamily& fam = study.fam[k];
         for (int j = 1; j <= fam.ninfam; ++j) {
             for (int i = 1; i <= study.ncov; ++i) std::fprintf(f, i == 1 ? "%.6f" : " %.6f", fam.covars[j][i]);
+            if (study.groups > 0) std::fprintf(f, study.ncov > 0 ? " %d" : "%d", fam.group);  // the group, last
             std::fputc('\n', f);
         }
     }
