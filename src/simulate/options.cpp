@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -253,7 +254,9 @@ bool build_groups(SimulateOptions& o, std::string& error) {
         }
         for (double v : c.list)
             if (v > c.hi || (c.open_lo ? v <= c.lo : v < c.lo)) {
-                error = std::string(c.name) + ": expected " + c.range + " per group, got " + std::to_string(v);
+                char text[32];
+                std::snprintf(text, sizeof text, "%g", v);
+                error = std::string(c.name) + ": expected " + c.range + " per group, got " + text;
                 return false;
             }
     }

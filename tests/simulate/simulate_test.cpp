@@ -22,7 +22,8 @@ TEST(SimulateOptions, InvalidOnesExitWithStatusTwoAndOneLine) {
     for (const char* options :
          {"--families 0", "--max-size 11", "--untyped-father 0.6 --untyped-parents 0.5", "--ncov 2 --beta 1",
           "--prevalences 0.7,0.4", "--seed 2147483648", "--colour red", "--markers 5",
-          "--bfile s --markers 2 --x-markers 3", "--bfile s --vcf s.bim"}) {
+          "--bfile s --markers 2 --x-markers 3", "--bfile s --vcf s.bim", "--subpopulations a", "--subpop-risk 0.2,1",
+          "--subpopulations a,a", "--subpopulations a,b --subpop-risk 0.5", "--subpopulations a,b --subpop-mean 1,0"}) {
         testing::internal::CaptureStderr();
         EXPECT_EQ(simulate_into(dir, options), 2) << options;
         const std::string message = testing::internal::GetCapturedStderr();
@@ -62,6 +63,36 @@ TEST(SimulateStudy, RatesAreAsAskedAndEveryFamilyPassesTheChecks) {
     EXPECT_NEAR(father_only / 4000.0, 0.2, 0.03);
     EXPECT_NEAR(both / 4000.0, 0.1, 0.025);
     EXPECT_NEAR(missing / static_cast<double>(members), 0.15, 0.012);
+}
+
+// Two groups of 4000 trios, read back with the group as a second covariate: group 1 has
+// 0.5 x 0.2 / (0.5 x 0.2 + 0.5 x 0.05) = 80% of the families, allele-2 frequency 0.3 + 0.15
+// among its parents and E of mean 1; group 2 frequency 0.15, E of mean 0 and half its families
+// without typed parents.  Tolerances are about five standard errors.
+TEST(SimulateStudy, SubpopulationsHaveTheirSharesFrequenciesMeansAndTyping) {
+    const TempDir dir;
+    ASSERT_EQ(simulate_into(dir, "--families 4000 --max-size 3 --ncov 1 --subpopulations pop1,pop2 --subpop-risk 0.2,0.05 "
+                                 "--subpop-shift 0.15,-0.15 --subpop-mean 1,0 --subpop-untyped-parents 0,0.5"), 0);
+    const FamilyTable t = read_families(Settings{.ncov = 2}, dir.path());
+    std::array<double, 3> families{}, alleles{}, copies{}, members{}, e{}, untyped{};
+    for (long k = 1; k <= t.nfam; ++k) {
+        const int g = static_cast<int>(t[k].fcovdat[1][2]);
+        ASSERT_TRUE(g == 1 || g == 2) << k;
+        families[g] += 1;
+        untyped[g] += t[k].famgeno[1] < 0 && t[k].famgeno[2] < 0;
+        for (int j = 1; j <= t[k].ninfam; ++j, members[g] += 1) {
+            EXPECT_EQ(t[k].fcovdat[j][2], g);
+            e[g] += t[k].fcovdat[j][1];
+            if (j <= 2 && t[k].famgeno[j] >= 0) alleles[g] += 2, copies[g] += t[k].famgeno[j];
+        }
+    }
+    EXPECT_NEAR(families[1] / 4000.0, 0.8, 0.032);
+    EXPECT_NEAR(copies[1] / alleles[1], 0.45, 0.025);
+    EXPECT_NEAR(copies[2] / alleles[2], 0.15, 0.045);
+    EXPECT_NEAR(e[1] / members[1], 1.0, 0.06);
+    EXPECT_NEAR(e[2] / members[2], 0.0, 0.1);
+    EXPECT_EQ(untyped[1], 0);
+    EXPECT_NEAR(untyped[2] / families[2], 0.5, 0.09);
 }
 
 // Genotype counts of the children with x > 1 of two heterozygous parents in 2000 families
