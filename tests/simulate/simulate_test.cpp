@@ -65,24 +65,25 @@ TEST(SimulateStudy, RatesAreAsAskedAndEveryFamilyPassesTheChecks) {
     EXPECT_NEAR(missing / static_cast<double>(members), 0.15, 0.012);
 }
 
-// Two groups of 4000 trios, read back with the group as a second covariate: group 1 has
+// Two groups of 4000 trios, read back with the group as a third covariate: group 1 has
 // 0.5 x 0.2 / (0.5 x 0.2 + 0.5 x 0.05) = 80% of the families, allele-2 frequency 0.3 + 0.15
-// among its parents and E of mean 1; group 2 frequency 0.15, E of mean 0 and half its families
-// without typed parents.  Tolerances are about five standard errors.
+// among its parents and E of mean 1 (the second covariate's 0); group 2 frequency 0.15, E of
+// mean 0 and half its families without typed parents.  Tolerances are about five standard errors.
 TEST(SimulateStudy, SubpopulationsHaveTheirSharesFrequenciesMeansAndTyping) {
     const TempDir dir;
-    ASSERT_EQ(simulate_into(dir, "--families 4000 --max-size 3 --ncov 1 --subpopulations pop1,pop2 --subpop-risk 0.2,0.05 "
+    ASSERT_EQ(simulate_into(dir, "--families 4000 --max-size 3 --ncov 2 --subpopulations pop1,pop2 --subpop-risk 0.2,0.05 "
                                  "--subpop-shift 0.15,-0.15 --subpop-mean 1,0 --subpop-untyped-parents 0,0.5"), 0);
-    const FamilyTable t = read_families(Settings{.ncov = 2}, dir.path());
-    std::array<double, 3> families{}, alleles{}, copies{}, members{}, e{}, untyped{};
+    const FamilyTable t = read_families(Settings{.ncov = 3}, dir.path());
+    std::array<double, 3> families{}, alleles{}, copies{}, members{}, e{}, x2{}, untyped{};
     for (long k = 1; k <= t.nfam; ++k) {
-        const int g = static_cast<int>(t[k].fcovdat[1][2]);
+        const int g = static_cast<int>(t[k].fcovdat[1][3]);
         ASSERT_TRUE(g == 1 || g == 2) << k;
         families[g] += 1;
         untyped[g] += t[k].famgeno[1] < 0 && t[k].famgeno[2] < 0;
         for (int j = 1; j <= t[k].ninfam; ++j, members[g] += 1) {
-            EXPECT_EQ(t[k].fcovdat[j][2], g);
+            EXPECT_EQ(t[k].fcovdat[j][3], g);
             e[g] += t[k].fcovdat[j][1];
+            x2[g] += t[k].fcovdat[j][2];
             if (j <= 2 && t[k].famgeno[j] >= 0) alleles[g] += 2, copies[g] += t[k].famgeno[j];
         }
     }
@@ -91,6 +92,7 @@ TEST(SimulateStudy, SubpopulationsHaveTheirSharesFrequenciesMeansAndTyping) {
     EXPECT_NEAR(copies[2] / alleles[2], 0.15, 0.045);
     EXPECT_NEAR(e[1] / members[1], 1.0, 0.06);
     EXPECT_NEAR(e[2] / members[2], 0.0, 0.1);
+    EXPECT_NEAR(x2[1] / members[1], 0.0, 0.06);
     EXPECT_EQ(untyped[1], 0);
     EXPECT_NEAR(untyped[2] / families[2], 0.5, 0.09);
 }
