@@ -92,6 +92,18 @@ int run(int argc, char** argv, StandardOutput& out) {
         if (options.chromosome_x) {
             families = read_families(settings, options.dir, stdout, stderr, ChromosomeClass::kX);
             run_single(settings, families, options.pvalues, options.score, XModel{options.xchr_model, options.xchr_tie_freq});
+        } else if (options.strata_column) {
+            if (*options.strata_column > settings.ncov + 1) {
+                out.flush();
+                std::fprintf(stderr, "quillon: --strata-column %ld: wcovars.dat holds %ld fields (%ld covariates and the "
+                             "stratum)\n", *options.strata_column, settings.ncov + 1, settings.ncov);
+                return 2;
+            }
+            StrataInput strata{*options.strata_column, {}};
+            families = read_families(settings, options.dir, stdout, stderr, ChromosomeClass::kAutosome, &strata);
+            settings.nstrata = static_cast<long>(strata.labels.size());
+            derive_model_codings(settings);
+            run_single(settings, families, options.pvalues, options.score, std::nullopt, strata.labels);
         } else {
             families = read_families(settings, options.dir);
             run_single(settings, families, options.pvalues, options.score);
