@@ -204,7 +204,6 @@ CliParse parse_command_line(int argc, char** argv) {
             default: break;  // the flags, handled above
         }
     }
-    if (opt.chromosome_x && opt.strata_column) return failure("--strata-column is not available with --chromosome x");
     if (!opt.chromosome_x && (seen[static_cast<int>(OptionId::kXchrModel)] || opt.xchr_tie_freq))
         return failure(std::string(seen[static_cast<int>(OptionId::kXchrModel)] ? "--xchr-model" : "--xchr-tie-freq") +
                        " needs --chromosome x");

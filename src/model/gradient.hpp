@@ -37,6 +37,7 @@ struct Derivatives {
     double parents[3] = {};       // expected count of parents of genotype 0, 1, 2: sum_F sum_p pi_p (f_p, m_p)
     double fathers[2] = {};       // X: expected count of fathers of allele 0, 1 (parents[] then counts the mothers)
     std::vector<double> strata_parents;  // with strata: parents[] of stratum k at 3k .. 3k + 2 (else empty)
+    std::vector<double> strata_fathers;  // X with strata: fathers[] of stratum k at 2k, 2k + 1 (else empty)
 
     // Zeroes the sums for n parameters (the outer product only `with_outer`, else emptied) and
     // sizes the risks for `children` children.

@@ -72,7 +72,8 @@ DMatrix prevalence_chart(const DVector& theta, int n, int m, int strata) {
     DMatrix K = matrix(1, n, 1, n);
     K.fill(0.0);
     for (int i = 1; i <= m; ++i) K[i][i] = 1.0;
-    for (int st = 0, e = m; st < strata; ++st, e += 2) {
+    const int block = (n - m) / strata;  // eta1, eta2 and, on X untied, eta3 of each stratum
+    for (int st = 0, e = m; st < strata; ++st, e += block) {
         const double eta1 = theta[e + 1], eta2 = theta[e + 2];
         const double a = stick_slope(eta1).first;
         const double c = -stick_share(eta2) * a;
@@ -80,8 +81,8 @@ DMatrix prevalence_chart(const DVector& theta, int n, int m, int strata) {
         K[e + 1][e + 1] = 1.0 / a;
         K[e + 2][e + 1] = -c / (a * dd);
         K[e + 2][e + 2] = 1.0 / dd;
+        if (block == 3) K[e + 3][e + 3] = 1.0 / stick_slope(theta[e + 3]).first;
     }
-    if (n > m + 2 * strata) K[n][n] = 1.0 / stick_slope(theta[n]).first;
     return K;
 }
 

@@ -46,8 +46,8 @@ std::optional<DMatrix> sandwich_covariance(const Settings& s, const FamilyTable&
                                            const DMatrix& subJI);
 
 // The sandwich A^-1 B A^-1 of sandwich_covariance from the outer product `outer` (n x n,
-// row-major, in theta's parameters) at theta[1..n]: m coefficients, then eta1, eta2 of each of
-// `strata` strata and, when n > m + 2 strata, a share parameter eta3 (X's fathers' frequency).
+// row-major, in theta's parameters) at theta[1..n]: m coefficients, then each of `strata`
+// strata's eta1, eta2 and, when n = m + 3 strata, a share parameter eta3 (X's fathers' frequency).
 DMatrix sandwich(const std::vector<double>& outer, const DVector& theta, int n, int m, const DMatrix& subJI,
                  int strata = 1);
 

@@ -71,11 +71,16 @@ void print_report(std::FILE* out, const Settings& s, long nfam, const Schema& sc
         std::fprintf(out, "%s of genotype 2 in stratum %s: %6.4lf (%7.5lf)\n", prevalence, label, value("PREV2_" + l),
                      value("PREV2_" + l + "_SE"));
     }
-    if (x && x->tie_freq)
-        std::fprintf(out, "Fathers' frequency of allele 2: %6.4lf (tied to the mothers')\n", value("PREV_FATHER_A1"));
-    else if (x)
-        std::fprintf(out, "Fathers' frequency of allele 2: %6.4lf (%7.5lf)\n", value("PREV_FATHER_A1"),
-                     value("PREV_FATHER_A1_SE"));
+    // On X the fathers' frequency, each stratum's with strata ("" the one label without).
+    for (const std::string& l : strata.empty() ? std::vector<std::string>{""} : strata) {
+        if (!x) break;
+        const std::string in = l.empty() ? "" : " in stratum " + l, name = "PREV_FATHER_A1" + (l.empty() ? "" : "_" + l);
+        if (x->tie_freq)
+            std::fprintf(out, "Fathers' frequency of allele 2%s: %6.4lf (tied to the mothers')\n", in.c_str(), value(name));
+        else
+            std::fprintf(out, "Fathers' frequency of allele 2%s: %6.4lf (%7.5lf)\n", in.c_str(), value(name),
+                         value(name + "_SE"));
+    }
     long coefficient = 0;  // each estimate is followed by its standard error
     for (std::size_t c = 0; c < schema.size(); ++c)
         if (schema[c].kind == ColumnKind::kEstimate)

@@ -52,7 +52,6 @@ std::string nothing_analysed(const LoopTotals& t, bool complete_trios) {
         case RowKind::kXProbabilities: cause = "no test reads likelihood vectors on X"; break;
         case RowKind::kNoTypedParents: cause = "no family had a typed parent"; break;
         case RowKind::kEmptyStratum: cause = "a stratum had no family at every marker"; break;
-        case RowKind::kXStrata: cause = "the X model takes no strata"; break;
         default: cause = "the quality-control filters removed every marker"; break;
     }
     return "no marker was analysed (" + (rows.empty() ? std::string("no rows") : rows) + "): " + cause;

@@ -10,8 +10,7 @@ namespace quillon {
 const char* const kRowKindNames[static_cast<int>(RowKind::kCount)] = {
     "ok",          "warning",          "failed",      "skipped:non_autosomal", "skipped:no_families",
     "skipped:monomorphic", "skipped:maf", "skipped:geno", "skipped:hwe",           "skipped:mendel_rate",
-    "skipped:low_info",    "skipped:x_probabilities", "skipped:no_typed_parents", "skipped:empty_stratum",
-    "skipped:x_strata"};
+    "skipped:low_info",    "skipped:x_probabilities", "skipped:no_typed_parents", "skipped:empty_stratum"};
 
 namespace {
 // The minor allele frequency of the founders' expected dosages (PLINK 2's): on X a male's
@@ -63,10 +62,6 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
     const MarkerTest* test = ctx.tests.select(chr);
     if (test == nullptr) {
         out.kind = RowKind::kNonAutosomal;
-        return;
-    }
-    if (chr == ChromosomeClass::kX && !ctx.study.strata.empty()) {
-        out.kind = RowKind::kXStrata;
         return;
     }
     // With X markers in the table, a result's values go to the table's columns.

@@ -120,10 +120,11 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
         if (mf.kept.empty() || mf.monomorphic) continue;
         const TempDir single;
         write_single_run_files(single, study, mf, on_x);
+        StrataInput strata{study.strata.empty() ? 0 : 1, {}};
         if (on_x) {  // the single run's --chromosome x, every column of the X test by name
-            FamilyTable fams = read_families(s, single.path(), TempFile().get(), TempFile().get(), ChromosomeClass::kX);
+            FamilyTable fams = read_families(s, single.path(), TempFile().get(), TempFile().get(), ChromosomeClass::kX, &strata);
             const XLinkedTdt test(s, {.intercept = o.intercept, .robust = o.robust_se, .xchr_model = o.xchr_model,
-                                      .xchr_tie_freq = o.xchr_tie_freq});
+                                      .xchr_tie_freq = o.xchr_tie_freq, .strata = study.strata});
             const MarkerResult r = test.run(fams, GenotypeTable{});
             const Schema columns = test.schema(study.covariate_names);
             for (std::size_t c = 0, at = 0; c < columns.size(); ++c, at = 0) {
@@ -132,7 +133,6 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
             }
             continue;
         }
-        StrataInput strata{study.strata.empty() ? 0 : 1, {}};
         FamilyTable fams = read_families(s, single.path(), TempFile().get(), TempFile().get(),
                                          ChromosomeClass::kAutosome, &strata);
         if (!study.strata.empty()) {
