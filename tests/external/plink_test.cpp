@@ -121,23 +121,19 @@ TEST(PlinkScan, StrataPrevalencesAreEachStratumsFounderGenotypeShares) {
            words("--families 160 --min-size 3 --max-size 4 --markers 20 --allele-freq 0.1,0.5 --ncov 1 --covar c0 "
                  "--bfile s --seed 12"),
            d);
-    std::string covar, keep[2];
-    for (const auto& row : table(d.read("c0"))) {
-        const bool odd = row[0] != "FID" && std::stol(row[0]) % 2 == 1;
-        covar += row[0] + " " + row[1] + " " + row[2] + " " + (row[0] == "FID" ? "ANC" : odd ? "A" : "B") + "\n";
-        if (row[0] != "FID") keep[odd ? 0 : 1] += row[0] + " " + row[1] + "\n";
-    }
-    d.write("s.covar", covar);
-    d.write("a.keep", keep[0]);
-    d.write("b.keep", keep[1]);
-    run_ok(QUILLON_BIN, words("scan --bfile s --covar s.covar --strata ANC --status-model 3 --covariate-model 3 "
-                              "--quiet --out q"), d);
+    std::string covar = "FID IID X1 ANC\n", keep[2];
+    for (const auto& row : table(d.read("c0")))
+        if (row[0] != "FID") {
+            covar += row[0] + " " + row[1] + " " + row[2] + " " + "BA"[std::stol(row[0]) % 2] + "\n";
+            keep[std::stol(row[0]) % 2] += row[0] + " " + row[1] + "\n";
+        }
+    d.write("s.covar", covar), d.write("B", keep[0]), d.write("A", keep[1]);
+    run_ok(QUILLON_BIN, words("scan --bfile s --covar s.covar --strata ANC --status-model 3 --covariate-model 3 --out q"), d);
     const Table q = table(d.read("q.tsv"));
-    for (const std::string s : {"a", "b"}) {
-        run_ok(PLINK_BIN, words("--bfile s --keep " + s + ".keep --hardy --keep-allele-order --out " + s), d);
+    for (const std::string s : {"A", "B"}) {
+        run_ok(PLINK_BIN, words("--bfile s --keep " + s + " --hardy --keep-allele-order --out " + s), d);
         const Table h = table(d.read(s + ".hwe"));
-        const std::string label = s == "a" ? "A" : "B";
-        const std::size_t p1 = column(q[0], "PREV1_" + label), p2 = column(q[0], "PREV2_" + label);
+        const std::size_t p1 = column(q[0], "PREV1_" + s), p2 = column(q[0], "PREV2_" + s);
         long compared = 0;
         for (std::size_t i = 1, r = 1; i < q.size(); ++i) {
             while (h[r][1] != q[i][1] || h[r][2] != "ALL") ++r;
