@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "app/fit_hint.hpp"
@@ -89,12 +90,24 @@ int run(int argc, char** argv, StandardOutput& out) {
                          modedesc[*options.cmodeltype]);
             return 2;
         }
-        if (options.chromosome_x) {
-            families = read_families(settings, options.dir, stdout, stderr, ChromosomeClass::kX);
-            run_single(settings, families, options.pvalues, options.score, XModel{options.xchr_model, options.xchr_tie_freq});
+        const ChromosomeClass chromosome = options.chromosome_x ? ChromosomeClass::kX : ChromosomeClass::kAutosome;
+        std::optional<XModel> x;
+        if (options.chromosome_x) x = XModel{options.xchr_model, options.xchr_tie_freq};
+        if (options.strata_column) {
+            if (*options.strata_column > settings.ncov + 1) {
+                out.flush();
+                std::fprintf(stderr, "quillon: --strata-column %ld: wcovars.dat holds %ld fields (%ld covariates and the "
+                             "stratum)\n", *options.strata_column, settings.ncov + 1, settings.ncov);
+                return 2;
+            }
+            StrataInput strata{*options.strata_column, {}};
+            families = read_families(settings, options.dir, stdout, stderr, chromosome, &strata);
+            settings.nstrata = static_cast<long>(strata.labels.size());
+            derive_model_codings(settings);
+            run_single(settings, families, options.pvalues, options.score, x, strata.labels);
         } else {
-            families = read_families(settings, options.dir);
-            run_single(settings, families, options.pvalues, options.score);
+            families = read_families(settings, options.dir, stdout, stderr, chromosome);
+            run_single(settings, families, options.pvalues, options.score, x);
         }
         return 0;
     } catch (const ProgramExit& e) {

@@ -1,5 +1,7 @@
 // form_study: the .fam's nuclear families with their covariates and weights.
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <string_view>
 #include <unordered_map>
@@ -27,6 +29,9 @@ private:
     void link_parents();
     void refuse_own_ancestors() const;
     void form_families();
+    // The family's stratum label from its members ("" none); InputError on a disagreement.
+    std::string family_label(const NuclearFamily& f, long first_line) const;
+    void number_strata(const std::vector<std::string>& labels);
     void set_x_sex();
     void write_counts();
     void warn(std::string text) { study_.log_lines.push_back(std::move(text)); }
@@ -38,6 +43,7 @@ private:
     std::unordered_map<std::string, long> by_iid_;  // IID -> first person with it
     std::vector<long> father_, mother_;             // per person: parent index, -1 none or placeholder
     std::vector<char> has_covariates_, has_weight_;
+    std::vector<std::string> stratum_;  // per person, with strata: the label ("" none)
     std::unordered_set<std::string> sex_warned_;
 };
 
@@ -59,9 +65,10 @@ void StudyBuilder::read_covariates(const std::string& covar_path) {
             throw InputError("Covariate names are chosen (" + options_.covar_names.front() +
                              ", ...) but no covariate file is given.");
     } else {
-        table = read_column_table(covar_path);
+        table = read_column_table(covar_path, options_.strata);
         if (options_.covar_names.empty()) {
-            for (std::size_t c = 0; c < table.names.size(); ++c) columns.push_back(c);
+            for (std::size_t c = 0; c < table.names.size(); ++c)
+                if (table.names[c] != options_.strata) columns.push_back(c);
         } else {
             for (const std::string& name : options_.covar_names) {
                 std::size_t c = 0;
@@ -73,6 +80,8 @@ void StudyBuilder::read_covariates(const std::string& covar_path) {
                 }
                 for (std::size_t d : columns)
                     if (d == c) throw InputError("The covariate " + name + " is chosen twice.");
+                if (name == options_.strata)
+                    throw InputError("The column " + name + " is the stratum; it cannot be a covariate too.");
                 columns.push_back(c);
             }
         }
@@ -98,11 +107,31 @@ void StudyBuilder::read_covariates(const std::string& covar_path) {
     study_.covariates.assign(n, zero_value);
     has_covariates_.assign(n, covar_path.empty() ? 1 : 0);
     const std::size_t first = options_.intercept ? 1 : 0;
+    std::size_t strata_column = table.names.size();
+    if (!options_.strata.empty()) {
+        if (covar_path.empty()) throw InputError("A stratum column (" + options_.strata + ") needs a covariate file.");
+        strata_column = 0;
+        while (strata_column < table.names.size() && table.names[strata_column] != options_.strata) ++strata_column;
+        if (strata_column == table.names.size())
+            throw InputError(covar_path + " has no column named " + options_.strata + " for the strata.");
+        stratum_.assign(n, std::string());
+    }
     for (const ColumnTable::Row& row : table.rows) {
         const auto it = by_key_.find(person_key(row.fid, row.iid));
         if (it == by_key_.end()) {
             ++study_.counts.unmatched_rows;
             continue;
+        }
+        if (strata_column < table.names.size()) {
+            const std::string& label = row.text[strata_column];
+            const bool name_part = std::all_of(label.begin(), label.end(), [](unsigned char ch) {
+                return std::isalnum(ch) || ch == '_' || ch == '.';
+            });
+            if (!name_part || label.size() > 32)
+                throw InputError(at_line(covar_path, row.line) + "the stratum '" + label + "' of " + row.fid + " " +
+                                 row.iid + " would not make a column name: letters, digits, '_' and '.' only, "
+                                 "at most 32.");
+            stratum_[static_cast<std::size_t>(it->second)] = label;
         }
         bool complete = true;
         for (std::size_t c : columns) complete = complete && !std::isnan(row.value[c]);
@@ -230,6 +259,7 @@ void StudyBuilder::form_families() {
         std::size_t beyond = 0;  // eligible children past the first 8
     };
     std::vector<Draft> drafts;
+    std::vector<std::string> labels;  // with strata, per family kept
     std::unordered_map<std::string, std::size_t> by_parents;  // FID, father, mother -> draft
     StudyCounts& counts = study_.counts;
     for (std::size_t c = 0; c < people.size(); ++c) {
@@ -275,12 +305,61 @@ void StudyBuilder::form_families() {
                  name(f.mother) + " has " + std::to_string(maxchildren + d.beyond) +
                  " children; the first " + std::to_string(maxchildren) + " are kept.");
         }
+        if (!stratum_.empty()) {
+            std::string label = family_label(f, d.first_line);
+            if (label.empty()) {
+                ++counts.dropped_no_stratum;
+                continue;
+            }
+            labels.push_back(std::move(label));
+        }
         counts.children += static_cast<long>(f.children.size());
         counts.placeholders += (f.father < 0 ? 1 : 0) + (f.mother < 0 ? 1 : 0);
         study_.families.push_back(std::move(f));
     }
     counts.families = static_cast<long>(study_.families.size());
+    if (!stratum_.empty()) number_strata(labels);
     set_x_sex();
+}
+
+std::string StudyBuilder::family_label(const NuclearFamily& f, long first_line) const {
+    std::string label;
+    long from = -1;
+    std::vector<long> members = {f.father, f.mother};
+    members.insert(members.end(), f.children.begin(), f.children.end());
+    for (const long p : members) {
+        if (p < 0) continue;
+        const std::string& s = stratum_[static_cast<std::size_t>(p)];
+        if (s.empty()) continue;
+        if (label.empty()) {
+            label = s;
+            from = p;
+        } else if (s != label) {
+            const auto& people = study_.people;
+            throw InputError(at_line(path_, first_line) + "the members of family " + f.fid +
+                             " are in different strata: " + people[static_cast<std::size_t>(from)].iid + " in " +
+                             label + ", " + people[static_cast<std::size_t>(p)].iid + " in " + s + ".");
+        }
+    }
+    return label;
+}
+
+void StudyBuilder::number_strata(const std::vector<std::string>& labels) {
+    std::vector<std::string>& strata = study_.strata;
+    strata = labels;
+    std::sort(strata.begin(), strata.end());
+    strata.erase(std::unique(strata.begin(), strata.end()), strata.end());
+    study_.stratum_families.assign(strata.size(), 0);
+    for (const std::string& l : labels) {
+        const auto k = std::lower_bound(strata.begin(), strata.end(), l) - strata.begin();
+        study_.family_stratum.push_back(static_cast<int>(k));
+        ++study_.stratum_families[static_cast<std::size_t>(k)];
+    }
+    for (std::size_t k = 0; k < strata.size(); ++k)
+        if (study_.stratum_families[k] < kMinStratumFamilies)
+            throw InputError("The stratum " + strata[k] + " holds " + std::to_string(study_.stratum_families[k]) +
+                             " families; a stratum needs at least " + std::to_string(kMinStratumFamilies) +
+                             " to estimate its prevalences (merge it with another, or leave its families out).");
 }
 
 void StudyBuilder::set_x_sex() {
@@ -316,6 +395,7 @@ void StudyBuilder::write_counts() {
     say("Children left out, no weight line or a missing weight", c.left_no_weight);
     say("Children left out, beyond the first 8 of their family", c.left_beyond_8);
     say("Families dropped, no child left", c.dropped_no_child);
+    say("Families dropped, no member with a stratum", c.dropped_no_stratum);
     say("Covariate or weight lines of no individual of " + path_, c.unmatched_rows);
     lines.insert(lines.end(), study_.log_lines.begin(), study_.log_lines.end());
     study_.log_lines = std::move(lines);

@@ -76,9 +76,12 @@ public:
     virtual void seek(long index) = 0;
     // The markers named X, in file order, found when the markers were counted.
     const std::vector<XPlace>& x_places() const { return x_places_; }
+    // Whether .fam person p has genotypes in the file at all (a VCF may lack some people).
+    bool in_file(long p) const { return in_file_.empty() || in_file_[static_cast<std::size_t>(p)] != 0; }
 
 protected:
     std::vector<XPlace> x_places_;
+    std::vector<char> in_file_;  // per .fam person; empty: everyone (a .bed)
 };
 
 // The canonical code of a chromosome name, PLINK's way: "chr" prefix dropped, leading

@@ -98,6 +98,7 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
         else  // rows beyond the last marker's pairs are zero already
             for (int k = 1; k <= f.npgeno; ++k) f.pgenos[k][1] = f.pgenos[k][2] = 0;
         f.famid = j + 1;
+        f.stratum = study.family_stratum.empty() ? 0 : study.family_stratum[static_cast<std::size_t>(j)];
         f.ninfam = n;
         f.npgeno = 0;
         for (int m = 1; m <= n; ++m) {

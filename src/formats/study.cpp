@@ -67,7 +67,7 @@ std::vector<FamPerson> read_fam(const std::string& path) {
     return people;
 }
 
-ColumnTable read_column_table(const std::string& path) {
+ColumnTable read_column_table(const std::string& path, const std::string& text_column) {
     auto file = open_input(path);
     LineReader reader(file.get());
     ColumnTable t;
@@ -111,6 +111,14 @@ ColumnTable read_column_table(const std::string& path) {
         row.line = ln;
         for (std::size_t i = 2; i < fields.size(); ++i) {
             double v = std::numeric_limits<double>::quiet_NaN();
+            if (!text_column.empty() && t.names[i - 2] == text_column) {
+                double x = 0.0;
+                const bool missing = fields[i] == "NA" ||
+                                     (parse_finite_double(fields[i], x) == NumberParse::kOk && x == kMissingValue);
+                row.text.emplace_back(missing ? std::string_view() : fields[i]);
+                row.value.push_back(v);
+                continue;
+            }
             if (fields[i] != "NA") {
                 const NumberParse r = parse_finite_double(fields[i], v);
                 if (r != NumberParse::kOk)

@@ -61,13 +61,20 @@ struct ColumnTable {
     };
     std::vector<Row> rows;
 };
-ColumnTable read_column_table(const std::string& path);
+// A column named `text_column` is kept as text alone (its value NaN): a label such as a
+// stratum, "NA" or a number equal to -9 missing (text "").
+ColumnTable read_column_table(const std::string& path, const std::string& text_column = "");
+
+// The fewest nuclear families a stratum needs: its prevalences are estimated from its own
+// parents' genotypes.
+inline constexpr long kMinStratumFamilies = 10;
 
 struct StudyOptions {
     bool intercept = true;                  // an INTERCEPT column of 1s first
     std::vector<std::string> covar_names;   // empty: every column of the covariate table, in order
     bool all_children = false;              // keep unaffected and missing-phenotype children
     bool complete_trios = false;            // at each marker, only families with both parents typed
+    std::string strata = {};                // a column of the covariate table read as the stratum, "" none
 };
 
 // Member of a nuclear family: an index into Study::people, or -1 for a placeholder parent.
@@ -93,6 +100,7 @@ struct StudyCounts {
     // .fam sex is unknown or contradicts their role, taken in the role's sex.
     long x_unknown_sex_children = 0;
     long x_parents_role_sex = 0;
+    long dropped_no_stratum = 0;  // families dropped: no member with a stratum (with strata)
 };
 
 struct Study {
@@ -118,10 +126,22 @@ struct Study {
     // Warnings a user must see at once (standard error and the log): negative weights.
     std::vector<std::string> warnings;
 
+    // With strata: their labels in byte order, each family's stratum (an index into
+    // strata) and each stratum's number of families.
+    std::vector<std::string> strata;
+    std::vector<int> family_stratum;
+    std::vector<long> stratum_families;
+
     long ncov() const { return static_cast<long>(covariate_names.size()); }
 };
 
-// Forms the study.  `covar_path` and `weight_path` may be empty.  Throws InputError where
+// Forms the study.  `covar_path` and `weight_path` may be empty.  With options.strata the
+// column of that name (not a covariate, nor chosen as one) gives each family its stratum
+// from any member (father, mother, children) that has one; InputError naming the family and
+// both labels when two members differ, naming a label that is not a column name's part
+// (letters, digits, '_', '.'; at most 32), naming a stratum of fewer than
+// kMinStratumFamilies families.  A family with no member holding a stratum is dropped
+// (counts.dropped_no_stratum).  Throws InputError where
 // the families cannot be formed (a covariate header without FID IID, a covariate name that
 // does not exist or is named twice, a weight table with other than one column, a
 // non-numeric weight, a person who is their own ancestor, ...).

@@ -124,6 +124,7 @@ VcfReader::VcfReader(const std::string& path, const std::vector<FamPerson>& peop
         male_.push_back(people[p].sex == 1 ? 1 : 0);
     }
     haploid_.assign(static_cast<std::size_t>(n), 0);
+    in_file_ = std::move(matched);
     // The marker count, by a first pass over the records.  A compressed file without its
     // end-of-file block was cut short: refused, naming the last marker it holds.
     const htsFormat* format = hts_get_format(file_.get());

@@ -29,6 +29,8 @@ struct famdat {
     // Genotype likelihoods P(data | genotype 0, 1, 2) of each member, at [1..ninfam] (entry 0
     // unused), when the genotypes are uncertain (imputed or sequenced); empty for hard calls.
     std::vector<std::array<double, 3>> glik;
+    // The family's stratum (0-based) when the parents' genotype prior is stratified; 0 otherwise.
+    int stratum = 0;
 };
 
 // The relative risks nu1, nu2 of genotypes 1 and 2 against genotype 0 of one family's

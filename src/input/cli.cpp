@@ -23,9 +23,10 @@ enum class OptionId {
     kChromosome,
     kXchrModel,
     kXchrTieFreq,
-    kTest
+    kTest,
+    kStrataColumn
 };
-constexpr int kOptionCount = 12;  // distinct options (OptionId values)
+constexpr int kOptionCount = 13;  // distinct options (OptionId values)
 
 struct KnownOption {
     std::string_view name;
@@ -48,6 +49,7 @@ constexpr KnownOption kOptions[] = {
     {"--xchr-model", OptionId::kXchrModel, true},
     {"--xchr-tie-freq", OptionId::kXchrTieFreq, false},
     {"--test", OptionId::kTest, true},
+    {"--strata-column", OptionId::kStrataColumn, true},
 };
 
 const KnownOption* find_option(std::string_view name) {
@@ -193,6 +195,12 @@ CliParse parse_command_line(int argc, char** argv) {
                 else if (value != "wald")
                     return failure("--test: " + quoted(value) + " is not wald, score or score,wald");
                 break;
+            case OptionId::kStrataColumn:
+                opt.strata_column = parse_count(value, kMaxCliCovariates + 1);
+                if (!opt.strata_column || *opt.strata_column == 0)
+                    return failure("--strata-column: " + quoted(value) + " is not a field number from 1 to " +
+                                   std::to_string(kMaxCliCovariates + 1));
+                break;
             default: break;  // the flags, handled above
         }
     }
@@ -212,7 +220,7 @@ CliParse parse_command_line(int argc, char** argv) {
 std::string usage_text() {
     return "Usage: quillon [--covariates N] [--status-model MODEL] [--covariate-model MODEL]\n"
            "               [--dir DIR] [--fit METHOD] [--pvalues] [--test LIST] [-h | --help] [--version]\n"
-           "               [--chromosome x [--xchr-model 1|2] [--xchr-tie-freq]]\n"
+           "               [--chromosome x [--xchr-model 1|2] [--xchr-tie-freq]] [--strata-column K]\n"
            "       quillon scan ...   (every marker of a PLINK fileset or VCF: quillon scan --help)\n"
            "\n"
            "Likelihood transmission/disequilibrium test with covariates for one two-allele\n"
@@ -236,6 +244,8 @@ std::string usage_text() {
            "                           (default: a parameter of its own)\n"
            "  --test LIST              wald (the default) or score (or score,wald): with --pvalues\n"
            "                           the score tests too, among the further tests\n"
+           "  --strata-column K        field K of wcovars.dat (N + 1 fields) is the family's stratum,\n"
+           "                           not a covariate: the parents' genotype prevalences per stratum\n"
            "  -h, --help               print this help and exit\n"
            "  --version                print the version and exit\n"
            "A value may also be written --option=VALUE.  Each option may be given once.\n"

@@ -29,6 +29,7 @@ struct CliOptions {
     int xchr_model = 2;              // --xchr-model 1 or 2 (needs --chromosome x)
     bool xchr_tie_freq = false;      // --xchr-tie-freq (needs --chromosome x)
     bool score = false;              // --test score (or score,wald): the score tests' columns too
+    std::optional<long> strata_column;  // --strata-column K: field K of wcovars.dat is the stratum
     bool help = false;               // --help or -h
     bool version = false;            // --version
 };
@@ -57,6 +58,8 @@ struct CliParse {
 //  - --chromosome: x or autosome (any case); --xchr-model 1 or 2 and the flag --xchr-tie-freq
 //    only with --chromosome x.
 //  - --test: wald, score, score,wald or wald,score (the report always has the full fit).
+//  - --strata-column: a field number 1..kMaxCliCovariates + 1 (its bound by N is checked once
+//    N is known).
 //  - Every option may be given at most once: a repeat is an error, even with the same value,
 //    because in a script a second value is more likely a mistake than an intended override.
 //  - A covariate model other than None together with --covariates 0 is an error (without

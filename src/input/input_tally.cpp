@@ -44,6 +44,7 @@ constexpr const char* kErrors[] = {
     "families of the wrong size",
     "families with inconsistent genotypes",
     "families with the father typed and the mother not",
+    "families with members in different strata or none",
 };
 
 static_assert(std::size(kWarnings) == static_cast<std::size_t>(InputWarning::kCount));

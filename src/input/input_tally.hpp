@@ -42,6 +42,7 @@ enum class DataFault {
     kFamilySize,
     kInconsistentGenotypes,
     kFatherTypedMotherNot,
+    kStrata,                // a family whose members' strata differ, or with no stratum
     kCount
 };
 

@@ -1,5 +1,6 @@
 #include "input/pedigree_input.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -139,11 +140,19 @@ void allocate_records(const FamilyCounts& c, FamilyTable& t, FamilyNotes& notes)
 class SecondPass {
 public:
     SecondPass(const Settings& s, InputFile& ped, InputFile& cov, InputFile& wts, FamilyTable& t,
-               FamilyNotes& notes, InputTally& tally, std::FILE* out, ChromosomeClass chromosome)
+               FamilyNotes& notes, InputTally& tally, std::FILE* out, ChromosomeClass chromosome, long strata_column)
         : s_(s), ped_(ped), cov_(cov), wts_(wts), t_(t), notes_(notes), tally_(tally), out_(out), chromosome_(chromosome),
-          weights_(wts.file.get(), kWhiteSpace) {
-        if (s.ncov > 0) cov_reader_ = std::make_unique<LineReader>(cov.file.get());
+          weights_(wts.file.get(), kWhiteSpace), strata_column_(strata_column) {
+        if (s.ncov > 0 || strata_column > 0) cov_reader_ = std::make_unique<LineReader>(cov.file.get());
+        if (strata_column > 0) family_label_.resize(static_cast<std::size_t>(t.nfam) + 1);
     }
+
+    // With strata: each family's label and the wcovars.dat line it came from ("" none).
+    struct Label {
+        std::string text;
+        long line = 0;
+    };
+    const std::vector<Label>& family_labels() const { return family_label_; }
 
     // Returns true when no line failed a check.
     bool run();
@@ -153,7 +162,8 @@ private:
     // Checks the line of member m of family nfam and stores it; returns its record, or null
     // when the family keeps no member arrays.
     famdat* add_member(const PedigreeLine& p, long ln, long nfam, long m);
-    void read_covariates(long ped_line, famdat* record, long m);
+    void read_covariates(long ped_line, famdat* record, long nfam, long m);
+    void note_label(std::string_view label, long cl, long nfam);
     void read_weight(long ped_line, famdat* record, long m);
     // The warnings of a usable pedigree line: more than nine fields, the sex code, an
     // individual repeated within its family, a family that reappears.
@@ -187,6 +197,8 @@ private:
     InputPlace crowded_weight_line_;           // the first weight line with several numbers
     long crowded_weight_lines_ = 0;
     long last_crowded_line_ = 0;
+    long strata_column_ = 0;             // field of wcovars.dat holding the stratum, 0 none
+    std::vector<Label> family_label_;    // 1..nfam
 };
 
 void SecondPass::report_unusable(const PedigreeLine& p, long ln) {
@@ -249,7 +261,7 @@ bool SecondPass::run() {
             if (++m > notes_.size[nfam]) stop_on_change(ped_, out_);
             record = add_member(p, ln, nfam, m);
         }
-        if (s_.ncov > 0) read_covariates(ln, record, m);
+        if (cov_reader_) read_covariates(ln, record, nfam, m);
         ++ped_lines_;
         read_weight(ln, record, m);
     }
@@ -303,7 +315,22 @@ void SecondPass::note_surplus() {
         tally_.warn(InputWarning::kShiftedWeights, crowded_weight_line_, crowded_weight_lines_);
 }
 
-void SecondPass::read_covariates(long ped_line, famdat* record, long m) {
+void SecondPass::note_label(std::string_view label, long cl, long nfam) {
+    double x = 0.0;
+    if (label == "NA" || (parse_finite_double(label, x) == NumberParse::kOk && x == -9.0)) return;
+    if (nfam < 1 || nfam >= static_cast<long>(family_label_.size())) return;  // an unusable line's
+    Label& have = family_label_[static_cast<std::size_t>(nfam)];
+    if (have.text.empty()) {
+        have = {std::string(label), cl};
+    } else if (have.text != label) {
+        std::fprintf(out_, "\nERROR: %s: the members of family %ld are in different strata: %s (line %ld) and %s (line %ld).\n",
+                     cov_.name.c_str(), t_[nfam].famid, have.text.c_str(), have.line, std::string(label).c_str(), cl);
+        tally_.error(DataFault::kStrata, {InputFileId::kCovariates, cl});
+        passed_ = false;
+    }
+}
+
+void SecondPass::read_covariates(long ped_line, famdat* record, long nfam, long m) {
     if (cov_ended_) return;
     bool have_line = false;
     while (cov_reader_->next(cov_line_)) {
@@ -326,7 +353,14 @@ void SecondPass::read_covariates(long ped_line, famdat* record, long m) {
     FieldSplitter fields(cov_line_, kCovariateSeparators);
     std::string_view field;
     // Only the first ncov numbers are read; the scratch never holds more than the line does.
+    bool label_read = strata_column_ == 0;
+    long field_number = 0;
     while (static_cast<long>(cov_values_.size()) < s_.ncov && fields.next(field)) {
+        if (++field_number == strata_column_) {
+            note_label(field, cl, nfam);
+            label_read = true;
+            continue;
+        }
         double v = 0.0;
         const NumberParse r = parse_finite_double(field, v);
         if (r != NumberParse::kOk) {
@@ -339,16 +373,25 @@ void SecondPass::read_covariates(long ped_line, famdat* record, long m) {
         }
         cov_values_.push_back(v);
     }
+    if (!label_read && fields.next(field)) {
+        ++field_number;
+        note_label(field, cl, nfam);
+        label_read = true;
+    }
     const long found = static_cast<long>(cov_values_.size());
-    if (found < s_.ncov) {
-        std::fprintf(out_, "\nERROR: %s line %ld holds %ld covariates; %ld are needed.\n", cov_.name.c_str(), cl,
-                     found, s_.ncov);
+    if (found < s_.ncov || !label_read) {
+        if (strata_column_ > 0)
+            std::fprintf(out_, "\nERROR: %s line %ld holds %ld fields; %ld are needed (the stratum in field %ld).\n",
+                         cov_.name.c_str(), cl, field_number, s_.ncov + 1, strata_column_);
+        else
+            std::fprintf(out_, "\nERROR: %s line %ld holds %ld covariates; %ld are needed.\n", cov_.name.c_str(), cl,
+                         found, s_.ncov);
         tally_.error(DataFault::kTooFewCovariates, {InputFileId::kCovariates, cl});
         passed_ = false;
         return;
     }
     if (fields.next(field)) tally_.warn(InputWarning::kExtraCovariates, {InputFileId::kCovariates, cl});
-    if (record == nullptr) return;
+    if (record == nullptr || s_.ncov == 0) return;
     DVector row(1, s_.ncov);
     for (long i = 1; i <= s_.ncov; ++i) row[i] = cov_values_[static_cast<std::size_t>(i - 1)];
     record->fcovdat[m] = std::move(row);
@@ -385,7 +428,8 @@ void SecondPass::read_weight(long ped_line, famdat* record, long m) {
 }  // namespace
 
 FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out, std::FILE* notes_out,
-                          ChromosomeClass chromosome) {
+                          ChromosomeClass chromosome, StrataInput* strata) {
+    const long strata_column = strata != nullptr ? strata->column : 0;
     InputFile ped = input_file(dir, "wpedigree.dat");
     InputFile cov = input_file(dir, "wcovars.dat");
     InputFile wts = input_file(dir, "wweights.dat");
@@ -393,7 +437,7 @@ FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* 
     // Open every file the run needs before reading any; report each that fails.
     bool opened = true;
     for (InputFile* f : {&ped, &cov, &wts}) {
-        if (f == &cov && s.ncov <= 0) continue;
+        if (f == &cov && s.ncov <= 0 && strata_column == 0) continue;
         errno = 0;
         f->file.reset(std::fopen(f->path.c_str(), "r"));
         if (!f->file) {
@@ -416,8 +460,28 @@ FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* 
     }  // numberInEachFamily is released here
 
     InputTally tally(ped.name, cov.name, wts.name, s.ncov);
-    SecondPass pass(s, ped, cov, wts, t, notes, tally, out, chromosome);
+    SecondPass pass(s, ped, cov, wts, t, notes, tally, out, chromosome, strata_column);
     bool passed = pass.run();
+    if (strata_column > 0 && passed) {
+        std::vector<std::string>& labels = strata->labels;
+        labels.clear();
+        for (long i = 1; i <= t.nfam; ++i) {
+            const std::string& l = pass.family_labels()[static_cast<std::size_t>(i)].text;
+            if (l.empty()) {
+                std::fprintf(out, "\nERROR: %s: no member of family %ld has a stratum.\n", cov.name.c_str(), t[i].famid);
+                tally.error(DataFault::kStrata, {InputFileId::kCovariates, 0, t[i].famid, true});
+                passed = false;
+            }
+            labels.push_back(l);
+        }
+        std::vector<std::string> sorted = labels;
+        std::sort(sorted.begin(), sorted.end());
+        sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+        for (long i = 1; i <= t.nfam; ++i)
+            t[i].stratum = static_cast<int>(std::lower_bound(sorted.begin(), sorted.end(), labels[static_cast<std::size_t>(i - 1)]) -
+                                            sorted.begin());
+        labels = std::move(sorted);
+    }
     if (t.nfam == 0) {
         std::fprintf(out, "\nERROR: %s holds no families.\n", ped.name.c_str());
         passed = false;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "genetics/chromosome.hpp"
 #include "genetics/family.hpp"
@@ -62,7 +63,19 @@ PedigreeLine parse_pedigree_line(std::string_view line);
 // Covariate storage is allocated row by row, only for lines found to hold ncov numbers, so
 // an absurd ncov costs nothing but its error messages.
 // With `chromosome` kX the marker is read as an X marker (check_families, x_codes).
+//
+// With `strata` (column >= 1) each line of wcovars.dat holds ncov + 1 fields, field `column`
+// the member's stratum: a label (any text without separators; "NA" or a number equal to -9
+// none), the others the covariates in order.  A family's stratum comes from any member that
+// has one; members that disagree are an error naming the family, both labels and their
+// lines, as is a family with no stratum.  On success strata->labels holds the labels in byte
+// order and each family's famdat::stratum its index.
+struct StrataInput {
+    long column = 0;                  // 1-based field of wcovars.dat; 0 none
+    std::vector<std::string> labels;  // out: the strata, sorted
+};
 FamilyTable read_families(const Settings& s, const std::string& dir, std::FILE* out = stdout,
-                          std::FILE* notes_out = stderr, ChromosomeClass chromosome = ChromosomeClass::kAutosome);
+                          std::FILE* notes_out = stderr, ChromosomeClass chromosome = ChromosomeClass::kAutosome,
+                          StrataInput* strata = nullptr);
 
 }  // namespace quillon

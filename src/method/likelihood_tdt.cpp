@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <limits>
+#include <stdexcept>
 
 #include "method/score_tests.hpp"
 #include "method/tail_probabilities.hpp"
@@ -33,7 +34,9 @@ std::optional<FitResult> nested_maximum(const Settings& s, const FamilyTable& fa
 
 }  // namespace
 
-LikelihoodTdt::LikelihoodTdt(const Settings& s, TestOptions options) : s_(s), o_(options) {
+LikelihoodTdt::LikelihoodTdt(const Settings& s, TestOptions options) : s_(s), o_(std::move(options)) {
+    if (!o_.strata.empty() && static_cast<long>(o_.strata.size()) != s_.nstrata)
+        throw std::logic_error("LikelihoodTdt: the strata's labels are not the settings' strata");
     SettingsCheck check = settings_fault(s_);
     if (check.fault != SettingsFault::kNone) throw SettingsRefused(std::move(check));
     full_columns_ = full_schema(std::vector<std::string>(static_cast<std::size_t>(s_.ncov))).size();
@@ -57,7 +60,7 @@ Schema LikelihoodTdt::score_schema() const {
 }
 
 Schema LikelihoodTdt::full_schema(const std::vector<std::string>& covariates) const {
-    return tdt_schema(s_, o_, covariates, prevalence_columns(false));
+    return tdt_schema(s_, o_, covariates, stratum_prevalence_columns(o_.strata));
 }
 
 MarkerResult LikelihoodTdt::run(FamilyTable& families, const GenotypeTable& table) const {
@@ -75,7 +78,7 @@ std::optional<MarkerResult> LikelihoodTdt::without_full_fit(const ScoreStatistic
     MarkerResult r;
     if (o_.wald) {
         if (!o_.refit_p) return std::nullopt;
-        const long m = s_.npars - 2;
+        const long m = coefficients(s_);
         const long df = o_.refit_on_gxe ? (s_.cmodeltype == kNone ? m - 2 : m - 1) : m;
         const std::optional<double> screen = o_.refit_on_gxe ? score.gxe : score.joint;
         const double p = screen && df >= 1 ? chisq_upper_tail(*screen, static_cast<int>(df)) : kNA;
@@ -88,7 +91,7 @@ std::optional<MarkerResult> LikelihoodTdt::without_full_fit(const ScoreStatistic
 }
 
 void LikelihoodTdt::append_score(const ScoreStatistics& score, MarkerResult& r) const {
-    const long m = s_.npars - 2;
+    const long m = coefficients(s_);
     const long df_others = s_.cmodeltype == kNone ? m - 2 : m - 1;
     r.conditions.score_undefined = m > 0 && (!score.joint || (gxe_score() && !score.gxe));
     chisq_values(r.values, score.joint, m);
@@ -104,16 +107,14 @@ void LikelihoodTdt::run_full(FamilyTable& families, const GenotypeTable& table, 
         }))
         return;
 
-    const long npars = s_.npars;
-    const long m = npars - 2;  // coefficients
+    const long m = coefficients(s_);  // coefficients
     const DMatrix& cov = a.info.subJI;
     std::optional<DMatrix> robust;
     if (o_.robust && m > 0) {
         robust = sandwich_covariance(s_, families, a.fit, cov);
         r.conditions.robust_unavailable = !robust;
     }
-    r.values.insert(r.values.end(), {a.fit.gammma[0], a.fit.gammma[1], std::sqrt(cov[npars - 1][npars - 1]),
-                                     a.fit.gammma[2], std::sqrt(cov[npars][npars])});
+    prevalence_values(s_, a.fit, cov, r.values);
     // -log-likelihood at the full model's Newton maximum: where the direction-set fit gave the
     // estimates, Newton's method from them measures how far short of it that fit stopped.
     std::optional<double> full;
@@ -134,7 +135,7 @@ void LikelihoodTdt::run_full(FamilyTable& families, const GenotypeTable& table, 
             if (!f) return std::nullopt;
             const InformationResult mi = information_step(first, families, table, *f);
             MarginalFit out{f->fret, {}};
-            for (long i = 1; i <= first.npars - 2; ++i) out.coefficients.emplace_back(f->ogpars[i], std::sqrt(mi.subJI[i][i]));
+            for (long i = 1; i <= coefficients(first); ++i) out.coefficients.emplace_back(f->ogpars[i], std::sqrt(mi.subJI[i][i]));
             return out;
         }};
     tdt_values(s_, o_, TdtEstimate{a.fit.ogpars, a.fit.fret, a.info, a.nfs, robust}, nested, r);

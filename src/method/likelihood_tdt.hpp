@@ -3,7 +3,8 @@
 // marker's nuclear families, the information at the estimate and the two statistics.
 //
 // Columns, in order: PREV0 PREV1 PREV1_SE PREV2 PREV2_SE (the parents' genotype prevalences
-// and the standard errors of the two free ones), each coefficient with its _SE, _P (two-sided
+// and the standard errors of the two free ones; with strata PREV0_<label> PREV1_<label>
+// PREV1_<label>_SE PREV2_<label> PREV2_<label>_SE for each stratum), each coefficient with its _SE, _P (two-sided
 // normal of coefficient / SE) and _LOG10P, and with --robust-se its _RSE (B1_<cov>...
 // B2_<cov>... for the covariate model None, BETA_<cov>... otherwise), NEG_LOGLIK, WALD
 // WALD_DF WALD_P WALD_LOG10P (NA without covariates, npars = 2), NFS NFS_DENOM NFS_P
@@ -51,6 +52,9 @@ struct TestOptions {
     // most this (or not a number); elsewhere its columns are NA and the result score_only.
     std::optional<double> refit_p = std::nullopt;
     bool refit_on_gxe = false;  // screen with SCORE_GXE_P rather than SCORE_JOINT_P
+    // The strata's labels in stratum order (Settings::nstrata of them), each stratum's
+    // prevalences in columns of its own; empty without strata.
+    std::vector<std::string> strata = {};
 };
 
 class LikelihoodTdt {

@@ -19,7 +19,7 @@ std::optional<double> statistic_at(const Settings& s, const FamilyTable& familie
     if (!si) return std::nullopt;
     const auto n = static_cast<std::size_t>(s.npars);
     std::vector<double> w(n, 0.0), scratch(n * n + 2 * n);
-    for (long slot = 1; slot <= s.npars - 2; ++slot)
+    for (long slot = 1; slot <= coefficients(s); ++slot)
         if (!intercept_free || !first_covariate_slot(s, slot))
             w[static_cast<std::size_t>(slot - 1)] = si->score[static_cast<std::size_t>(slot - 1)];
     return inverse_quadratic(si->information.data(), w.data(), n, scratch.data());

@@ -63,6 +63,26 @@ Schema prevalence_columns(bool fathers) {
     return columns;
 }
 
+Schema stratum_prevalence_columns(const std::vector<std::string>& strata) {
+    if (strata.empty()) return prevalence_columns(false);
+    Schema columns;
+    for (const std::string& label : strata)
+        columns.insert(columns.end(), {{"PREV0_" + label, ColumnKind::kPrevalence},
+                                       {"PREV1_" + label, ColumnKind::kPrevalence},
+                                       {"PREV1_" + label + "_SE", ColumnKind::kStandardError},
+                                       {"PREV2_" + label, ColumnKind::kPrevalence},
+                                       {"PREV2_" + label + "_SE", ColumnKind::kStandardError}});
+    return columns;
+}
+
+void prevalence_values(const Settings& s, const FitResult& fit, const DMatrix& cov, std::vector<double>& v) {
+    for (long k = 0; k < s.nstrata; ++k) {
+        const long at = prevalence_slot(s, k);
+        const double* g = fit.strata_gammma.empty() ? fit.gammma : &fit.strata_gammma[static_cast<std::size_t>(3 * k)];
+        v.insert(v.end(), {g[0], g[1], std::sqrt(cov[at][at]), g[2], std::sqrt(cov[at + 1][at + 1])});
+    }
+}
+
 Schema tdt_schema(const Settings& s, const TestOptions& o, const std::vector<std::string>& covariates,
                   Schema prevalences) {
     Schema columns = std::move(prevalences);
@@ -108,8 +128,7 @@ Schema tdt_schema(const Settings& s, const TestOptions& o, const std::vector<std
 
 void tdt_values(const Settings& s, const TestOptions& o, const TdtEstimate& e, const NestedMaxima& nested,
                 MarkerResult& r) {
-    const long npars = s.npars;
-    const long m = npars - 2;  // coefficients
+    const long m = coefficients(s);  // coefficients
     const DMatrix& cov = e.info.subJI;
     std::vector<double>& v = r.values;
     for (long i = 1; i <= m; ++i) {
@@ -118,7 +137,7 @@ void tdt_values(const Settings& s, const TestOptions& o, const TdtEstimate& e, c
         if (o.robust) v.push_back(e.robust ? std::sqrt((*e.robust)[i][i]) : kNA);
     }
     v.push_back(e.fret);
-    if (npars > 2) {  // no degrees of freedom: no distribution, a NaN p-value
+    if (m > 0) {  // no degrees of freedom: no distribution, a NaN p-value
         v.insert(v.end(), {e.info.waldstat, static_cast<double>(e.info.wsdf),
                            chisq_upper_tail(e.info.waldstat, e.info.wsdf)});
         v.push_back(chisq_upper_tail_log10(e.info.waldstat, e.info.wsdf));

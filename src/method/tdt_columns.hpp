@@ -14,6 +14,7 @@
 #include "genetics/transmission.hpp"
 #include "method/likelihood_tdt.hpp"
 #include "method/result.hpp"
+#include "model/fit.hpp"
 #include "model/information.hpp"
 #include "model/settings.hpp"
 #include "toolkit/nrarray.hpp"
@@ -27,6 +28,14 @@ void chisq_values(std::vector<double>& v, std::optional<double> stat, long df);
 
 // PREV0 PREV1 PREV1_SE PREV2 PREV2_SE, then with `fathers` PREV_FATHER_A1 PREV_FATHER_A1_SE.
 Schema prevalence_columns(bool fathers);
+
+// Without strata prevalence_columns(false); with them PREV0_<label> PREV1_<label>
+// PREV1_<label>_SE PREV2_<label> PREV2_<label>_SE for each stratum in order.
+Schema stratum_prevalence_columns(const std::vector<std::string>& strata);
+
+// Their values at the fit: each stratum's gamma0, gamma1, SE, gamma2, SE, the standard errors
+// sqrt(cov[k][k]) of the stratum's prevalence slots k in the pseudo-inverse information.
+void prevalence_values(const Settings& s, const FitResult& fit, const DMatrix& cov, std::vector<double>& v);
 
 // `prevalences` followed by the shared columns for these covariate names.
 Schema tdt_schema(const Settings& s, const TestOptions& o, const std::vector<std::string>& covariates,

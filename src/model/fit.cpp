@@ -8,6 +8,12 @@
 
 namespace quillon {
 
+void set_prevalences(const Settings& s, FitResult& r) {
+    r.strata_gammma.assign(static_cast<std::size_t>(3 * s.nstrata), 0.0);
+    stratum_prevalences(s, r.ogpars, r.strata_gammma.data());
+    for (int k = 0; k < 3; ++k) r.gammma[k] = r.strata_gammma[static_cast<std::size_t>(k)];
+}
+
 DVector start_values(const Settings& s) {
     const int npars = static_cast<int>(s.npars);
     // Start values: i converted to double, divided by 200, then 0.15 added.
@@ -27,7 +33,7 @@ FitResult direction_set_fit(const Settings& s, const Objective& objective) {
 
     powell(r.ogpars, xii, npars, 1e-6, &r.iter, &r.fret, objective);
 
-    prevalences_from(r.ogpars[npars - 1], r.ogpars[npars], r.gammma);
+    set_prevalences(s, r);
     return r;
 }
 

@@ -16,15 +16,20 @@ struct FitResult {
     double fret = 0.0;  // -log-likelihood at ogpars
     int iter = 0;       // iterations the minimiser used
     double gammma[3] = {0.0, 0.0, 0.0};  // genotype prevalences gamma0, gamma1, gamma2 of the estimate
+    // Every stratum's gamma0..2 at 3k .. 3k + 2 (one stratum: gammma's three).
+    std::vector<double> strata_gammma;
     // The children's relative risks at ogpars (relative_risks): family by family in table
     // order, each family's in the ChildRisks layout.
     std::vector<double> risks;
 };
 
+// gammma and strata_gammma of r.ogpars (the first stratum's in gammma).
+void set_prevalences(const Settings& s, FitResult& r);
+
 // The start values of every fit: ogpars[i] = i / 200.0 + 0.15, i = 1..npars.
 DVector start_values(const Settings& s);
 
-// Steps 1 to 3 below on any objective of s.npars parameters whose last two are the
+// Steps 1 to 3 below on any objective of s.npars parameters whose last 2 nstrata are the
 // prevalence parameters (risks left empty).
 FitResult direction_set_fit(const Settings& s, const Objective& objective);
 

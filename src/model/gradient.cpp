@@ -31,14 +31,23 @@ void LikelihoodDerivatives::size_buffers() {
     pair_h_.resize(parentpairs * n * n);
     direct_s_.resize(n);
     direct_h_.resize(n * n);
+    prev_.resize(static_cast<std::size_t>(3 * s.nstrata));
+    single_pairs_.resize(static_cast<std::size_t>(parentpairs * s.nstrata));
 }
 
 void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool with_outer) const {
     const Likelihood::Layout& fl = likelihood_.layout();
     const long ncov = s_.ncov;
     const auto n = static_cast<std::size_t>(s_.npars);
-    const auto m = n - 2;  // coefficients
+    const auto m = static_cast<std::size_t>(coefficients(s_));
+    const auto strata = static_cast<std::size_t>(s_.nstrata);
     d.clear(n, with_outer, fl.child_geno.size());
+    if (strata > 1) d.strata_parents.assign(3 * strata, 0.0);
+    // Parents of genotype g counted with weight w, in stratum st.
+    const auto count_parent = [&d, strata](std::size_t st, int g, double w) {
+        d.parents[g] += w;
+        if (strata > 1) d.strata_parents[3 * st + static_cast<std::size_t>(g)] += w;
+    };
     std::fill(direct_s_.begin(), direct_s_.end(), 0.0);
     std::fill(direct_h_.begin(), direct_h_.end(), 0.0);
     double* g = d.gradient.data();
@@ -46,22 +55,31 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
     double* o = with_outer ? d.outer.data() : nullptr;
 
     expand_coefficients(s_, theta, pars_);
-    double tmpp[3];
-    prevalences_from(theta[s_.npars - 1], theta[s_.npars], tmpp);
-    const PrevalenceTerms prev = prevalence_terms(tmpp[1], theta[s_.npars - 1], theta[s_.npars]);
+    stratum_prevalences(s_, theta, prev_.data());
+    PrevalenceTerms one_stratum;
+    std::vector<PrevalenceTerms> more_strata;
+    for (std::size_t st = 0; st < strata; ++st) {
+        const long at = prevalence_slot(s_, static_cast<long>(st));
+        const PrevalenceTerms terms = prevalence_terms(prev_[3 * st + 1], theta[at], theta[at + 1]);
+        if (strata == 1) one_stratum = terms; else more_strata.push_back(terms);
+    }
     const double c[3] = {static_cast<double>(s_.cch[0]), static_cast<double>(s_.cch[1]),
                          static_cast<double>(s_.cch[2])};
 
     // Families with one pair (both parents typed, in the main) add their children's terms
     // straight into the totals, and their prevalence terms once per pair type at the end;
     // the others go through the per-pair buffers and the mixture formula.
-    long single_pairs[parentpairs] = {};
+    std::fill(single_pairs_.begin(), single_pairs_.end(), 0L);
     double loglkk = 0.0;
     for (std::size_t i = 0; i < static_cast<std::size_t>(fl.nfam); ++i) {
         const long c_first = fl.child_begin[i];
         const long c_end = fl.child_begin[i + 1];
         const long p_first = fl.pair_begin[i];
         const long npair = fl.pair_begin[i + 1] - p_first;
+        const auto st = static_cast<std::size_t>(fl.stratum[i]);
+        const double* tmpp = prev_.data() + 3 * st;
+        const PrevalenceTerms& prev = strata == 1 ? one_stratum : more_strata[st];
+        const std::size_t eta = m + 2 * st;  // the stratum's eta1
         likelihood_.child_risks(pars_, c_first, c_end, nu1_.data(), nu2_.data());
         for (long ch = c_first; ch < c_end; ++ch) {
             d.risks[static_cast<std::size_t>(2 * ch)] = nu1_[static_cast<std::size_t>(ch - c_first)];
@@ -118,13 +136,13 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
             const double ap = (tmpp[f] * tmpp[mo]) * tmpm;
             tmps = tmps + ap;
             if (direct) {
-                ++single_pairs[3 * f + mo];
+                ++single_pairs_[parentpairs * st + static_cast<std::size_t>(3 * f + mo)];
                 continue;
             }
             pair_a_[static_cast<std::size_t>(slot)] = ap;
             for (std::size_t k = 0; k < 2; ++k) {
-                sp[m + k] = prev.grad[f][k] + prev.grad[mo][k];
-                hp[(m + k) * n + m + k] = prev.info[f][k] + prev.info[mo][k];
+                sp[eta + k] = prev.grad[f][k] + prev.grad[mo][k];
+                hp[(eta + k) * n + eta + k] = prev.info[f][k] + prev.info[mo][k];
             }
         }
         loglkk = loglkk + std::log(tmps);
@@ -132,8 +150,8 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
 
         // The family's score s and information: one pair is its own average.
         if (npair == 1) {
-            d.parents[fl.pair_f[static_cast<std::size_t>(p_first)]] += 1.0;
-            d.parents[fl.pair_m[static_cast<std::size_t>(p_first)]] += 1.0;
+            count_parent(st, fl.pair_f[static_cast<std::size_t>(p_first)], 1.0);
+            count_parent(st, fl.pair_m[static_cast<std::size_t>(p_first)], 1.0);
             const double* s = pair_s_.data();
             const double* hp = pair_h_.data();
             for (std::size_t a = 0; a < n; ++a) {
@@ -156,8 +174,8 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
         for (long p = 0; p < npair; ++p) {
             const auto pp = static_cast<std::size_t>(p_first + p);
             const double pi = pair_a_[static_cast<std::size_t>(p)] / tmps;
-            d.parents[fl.pair_f[pp]] += pi;
-            d.parents[fl.pair_m[pp]] += pi;
+            count_parent(st, fl.pair_f[pp], pi);
+            count_parent(st, fl.pair_m[pp], pi);
             const double* sp = &pair_s_[static_cast<std::size_t>(p) * n];
             const double* hp = &pair_h_[static_cast<std::size_t>(p) * n * n];
             for (std::size_t a = 0; a < n; ++a) {
@@ -177,14 +195,19 @@ void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool 
         g[a] -= direct_s_[a];
         for (std::size_t b = a; b < m; ++b) h[a * n + b] += direct_h_[a * n + b];
     }
-    for (int t = 0; t < parentpairs; ++t) {
-        if (single_pairs[t] == 0) continue;
-        const auto count = static_cast<double>(single_pairs[t]);
-        d.parents[t / 3] += count;
-        d.parents[t % 3] += count;
-        for (std::size_t k = 0; k < 2; ++k) {
-            g[m + k] -= count * (prev.grad[t / 3][k] + prev.grad[t % 3][k]);
-            h[(m + k) * n + m + k] += count * (prev.info[t / 3][k] + prev.info[t % 3][k]);
+    for (std::size_t st = 0; st < strata; ++st) {
+        const PrevalenceTerms& prev = strata == 1 ? one_stratum : more_strata[st];
+        const std::size_t eta = m + 2 * st;
+        for (int t = 0; t < parentpairs; ++t) {
+            const long pairs = single_pairs_[parentpairs * st + static_cast<std::size_t>(t)];
+            if (pairs == 0) continue;
+            const auto count = static_cast<double>(pairs);
+            count_parent(st, t / 3, count);
+            count_parent(st, t % 3, count);
+            for (std::size_t k = 0; k < 2; ++k) {
+                g[eta + k] -= count * (prev.grad[t / 3][k] + prev.grad[t % 3][k]);
+                h[(eta + k) * n + eta + k] += count * (prev.info[t / 3][k] + prev.info[t % 3][k]);
+            }
         }
     }
     d.value = -loglkk;

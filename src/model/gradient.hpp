@@ -2,7 +2,8 @@
 // The fit's objective with its gradient and second derivatives, for Newton-type fitting.
 //
 // f(theta) = -sum_F log L_F,   L_F = sum_{pairs p of F} G_p prod_{children c} T_p(g_c | x_c)
-//   G_p = gamma_f gamma_m              (prevalences of eta1, eta2: prevalence.hpp)
+//   G_p = gamma_f gamma_m              (prevalences of eta1, eta2: prevalence.hpp; with strata,
+//                                       the family's stratum's, from its own eta1, eta2)
 //   T_p(g | x) = t_g nu_g / sum_h t_h nu_h,  t_h = phg(f, m, h), nu_0 = 1, nu_h = exp(z_h . theta)
 // With the coding vectors a_h of the covariate model (None: a_0 = (0,0), a_1 = (1,0),
 // a_2 = (0,1); otherwise a_h = cch[h]) the coefficients act through z_h = a_h (x) x, so per
@@ -35,6 +36,8 @@ struct Derivatives {
     std::vector<double> risks;    // the children's nu1, nu2 at theta, as FitResult::risks
     double parents[3] = {};       // expected count of parents of genotype 0, 1, 2: sum_F sum_p pi_p (f_p, m_p)
     double fathers[2] = {};       // X: expected count of fathers of allele 0, 1 (parents[] then counts the mothers)
+    std::vector<double> strata_parents;  // with strata: parents[] of stratum k at 3k .. 3k + 2 (else empty)
+    std::vector<double> strata_fathers;  // X with strata: fathers[] of stratum k at 2k, 2k + 1 (else empty)
 
     // Zeroes the sums for n parameters (the outer product only `with_outer`, else emptied) and
     // sizes the risks for `children` children.
@@ -47,6 +50,7 @@ struct Derivatives {
             outer.clear();
         risks.resize(2 * children);
         std::fill(std::begin(parents), std::end(parents), 0.0);
+        strata_parents.clear();
     }
 };
 
@@ -62,6 +66,7 @@ public:
 
     bool usable() const { return !likelihood_.missing_parent(); }
     long parameters() const { return s_.npars; }
+    long strata() const { return s_.nstrata; }
 
     // f(theta), theta[1..npars]: Likelihood's value.
     double value(const DVector& theta) const { return likelihood_(theta); }
@@ -82,6 +87,8 @@ private:
     mutable std::vector<double> nu1_, nu2_;
     mutable std::vector<double> pair_a_, pair_s_, pair_h_;  // per pair: weight, gradient, Hessian
     mutable std::vector<double> direct_s_, direct_h_;      // sums over the one-pair families
+    mutable std::vector<double> prev_;                     // each stratum's gamma0..2
+    mutable std::vector<long> single_pairs_;               // one-pair families per stratum and pair type
 };
 
 }  // namespace quillon

@@ -43,32 +43,41 @@ inline int lowest(unsigned bits) { return __builtin_ctz(bits); }
 // the very same doubles as a child-by-child evaluation from scratch would give.
 class FamilyEnumerator {
 public:
-    FamilyEnumerator(const Settings& s, const double gammma[3])
+    // gammma: gamma0..2 of each stratum in turn.
+    FamilyEnumerator(const Settings& s, const double* gammma)
         : s_(s),
           entries_(static_cast<int>(s.npars) + 1),
-          child_entries_(static_cast<int>(s.npars) - 1),
+          child_entries_(static_cast<int>(coefficients(s)) + 1),
           ph_(static_cast<std::size_t>(maxchildren) * parentpairs * 3),
           contrib_(static_cast<std::size_t>(maxchildren) * parentpairs * 3 * child_entries_),
           tm_(maxchildren + 1),
           prod_(static_cast<std::size_t>(maxchildren + 1) * parentpairs),
           sums_(static_cast<std::size_t>(maxchildren + 1) * parentpairs * child_entries_),
           inner_(entries_),
-          posterior_(parentpairs) {
-        for (int k = 1; k <= parentpairs; ++k) {
-            const int f = gpgenos[k][0];
-            const int m = gpgenos[k][1];
-            gg_[k - 1] = gammma[f] * gammma[m];
-            // d log(gamma_f gamma_m) / d gamma1 and d gamma2, with gamma0 = 1 - gamma1 - gamma2.
-            const double g0 = (1.0 - gammma[1]) - gammma[2];
-            const int n0 = utilg[k][1], n1 = utilg[k][2], n2 = utilg[k][3];
-            pair_score_[k - 1][0] = static_cast<double>(-n0) / g0 + static_cast<double>(n1) / gammma[1];
-            pair_score_[k - 1][1] = static_cast<double>(-n0) / g0 + static_cast<double>(n2) / gammma[2];
+          posterior_(parentpairs),
+          strata_gg_(static_cast<std::size_t>(parentpairs * s.nstrata)),
+          strata_score_(static_cast<std::size_t>(2 * parentpairs * s.nstrata)) {
+        for (long st = 0; st < s.nstrata; ++st) {
+            const double* gamma = gammma + 3 * st;
+            for (int k = 1; k <= parentpairs; ++k) {
+                const int f = gpgenos[k][0];
+                const int m = gpgenos[k][1];
+                const auto at = static_cast<std::size_t>(parentpairs * st + k - 1);
+                strata_gg_[at] = gamma[f] * gamma[m];
+                // d log(gamma_f gamma_m) / d gamma1 and d gamma2, with gamma0 = 1 - gamma1 - gamma2.
+                const double g0 = (1.0 - gamma[1]) - gamma[2];
+                const int n0 = utilg[k][1], n1 = utilg[k][2], n2 = utilg[k][3];
+                strata_score_[2 * at] = static_cast<double>(-n0) / g0 + static_cast<double>(n1) / gamma[1];
+                strata_score_[2 * at + 1] = static_cast<double>(-n0) / g0 + static_cast<double>(n2) / gamma[2];
+            }
         }
+        select_stratum(0);
     }
 
     // Tabulates the family's per-child values at the estimate, where its children's relative
     // risks are `risks`.
     void prepare(const famdat& fam, ChildRisks risks) {
+        select_stratum(fam.stratum);
         nchild_ = fam.ninfam - 2;
         father_typed_ = fam.famgeno[1] != -1;
         const int mg = fam.famgeno[2];
@@ -144,7 +153,7 @@ public:
     // Going from one row to the next, only the children from the first changed digit on are
     // applied again; the running values of the children before it are kept.
     void enumerate_pair(const GenotypeTable& table, int ffg, int mmg, double w0p, double* jj) {
-        switch (entries_) {  // the loops over the entries unrolled for the usual sizes
+        switch (s_.nstrata == 1 ? entries_ : 0) {  // the loops over the entries unrolled for the usual sizes
             case 3: enumerate<3>(table, ffg, mmg, w0p, jj); break;
             case 4: enumerate<4>(table, ffg, mmg, w0p, jj); break;
             case 5: enumerate<5>(table, ffg, mmg, w0p, jj); break;
@@ -154,6 +163,19 @@ public:
     }
 
 private:
+    // The prior and its score of stratum st; its prevalence entries follow the children's.
+    void select_stratum(int st) {
+        if (st < 0 || st >= s_.nstrata)
+            nrerror("information: a family's stratum outside the strata", NumericalKind::kInvalidSetting);
+        for (int k = 0; k < parentpairs; ++k) {
+            const auto at = static_cast<std::size_t>(parentpairs * st + k);
+            gg_[k] = strata_gg_[at];
+            pair_score_[k][0] = strata_score_[2 * at];
+            pair_score_[k][1] = strata_score_[2 * at + 1];
+        }
+        prevalence_at_ = child_entries_ + 2 * st;
+    }
+
     // enumerate_pair with E entries (0: entries_).
     template <int E>
     void enumerate(const GenotypeTable& table, int ffg, int mmg, double w0p, double* jj) {
@@ -262,8 +284,9 @@ private:
             const double* u = sums_at(nchild_, k);
 #pragma GCC unroll 8
             for (int e = 0; e < ce; ++e) inner[e] = inner[e] + u[e] * post;
-            inner[ce] = inner[ce] + pair_score_[k][0] * post;
-            inner[ce + 1] = inner[ce + 1] + pair_score_[k][1] * post;
+            const int pe = E > 0 ? ce : prevalence_at_;  // E > 0: one stratum
+            inner[pe] = inner[pe] + pair_score_[k][0] * post;
+            inner[pe + 1] = inner[pe + 1] + pair_score_[k][1] * post;
         }
         add_outer<E>(inner, tmphh);
     }
@@ -287,9 +310,10 @@ private:
 
     const Settings& s_;
     const int entries_;        // npars + 1
-    const int child_entries_;  // npars - 1: the entries that depend on the children
+    const int child_entries_;  // coefficients + 1: the entries that depend on the children
     double gg_[parentpairs] = {};
     double pair_score_[parentpairs][2] = {};
+    int prevalence_at_ = 0;  // the entry of the current stratum's gamma1 score
 
     int nchild_ = 0;
     bool father_typed_ = false;
@@ -303,6 +327,8 @@ private:
     std::vector<double> sums_;
     std::vector<double> inner_;
     std::vector<double> posterior_;
+    std::vector<double> strata_gg_;     // gg_ of stratum st at 9 st
+    std::vector<double> strata_score_;  // pair_score_ of stratum st at 18 st
 
     int digits_[maxchildren] = {};
     unsigned active_[maxchildren + 1] = {};  // pairs still possible after each child
@@ -317,7 +343,9 @@ void accumulate_information(const Settings& s, const FamilyTable& families, cons
                             const FitResult& fit, DMatrix& JJ, double* scoreUb) {
     const int entries = static_cast<int>(s.npars) + 1;
     std::vector<double> upper(static_cast<std::size_t>(entries) * (entries + 1) / 2, 0.0);
-    FamilyEnumerator enumerator(s, fit.gammma);
+    if (fit.strata_gammma.empty() && s.nstrata != 1)
+        nrerror("information: the fit holds no prevalences of the strata", NumericalKind::kInvalidSetting);
+    FamilyEnumerator enumerator(s, fit.strata_gammma.empty() ? fit.gammma : fit.strata_gammma.data());
     double posterior[parentpairs + 1];
     std::size_t children = 0;
     for (long ifam = 1; ifam <= families.nfam; ++ifam) children += static_cast<std::size_t>(families[ifam].ninfam - 2);
@@ -382,7 +410,7 @@ InformationResult information_step(const Settings& s, const FamilyTable& familie
     JJ.fill(0.0);
     double scoreUb = 0.0;
     accumulate_information(s, families, table, fit, JJ, &scoreUb);
-    return partition_information(std::move(JJ), scoreUb, fit.ogpars, npars, s.npars - 2);
+    return partition_information(std::move(JJ), scoreUb, fit.ogpars, npars, coefficients(s));
 }
 
 InformationResult partition_information(DMatrix JJ, double scoreUb, const DVector& ogpars, int npars, long m) {

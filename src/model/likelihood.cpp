@@ -33,10 +33,13 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
         nchildren += nc;
         npairs += fam.npgeno;
         if (nc > f.most_children) f.most_children = nc;
+        if (fam.stratum < 0 || fam.stratum >= s.nstrata) refuse("stratum outside the strata", fam.famid, fam.stratum);
     }
 
     f.nfam = nfam;
     f.columns = ncov;
+    f.strata = s.nstrata;
+    f.stratum.reserve(static_cast<std::size_t>(nfam));
     f.child_begin.reserve(static_cast<std::size_t>(nfam + 1));
     f.pair_begin.reserve(static_cast<std::size_t>(nfam + 1));
     f.child_geno.reserve(static_cast<std::size_t>(nchildren));
@@ -49,6 +52,7 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
         const famdat& fam = families[i];
         f.child_begin.push_back(static_cast<long>(f.child_geno.size()));
         f.pair_begin.push_back(static_cast<long>(f.pair_f.size()));
+        f.stratum.push_back(fam.stratum);
         for (int j = 3; j <= fam.ninfam; ++j) {
             const int g = fam.famgeno[j];
             if (g < 0 || g > 2) refuse("child genotype outside 0..2", fam.famid, g);
@@ -80,6 +84,8 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
 Likelihood::Likelihood(const Settings& s, std::shared_ptr<const Layout> layout) : s_(s), flat_(std::move(layout)) {
     if (s.ncov > flat_->columns) nrerror("loglik: the model reads more covariates than the families were laid out with",
                                          NumericalKind::kInvalidSetting);
+    if (s.nstrata != flat_->strata)
+        nrerror("loglik: the model's strata are not those the families were laid out with", NumericalKind::kInvalidSetting);
     for (std::size_t p = 0; p < flat_->pair_f.size(); ++p)
         missing_parent_ = missing_parent_ || flat_->pair_f[p] == -1 || flat_->pair_m[p] == -1;
     set_risk_form();
@@ -89,6 +95,7 @@ void Likelihood::set_risk_form() {
     pars_ = DVector(1, 2 * s_.ncov);
     nu1_.resize(static_cast<std::size_t>(flat_->most_children));
     nu2_.resize(static_cast<std::size_t>(flat_->most_children));
+    prev_.resize(static_cast<std::size_t>(3 * s_.nstrata));
     if (s_.cmodeltype == kDominant) risk_form_ = RiskForm::kEqualRisks;
     if (s_.cmodeltype == kRecessive && flat_->finite_columns >= s_.ncov) risk_form_ = RiskForm::kUnitNu1;
     if (s_.ncov == 0) risk_form_ = RiskForm::kUnitRisks;
@@ -140,15 +147,19 @@ void Likelihood::child_risks_from_covariates(const DVector& pars, long c_first, 
     }
 }
 
+void stratum_prevalences(const Settings& s, const DVector& theta, double* g) {
+    for (long k = 0; k < s.nstrata; ++k) {
+        const long at = prevalence_slot(s, k);
+        prevalences_from(theta[at], theta[at + 1], g + 3 * k);
+    }
+}
+
 double Likelihood::operator()(const DVector& ppars) const {
     // The literal evaluation would reach phg with the untyped parent at its first step.
     if (missing_parent_) missing_genotype();
 
-    const long npars = s_.npars;
     expand_coefficients(s_, ppars, pars_);
-
-    double tmpp[3];
-    prevalences_from(ppars[npars - 1], ppars[npars], tmpp);
+    stratum_prevalences(s_, ppars, prev_.data());
 
     const Layout& f = *flat_;
     double loglkk = 0.0;
@@ -156,6 +167,7 @@ double Likelihood::operator()(const DVector& ppars) const {
         const long c_first = f.child_begin[i];
         const long c_end = f.child_begin[i + 1];
         child_risks(pars_, c_first, c_end, nu1_.data(), nu2_.data());
+        const double* tmpp = prev_.data() + 3 * f.stratum[i];
 
         double tmps = 0.0;
         for (auto p = static_cast<std::size_t>(f.pair_begin[i]); p < static_cast<std::size_t>(f.pair_begin[i + 1]); ++p) {

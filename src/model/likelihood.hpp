@@ -4,7 +4,8 @@
 //   loglik(theta) = - sum_F log( sum_{(f,m) compatible with F} gamma_f gamma_m
 //                                 prod_{children c of F} phgz(f, m, g_c, nu1(x_c), nu2(x_c)) )
 //
-// with gamma the prevalences of theta[npars-1], theta[npars] (arctangent map of prevalence.hpp)
+// with gamma the prevalences of theta[npars-1], theta[npars] (arctangent map of prevalence.hpp;
+// with strata, those of the family's stratum, from its own eta1, eta2)
 // and nu1, nu2 the children's relative risks (mkfindiv).  Phenotypes, weights and the
 // parents' covariates do not enter.
 //
@@ -51,6 +52,8 @@ public:
         std::vector<int> pair_f;        // father's genotype
         std::vector<int> pair_m;        // mother's genotype
         std::vector<double> pair_t;     // T(h|f,m) of flat pair p at 3p + h (0.0 with an untyped parent)
+        long strata = 1;                // strata of the settings it was laid out for
+        std::vector<int> stratum;       // per family: its stratum 0..strata-1
     };
     const Layout& layout() const { return *flat_; }
     const std::shared_ptr<const Layout>& shared_layout() const { return flat_; }
@@ -93,6 +96,10 @@ private:
     mutable DVector pars_;             // 1..2*ncov: expanded coefficients of the current theta
     mutable std::vector<double> nu1_;  // the current family's children's nu1
     mutable std::vector<double> nu2_;  // likewise nu2
+    mutable std::vector<double> prev_; // gamma0..2 of each stratum at the current theta
 };
+
+// The prevalences gamma0..2 of each stratum at theta[1..npars] into g[3k .. 3k+2].
+void stratum_prevalences(const Settings& s, const DVector& theta, double* g);
 
 }  // namespace quillon

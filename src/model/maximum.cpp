@@ -60,31 +60,36 @@ std::optional<DMatrix> sandwich_covariance(const Settings& s, const FamilyTable&
     if (!objective.usable()) return std::nullopt;
     Derivatives d;
     objective.evaluate(fit.ogpars, d, true);
-    return sandwich(d.outer, fit.ogpars, static_cast<int>(s.npars), static_cast<int>(s.npars) - 2, subJI);
+    return sandwich(d.outer, fit.ogpars, static_cast<int>(s.npars), static_cast<int>(coefficients(s)), subJI,
+                    static_cast<int>(s.nstrata));
 }
 
-DMatrix prevalence_chart(const DVector& theta, int n, int m) {
+DMatrix prevalence_chart(const DVector& theta, int n, int m, int strata) {
     // gamma1 = u(eta1), gamma2 = u(eta2) (1 - gamma1): the Jacobian J = d gamma / d eta is
     // lower triangular, and a score in gamma is J^-T times the score in eta.  K = J^-1 on the
     // prevalence block, the identity elsewhere.  A further parameter eta3 of a share
     // q = u(eta3) has its own diagonal entry.
-    const double eta1 = theta[m + 1], eta2 = theta[m + 2];
-    const double a = stick_slope(eta1).first;
-    const double c = -stick_share(eta2) * a;
-    const double dd = stick_slope(eta2).first * (1.0 - stick_share(eta1));
     DMatrix K = matrix(1, n, 1, n);
     K.fill(0.0);
     for (int i = 1; i <= m; ++i) K[i][i] = 1.0;
-    K[m + 1][m + 1] = 1.0 / a;
-    K[m + 2][m + 1] = -c / (a * dd);
-    K[m + 2][m + 2] = 1.0 / dd;
-    if (n > m + 2) K[n][n] = 1.0 / stick_slope(theta[n]).first;
+    const int block = (n - m) / strata;  // eta1, eta2 and, on X untied, eta3 of each stratum
+    for (int st = 0, e = m; st < strata; ++st, e += block) {
+        const double eta1 = theta[e + 1], eta2 = theta[e + 2];
+        const double a = stick_slope(eta1).first;
+        const double c = -stick_share(eta2) * a;
+        const double dd = stick_slope(eta2).first * (1.0 - stick_share(eta1));
+        K[e + 1][e + 1] = 1.0 / a;
+        K[e + 2][e + 1] = -c / (a * dd);
+        K[e + 2][e + 2] = 1.0 / dd;
+        if (block == 3) K[e + 3][e + 3] = 1.0 / stick_slope(theta[e + 3]).first;
+    }
     return K;
 }
 
-DMatrix sandwich(const std::vector<double>& outer, const DVector& theta, int n, int m, const DMatrix& subJI) {
+DMatrix sandwich(const std::vector<double>& outer, const DVector& theta, int n, int m, const DMatrix& subJI,
+                 int strata) {
     // B in gamma is K' B K.
-    const DMatrix K = prevalence_chart(theta, n, m);
+    const DMatrix K = prevalence_chart(theta, n, m, strata);
     DMatrix B = matrix(1, n, 1, n);
     for (int i = 1; i <= n; ++i)
         for (int j = 1; j <= n; ++j) B[i][j] = outer[static_cast<std::size_t>((i - 1) * n + (j - 1))];

@@ -46,13 +46,15 @@ std::optional<DMatrix> sandwich_covariance(const Settings& s, const FamilyTable&
                                            const DMatrix& subJI);
 
 // The sandwich A^-1 B A^-1 of sandwich_covariance from the outer product `outer` (n x n,
-// row-major, in theta's parameters) at theta[1..n]: m coefficients, then eta1, eta2 and,
-// when n > m + 2, a share parameter eta3 (X's fathers' frequency).
-DMatrix sandwich(const std::vector<double>& outer, const DVector& theta, int n, int m, const DMatrix& subJI);
+// row-major, in theta's parameters) at theta[1..n]: m coefficients, then each of `strata`
+// strata's eta1, eta2 and, when n = m + 3 strata, a share parameter eta3 (X's fathers' frequency).
+DMatrix sandwich(const std::vector<double>& outer, const DVector& theta, int n, int m, const DMatrix& subJI,
+                 int strata = 1);
 
 // K = d theta / d(coefficients, gamma1, gamma2[, q]) at theta[1..n] (m coefficients first):
 // the identity on the coefficients, the inverse of d(gamma1, gamma2) / d(eta1, eta2) on the
-// prevalences.  A matrix M of second derivatives in theta at a maximum is K' M K in gamma.
-DMatrix prevalence_chart(const DVector& theta, int n, int m);
+// prevalences (each stratum's block alike).  A matrix M of second derivatives in theta at a
+// maximum is K' M K in gamma.
+DMatrix prevalence_chart(const DVector& theta, int n, int m, int strata = 1);
 
 }  // namespace quillon

@@ -5,7 +5,7 @@
 namespace quillon {
 
 void expand_coefficients(const Settings& s, const DVector& ppars, DVector& pars) {
-    const long ncoef = s.npars - 2;  // 2*ncov with the None model, ncov otherwise
+    const long ncoef = coefficients(s);  // 2*ncov with the None model, ncov otherwise
     for (long i = 1; i <= ncoef; ++i) {
         switch (s.cmodeltype) {
             case kNone:

@@ -1,8 +1,9 @@
 #pragma once
 // Per-member model quantities and the parameter layout.
 //
-// theta (ppars) holds npars doubles: slots 1..npars-2 the covariate coefficients, slots
-// npars-1 and npars the prevalence parameters eta1, eta2.
+// theta (ppars) holds npars doubles: slots 1..coefficients(s) the covariate coefficients, then
+// the prevalence parameters eta1, eta2 of each stratum in turn (one stratum: slots npars-1
+// and npars).
 //   covariate model None:            theta[1..ncov] = b1, theta[ncov+1..2ncov] = b2
 //   Recessive / Dominant / Additive: theta[1..ncov] = beta, b_g = cch[g] * beta, so
 //     Recessive b1 = 0, b2 = beta;  Dominant b1 = b2 = beta;  Additive b1 = beta, b2 = 2 beta

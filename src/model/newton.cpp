@@ -61,7 +61,10 @@ bool all_finite(const Derivatives& d) {
 }  // namespace
 
 bool prevalence_step(const Derivatives& at, double& eta1, double& eta2) {
-    const double* c = at.parents;
+    return prevalence_step(at.parents, eta1, eta2);
+}
+
+bool prevalence_step(const double* c, double& eta1, double& eta2) {
     const double u1 = c[1] / ((c[0] + c[1]) + c[2]);
     const double u2 = c[2] / (c[0] + c[2]);
     if (!(u1 > 1e-12 && u1 < 1.0 - 1e-12 && u2 > 1e-12 && u2 < 1.0 - 1e-12)) return false;
@@ -98,8 +101,8 @@ NewtonStatus newton_maximise(const NewtonObjective& objective, long parameters, 
     // Newton's steps in eta, far from quadratic there, would need several; the coefficients
     // take Newton's step with it.  When that does not lower f, the EM update alone; when that
     // does not either, Newton's step with its line search.
-    double em_eta[4] = {};
-    const auto k = static_cast<std::size_t>(objective.prevalence_step(here, em_eta));
+    std::vector<double> em_eta(n, 0.0);
+    const auto k = static_cast<std::size_t>(objective.prevalence_step(here, em_eta.data()));
     const bool em = k > 0;
     const auto take_if_lower = [&](const std::vector<double>* coefficient_step) {
         for (std::size_t i = 1; i + k <= n; ++i)
@@ -163,7 +166,12 @@ public:
         d_.evaluate(theta, d, with_outer);
     }
     int prevalence_step(const Derivatives& d, double* eta) const override {
-        return quillon::prevalence_step(d, eta[0], eta[1]) ? 2 : 0;
+        const long strata = d_.strata();
+        if (strata == 1) return quillon::prevalence_step(d, eta[0], eta[1]) ? 2 : 0;
+        for (long k = 0; k < strata; ++k)
+            if (!quillon::prevalence_step(&d.strata_parents[static_cast<std::size_t>(3 * k)], eta[2 * k], eta[2 * k + 1]))
+                return 0;
+        return static_cast<int>(2 * strata);
     }
 
 private:
@@ -184,12 +192,11 @@ NewtonFit fit_model_newton_from(const Settings& s, const LikelihoodDerivatives& 
     int iter = 0;
     out.status = newton_maximise(objective, s.npars, theta, here, iter);
     if (out.status != NewtonStatus::kConverged) return out;
-    const auto n = static_cast<std::size_t>(s.npars);
     FitResult& r = out.fit;
     r.ogpars = std::move(theta);
     r.fret = here.value;
     r.iter = iter;
-    prevalences_from(r.ogpars[n - 1], r.ogpars[n], r.gammma);
+    set_prevalences(s, r);
     r.risks = std::move(here.risks);
     return out;
 }

@@ -55,7 +55,7 @@ public:
     virtual void evaluate(const DVector& theta, Derivatives& d, bool with_outer) const = 0;
     // The prevalence parameters that maximise the parents' expected log-prior under the
     // pairs' posterior weights at `d`, written to eta[0..k-1] for the last k entries of
-    // theta; returns k, or 0 when there is no such update.  k is at most 4.
+    // theta; returns k, or 0 when there is no such update.  eta holds room for k entries.
     virtual int prevalence_step(const Derivatives& d, double* eta) const = 0;
 };
 
@@ -65,6 +65,8 @@ public:
 // c2), so u1 = c1 / (c0 + c1 + c2) and u2 = c2 / (c0 + c2).  False when either lies outside
 // (0, 1), where the maximum is at infinite eta.
 bool prevalence_step(const Derivatives& at, double& eta1, double& eta2);
+// The same from the expected counts c[0..2] of one stratum's parents.
+bool prevalence_step(const double* c, double& eta1, double& eta2);
 
 // Newton's method on `objective` from theta[1..n]: on kConverged theta holds the estimate,
 // `here` the derivatives there and `iter` the steps taken.

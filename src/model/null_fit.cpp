@@ -41,8 +41,10 @@ std::optional<DVector> restricted_estimate(const Settings& s, const FamilyTable&
         theta[1] = r[1];
         if (s.cmodeltype == kNone) theta[s.ncov + 1] = r[2];
     }
-    theta[s.npars - 1] = r[nested.npars - 1];
-    theta[s.npars] = r[nested.npars];
+    for (long k = 0; k < s.nstrata; ++k) {
+        theta[prevalence_slot(s, k)] = r[prevalence_slot(nested, k)];
+        theta[prevalence_slot(s, k) + 1] = r[prevalence_slot(nested, k) + 1];
+    }
     for (long i = 1; i <= s.npars; ++i)
         if (!std::isfinite(theta[i])) return std::nullopt;
     return theta;
@@ -62,7 +64,7 @@ std::optional<ScoreInformation> score_information(const Settings& s, const Famil
     FitResult at;
     at.ogpars = vector(1, static_cast<int>(n));
     for (long i = 1; i <= s.npars; ++i) at.ogpars[i] = theta[i];
-    prevalences_from(theta[s.npars - 1], theta[s.npars], at.gammma);
+    set_prevalences(s, at);
     at.risks = std::move(d.risks);
     const int side = static_cast<int>(n) + 1;
     DMatrix JJ = matrix(1, side, 1, side);

@@ -18,11 +18,11 @@ void set_coding(int (&c)[4], int model) {
 }  // namespace
 
 void derive_model_codings(Settings& s) {
-    s.npars = 2 * s.ncov + 2;
+    s.npars = 2 * s.ncov + 2 * s.nstrata;
     set_coding(s.cchu1, s.smodeltype);
     if (s.cmodeltype != kNone) {
         set_coding(s.cch, s.cmodeltype);
-        s.npars = s.ncov + 2;
+        s.npars = s.ncov + 2 * s.nstrata;
     }
 }
 

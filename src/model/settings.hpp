@@ -20,15 +20,23 @@ struct Settings {
     long ncov = 2;        // covariate columns per individual (an intercept is one of them)
     int smodeltype = -1;  // effect of genotype on status: 1..3
     int cmodeltype = -1;  // effect of genotype through the covariates: 0..3
-    long npars = 2;       // free parameters: 2*ncov+2 (covariate model None) or ncov+2
+    long npars = 2;       // free parameters: 2*ncov+2*nstrata (covariate model None) or ncov+2*nstrata
+    // Strata of the parents' genotype prior: each stratum has its own prevalence parameters
+    // (eta1, eta2), after the coefficients in stratum order; the coefficients are shared.
+    long nstrata = 1;
     // Genotype codings: code of genotype g = 0, 1, 2 (index 3 is never read).
     int cchu1[4] = {0, 1, 1, 0};  // from the status model
     int cch[4] = {0, 1, 1, 0};    // from the covariate model (None keeps 0, 1, 1)
     FitMethod fit = FitMethod::kPowell;
 };
 
-// Sets npars, cchu1 and cch from ncov, smodeltype and cmodeltype (which must be in range).
+// Sets npars, cchu1 and cch from ncov, nstrata, smodeltype and cmodeltype (which must be in range).
 void derive_model_codings(Settings& s);
+
+// The covariate coefficients: theta[1..coefficients(s)]; stratum k's (0-based) prevalence
+// parameters eta1, eta2 follow at prevalence_slot(s, k) and prevalence_slot(s, k) + 1.
+inline long coefficients(const Settings& s) { return s.npars - 2 * s.nstrata; }
+inline long prevalence_slot(const Settings& s, long stratum) { return coefficients(s) + 2 * stratum + 1; }
 
 // Bytes that the square working matrices of the fit and the information step need together:
 // six matrices of side npars + 1 (the direction set, the information matrix, its parameter

@@ -1,5 +1,6 @@
 #include "model/x_fit.hpp"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -21,15 +22,20 @@ DVector x_start_values(long n) {
 }
 
 XFit finish_fit(const Settings& s, const XModel& x, DVector theta, double fret, int iter, const FamilyTable& families) {
-    const long n = x_parameters(s, x);
-    const long e1 = n - (x.tie_freq ? 1 : 2);
     XFit r;
     r.fit.ogpars = std::move(theta);
     r.fit.fret = fret;
     r.fit.iter = iter;
-    prevalences_from(r.fit.ogpars[e1], r.fit.ogpars[e1 + 1], r.fit.gammma);
+    for (long k = 0; k < s.nstrata; ++k) {
+        const long end = x_block_end(s, x, k), e1 = end - x_block(x) + 1;
+        double g[3];
+        prevalences_from(r.fit.ogpars[e1], r.fit.ogpars[e1 + 1], g);
+        r.fit.strata_gammma.insert(r.fit.strata_gammma.end(), {g[0], g[1], g[2]});
+        r.strata_father.push_back(x_father_frequency(x, g, r.fit.ogpars, end));
+    }
+    for (int k = 0; k < 3; ++k) r.fit.gammma[k] = r.fit.strata_gammma[static_cast<std::size_t>(k)];
+    r.father = r.strata_father[0];
     r.fit.risks = relative_risks(s, r.fit.ogpars, families);
-    r.father = x_father_frequency(x, r.fit.gammma, r.fit.ogpars, n);
     return r;
 }
 
@@ -37,8 +43,20 @@ XFit finish_fit(const Settings& s, const XModel& x, DVector theta, double fret, 
 // 0 the status score, 1..m the coefficients, then the prevalences.
 class XEnumerator {
 public:
-    XEnumerator(const Settings& s, const XModel& x, const double gammma[3], double father)
-        : s_(s), x_(x), entries_(static_cast<int>(x_parameters(s, x)) + 1), child_entries_(static_cast<int>(s.npars) - 1) {
+    // Each stratum's prior from its mothers' prevalences and fathers' frequency.
+    XEnumerator(const Settings& s, const XModel& x, const XFit& fit)
+        : s_(s), x_(x), entries_(static_cast<int>(x_parameters(s, x)) + 1),
+          child_entries_(static_cast<int>(coefficients(s)) + 1) {
+        const bool one = fit.strata_father.empty();  // an XFit of one stratum written by hand
+        for (std::size_t k = 0; k < (one ? 1 : fit.strata_father.size()); ++k) {
+            set_prior(one ? fit.fit.gammma : &fit.fit.strata_gammma[3 * k], one ? fit.father : fit.strata_father[k]);
+            strata_prior_.emplace_back();
+            std::copy(std::begin(prior_), std::end(prior_), strata_prior_.back().prior);
+            std::copy(&prior_score_[0][0], &prior_score_[0][0] + 18, &strata_prior_.back().score[0][0]);
+        }
+    }
+
+    void set_prior(const double gammma[3], double father) {
         const double g0 = (1.0 - gammma[1]) - gammma[2];
         for (int a = 0; a <= 1; ++a)
             for (int m = 0; m <= 2; ++m) {
@@ -47,7 +65,7 @@ public:
                 const double d1 = (m == 0 ? -1.0 / g0 : 0.0) + (m == 1 ? 1.0 / gammma[1] : 0.0);
                 const double d2 = (m == 0 ? -1.0 / g0 : 0.0) + (m == 2 ? 1.0 / gammma[2] : 0.0);
                 const double dq = a == 1 ? 1.0 / father : -1.0 / (1.0 - father);
-                if (x.tie_freq) {
+                if (x_.tie_freq) {
                     prior_score_[k][0] = d1 + 0.5 * dq;
                     prior_score_[k][1] = d2 + dq;
                 } else {
@@ -60,6 +78,10 @@ public:
 
     // Adds the family's terms to the packed upper triangle `jj` and its non-founders score.
     void add(const famdat& fam, ChildRisks risks, double* jj, double* scoreUb) {
+        const auto& st = strata_prior_.at(static_cast<std::size_t>(fam.stratum));
+        std::copy(std::begin(st.prior), std::end(st.prior), prior_);
+        std::copy(&st.score[0][0], &st.score[0][0] + 18, &prior_score_[0][0]);
+        prevalence_at_ = child_entries_ + static_cast<int>(x_block(x_)) * fam.stratum;
         jj_ = jj;
         allowed_ = 0;
         for (int a = 0; a <= 1; ++a)
@@ -171,13 +193,13 @@ private:
             total = total + weight[k];
         }
         inner_.assign(static_cast<std::size_t>(entries_), 0.0);
-        const int prevalence = entries_ - child_entries_;
+        const auto prevalence = static_cast<int>(x_block(x_));
         for (int k = 0; k < 6; ++k) {
             if (!(pairs & (1U << k))) continue;
             const double post = weight[k] / total;
             const double* u = sums_at(depth, k);
             for (int e = 0; e < child_entries_; ++e) inner_[static_cast<std::size_t>(e)] += u[e] * post;
-            for (int e = 0; e < prevalence; ++e) inner_[static_cast<std::size_t>(child_entries_ + e)] += prior_score_[k][e] * post;
+            for (int e = 0; e < prevalence; ++e) inner_[static_cast<std::size_t>(prevalence_at_ + e)] += prior_score_[k][e] * post;
         }
         double* jj = jj_;
         for (std::size_t a = 0; a < inner_.size(); ++a)
@@ -190,6 +212,12 @@ private:
     const int child_entries_;  // the status score and the coefficients
     double prior_[6] = {};
     double prior_score_[6][3] = {};
+    struct StratumPrior {
+        double prior[6];
+        double score[6][3];
+    };
+    std::vector<StratumPrior> strata_prior_;
+    int prevalence_at_ = 0;  // the entry of the family's stratum's first prevalence score
     unsigned allowed_ = 0;
     std::vector<int> kids_;
     std::vector<double> ph_, contrib_, prod_, sums_, inner_;
@@ -242,7 +270,7 @@ InformationResult x_information_step(const Settings& s, const XModel& x, const F
     const auto entries = static_cast<std::size_t>(n + 1);
     std::vector<double> upper(entries * (entries + 1) / 2, 0.0);
     double scoreUb = 0.0;
-    XEnumerator enumerator(s, x, fit.fit.gammma, fit.father);
+    XEnumerator enumerator(s, x, fit);
     const double* next_risks = fit.fit.risks.data();
     for (long i = 1; i <= families.nfam; ++i) {
         enumerator.add(families[i], ChildRisks{next_risks}, upper.data(), &scoreUb);
@@ -252,7 +280,7 @@ InformationResult x_information_step(const Settings& s, const XModel& x, const F
     std::size_t idx = 0;
     for (int a = 1; a <= n + 1; ++a)
         for (int b = a; b <= n + 1; ++b) JJ[a][b] = JJ[b][a] = upper[idx++];
-    return partition_information(std::move(JJ), scoreUb, fit.fit.ogpars, n, s.npars - 2);
+    return partition_information(std::move(JJ), scoreUb, fit.fit.ogpars, n, coefficients(s));
 }
 
 DMatrix x_sandwich_covariance(const Settings& s, const XModel& x, const FamilyTable& families, const XFit& fit,
@@ -260,7 +288,8 @@ DMatrix x_sandwich_covariance(const Settings& s, const XModel& x, const FamilyTa
     const XLikelihood objective(s, x, families);
     Derivatives d;
     objective.evaluate(fit.fit.ogpars, d, true);
-    return sandwich(d.outer, fit.fit.ogpars, static_cast<int>(x_parameters(s, x)), static_cast<int>(s.npars) - 2, subJI);
+    return sandwich(d.outer, fit.fit.ogpars, static_cast<int>(x_parameters(s, x)), static_cast<int>(coefficients(s)), subJI,
+                    static_cast<int>(s.nstrata));
 }
 
 XAnalysis x_analyse(const Settings& s, const XModel& x, const FamilyTable& families) {

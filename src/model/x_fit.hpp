@@ -9,6 +9,7 @@
 // those of the prevalences themselves.
 
 #include <optional>
+#include <vector>
 
 #include "genetics/family.hpp"
 #include "model/fit.hpp"
@@ -20,8 +21,9 @@
 namespace quillon {
 
 struct XFit {
-    FitResult fit;       // ogpars 1..x_parameters, gammma the mothers' prevalences
-    double father = 0.0;  // the fathers' frequency of the counted allele
+    FitResult fit;       // ogpars 1..x_parameters, gammma the mothers' prevalences (strata_gammma each stratum's)
+    double father = 0.0;  // the fathers' frequency of the counted allele (the first stratum's)
+    std::vector<double> strata_father;  // each stratum's
 };
 
 // Newton's method from `start` (1..x_parameters); nothing when it does not converge (why, in

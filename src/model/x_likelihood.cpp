@@ -10,7 +10,7 @@
 
 namespace quillon {
 
-long x_parameters(const Settings& s, const XModel& x) { return s.npars + (x.tie_freq ? 0 : 1); }
+long x_parameters(const Settings& s, const XModel& x) { return s.npars + (x.tie_freq ? 0 : s.nstrata); }
 
 bool x_child_included(const famdat& fam, int j) {
     return fam.famgeno[j] != -1 && (fam.sex[j] == 1 || fam.sex[j] == 2);
@@ -99,6 +99,8 @@ XLikelihood::XLikelihood(const Settings& s, const XModel& x, const FamilyTable& 
         const famdat& fam = families[i];
         Family& f = families_[static_cast<std::size_t>(i - 1)];
         f.ninfam = fam.ninfam;
+        if (fam.stratum < 0 || fam.stratum >= s.nstrata) refuse(fam.famid, "the stratum");
+        f.stratum = fam.stratum;
         f.cov = cov_.size();
         for (int j = 3; j <= fam.ninfam; ++j) {
             for (long k = 1; k <= s.ncov; ++k) cov_.push_back(fam.fcovdat[j][k]);
@@ -129,22 +131,28 @@ void XLikelihood::evaluate(const DVector& theta, Derivatives& d, bool with_outer
 
 int XLikelihood::prevalence_step(const Derivatives& d, double* eta) const {
     if (x_.tie_freq) return 0;
-    const double* c = d.parents;
-    const double u[3] = {c[1] / ((c[0] + c[1]) + c[2]), c[2] / (c[0] + c[2]), d.fathers[1] / (d.fathers[0] + d.fathers[1])};
-    for (int i = 0; i < 3; ++i) {
-        if (!(u[i] > 1e-12 && u[i] < 1.0 - 1e-12)) return 0;
-        eta[i] = stick_parameter(u[i]);
-        if (!std::isfinite(eta[i])) return 0;
+    const bool one = s_.nstrata == 1;
+    for (long k = 0; k < s_.nstrata; ++k, eta += 3) {
+        const double* c = one ? d.parents : &d.strata_parents[static_cast<std::size_t>(3 * k)];
+        const double* a = one ? d.fathers : &d.strata_fathers[static_cast<std::size_t>(2 * k)];
+        const double u[3] = {c[1] / ((c[0] + c[1]) + c[2]), c[2] / (c[0] + c[2]), a[1] / (a[0] + a[1])};
+        for (int i = 0; i < 3; ++i) {
+            if (!(u[i] > 1e-12 && u[i] < 1.0 - 1e-12)) return 0;
+            eta[i] = stick_parameter(u[i]);
+            if (!std::isfinite(eta[i])) return 0;
+        }
     }
-    return 3;
+    return static_cast<int>(3 * s_.nstrata);
 }
 
 double XLikelihood::accumulate(const DVector& theta, Derivatives* d, bool with_outer) const {
     const auto n = static_cast<std::size_t>(n_);
     const long ncov = s_.ncov;
     const auto nc = static_cast<std::size_t>(ncov);
-    const XPriorTerms prior = x_prior_terms(x_, theta, n_);
-    const auto m = n - static_cast<std::size_t>(prior.count);  // coefficients
+    std::vector<XPriorTerms> priors;
+    for (long k = 0; k < s_.nstrata; ++k) priors.push_back(x_prior_terms(x_, theta, x_block_end(s_, x_, k)));
+    const auto m = static_cast<std::size_t>(coefficients(s_));  // coefficients
+    const auto strata = static_cast<std::size_t>(s_.nstrata);
     DVector pars = vector(1, static_cast<int>(2 * ncov));
     expand_coefficients(s_, theta, pars);
     const double c[3] = {static_cast<double>(s_.cch[0]), static_cast<double>(s_.cch[1]), static_cast<double>(s_.cch[2])};
@@ -157,6 +165,8 @@ double XLikelihood::accumulate(const DVector& theta, Derivatives* d, bool with_o
         d->risks.assign(2 * children_, 0.0);
         std::fill(std::begin(d->parents), std::end(d->parents), 0.0);
         std::fill(std::begin(d->fathers), std::end(d->fathers), 0.0);
+        d->strata_parents.assign(strata > 1 ? 3 * strata : 0, 0.0);
+        d->strata_fathers.assign(strata > 1 ? 2 * strata : 0, 0.0);
     }
     std::size_t risk_at = 0;
     double loglkk = 0.0;
@@ -178,6 +188,8 @@ double XLikelihood::accumulate(const DVector& theta, Derivatives* d, bool with_o
         risk_at += 2 * nchildren;
 
         const std::size_t npair = f.pairs.size(), nkid = f.member.size();
+        const XPriorTerms& prior = priors[static_cast<std::size_t>(f.stratum)];
+        const std::size_t e = m + static_cast<std::size_t>(prior.count * f.stratum);  // the stratum's eta1
         if (d != nullptr) {
             sp.assign(npair * n, 0.0);
             hp.assign(npair * n * n, 0.0);
@@ -227,9 +239,9 @@ double XLikelihood::accumulate(const DVector& theta, Derivatives* d, bool with_o
             if (d == nullptr) continue;
             ap[p] = a;
             for (int i = 0; i < prior.count; ++i) {
-                s[m + static_cast<std::size_t>(i)] = prior.grad[pk][i];
+                s[e + static_cast<std::size_t>(i)] = prior.grad[pk][i];
                 for (int j = 0; j < prior.count; ++j)
-                    h[(m + static_cast<std::size_t>(i)) * n + m + static_cast<std::size_t>(j)] = prior.info[pk][i][j];
+                    h[(e + static_cast<std::size_t>(i)) * n + e + static_cast<std::size_t>(j)] = prior.info[pk][i][j];
             }
         }
         loglkk = loglkk + std::log(tmps);
@@ -240,6 +252,10 @@ double XLikelihood::accumulate(const DVector& theta, Derivatives* d, bool with_o
             const double pi = ap[p] / tmps;
             d->parents[f.pairs[p] % 3] += pi;
             d->fathers[f.pairs[p] / 3] += pi;
+            if (strata > 1) {
+                d->strata_parents[3 * static_cast<std::size_t>(f.stratum) + static_cast<std::size_t>(f.pairs[p] % 3)] += pi;
+                d->strata_fathers[2 * static_cast<std::size_t>(f.stratum) + static_cast<std::size_t>(f.pairs[p] / 3)] += pi;
+            }
             const double* s = &sp[p * n];
             const double* h = &hp[p * n * n];
             for (std::size_t i = 0; i < n; ++i) {

@@ -5,6 +5,7 @@
 // the autosomes (prevalence.hpp).  Fathers carry one: the counted allele with frequency q_f,
 // a parameter of its own (q_f = stick_share(eta3)) or, tied, gamma1 / 2 + gamma2.
 //   theta = (coefficients as on the autosomes, eta1, eta2[, eta3])
+// With strata each stratum has its own block (eta1, eta2[, eta3]), in stratum order.
 //   f(theta) = -sum_F log sum_{(a, m) compatible with F} P(a) gamma_m prod_c T(g_c | a, m, x_c)
 // with P(1) = q_f, P(0) = 1 - q_f.  A child's genotype acts through its risk level r in
 // {0, 1, 2}, of relative risk nu_r (nu_0 = 1; nu_1, nu_2 of model.hpp): a daughter's level
@@ -34,8 +35,11 @@ struct XModel {
     bool tie_freq = false;  // the fathers' frequency is gamma1 / 2 + gamma2, no parameter of its own
 };
 
-// Parameters of the X model: s.npars, plus eta3 unless tied.
+// Parameters of the X model: s.npars, plus each stratum's eta3 unless tied.
 long x_parameters(const Settings& s, const XModel& x);
+// The prevalence parameters of one stratum (2 tied, else 3), and the last slot of stratum k's.
+inline long x_block(const XModel& x) { return x.tie_freq ? 2 : 3; }
+inline long x_block_end(const Settings& s, const XModel& x, long k) { return coefficients(s) + x_block(x) * (k + 1); }
 
 // True when child j of `fam` enters an X analysis: typed, of known sex.
 bool x_child_included(const famdat& fam, int j);
@@ -51,7 +55,7 @@ void x_level_transmission(const XModel& x, int sex, int a, int m, double t[3]);
 double x_father_frequency(const XModel& x, const double gammma[3], const DVector& theta, long n);
 
 // Prior of the pair (a, m) and the derivatives of its logarithm in the prevalence
-// parameters (eta1, eta2[, eta3]): gradient and negated second derivatives.
+// parameters (eta1, eta2[, eta3]) that end at theta[n]: gradient and negated second derivatives.
 struct XPriorTerms {
     int count = 2;  // prevalence parameters
     double prior[6] = {};
@@ -70,7 +74,8 @@ public:
     long parameters() const { return n_; }
     bool usable() const override { return true; }
     double value(const DVector& theta) const override;
-    // d.parents counts the mothers' expected genotypes, d.fathers the fathers' alleles.
+    // d.parents counts the mothers' expected genotypes, d.fathers the fathers' alleles (with
+    // strata, per stratum too: d.strata_parents, d.strata_fathers).
     void evaluate(const DVector& theta, Derivatives& d, bool with_outer) const override;
     int prevalence_step(const Derivatives& d, double* eta) const override;
 
@@ -82,6 +87,7 @@ private:
         std::vector<int> level;             // their observed levels
         std::vector<int> pairs;             // 3 a + m
         std::vector<double> t;              // per pair, per included child: t[0..2]
+        int stratum = 0;
     };
     double accumulate(const DVector& theta, Derivatives* d, bool with_outer) const;
 

@@ -42,8 +42,8 @@ std::string warning_text(const MarkerResult& r) {
 }
 
 void print_report(std::FILE* out, const Settings& s, long nfam, const Schema& schema, const MarkerResult& r,
-                  const XModel* x) {
-    const auto value = [&](const char* name) { return r.values[column_index(schema, name)]; };
+                  const XModel* x, const std::vector<std::string>& strata) {
+    const auto value = [&](const std::string& name) { return r.values[column_index(schema, name)]; };
     std::fprintf(out, "\n\nQuillon: ANALYSIS\n");
     std::fprintf(out, "%s", kRule);
     std::fprintf(out, "Number of Families: %ld\n", nfam);
@@ -58,20 +58,35 @@ void print_report(std::FILE* out, const Settings& s, long nfam, const Schema& sc
     else
         std::fprintf(out, "\n\n");
     const char* prevalence = x ? "Mothers' prevalence" : "Prevalence";
-    std::fprintf(out, "%s of genotype 0: %6.4lf\n", prevalence, value("PREV0"));
-    std::fprintf(out, "%s of genotype 1: %6.4lf (%7.5lf)\n", prevalence, value("PREV1"), value("PREV1_SE"));
-    std::fprintf(out, "%s of genotype 2: %6.4lf (%7.5lf)\n", prevalence, value("PREV2"), value("PREV2_SE"));
-    if (x && x->tie_freq)
-        std::fprintf(out, "Fathers' frequency of allele 2: %6.4lf (tied to the mothers')\n", value("PREV_FATHER_A1"));
-    else if (x)
-        std::fprintf(out, "Fathers' frequency of allele 2: %6.4lf (%7.5lf)\n", value("PREV_FATHER_A1"),
-                     value("PREV_FATHER_A1_SE"));
+    if (strata.empty()) {
+        std::fprintf(out, "%s of genotype 0: %6.4lf\n", prevalence, value("PREV0"));
+        std::fprintf(out, "%s of genotype 1: %6.4lf (%7.5lf)\n", prevalence, value("PREV1"), value("PREV1_SE"));
+        std::fprintf(out, "%s of genotype 2: %6.4lf (%7.5lf)\n", prevalence, value("PREV2"), value("PREV2_SE"));
+    }
+    for (const std::string& l : strata) {
+        const char* label = l.c_str();
+        std::fprintf(out, "%s of genotype 0 in stratum %s: %6.4lf\n", prevalence, label, value("PREV0_" + l));
+        std::fprintf(out, "%s of genotype 1 in stratum %s: %6.4lf (%7.5lf)\n", prevalence, label, value("PREV1_" + l),
+                     value("PREV1_" + l + "_SE"));
+        std::fprintf(out, "%s of genotype 2 in stratum %s: %6.4lf (%7.5lf)\n", prevalence, label, value("PREV2_" + l),
+                     value("PREV2_" + l + "_SE"));
+    }
+    // On X the fathers' frequency, each stratum's with strata ("" the one label without).
+    for (const std::string& l : strata.empty() ? std::vector<std::string>{""} : strata) {
+        if (!x) break;
+        const std::string in = l.empty() ? "" : " in stratum " + l, name = "PREV_FATHER_A1" + (l.empty() ? "" : "_" + l);
+        if (x->tie_freq)
+            std::fprintf(out, "Fathers' frequency of allele 2%s: %6.4lf (tied to the mothers')\n", in.c_str(), value(name));
+        else
+            std::fprintf(out, "Fathers' frequency of allele 2%s: %6.4lf (%7.5lf)\n", in.c_str(), value(name),
+                         value(name + "_SE"));
+    }
     long coefficient = 0;  // each estimate is followed by its standard error
     for (std::size_t c = 0; c < schema.size(); ++c)
         if (schema[c].kind == ColumnKind::kEstimate)
             std::fprintf(out, "par-%ld  %10.5lf (%lf)\n", ++coefficient, r.values[c], r.values[c + 1]);
     std::fprintf(out, "\n");
-    if (s.npars > 2)
+    if (coefficients(s) > 0)
         std::fprintf(out, "maximizedLogLike=%.4lf  WaldStatNus=%.4lf  df=%ld\n\n", value("NEG_LOGLIK"), value("WALD"),
                      static_cast<long>(value("WALD_DF")));
     else

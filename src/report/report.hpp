@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "method/result.hpp"
 #include "model/settings.hpp"
@@ -25,7 +26,9 @@ std::string warning_text(const MarkerResult& r);
 // With `x` (an X marker's result, of the X-linked test's columns) the report states the X
 // model, the parameter count of the X model, the mothers' prevalences and the fathers'
 // frequency of allele 2 with its standard error (or that it is tied to the mothers').
+// With `strata` (their labels; the result's columns PREV0_<label> ...) each stratum's
+// prevalences are printed in turn, "Prevalence of genotype g in stratum <label>".
 void print_report(std::FILE* out, const Settings& s, long nfam, const Schema& schema, const MarkerResult& r,
-                  const XModel* x = nullptr);
+                  const XModel* x = nullptr, const std::vector<std::string>& strata = {});
 
 }  // namespace quillon

@@ -50,6 +50,8 @@ std::string nothing_analysed(const LoopTotals& t, bool complete_trios) {
         case RowKind::kNonAutosomal: cause = "no test for these chromosomes"; break;
         case RowKind::kMonomorphic: cause = "every family's genotypes show one allele"; break;
         case RowKind::kXProbabilities: cause = "no test reads likelihood vectors on X"; break;
+        case RowKind::kNoTypedParents: cause = "no family had a typed parent"; break;
+        case RowKind::kEmptyStratum: cause = "a stratum had no family at every marker"; break;
         default: cause = "the quality-control filters removed every marker"; break;
     }
     return "no marker was analysed (" + (rows.empty() ? std::string("no rows") : rows) + "): " + cause;

@@ -1,5 +1,6 @@
 #include "scan/marker_task.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "scan/score_pass.hpp"
@@ -9,7 +10,7 @@ namespace quillon {
 const char* const kRowKindNames[static_cast<int>(RowKind::kCount)] = {
     "ok",          "warning",          "failed",      "skipped:non_autosomal", "skipped:no_families",
     "skipped:monomorphic", "skipped:maf", "skipped:geno", "skipped:hwe",           "skipped:mendel_rate",
-    "skipped:low_info",    "skipped:x_probabilities"};
+    "skipped:low_info",    "skipped:x_probabilities", "skipped:no_typed_parents", "skipped:empty_stratum"};
 
 namespace {
 // The minor allele frequency of the founders' expected dosages (PLINK 2's): on X a male's
@@ -86,6 +87,23 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
     if (scratch.monomorphic) {
         out.kind = RowKind::kMonomorphic;
         return;
+    }
+    // No family with a typed parent: the prior alone would carry the parents' genotypes.
+    bool typed_parent = false;
+    for (long i = 1; i <= scratch.table.nfam && !typed_parent; ++i)
+        typed_parent = scratch.table[i].famgeno[1] != -1 || scratch.table[i].famgeno[2] != -1;
+    if (!typed_parent) {
+        out.kind = RowKind::kNoTypedParents;
+        return;
+    }
+    // With strata, each stratum's prevalences need a family of the marker.
+    if (!ctx.study.strata.empty()) {
+        std::vector<char> seen(ctx.study.strata.size(), 0);
+        for (long i = 1; i <= scratch.table.nfam; ++i) seen[static_cast<std::size_t>(scratch.table[i].stratum)] = 1;
+        if (std::find(seen.begin(), seen.end(), 0) != seen.end()) {
+            out.kind = RowKind::kEmptyStratum;
+            return;
+        }
     }
     out.result = run_test(*test, scratch.table, ctx.table);
     place();

@@ -44,9 +44,10 @@ struct ScanContext {
 
 enum class RowKind {
     kOk, kWarning, kFailed, kNonAutosomal, kNoFamilies, kMonomorphic, kMaf, kGeno, kHwe, kMendelRate, kLowInfo,
-    kXProbabilities, kCount
+    kXProbabilities, kNoTypedParents, kEmptyStratum, kCount
 };
-// The kinds only VCFs read for dosages or probabilities have: the log lists them when they occur.
+// The kinds from kLowInfo on (those only VCFs read for dosages or probabilities have, no typed
+// parent at all, a stratum without a family): the log lists them when they occur.
 inline constexpr int kFirstDosageKind = static_cast<int>(RowKind::kLowInfo);
 
 // The status words of the kinds, as the log counts them and as STATUS shows the skipped.

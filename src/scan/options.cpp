@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cctype>
+#include <algorithm>
 #include <map>
 #include <thread>
 
@@ -74,6 +75,9 @@ void describe(CLI::App& app, ScanOptions& o, RawOptions& raw) {
     app.add_option("--extract", o.extract, "only the markers whose IDs the file lists")->type_name("FILE");
     app.add_option("--keep", o.keep, "only the individuals the file lists (FID IID)")->type_name("FILE");
     app.add_option("--remove", o.remove, "leave out the individuals the file lists (FID IID)")->type_name("FILE");
+    app.add_option("--strata", o.strata,
+                   "a column of --covar read as each family's stratum: prevalences per stratum, not a covariate")
+        ->type_name("NAME");
     app.add_flag("--complete-trios", o.complete_trios,
                  "at each marker only families with both parents typed (PLINK's TDT rule)");
     app.add_option("--xchr-model", o.xchr_model,
@@ -212,7 +216,7 @@ ScanParse parse_scan_options(int argc, char** argv) {
     const std::pair<const char*, const std::string*> paths[] = {
         {"--bfile", &o.bfile},     {"--vcf", &o.vcf},         {"--fam", &o.fam}, {"--covar", &o.covar},
         {"--weights", &o.weights}, {"--extract", &o.extract}, {"--out", &o.out}, {"--keep", &o.keep},
-        {"--remove", &o.remove}};
+        {"--remove", &o.remove},   {"--strata", &o.strata}};
     for (const auto& [name, value] : paths)
         if (app.count(name) != 0 && value->empty()) return failure(std::string(name) + " needs a value");
     if (!raw.covar_names.empty()) {
@@ -220,6 +224,11 @@ ScanParse parse_scan_options(int argc, char** argv) {
         o.covar_names = split(raw.covar_names, ',');
         for (const std::string& name : o.covar_names)
             if (name.empty()) return failure("--covar-name: empty column name in '" + raw.covar_names + "'");
+    }
+    if (!o.strata.empty()) {
+        if (o.covar.empty()) return failure("--strata names a column of --covar: it needs --covar");
+        if (std::find(o.covar_names.begin(), o.covar_names.end(), o.strata) != o.covar_names.end())
+            return failure("--strata " + o.strata + " is the stratum, not a covariate: leave it out of --covar-name");
     }
 
     if (raw.status_model.empty()) return failure("--status-model is required (recessive, dominant or additive)");
@@ -298,6 +307,8 @@ ScanParse parse_scan_options(int argc, char** argv) {
         return failure(std::string("the score tests read hard calls: --genotypes prob gives only the full fit (") +
                        (o.refit_p ? "leave out --refit-p" : "leave out --test or give --test wald") +
                        "), or use --genotypes hardcall");
+    if (!o.strata.empty() && o.reading.source == GenotypeSource::kProbabilities)
+        return failure("--strata reads hard calls: --genotypes prob takes no strata (use --genotypes hardcall)");
     o.reading.divide_prior = !raw.keep_gp_prior;
     if (app.count("--info-field") != 0 && o.reading.quality_field.empty()) return failure("--info-field needs a value");
     o.reading.quality_default = o.reading.quality_field.empty();

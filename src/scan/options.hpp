@@ -47,6 +47,7 @@ struct ScanOptions {
     std::string extract;                    // --extract FILE
     std::string keep, remove;               // --keep FILE, --remove FILE (FID IID lists)
     bool complete_trios = false;            // --complete-trios: families with both parents typed
+    std::string strata;                     // --strata NAME: the column of --covar read as the stratum
     QcFilters filters;                      // --maf, --geno, --hwe, --me (PLINK 1.9's)
     int xchr_model = 2;                     // --xchr-model: a male's allele as 2 copies or 1
     bool xchr_tie_freq = false;             // --xchr-tie-freq
@@ -83,7 +84,8 @@ struct ScanParse {
 // --refit-on needs it; --refit-on gxe needs the intercept.
 // --genotypes, --dosage-field, --hard-call-threshold, --gp-floor, --info-field and --min-info
 // need --vcf; --dosage-field and --hard-call-threshold need --genotypes hardcall, --gp-floor
-// --genotypes prob; --genotypes prob refuses the score tests (--test score, --refit-p).
+// --genotypes prob; --genotypes prob refuses the score tests (--test score, --refit-p) and
+// --strata; --strata needs --covar and is not one of --covar-name's columns.
 ScanParse parse_scan_options(int argc, char** argv);
 
 // The --help text, ending with a newline.

@@ -60,8 +60,56 @@ Settings scan_settings(const ScanOptions& o, const Study& study) {
                           2};
         s.cmodeltype = kNone;
     }
+    if (!study.strata.empty()) s.nstrata = static_cast<long>(study.strata.size());
     derive_model_codings(s);
     return s;
+}
+
+// The families whose parents are not both typed at study level: a parent is typed when the
+// .fam names them, --keep/--remove keep them and the genotype file holds them.
+struct ParentCounts {
+    long families = 0, lacking = 0, none = 0;
+};
+ParentCounts parent_counts(const Study& study, const std::vector<char>& keep, const GenotypeReader& reader) {
+    ParentCounts c;
+    const auto typed = [&](long p) { return p >= 0 && keep[static_cast<std::size_t>(p)] && reader.in_file(p); };
+    for (const NuclearFamily& f : study.families) {
+        const int n = (typed(f.father) ? 1 : 0) + (typed(f.mother) ? 1 : 0);
+        ++c.families;
+        c.lacking += n < 2;
+        c.none += n == 0;
+    }
+    return c;
+}
+
+// Said once (log and standard error) when covariates enter and more than 10% of the families
+// lack a typed parent, without --strata or --complete-trios.
+std::string pooled_prior_warning(const ScanOptions& o, const Settings& s, const ParentCounts& c) {
+    if (s.ncov == 0 || o.complete_trios || !o.strata.empty() || 10 * c.lacking <= c.families) return "";
+    char share[32];
+    std::snprintf(share, sizeof share, "%.1f%%", 100.0 * static_cast<double>(c.lacking) / static_cast<double>(c.families));
+    return std::string("Warning: ") + share + " of the families lack a typed parent.  Their untyped parents' "
+           "genotypes are averaged over genotype prevalences pooled over the whole sample, as if it were one "
+           "randomly mating population.  Under population structure (groups with different allele frequencies) "
+           "this biases the coefficients, the covariate (GxE) terms most, while the non-founders statistic stays "
+           "calibrated.  Remedies: --complete-trios (families with both parents typed only), --strata NAME "
+           "(prevalences per ancestry group or site), or an ancestry covariate tested apart from E.\n";
+}
+
+// The strata with their families, and the families without a typed parent, for the log.
+std::string strata_log(const ScanOptions& o, const Study& study, const ParentCounts& c) {
+    std::string log;
+    if (!study.strata.empty()) {
+        log += "Strata (column " + o.strata + " of " + o.covar + ", in byte order; prevalences per stratum):";
+        for (std::size_t k = 0; k < study.strata.size(); ++k)
+            log += (k ? ", " : " ") + study.strata[k] + " " + std::to_string(study.stratum_families[k]) + " families";
+        log += "\n";
+    }
+    if (c.lacking > 0)
+        log += "Families lacking a typed parent (the .fam, --keep/--remove and the genotype file): " +
+               std::to_string(c.lacking) + " of " + std::to_string(c.families) + "; with no typed parent (no "
+               "transmission information): " + std::to_string(c.none) + "\n";
+    return log;
 }
 
 // The scan's tests, their settings checked once.
@@ -349,6 +397,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     so.covar_names = o.covar_names;
     so.all_children = o.all_children;
     so.complete_trios = o.complete_trios;
+    so.strata = o.strata;
     const Study study = form_study(fam, o.covar, o.weights, so);
     if (study.families.empty()) throw Refusal{no_family_cause(study, fam, o.covar, o.weights)};
     std::vector<std::string> keep_log;
@@ -364,12 +413,14 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
                              .xchr_tie_freq = o.xchr_tie_freq,
                              .probabilities = o.reading.source == GenotypeSource::kProbabilities,
                              .wald = o.wald, .score = o.score,
-                             .refit_p = o.refit_p, .refit_on_gxe = o.refit_on_gxe};
+                             .refit_p = o.refit_p, .refit_on_gxe = o.refit_on_gxe, .strata = study.strata};
     const TestSelector tests = scan_tests(settings, test_options);
     const MarkerFilter filter = marker_filter(o);
     const std::unique_ptr<GenotypeReader> reader =
         o.bfile.empty() ? open_vcf(o.vcf, study.people, o.reading) : open_bed(o.bfile, study.people);
 
+    const ParentCounts parents = parent_counts(study, keep, *reader);
+    const std::string pooled_warning = pooled_prior_warning(o, settings, parents);
     Marker scratch;
     const Selection selection = select_markers(*reader, filter, o.chunk, o.chunks, scratch);
     // (An empty chunk of a selection is no fault: a workflow may cut more chunks than markers.)
@@ -418,9 +469,11 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     const std::string failures = failure_summary(study, totals);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::string text = log_text(command_line(argc, argv), o, study, settings, selection, totals, ssf.get(), seconds);
+    text.insert(text.find("Status model: "), strata_log(o, study, parents));
     std::string notes;
     for (const std::string& line : keep_log) notes += line + "\n";
     for (const std::string& w : study.warnings) notes += "Warning: " + w + "\n";
+    notes += pooled_warning;
     if (nfs_by_design) notes += kNfsByDesign;
     const bool sons_warning = totals.x_markers > 0 && tests.x_sons_uninformative();
     if (sons_warning) notes += kSonsUninformative;
@@ -438,6 +491,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (ssf) ssf->commit();
     log.commit();
     if (nfs_by_design) std::fprintf(stderr, "quillon scan: %s", kNfsByDesign);
+    if (!pooled_warning.empty()) std::fprintf(stderr, "quillon scan: warning: %s", pooled_warning.substr(9).c_str());
     if (sons_warning) std::fprintf(stderr, "quillon scan: warning: %s", kSonsUninformative);
     std::fputs(failures.c_str(), stderr);
     if (!o.quiet) {

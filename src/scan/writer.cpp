@@ -84,7 +84,7 @@ void OutcomeWriter::write(const Marker& marker, const MarkerOutcome& o) {
     if (analysed)
         append_result_row(row_, m, o.counts, schema_, o.result);
     else  // a marker without a test has no families counted either
-        append_skipped_row(row_, m, o.kind == RowKind::kNoFamilies || o.kind == RowKind::kMonomorphic ? &o.counts : nullptr, schema_,
+        append_skipped_row(row_, m, o.kind == RowKind::kNoFamilies || o.kind == RowKind::kMonomorphic || o.kind == RowKind::kNoTypedParents || o.kind == RowKind::kEmptyStratum ? &o.counts : nullptr, schema_,
                            kRowKindNames[static_cast<int>(o.kind)]);
     tsv_.write(row_);
     if (ssf_ != nullptr)

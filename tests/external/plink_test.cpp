@@ -2,6 +2,7 @@
 // `quillon scan`.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,44 @@ TEST(PlinkScan, NfsSquaredAndScoreJointAreTheTdtChiSquare) {
         ++compared;
     }
     EXPECT_GT(compared, 75);
+}
+
+// With every parent typed a stratum's prevalences are its parents' genotype shares, which PLINK
+// 1.9's --hardy counts among the founders of that stratum alone (--keep).  Two strata by FID parity.
+TEST(PlinkScan, StrataPrevalencesAreEachStratumsFounderGenotypeShares) {
+    TempDir d;
+    run_ok(QUILLON_SIMULATE_BIN,
+           words("--families 160 --min-size 3 --max-size 4 --markers 20 --allele-freq 0.1,0.5 --ncov 1 --covar c0 "
+                 "--bfile s --seed 12"),
+           d);
+    std::string covar = "FID IID X1 ANC\n", keep[2];
+    for (const auto& row : table(d.read("c0")))
+        if (row[0] != "FID") {
+            covar += row[0] + " " + row[1] + " " + row[2] + " " + "BA"[std::stol(row[0]) % 2] + "\n";
+            keep[std::stol(row[0]) % 2] += row[0] + " " + row[1] + "\n";
+        }
+    d.write("s.covar", covar), d.write("B", keep[0]), d.write("A", keep[1]);
+    run_ok(QUILLON_BIN, words("scan --bfile s --covar s.covar --strata ANC --status-model 3 --covariate-model 3 --out q"), d);
+    const Table q = table(d.read("q.tsv"));
+    for (const std::string s : {"A", "B"}) {
+        run_ok(PLINK_BIN, words("--bfile s --keep " + s + " --hardy --keep-allele-order --out " + s), d);
+        const Table h = table(d.read(s + ".hwe"));
+        const std::size_t p1 = column(q[0], "PREV1_" + s), p2 = column(q[0], "PREV2_" + s);
+        long compared = 0;
+        for (std::size_t i = 1, r = 1; i < q.size(); ++i) {
+            while (h[r][1] != q[i][1] || h[r][2] != "ALL") ++r;
+            // (A stratum without a parent of some genotype: its maximum at gamma = 0 is the
+            // direction-set fit's, near it only.)
+            if (q[i].back().starts_with("skipped") || q[i].back().find("fallback_powell") != std::string::npos) continue;
+            long n[3] = {};
+            ASSERT_EQ(std::sscanf(h[r][5].c_str(), "%ld/%ld/%ld", &n[0], &n[1], &n[2]), 3);  // A1A1/A1A2/A2A2
+            const double total = static_cast<double>(n[0] + n[1] + n[2]);
+            EXPECT_NEAR(std::stod(q[i][p2]), n[0] / total, 1e-9) << q[i][1];
+            EXPECT_NEAR(std::stod(q[i][p1]), n[1] / total, 1e-9) << q[i][1];
+            ++compared;
+        }
+        EXPECT_GT(compared, 12);
+    }
 }
 
 }  // namespace

@@ -59,10 +59,13 @@ TEST(XLikelihood, DerivativesAreCentralDifferences) {
         for (int coding = 1; coding <= 2; ++coding)
             for (bool tie : {false, true}) {
                 SCOPED_TRACE(std::to_string(cmodel) + " " + std::to_string(coding) + " " + std::to_string(tie));
-                const Settings s = make_settings(2, kAdditive, cmodel);
+                Settings s = make_settings(2, kAdditive, cmodel);
+                s.nstrata = tie ? 1 : 2;  // untied: two strata, each with its three prevalence parameters
+                derive_model_codings(s);
                 const XModel xm{coding, tie};
                 std::vector<famdat> fams;
                 for (int i = 1; i <= 30; ++i) fams.push_back(draw_x_family(rng, i, xm, gamma, 0.3, 0.3, 4, 0.4, 2));
+                for (famdat& f : fams) f.stratum = static_cast<int>(f.famid % s.nstrata);
                 const FamilyTable families = make_table(std::move(fams));
                 const XLikelihood objective(s, xm, families);
                 const long n = objective.parameters();
@@ -99,11 +102,14 @@ TEST(XInformation, IsTheObservedInformationWithBothParentsTypedAndNearItOtherwis
     const double gamma[3] = {0.4, 0.4, 0.2};
     for (const double untyped : {0.0, 0.5})
         for (int coding = 1; coding <= 2; ++coding) {
-            const Settings s = newton_settings(make_settings(2, kAdditive, kAdditive));
+            Settings s = newton_settings(make_settings(2, kAdditive, kAdditive));
+            s.nstrata = untyped == 0 && coding == 2 ? 2 : 1;  // typed: each stratum's fathers apart
+            derive_model_codings(s);
             const XModel xm{coding, false};
             const int nfam = untyped > 0 ? 3000 : 80;
             std::vector<famdat> fams;
             for (int i = 1; i <= nfam; ++i) fams.push_back(draw_x_family(rng, i, xm, gamma, 0.4, 0.5, 3, untyped, 2));
+            for (famdat& f : fams) f.stratum = static_cast<int>(f.famid % s.nstrata);
             const FamilyTable families = make_table(std::move(fams));
             const XAnalysis a = x_analyse(s, xm, families);
             ASSERT_FALSE(a.fell_back);
@@ -112,13 +118,15 @@ TEST(XInformation, IsTheObservedInformationWithBothParentsTypedAndNearItOtherwis
             const double tolerance = untyped > 0 ? 0.05 * d.hessian[0] : 1e-7 * (1 + d.hessian[0]);
             for (int i = 0; i < 2; ++i)
                 for (int j = 0; j < 2; ++j)
-                    EXPECT_NEAR(a.info.subJ[i + 1][j + 1], d.hessian[static_cast<std::size_t>(i * 5 + j)], tolerance);
-            if (untyped > 0) continue;
-            double fathers = 0;
-            for (long i = 1; i <= families.nfam; ++i) fathers += families[i].famgeno[1];
-            const double q = fathers / nfam;
-            EXPECT_NEAR(a.fit.father, q, 1e-7);
-            EXPECT_NEAR(a.info.subJ[5][5], nfam / (q * (1 - q)), 1e-6);
+                    EXPECT_NEAR(a.info.subJ[i + 1][j + 1], d.hessian[i * d.gradient.size() + static_cast<std::size_t>(j)], tolerance);
+            for (long k = 0; untyped == 0 && k < s.nstrata; ++k) {
+                double fathers = 0, n = 0;
+                for (long i = 1; i <= families.nfam; ++i)
+                    if (families[i].stratum == k) fathers += families[i].famgeno[1], ++n;
+                const double q = fathers / n;
+                EXPECT_NEAR(a.fit.strata_father[static_cast<std::size_t>(k)], q, 1e-7);
+                EXPECT_NEAR(a.info.subJ[5 + 3 * k][5 + 3 * k], n / (q * (1 - q)), 1e-6);
+            }
         }
 }
 

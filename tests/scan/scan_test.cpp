@@ -52,7 +52,8 @@ std::vector<std::vector<std::string>> fit_columns(std::vector<std::vector<std::s
 
 // wpedigree.dat, wcovars.dat and wweights.dat holding the marker's kept families in their
 // member order: the .fam phenotypes, the genotypes (on X a male's allele written homozygous,
-// with the children's sexes), the study's covariate and weight text ("0" for placeholders).
+// with the children's sexes), the study's covariate and weight text ("0" for placeholders);
+// with strata the family's stratum first (--strata-column 1).
 void write_single_run_files(const TempDir& dir, const Study& study, const MarkerFamilies& mf, bool on_x) {
     std::string ped, cov, wt;
     const char* alleles[] = {"0 0", "1 1", "1 2", "2 2"};
@@ -65,6 +66,8 @@ void write_single_run_files(const TempDir& dir, const Study& study, const Marker
             ped += std::to_string(mf.kept[k] + 1) + " " + std::to_string(j) + (m < 2 ? " 0 0 " : " 1 2 ") +
                    std::to_string(sex) + " " + std::to_string(p < 0 ? 0 : study.people[up].phenotype) + " 0 " +
                    alleles[g < 0 ? 0 : on_x && sex == 1 ? 2 * g + 1 : g + 1] + "\n";
+            if (!study.strata.empty())
+                cov += study.strata[static_cast<std::size_t>(study.family_stratum[static_cast<std::size_t>(mf.kept[k])])] + " ";
             for (long c = 0; c < study.ncov(); ++c)
                 cov += (c ? " " : "") + (p < 0 ? std::string("0") : study.covariate_text[up][static_cast<std::size_t>(c)]);
             cov += "\n";
@@ -88,11 +91,11 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
     const auto path = [&](const std::string& name) { return name.empty() ? name : (from / name).string(); };
     const Study study = form_study(path(o.fam.empty() ? o.bfile + ".fam" : o.fam), path(o.covar), path(o.weights),
                                    {.intercept = o.intercept, .covar_names = o.covar_names, .all_children = o.all_children,
-                                    .complete_trios = o.complete_trios});
+                                    .complete_trios = o.complete_trios, .strata = o.strata});
     Settings s = o.settings;
     s.ncov = study.ncov();
+    s.nstrata = std::max<long>(1, static_cast<long>(study.strata.size()));
     derive_model_codings(s);
-    const long np = s.npars;
     const auto full = table(slurp(from / "expected.tsv"), '\t');
     const auto tsv = fit_columns(full);
     std::map<std::string, std::size_t> row_of;
@@ -117,10 +120,11 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
         if (mf.kept.empty() || mf.monomorphic) continue;
         const TempDir single;
         write_single_run_files(single, study, mf, on_x);
+        StrataInput strata{study.strata.empty() ? 0 : 1, {}};
         if (on_x) {  // the single run's --chromosome x, every column of the X test by name
-            FamilyTable fams = read_families(s, single.path(), TempFile().get(), TempFile().get(), ChromosomeClass::kX);
+            FamilyTable fams = read_families(s, single.path(), TempFile().get(), TempFile().get(), ChromosomeClass::kX, &strata);
             const XLinkedTdt test(s, {.intercept = o.intercept, .robust = o.robust_se, .xchr_model = o.xchr_model,
-                                      .xchr_tie_freq = o.xchr_tie_freq});
+                                      .xchr_tie_freq = o.xchr_tie_freq, .strata = study.strata});
             const MarkerResult r = test.run(fams, GenotypeTable{});
             const Schema columns = test.schema(study.covariate_names);
             for (std::size_t c = 0, at = 0; c < columns.size(); ++c, at = 0) {
@@ -129,9 +133,11 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
             }
             continue;
         }
-        FamilyTable fams = read_families(s, single.path(), TempFile().get());
+        FamilyTable fams = read_families(s, single.path(), TempFile().get(), TempFile().get(),
+                                         ChromosomeClass::kAutosome, &strata);
+        EXPECT_TRUE(study.strata.empty() || strata.labels == study.strata);  // every stratum at every marker analysed
         if (o.score) {  // the score tests' every column, alone or with the full fit
-            const LikelihoodTdt score(s, {.intercept = o.intercept, .wald = false, .score = true});
+            const LikelihoodTdt score(s, {.intercept = o.intercept, .wald = false, .score = true, .strata = study.strata});
             const Schema columns = score.schema(study.covariate_names);
             const MarkerResult r = score.run(fams, build_genotype_table(largest_family(fams)));
             for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -148,10 +154,14 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
             continue;
         }
         const double na = std::nan("");
-        const bool wald = np > 2, nfs = a.nfs.defined;
-        std::vector<double> expected = {a.fit.gammma[0], a.fit.gammma[1], std::sqrt(a.info.subJI[np - 1][np - 1]),
-                                        a.fit.gammma[2], std::sqrt(a.info.subJI[np][np])};
-        for (long i = 1; i <= np - 2; ++i) expected.insert(expected.end(), {a.fit.ogpars[i], std::sqrt(a.info.subJI[i][i])});
+        const bool wald = coefficients(s) > 0, nfs = a.nfs.defined;
+        std::vector<double> expected;
+        for (long k = 0; k < s.nstrata; ++k) {
+            const double* g = &a.fit.strata_gammma[static_cast<std::size_t>(3 * k)];
+            const long e = prevalence_slot(s, k);
+            expected.insert(expected.end(), {g[0], g[1], std::sqrt(a.info.subJI[e][e]), g[2], std::sqrt(a.info.subJI[e + 1][e + 1])});
+        }
+        for (long i = 1; i <= coefficients(s); ++i) expected.insert(expected.end(), {a.fit.ogpars[i], std::sqrt(a.info.subJI[i][i])});
         expected.insert(expected.end(), {a.fit.fret, wald ? a.info.waldstat : na, wald ? a.info.wsdf : na,
                                          wald ? chisq_upper_tail(a.info.waldstat, a.info.wsdf) : na,
                                          nfs ? a.nfs.statistic : na, nfs ? a.nfs.denominator : na,
@@ -161,7 +171,7 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
         // (The words of the tests built on the fit, and an undefined NFS that the design alone
         // explains, said once in the log, are not the fit's.)
         std::string status = f.back().starts_with("warning:") ? "," + f.back().substr(8) : "";
-        for (const std::string w : {",nested_fit_failed", ",nfs_undefined", ",short_of_maximum"})
+        for (const std::string w : {",nested_fit_failed", ",nfs_undefined", ",short_of_maximum", ",score_undefined"})
             if (const auto at = status.find(w); at != std::string::npos) status.erase(at, w.size());
         const std::string warnings = std::string(a.fell_back ? ",fallback_powell" : "") +
                                      (a.info.near_singular ? ",near_singular" : "");

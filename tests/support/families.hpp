@@ -154,7 +154,7 @@ inline FitResult state_at(const Settings& s, const FamilyTable& families, const 
     FitResult fit;
     fit.ogpars = vector(1, static_cast<int>(s.npars));
     for (long i = 1; i <= s.npars; ++i) fit.ogpars[i] = theta[i];
-    prevalences_from(fit.ogpars[s.npars - 1], fit.ogpars[s.npars], fit.gammma);
+    set_prevalences(s, fit);
     fit.risks = relative_risks(s, fit.ogpars, families);
     return fit;
 }
