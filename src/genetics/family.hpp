@@ -29,6 +29,9 @@ struct famdat {
     // Genotype likelihoods P(data | genotype 0, 1, 2) of each member, at [1..ninfam] (entry 0
     // unused), when the genotypes are uncertain (imputed or sequenced); empty for hard calls.
     std::vector<std::array<double, 3>> glik;
+    // With glik: each member's expected ALT dosage at [1..ninfam], NaN without data (or
+    // empty: no dosages known).
+    std::vector<double> dosage;
 };
 
 // The relative risks nu1, nu2 of genotypes 1 and 2 against genotype 0 of one family's
