@@ -174,6 +174,8 @@ std::string reading_log(const ScanOptions& o, const LoopTotals& t) {
         log += line;
         log += "Standard errors: from the observed information (the negative Hessian of the log-likelihood at "
                "its maximum)\n";
+        log += "NFS: the dosage transmission statistic (each child's expected dosage against its parents' mean, "
+               "variance from the families' own scores)\n";
         log += "Markers on X skipped (rows skipped:x_probabilities): " +
                std::to_string(t.rows[static_cast<int>(RowKind::kXProbabilities)]) + "\n";
     }
