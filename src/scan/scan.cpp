@@ -378,7 +378,9 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (selection.filtered == 0) throw Refusal{empty_selection(o, selection)};
     interrupt.check();
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
-    const bool nfs_by_design = o.wald && nfs_undefined_by_design(study, settings);
+    // With probabilities NFS is the dosage transmission statistic, defined whatever the design.
+    const bool nfs_by_design = o.wald && o.reading.source != GenotypeSource::kProbabilities &&
+                               nfs_undefined_by_design(study, settings);
     const std::optional<ScoreLayout> score_layout =
         o.score ? std::optional<ScoreLayout>(std::in_place, study) : std::nullopt;
     const MarkerTest* x_test = tests.select(ChromosomeClass::kX);  // none with the score tests alone
