@@ -34,10 +34,7 @@ using namespace test_support;
 using Lik = std::array<double, 3>;
 enum Mode { kPrior, kNoPrior, kHardCall, kBestGuess, kDosage };
 
-struct Draw {
-    double r2 = 0.6, beta = 0.0, shared = 0.5;
-    int nfam = 200;
-};
+struct Draw { double r2 = 0.6, beta = 0.0, shared = 0.5; int nfam = 200; };
 
 // One marker: the two-sided p-value of each mode asked for, NaN otherwise.  The likelihood's
 // is the Wald test of the additive coefficient (an intercept the only covariate); hard calls
@@ -73,9 +70,9 @@ std::array<double, 5> marker(std::uint64_t seed, const Draw& w, const std::vecto
     }
     af /= people;
     const Settings s = newton_settings(make_settings(1, kAdditive, kAdditive));
-    std::array<double, 5> out;
-    out.fill(NAN);
+    std::array<double, 5> out{NAN, NAN, NAN, NAN, NAN};
     for (const Mode mode : modes) {
+        const bool hard = mode == kHardCall || mode == kBestGuess;
         std::vector<famdat> fams;
         for (const auto& family : gps) {
             const int n = static_cast<int>(family.size());
@@ -87,7 +84,7 @@ std::array<double, 5> marker(std::uint64_t seed, const Draw& w, const std::vecto
                 const Lik& gp = family[static_cast<std::size_t>(j - 1)];
                 Lik& l = fam.glik[static_cast<std::size_t>(j)];
                 fam.dosage[static_cast<std::size_t>(j)] = expected_dosage(gp);
-                if (mode == kHardCall || mode == kBestGuess) {
+                if (hard) {
                     call[j] = mode == kHardCall ? hard_call(expected_dosage(gp), 0.1) : best_guess(gp);
                     if (call[j] >= 0) l = {0, 0, 0}, l[static_cast<std::size_t>(call[j])] = 1;
                 } else {
@@ -95,23 +92,21 @@ std::array<double, 5> marker(std::uint64_t seed, const Draw& w, const std::vecto
                 }
             }
             // Hard calls: a child's call, and a pair of the parents' calls that fits every child's.
-            bool any = false, possible = mode != kHardCall && mode != kBestGuess;
-            for (int c = 3; c <= n; ++c) any = any || call[c] >= 0;
-            for (int ff = 0; ff <= 2 && any; ++ff)
-                for (int mm = 0; mm <= 2; ++mm) {
-                    bool fits = (call[1] < 0 || call[1] == ff) && (call[2] < 0 || call[2] == mm);
-                    for (int c = 3; c <= n; ++c) fits = fits && (call[c] < 0 || phg(ff, mm, call[c]) > 0);
-                    possible = possible || fits;
-                }
+            bool possible = !hard;
+            for (int pair = 0; pair < 9 && *std::max_element(call.begin() + 3, call.end()) >= 0; ++pair) {
+                const int ff = pair / 3, mm = pair % 3;
+                bool fits = (call[1] < 0 || call[1] == ff) && (call[2] < 0 || call[2] == mm);
+                for (int c = 3; c <= n; ++c) fits = fits && (call[c] < 0 || phg(ff, mm, call[c]) > 0);
+                possible = possible || fits;
+            }
             if (possible) fams.push_back(std::move(fam));
         }
         const FamilyTable table = make_table(std::move(fams));
-        if (mode == kDosage) {
-            const NonFoundersStatistic nfs = dosage_transmission(table);
-            out[mode] = std::erfc(std::fabs(nfs.statistic) / std::sqrt(2.0));
-            continue;
-        }
         try {
+            if (mode == kDosage) {
+                out[mode] = std::erfc(std::fabs(dosage_transmission(table).statistic) / std::sqrt(2.0));
+                continue;
+            }
             const ProbabilityFit fit = fit_probabilities(s, table);
             const ObservedInformation info = observed_information(s, ProbabilityLikelihood(s, table), fit.fit.ogpars);
             out[mode] = std::erfc(std::fabs(fit.fit.ogpars[1] / std::sqrt(info.subJI[1][1])) / std::sqrt(2.0));
@@ -129,8 +124,7 @@ std::array<double, 10> rejections(std::uint64_t seed, int count, const Draw& w, 
         for (int k = first; k < count; k += 2) ps[static_cast<std::size_t>(k)] = marker(seed + static_cast<std::uint64_t>(k), w, modes);
     };
     std::thread other(run, 1);
-    run(0);
-    other.join();
+    run(0), other.join();
     std::array<double, 10> n{};
     for (const auto& p : ps)
         for (std::size_t m = 0; m < 5; ++m) n[m] += p[m] < 0.05, n[5 + m] += p[m] < 0.01;
