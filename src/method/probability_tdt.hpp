@@ -50,8 +50,9 @@ public:
     Schema schema(const std::vector<std::string>& covariates) const;
 
     // The fit on the families' likelihood vectors (famdat::glik, which must cover every
-    // member; famgeno, npgeno and pgenos are not read), and dosage_transmission.  `table` is not used.  A numerical
-    // error gives a failed result, except an allocation failure, which propagates.
+    // member; famgeno, npgeno and pgenos are not read), and dosage_transmission.  `table` is
+    // not used.  A numerical error gives a failed result, except an allocation failure, which
+    // propagates.
     MarkerResult run(FamilyTable& families, const GenotypeTable& table) const;
 
 private:
