@@ -174,8 +174,7 @@ TEST(ConditionalLogistic, DosageTransmissionIsTheRobustScoreTest) {
     const fs::path dir = tmp.path();
     std::ofstream(dir / "fit.R") << R"R(args <- commandArgs(TRUE)
 suppressPackageStartupMessages(library(survival))
-d <- read.csv(args[1])
-m <- clogit(case ~ x + strata(stratum) + cluster(fam), data = d, weights = w, method = "breslow")
+m <- clogit(case ~ x + strata(stratum) + cluster(fam), data = read.csv(args[1]), weights = w, method = "breslow")
 writeLines(sprintf("%.17g", m$rscore), args[2]))R";
     TestRng rng(23);
     std::vector<famdat> fams;
