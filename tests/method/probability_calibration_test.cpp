@@ -66,8 +66,7 @@ std::array<double, 5> marker(std::uint64_t seed, const Draw& w, const std::vecto
             Lik gp = {(1 - h1) * (1 - h2), h1 * (1 - h2) + (1 - h1) * h2, h1 * h2};
             for (double& v : gp) v = std::round(v * 1000) / 1000;
             read_gp(gp.data(), 3, gp);
-            af += expected_dosage(gp) / 2, people += 1;
-            family.push_back(gp);
+            af += expected_dosage(family.emplace_back(gp)) / 2, people += 1;
         }
     }
     af /= people;
@@ -78,7 +77,9 @@ std::array<double, 5> marker(std::uint64_t seed, const Draw& w, const std::vecto
         std::vector<famdat> fams;
         for (const auto& family : gps) {
             const int n = static_cast<int>(family.size());
-            famdat fam = make_family(static_cast<long>(fams.size()) + 1, 1, std::vector<Member>(n, Member{-1, 1, 1, {1}}));
+            // The dosage statistic reads only the weights and the dosages: fewer allocations.
+            famdat fam = mode == kDosage ? famdat{} : make_family(1, 1, std::vector<Member>(n, Member{-1, 1, 1, {1}}));
+            if (mode == kDosage) fam.ninfam = n, fam.weight = vector(1, n), fam.weight.fill(1.0);
             fam.glik.assign(static_cast<std::size_t>(n) + 1, Lik{1, 1, 1});
             fam.dosage.assign(static_cast<std::size_t>(n) + 1, NAN);
             std::vector<int> call(static_cast<std::size_t>(n) + 1, -1);
