@@ -150,7 +150,7 @@ public:
                 if (!vcf) check_decoding(bed, 3 + static_cast<std::size_t>(k) * per_marker, m.genotype);
                 if (vcf) check_uncertain(reading, m);
                 if (reading.source == GenotypeSource::kProbabilities) {
-                    build_marker_families(study, m.genotype, m.likelihood, table);
+                    build_marker_families(study, m.genotype, m.likelihood, m.dosage, table);
                     check_uncertain_table(study, m, table);
                     continue;
                 }

@@ -1,5 +1,6 @@
 #include "formats/marker_families.hpp"
 
+#include <cmath>
 #include <utility>
 
 #include "formats/x_genotypes.hpp"
@@ -34,12 +35,12 @@ bool ensure_capacity(famdat& f, int members, long ncov) {
 
 void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out,
                            ChromosomeClass chr) {
-    build_marker_families(study, genotype, {}, out, chr);
+    build_marker_families(study, genotype, {}, {}, out, chr);
 }
 
 void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype,
-                           const std::vector<std::array<double, 3>>& likelihood, MarkerFamilies& out,
-                           ChromosomeClass chr) {
+                           const std::vector<std::array<double, 3>>& likelihood, const std::vector<double>& dosage,
+                           MarkerFamilies& out, ChromosomeClass chr) {
     const bool on_x = chr == ChromosomeClass::kX;
     const bool uncertain = !likelihood.empty();
     const long ncov = study.ncov();
@@ -118,11 +119,15 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
             }
         }
         f.glik.clear();
+        f.dosage.clear();
         if (uncertain) {  // every parental pair stays possible
             f.glik.resize(static_cast<std::size_t>(n) + 1, {1.0, 1.0, 1.0});
+            if (!dosage.empty()) f.dosage.resize(static_cast<std::size_t>(n) + 1, std::nan(""));
             for (int m = 1; m <= n; ++m) {
                 const long p = members[static_cast<std::size_t>(m - 1)];
-                if (p >= 0) f.glik[static_cast<std::size_t>(m)] = likelihood[static_cast<std::size_t>(p)];
+                if (p < 0) continue;
+                f.glik[static_cast<std::size_t>(m)] = likelihood[static_cast<std::size_t>(p)];
+                if (!dosage.empty()) f.dosage[static_cast<std::size_t>(m)] = dosage[static_cast<std::size_t>(p)];
             }
             for (int k = 0; k < parentpairs; ++k) {
                 f.pgenos[k + 1][1] = k / 3;

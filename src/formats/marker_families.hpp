@@ -67,11 +67,12 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
 
 // The same with uncertain genotypes: `likelihood` per Study::people entry (Marker::likelihood),
 // `genotype` the best guesses (-1 without data).  Each record's glik holds its members'
-// vectors ((1, 1, 1) for a placeholder), pgenos all nine pairs, and rule 2 is not applied:
-// the vectors are floored, so no configuration is impossible.  An empty `likelihood` is the
-// version above.
+// vectors ((1, 1, 1) for a placeholder), its dosage their `dosage` entries (Marker::dosage;
+// NaN for a placeholder; left empty when `dosage` is), pgenos all nine pairs, and rule 2 is
+// not applied: the vectors are floored, so no configuration is impossible.  An empty
+// `likelihood` is the version above.
 void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype,
-                           const std::vector<std::array<double, 3>>& likelihood, MarkerFamilies& out,
-                           ChromosomeClass chr = ChromosomeClass::kAutosome);
+                           const std::vector<std::array<double, 3>>& likelihood, const std::vector<double>& dosage,
+                           MarkerFamilies& out, ChromosomeClass chr = ChromosomeClass::kAutosome);
 
 }  // namespace quillon

@@ -31,6 +31,9 @@ struct famdat {
     std::vector<std::array<double, 3>> glik;
     // The family's stratum (0-based) when the parents' genotype prior is stratified; 0 otherwise.
     int stratum = 0;
+    // With glik: each member's expected ALT dosage at [1..ninfam], NaN without data (or
+    // empty: no dosages known).
+    std::vector<double> dosage;
 };
 
 // The relative risks nu1, nu2 of genotypes 1 and 2 against genotype 0 of one family's

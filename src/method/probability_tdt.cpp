@@ -33,6 +33,26 @@ std::optional<FitResult> nested_maximum(const Settings& s, const FamilyTable& fa
 }
 }  // namespace
 
+NonFoundersStatistic dosage_transmission(const FamilyTable& families) {
+    double sum = 0.0, squares = 0.0;
+    for (long i = 1; i <= families.nfam; ++i) {
+        const famdat& fam = families[i];
+        if (fam.dosage.size() < static_cast<std::size_t>(fam.ninfam) + 1) continue;
+        const double parents = (fam.dosage[1] + fam.dosage[2]) / 2.0;
+        if (!std::isfinite(parents)) continue;
+        double u = 0.0;
+        for (int j = 3; j <= fam.ninfam; ++j) {
+            const double d = fam.dosage[static_cast<std::size_t>(j)];
+            if (std::isfinite(d) && fam.weight[j] != 0.0) u += fam.weight[j] * (d - parents);
+        }
+        sum += u;
+        squares += u * u;
+    }
+    if (!(squares > 0.0)) return {0.0, 0.0, false};
+    const double sd = std::sqrt(squares);
+    return {sum / sd, sd, true};
+}
+
 ProbabilityTdt::ProbabilityTdt(const Settings& s, TestOptions options) : s_(s), o_(options) {
     SettingsCheck check = settings_fault(s_);
     if (check.fault != SettingsFault::kNone) throw SettingsRefused(std::move(check));
@@ -61,6 +81,7 @@ MarkerResult ProbabilityTdt::run(FamilyTable& families, const GenotypeTable&) co
             out.fit = std::move(pf.fit);
             out.fell_back = pf.fell_back;
             out.outer = std::move(oi.outer);
+            out.nfs = dosage_transmission(families);
             return out;
         }))
         return r;

@@ -77,7 +77,7 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         place();
         return;
     }
-    build_marker_families(ctx.study, marker.genotype, marker.likelihood, scratch, chr);
+    build_marker_families(ctx.study, marker.genotype, marker.likelihood, marker.dosage, scratch, chr);
     out.mendel = scratch.mendel;
     out.counts = {scratch.table.nfam, scratch.children, static_cast<long>(scratch.mendel.size())};
     if (scratch.table.nfam == 0) {

@@ -222,6 +222,8 @@ std::string reading_log(const ScanOptions& o, const LoopTotals& t) {
         log += line;
         log += "Standard errors: from the observed information (the negative Hessian of the log-likelihood at "
                "its maximum)\n";
+        log += "NFS: the dosage transmission statistic (each child's expected dosage against its parents' mean, "
+               "variance from the families' own scores)\n";
         log += "Markers on X skipped (rows skipped:x_probabilities): " +
                std::to_string(t.rows[static_cast<int>(RowKind::kXProbabilities)]) + "\n";
     }
@@ -427,7 +429,9 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     if (selection.filtered == 0) throw Refusal{empty_selection(o, selection)};
     interrupt.check();
     const GenotypeTable table = build_genotype_table(largest_study_family(study));
-    const bool nfs_by_design = o.wald && nfs_undefined_by_design(study, settings);
+    // With probabilities NFS is the dosage transmission statistic, defined whatever the design.
+    const bool nfs_by_design = o.wald && o.reading.source != GenotypeSource::kProbabilities &&
+                               nfs_undefined_by_design(study, settings);
     const std::optional<ScoreLayout> score_layout =
         o.score ? std::optional<ScoreLayout>(std::in_place, study) : std::nullopt;
     const MarkerTest* x_test = tests.select(ChromosomeClass::kX);  // none with the score tests alone

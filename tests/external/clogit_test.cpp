@@ -21,6 +21,7 @@
 #include <string>
 
 #include "method/likelihood_tdt.hpp"
+#include "method/probability_tdt.hpp"
 #include "model/analysis.hpp"
 #include "model/x_fit.hpp"
 #include "support/families.hpp"
@@ -163,6 +164,44 @@ TEST(ConditionalLogistic, XNewtonEstimatesAreClogitsOnPseudoSiblings) {
                 EXPECT_NEAR(std::sqrt(a.info.subJI[i][i]), se, 1e-6 * se) << "standard error " << i;
             }
         }
+}
+
+// The dosage transmission statistic squared is clogit's robust score test at 0 clustered by
+// family: each weighted child with a dosage D is a stratum of itself (case) and a pseudo-sibling
+// of dosage D_father + D_mother - D, whose mean is the parents'.
+TEST(ConditionalLogistic, DosageTransmissionIsTheRobustScoreTest) {
+    const TempDir tmp;
+    const fs::path dir = tmp.path();
+    std::ofstream(dir / "fit.R") << R"R(args <- commandArgs(TRUE)
+suppressPackageStartupMessages(library(survival))
+m <- clogit(case ~ x + strata(stratum) + cluster(fam), data = read.csv(args[1]), weights = w, method = "breslow")
+writeLines(sprintf("%.17g", m$rscore), args[2]))R";
+    TestRng rng(23);
+    std::vector<famdat> fams;
+    std::ofstream csv(dir / "children.csv");
+    csv << "stratum,fam,case,x,w\n" << std::setprecision(17);
+    for (int i = 1, stratum = 0; i <= 60; ++i) {
+        famdat fam = random_family(rng, i, 1, 3, 5);
+        fam.dosage.assign(static_cast<std::size_t>(fam.ninfam) + 1, NAN);
+        for (int j = 1; j <= fam.ninfam; ++j)
+            if (rng.uniform() < 0.9) fam.dosage[static_cast<std::size_t>(j)] = 2 * rng.uniform();
+        const double d[3] = {0, fam.dosage[1], fam.dosage[2]};
+        for (int c = 3; c <= fam.ninfam && std::isfinite(d[1] + d[2]); ++c)
+            if (std::isfinite(fam.dosage[c]) && fam.weight[c] > 0.0) {
+                csv << ++stratum << "," << i << ",1," << fam.dosage[c] << "," << fam.weight[c] << "\n";
+                csv << stratum << "," << i << ",0," << d[1] + d[2] - fam.dosage[c] << "," << fam.weight[c] << "\n";
+            }
+        fams.push_back(std::move(fam));
+    }
+    csv.close();
+    const int code = rscript(dir, "fit.R", "");
+    if (code == 127 || code == 3) GTEST_SKIP() << "Rscript or its survival package is missing (tools/install-deps)";
+    ASSERT_EQ(code, 0) << "Rscript failed; see " << (dir / "err");
+    double expected = 0.0;
+    ASSERT_TRUE(std::ifstream(dir / "clogit.txt") >> expected);
+    const NonFoundersStatistic nfs = dosage_transmission(make_table(std::move(fams)));
+    ASSERT_TRUE(nfs.defined);
+    EXPECT_NEAR(nfs.statistic * nfs.statistic, expected, 1e-9 * expected);
 }
 
 }  // namespace
