@@ -96,7 +96,7 @@ MarkerResult ProbabilityTdt::run(FamilyTable& families, const GenotypeTable&) co
         std::optional<double> full;
         if (s_.fit == FitMethod::kNewton && !a.fell_back) {
             full = a.fit.fret;
-        } else if (const NewtonFit p = probability_newton_from(s_, *objective, a.fit.ogpars);
+        } else if (const NewtonFit p = newton_fit_from(s_, *objective, a.fit.ogpars);
                    p.status == NewtonStatus::kConverged) {
             full = p.fit.fret;
             r.shortfall = a.fit.fret - p.fit.fret;

@@ -184,10 +184,13 @@ NewtonFit fit_model_newton_from(const Settings& s, const FamilyTable& families, 
 }
 
 NewtonFit fit_model_newton_from(const Settings& s, const LikelihoodDerivatives& derivatives, const DVector& start) {
+    return newton_fit_from(s, AutosomalObjective(derivatives), start);
+}
+
+NewtonFit newton_fit_from(const Settings& s, const NewtonObjective& objective, const DVector& start) {
     NewtonFit out;
     DVector theta = vector(1, static_cast<int>(s.npars));
     for (long i = 1; i <= s.npars; ++i) theta[i] = start[i];
-    const AutosomalObjective objective(derivatives);
     Derivatives here;
     int iter = 0;
     out.status = newton_maximise(objective, s.npars, theta, here, iter);

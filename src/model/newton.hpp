@@ -92,4 +92,8 @@ NewtonFit fit_model_newton_from(const Settings& s, const FamilyTable& families, 
 // The same on the families laid out in `objective`, which must be of `s`.
 NewtonFit fit_model_newton_from(const Settings& s, const LikelihoodDerivatives& objective, const DVector& start);
 
+// Newton's method on any objective of `s` from `start`: on convergence its estimate, value,
+// steps, prevalences and the children's relative risks, as above.
+NewtonFit newton_fit_from(const Settings& s, const NewtonObjective& objective, const DVector& start);
+
 }  // namespace quillon

@@ -20,28 +20,11 @@ FitResult direction_set(const Settings& s, const ProbabilityLikelihood& objectiv
 
 }  // namespace
 
-NewtonFit probability_newton_from(const Settings& s, const ProbabilityLikelihood& objective, const DVector& start) {
-    NewtonFit out;
-    DVector theta = vector(1, static_cast<int>(s.npars));
-    for (long i = 1; i <= s.npars; ++i) theta[i] = start[i];
-    Derivatives here;
-    int iter = 0;
-    out.status = newton_maximise(objective, s.npars, theta, here, iter);
-    if (out.status != NewtonStatus::kConverged) return out;
-    FitResult& r = out.fit;
-    r.ogpars = std::move(theta);
-    r.fret = here.value;
-    r.iter = iter;
-    prevalences_from(r.ogpars[s.npars - 1], r.ogpars[s.npars], r.gammma);
-    r.risks = std::move(here.risks);
-    return out;
-}
-
 ProbabilityFit fit_probabilities(const Settings& s, const FamilyTable& families) {
     const ProbabilityLikelihood objective(s, families);
     ProbabilityFit out;
     if (s.fit == FitMethod::kNewton) {
-        NewtonFit newton = probability_newton_from(s, objective, start_values(s));
+        NewtonFit newton = newton_fit_from(s, objective, start_values(s));
         if (newton.status == NewtonStatus::kConverged) {
             out.fit = std::move(newton.fit);
             return out;
@@ -54,10 +37,10 @@ ProbabilityFit fit_probabilities(const Settings& s, const FamilyTable& families)
 
 std::optional<FitResult> probability_maximum(const Settings& s, const FamilyTable& families) {
     const ProbabilityLikelihood objective(s, families);
-    NewtonFit newton = probability_newton_from(s, objective, start_values(s));
+    NewtonFit newton = newton_fit_from(s, objective, start_values(s));
     if (newton.status == NewtonStatus::kConverged) return std::move(newton.fit);
     const FitResult powell = direction_set(s, objective, families);
-    newton = probability_newton_from(s, objective, powell.ogpars);
+    newton = newton_fit_from(s, objective, powell.ogpars);
     if (newton.status == NewtonStatus::kConverged) return std::move(newton.fit);
     return std::nullopt;
 }

@@ -31,12 +31,6 @@ struct ProbabilityFit {
 // The minimiser's iteration limit propagates as NumericalError.
 ProbabilityFit fit_probabilities(const Settings& s, const FamilyTable& families);
 
-class ProbabilityLikelihood;
-
-// Newton's method on `objective` (of `s`) from `start` (1..npars): on convergence the fit at
-// its estimate, as fit_model_newton_from gives it.
-NewtonFit probability_newton_from(const Settings& s, const ProbabilityLikelihood& objective, const DVector& start);
-
 // The Newton maximum: Newton's fit, else the direction-set fit taken to the maximum by
 // Newton's method from its estimate; nothing when no maximum is reached.
 std::optional<FitResult> probability_maximum(const Settings& s, const FamilyTable& families);
