@@ -37,6 +37,12 @@ TrioTally::TrioTally(const Settings& s)
 ScoreStatistics TrioTally::statistics(bool gxe) {
     ScoreStatistics out;
     if (ncov_ == 0) return out;
+    for (std::size_t pg = 0; pg < 27; ++pg) {
+        count_[pg / 3] += static_cast<double>(n_[pg]);
+        if (units_[pg] == 0) continue;
+        sx_[pg * ncov_] += static_cast<double>(units_[pg]);
+        sxx_[pg / 3 * tri_] += static_cast<double>(units_[pg]);
+    }
     PairMoments pm;
     const double zero[2] = {0.0, 0.0};
     moments(zero, pm);
