@@ -37,7 +37,9 @@ struct ScoreStatistics {
 // within them (the order of the sums), then the statistics.
 class TrioTally {
 public:
-    explicit TrioTally(const Settings& s);
+    // `unit_first`: every child added has covariate 1 equal to 1 (the intercept) and is added
+    // by add_fixed<N, true>.
+    explicit TrioTally(const Settings& s, bool unit_first = false);
     TrioTally(const TrioTally&) = delete;
     TrioTally& operator=(const TrioTally&) = delete;
 
@@ -62,8 +64,8 @@ public:
         ++n_[pg];
     }
     // The same where ncov is N (each sum gains one term a child, so the unrolled order is the
-    // loop's).  `Unit`: x[0] is 1 for every child of the tally; the ones of column 1 are then
-    // counted and folded in by statistics() (a sum of ones is exact, and 1 x is x).
+    // loop's).  `Unit` (the tally's unit_first): the ones of covariate 1 are counted, and
+    // statistics() folds the counts in (a sum of ones is exact, and 1 x is x).
     template <std::size_t N, bool Unit>
     void add_fixed(int father, int mother, int child, const double* x) {
         const auto p = static_cast<std::size_t>(3 * father + mother), pg = 3 * p + static_cast<std::size_t>(child);
@@ -80,8 +82,9 @@ public:
             for (std::size_t l = k; l < N; ++l) sxx[at++] += x[k] * x[l];
         }
         ++n_[pg];
-        if (Unit) ++units_[pg];
     }
+    // The children added of pair 3 father + mother and genotype g, by 3 pair + g.
+    long children(std::size_t pg) const { return n_[pg]; }
     // Nothing for a statistic whose information is singular or whose restricted maximum is
     // at infinity; `gxe`: also the interaction test (covariate column 1 the intercept).
     // Called once, after the last add.
@@ -104,7 +107,8 @@ private:
     const std::size_t ncov_, tri_, m_;
     double a_[3][2] = {};
     double count_[parentpairs] = {};    // children by pair, from n_
-    long n_[27] = {}, units_[27] = {};  // children by 3 pair + genotype; those of add_fixed<N, true>
+    long n_[27] = {};                   // children by 3 pair + genotype
+    const bool unit_first_;
     double *sx_, *sxx_, *u_, *w_, *j_, *scratch_;
     std::array<double, 4096> stack_;
     std::vector<double> heap_;  // only for more than about 16 covariates

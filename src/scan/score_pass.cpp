@@ -21,27 +21,31 @@ std::array<TrioAction, 64> trio_actions(bool complete_trios) {
         for (int m = -1; m <= 2; ++m)
             for (int c = -1; c <= 2; ++c) {
                 TrioAction& a = table[trio_key(f, m, c)];
-                for (const int g : {f, m}) {
-                    a.a1 = static_cast<std::uint8_t>(a.a1 + (g < 0 ? 0 : g));
-                    a.a2 = static_cast<std::uint8_t>(a.a2 + (g < 0 ? 0 : 2 - g));
-                }
-                if (c < 0 || (complete_trios && (f < 0 || m < 0))) continue;
-                if (f < 0 || m < 0) {
+                long a1 = 0, a2 = 0, t = 0, u = 0;
+                for (const int g : {f, m})
+                    if (g >= 0) {
+                        a1 += g;
+                        a2 += 2 - g;
+                    }
+                if (c < 0 || (complete_trios && (f < 0 || m < 0))) {
+                    a.kind = TrioAction::kSkip;
+                } else if (f < 0 || m < 0) {
                     a.kind = TrioAction::kUntypedParent;
                 } else if (!possible(f, m, c)) {
                     a.kind = TrioAction::kMendel;
                 } else {
                     a.kind = TrioAction::kTally;
-                    a.seen = static_cast<std::uint8_t>(kAlleles[f] | kAlleles[m] | kAlleles[c]);
                     if (f == 1 && m == 1) {
-                        a.t = static_cast<std::uint8_t>(c);
-                        a.u = static_cast<std::uint8_t>(2 - c);
+                        t = c;
+                        u = 2 - c;
                     } else if (f == 1 || m == 1) {
                         // The het parent gave A1 to an A1 homozygote, or to a het child of an A2 homozygote.
                         const int hom = f == 1 ? m : f;
-                        (c == 2 || (c == 1 && hom == 0) ? a.t : a.u) = 1;
+                        (c == 2 || (c == 1 && hom == 0) ? t : u) = 1;
                     }
                 }
+                a.counts = static_cast<std::uint64_t>(a1) << kCountA1 | static_cast<std::uint64_t>(a2) << kCountA2 |
+                           static_cast<std::uint64_t>(t) << kCountT | static_cast<std::uint64_t>(u) << kCountU;
             }
     return table;
 }
@@ -70,44 +74,45 @@ bool same_qc_trios(const std::vector<ScoreLayout::Trio>& trios, const QcPeople& 
 }
 
 // The pass over trios (ScoreLayout::trio), in family order; N covariates (0: any number) and,
-// with `Unit`, the first 1 for every child.
+// with `Unit`, the first 1 for every child.  The counts' 16-bit fields are emptied every
+// kBlock trios, before a field (at most 4 a trio) can overflow.
 template <std::size_t N, bool Unit>
-bool trio_pass(const ScoreLayout& layout, const Marker& marker, TrioTally& tally, MarkerOutcome& out, long& families,
-               unsigned& seen, MarkerQc& qc) {
+bool trio_pass(const ScoreLayout& layout, const Marker& marker, TrioTally& tally, MarkerOutcome& out, MarkerQc& qc) {
+    constexpr std::size_t kBlock = 8192;
     const std::int8_t* genotype = marker.genotype.data();
     const auto code = [genotype](std::int32_t p) { return p < 0 ? -1 : static_cast<int>(genotype[p]); };
-    const std::size_t ncov = layout.ncov;
-    long tallied = 0, t = 0, u = 0, a1 = 0, a2 = 0;
-    unsigned alleles = 0;
-    for (std::size_t j = 0; j < layout.trio.size(); ++j) {
-        const ScoreLayout::Trio& trio = layout.trio[j];
-        const int f = code(trio.father), m = code(trio.mother), c = genotype[trio.child];
-        const TrioAction& a = layout.actions[trio_key(f, m, c)];
-        a1 += a.a1;
-        a2 += a.a2;
-        if (a.kind == TrioAction::kTally) {
-            ++tallied;
-            alleles |= a.seen;
-            t += a.t;
-            u += a.u;
-            if constexpr (N == 0)
-                tally.add(f, m, c, layout.x.data() + j * ncov);
-            else
-                tally.add_fixed<N, Unit>(f, m, c, layout.x.data() + j * N);
-        } else if (a.kind == TrioAction::kMendel) {
-            out.mendel.push_back(MendelError{static_cast<long>(j), {trio.child}});
-        } else if (a.kind == TrioAction::kUntypedParent) {
-            return false;
+    const ScoreLayout::Trio* trios = layout.trio.data();
+    const TrioAction* actions = layout.actions.data();
+    const double* x = layout.x.data();
+    const std::size_t ncov = layout.ncov, n = layout.trio.size();
+    long total[4] = {0, 0, 0, 0};
+    for (std::size_t begin = 0; begin < n; begin += kBlock) {
+        const std::size_t end = std::min(n, begin + kBlock);
+        std::uint64_t counts = 0;
+        for (std::size_t j = begin; j < end; ++j) {
+            const ScoreLayout::Trio& trio = trios[j];
+            const int f = code(trio.father), m = code(trio.mother), c = genotype[trio.child];
+            const TrioAction& a = actions[trio_key(f, m, c)];
+            counts += a.counts;
+            if (a.kind == TrioAction::kTally) {
+                if constexpr (N == 0)
+                    tally.add(f, m, c, x + j * ncov);
+                else
+                    tally.add_fixed<N, Unit>(f, m, c, x + j * N);
+            } else if (a.kind == TrioAction::kMendel) {
+                out.mendel.push_back(MendelError{static_cast<long>(j), {trio.child}});
+            } else if (a.kind == TrioAction::kUntypedParent) {
+                return false;
+            }
         }
+        for (int k = 0; k < 4; ++k) total[k] += static_cast<long>(counts >> (16 * k) & 0xffffu);
     }
-    families = tallied;
-    seen = alleles;
-    qc.tdt = {t, u};
-    qc.alleles = {a1, a2};
+    qc.alleles = {total[0], total[1]};
+    qc.tdt = {total[2], total[3]};
     return true;
 }
 
-using TrioPass = bool (*)(const ScoreLayout&, const Marker&, TrioTally&, MarkerOutcome&, long&, unsigned&, MarkerQc&);
+using TrioPass = bool (*)(const ScoreLayout&, const Marker&, TrioTally&, MarkerOutcome&, MarkerQc&);
 TrioPass trio_pass_for(std::size_t ncov, bool unit) {
     switch (ncov) {
         case 1: return unit ? trio_pass<1, true> : trio_pass<1, false>;
@@ -147,13 +152,21 @@ bool score_pass(const ScanContext& ctx, const ScoreLayout& layout, const Likelih
     const auto code = [genotype](std::int32_t p) { return p < 0 ? -1 : static_cast<int>(genotype[p]); };
     const bool complete_trios = ctx.study.complete_trios;
     const std::size_t ncov = layout.ncov;
-    TrioTally tally(test.settings());
+    const bool unit = !layout.trio.empty() && layout.unit_first && ncov >= 1 && ncov <= 3;
+    TrioTally tally(test.settings(), unit);
     out.mendel.clear();
     long families = 0, children = 0;
     unsigned seen = 0;  // kAlleles of the families' members
     if (!layout.trio.empty()) {
         MarkerQc counts;
-        if (!trio_pass_for(ncov, layout.unit_first)(layout, marker, tally, out, families, seen, counts)) return false;
+        if (!trio_pass_for(ncov, unit)(layout, marker, tally, out, counts)) return false;
+        for (int f = 0; f < 3; ++f)  // the families tallied, and the alleles of their members
+            for (int m = 0; m < 3; ++m)
+                for (int g = 0; g < 3; ++g)
+                    if (const long k = tally.children(static_cast<std::size_t>(9 * f + 3 * m + g)); k > 0) {
+                        families += k;
+                        seen |= kAlleles[f] | kAlleles[m] | kAlleles[g];
+                    }
         children = families;
         if (qc != nullptr) {
             qc->tdt = counts.tdt;

@@ -19,14 +19,16 @@
 
 namespace quillon {
 
-// What a trio's calls give the pass, by trio_key(father, mother, child).
+// What a trio's calls give the pass, by trio_key(father, mother, child): what becomes of the
+// trio, and four counts in 16-bit fields of `counts` (kCountA1 ...): the parents' copies of
+// A1 and of A2, and where the trio is tallied PLINK's transmissions of A1 and of A2 to the
+// child.
 struct TrioAction {
     enum Kind : std::uint8_t { kSkip, kUntypedParent, kMendel, kTally };
+    std::uint64_t counts = 0;
     Kind kind = kSkip;
-    std::uint8_t seen = 0;     // kTally: the alleles of the three calls (bit 0 A1, bit 1 A2)
-    std::uint8_t t = 0, u = 0;  // kTally: PLINK's transmissions of A1 and A2 to the child
-    std::uint8_t a1 = 0, a2 = 0;  // the parents' copies of A1 and A2
 };
+inline constexpr int kCountA1 = 0, kCountA2 = 16, kCountT = 32, kCountU = 48;
 inline std::size_t trio_key(int father, int mother, int child) {
     return static_cast<std::size_t>(16 * (father + 1) + 4 * (mother + 1) + child + 1);
 }
