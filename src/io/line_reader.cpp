@@ -76,8 +76,11 @@ void LineReader::skip_byte_order_mark(std::string& line) const {
 }
 
 bool is_blank(std::string_view line) {
-    std::string_view field;
-    return !FieldSplitter(line, kWhiteSpace).next(field);
+    for (const char c : line) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u != ' ' && (u < '\t' || u > '\r')) return false;  // kWhiteSpace: blank, \t \n \v \f \r
+    }
+    return true;
 }
 
 bool FieldSplitter::next(std::string_view& field) {

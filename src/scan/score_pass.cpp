@@ -1,7 +1,6 @@
 #include "scan/score_pass.hpp"
 
 #include <algorithm>
-#include <tuple>
 
 #include "genetics/transmission.hpp"
 
@@ -51,26 +50,30 @@ std::array<TrioAction, 64> trio_actions(bool complete_trios) {
 }
 
 // Whether qc's founders are the trios' parents, each once, and qc's transmission families
-// these trios, one affected child each.
-bool same_qc_trios(const std::vector<ScoreLayout::Trio>& trios, const QcPeople& qc) {
-    if (qc.trios.size() != trios.size() || static_cast<std::size_t>(qc.families()) != trios.size()) return false;
-    std::vector<std::tuple<long, long, long>> ours, theirs;
-    std::vector<long> parents;
-    for (const ScoreLayout::Trio& t : trios) {
-        ours.emplace_back(t.father, t.mother, t.child);
-        for (const long p : {t.father, t.mother})
-            if (p >= 0) parents.push_back(p);
+// these trios, one affected child each (of `people` in the .fam).
+bool same_qc_trios(const std::vector<ScoreLayout::Trio>& trios, const QcPeople& qc, std::size_t people) {
+    if (qc.trios.size() != trios.size() || static_cast<std::size_t>(qc.families()) != trios.size() ||
+        qc.founders.size() != 2 * trios.size())
+        return false;
+    std::vector<long> trio_of(people, -1);  // per person: the trio of which they are the child
+    std::vector<char> parent(people, 0);
+    for (std::size_t j = 0; j < trios.size(); ++j) {
+        const ScoreLayout::Trio& t = trios[j];
+        if (t.father < 0 || t.mother < 0) return false;  // a placeholder: in no trio of qc's
+        trio_of[static_cast<std::size_t>(t.child)] = static_cast<long>(j);
+        for (const std::int32_t p : {t.father, t.mother})
+            if (parent[static_cast<std::size_t>(p)]++ != 0) return false;
     }
-    for (const QcTrio& t : qc.trios) {
-        if (!t.child_affected) return false;
-        theirs.emplace_back(t.father, t.mother, t.child);
+    for (const QcTrio& t : qc.trios) {  // each matched once
+        const long j = trio_of[static_cast<std::size_t>(t.child)];
+        if (!t.child_affected || j < 0 || trios[static_cast<std::size_t>(j)].father != t.father ||
+            trios[static_cast<std::size_t>(j)].mother != t.mother)
+            return false;
+        trio_of[static_cast<std::size_t>(t.child)] = -1;
     }
-    std::sort(ours.begin(), ours.end());
-    std::sort(theirs.begin(), theirs.end());
-    std::sort(parents.begin(), parents.end());
-    std::vector<long> founders = qc.founders;
-    std::sort(founders.begin(), founders.end());
-    return ours == theirs && parents == founders;
+    for (const long f : qc.founders)  // as many as the parents, who are distinct
+        if (parent[static_cast<std::size_t>(f)] == 0) return false;
+    return true;
 }
 
 // The pass over trios (ScoreLayout::trio), in family order; N covariates (0: any number) and,
@@ -143,7 +146,7 @@ ScoreLayout::ScoreLayout(const Study& study, const QcPeople& qc) : ncov(static_c
     actions = trio_actions(study.complete_trios);
     unit_first = ncov > 0;
     for (std::size_t c = 0; c < child.size() && unit_first; ++c) unit_first = x[c * ncov] == 1.0;
-    qc_counts = same_qc_trios(trio, qc);
+    qc_counts = same_qc_trios(trio, qc, study.people.size());
 }
 
 bool score_pass(const ScanContext& ctx, const ScoreLayout& layout, const LikelihoodTdt& test, const Marker& marker,
