@@ -58,7 +58,7 @@ private:
             step(w);
         }
         std::uint64_t w = 0;
-        std::memcpy(&w, s.data() + i, s.size() - i);
+        if (i < s.size()) std::memcpy(&w, s.data() + i, s.size() - i);  // (an empty view may have no data)
         step(w ^ static_cast<std::uint64_t>(s.size()) << 56);
         return h;
     }
