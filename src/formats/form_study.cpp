@@ -4,11 +4,11 @@
 #include <cctype>
 #include <cmath>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "formats/study.hpp"
 #include "genetics/family.hpp"
+#include "io/field_index.hpp"
 #include "io/text_file.hpp"
 
 namespace quillon {
@@ -39,8 +39,16 @@ private:
     const std::string& path_;
     const StudyOptions& options_;
     Study study_;
-    std::unordered_map<std::string, long> by_key_;  // FID, IID -> person
-    std::unordered_map<std::string, long> by_iid_;  // IID -> first person with it
+    // The person of a FID and IID, -1 if none.
+    long person(std::string_view fid, std::string_view iid) const {
+        return by_key_.find(FieldIndex::hash(fid, iid), [&](long p) {
+            const FamPerson& o = study_.people[static_cast<std::size_t>(p)];
+            return o.iid == iid && o.fid == fid;
+        });
+    }
+
+    FieldIndex by_key_;  // FID, IID -> person
+    FieldIndex by_iid_;  // IID -> first person with it
     std::vector<long> father_, mother_;             // per person: parent index, -1 none or placeholder
     std::vector<char> has_covariates_, has_weight_;
     std::vector<std::string> stratum_;  // per person, with strata: the label ("" none)
@@ -49,9 +57,13 @@ private:
 
 void StudyBuilder::index_people() {
     const auto& people = study_.people;
+    by_key_ = FieldIndex(people.size());
+    by_iid_ = FieldIndex(people.size());
     for (std::size_t p = 0; p < people.size(); ++p) {
-        by_key_.emplace(person_key(people[p].fid, people[p].iid), static_cast<long>(p));
-        by_iid_.emplace(people[p].iid, static_cast<long>(p));
+        const std::string& iid = people[p].iid;
+        by_key_.insert(FieldIndex::hash(people[p].fid, iid), static_cast<long>(p), [](long) { return false; });
+        by_iid_.insert(FieldIndex::hash(iid, {}), static_cast<long>(p),
+                       [&](long q) { return people[static_cast<std::size_t>(q)].iid == iid; });
     }
 }
 
@@ -117,8 +129,8 @@ void StudyBuilder::read_covariates(const std::string& covar_path) {
         stratum_.assign(n, std::string());
     }
     for (const ColumnTable::Row& row : table.rows) {
-        const auto it = by_key_.find(person_key(row.fid, row.iid));
-        if (it == by_key_.end()) {
+        const long found = person(row.fid, row.iid);
+        if (found < 0) {
             ++study_.counts.unmatched_rows;
             continue;
         }
@@ -131,12 +143,12 @@ void StudyBuilder::read_covariates(const std::string& covar_path) {
                 throw InputError(at_line(covar_path, row.line) + "the stratum '" + label + "' of " + row.fid + " " +
                                  row.iid + " would not make a column name: letters, digits, '_' and '.' only, "
                                  "at most 32.");
-            stratum_[static_cast<std::size_t>(it->second)] = label;
+            stratum_[static_cast<std::size_t>(found)] = label;
         }
         bool complete = true;
         for (std::size_t c : columns) complete = complete && !std::isnan(row.value[c]);
         if (!complete) continue;
-        const auto p = static_cast<std::size_t>(it->second);
+        const auto p = static_cast<std::size_t>(found);
         for (std::size_t k = 0; k < columns.size(); ++k) {
             study_.covariate_text[p][first + k] = row.text[columns[k]];
             study_.covariates[p][first + k] = row.value[columns[k]];
@@ -162,14 +174,14 @@ void StudyBuilder::read_weights(const std::string& weight_path) {
                          " columns after FID IID; a weight file has one: FID IID WEIGHT.");
     long negative = 0, first_negative = 0;
     for (const ColumnTable::Row& row : table.rows) {
-        const auto it = by_key_.find(person_key(row.fid, row.iid));
-        if (it == by_key_.end()) {
+        const long found = person(row.fid, row.iid);
+        if (found < 0) {
             ++study_.counts.unmatched_rows;
             continue;
         }
         if (std::isnan(row.value[0])) continue;
         if (row.value[0] < 0.0 && negative++ == 0) first_negative = row.line;
-        const auto p = static_cast<std::size_t>(it->second);
+        const auto p = static_cast<std::size_t>(found);
         study_.weight_text[p] = row.text[0];
         study_.weight[p] = row.value[0];
         has_weight_[p] = 1;
@@ -182,18 +194,19 @@ void StudyBuilder::read_weights(const std::string& weight_path) {
 // The person a child names as a parent, or -1 for a placeholder ("0" or absent).
 long StudyBuilder::parent_index(const FamPerson& child, const std::string& id, const char* role) {
     if (id == "0") return -1;
-    const auto it = by_key_.find(person_key(child.fid, id));
-    if (it == by_key_.end()) {
-        const auto other = by_iid_.find(id);
-        if (other != by_iid_.end()) {
-            const FamPerson& o = study_.people[static_cast<std::size_t>(other->second)];
+    const long p = person(child.fid, id);
+    if (p < 0) {
+        const long other = by_iid_.find(FieldIndex::hash(id, {}), [&](long q) {
+            return study_.people[static_cast<std::size_t>(q)].iid == id;
+        });
+        if (other >= 0) {
+            const FamPerson& o = study_.people[static_cast<std::size_t>(other)];
             warn(at_line(path_, child.line) + "the " + role + " " + id + " of " + child.fid + " " + child.iid +
                  " is not in family " + child.fid + " but in family " + o.fid + " (line " + std::to_string(o.line) +
                  "); the " + role + " is taken as untyped.");
         }
         return -1;
     }
-    const long p = it->second;
     const FamPerson& parent = study_.people[static_cast<std::size_t>(p)];
     const int contrary = std::string_view(role) == "father" ? 2 : 1;
     if (parent.sex == contrary &&
@@ -256,28 +269,32 @@ void StudyBuilder::form_families() {
     struct Draft {
         NuclearFamily family;
         long first_line = 0;
-        std::size_t beyond = 0;  // eligible children past the first 8
+        std::size_t first_child = 0;  // whose FID, father and mother name the family
+        std::size_t beyond = 0;       // eligible children past the first 8
     };
     std::vector<Draft> drafts;
-    std::vector<std::string> labels;  // with strata, per family kept
-    std::unordered_map<std::string, std::size_t> by_parents;  // FID, father, mother -> draft
+    std::vector<std::string> labels;       // with strata, per family kept
+    FieldIndex by_parents(people.size());  // FID, father, mother -> draft
     StudyCounts& counts = study_.counts;
     for (std::size_t c = 0; c < people.size(); ++c) {
         const FamPerson& child = people[c];
         if (child.father == "0" && child.mother == "0") continue;
-        std::string key = person_key(child.fid, child.father);
-        key += '\t';
-        key += child.mother;
-        const auto [it, inserted] = by_parents.emplace(std::move(key), drafts.size());
-        if (inserted) {
+        const long found = by_parents.insert(FieldIndex::hash(child.fid, child.father, child.mother),
+                                             static_cast<long>(drafts.size()), [&](long d) {
+                                                 const FamPerson& o = people[drafts[static_cast<std::size_t>(d)].first_child];
+                                                 return o.father == child.father && o.mother == child.mother &&
+                                                        o.fid == child.fid;
+                                             });
+        if (found < 0) {
             Draft d;
             d.family.fid = child.fid;
             d.family.father = father_[c];
             d.family.mother = mother_[c];
             d.first_line = child.line;
+            d.first_child = c;
             drafts.push_back(std::move(d));
         }
-        Draft& d = drafts[it->second];
+        Draft& d = drafts[found < 0 ? drafts.size() - 1 : static_cast<std::size_t>(found)];
         if (child.phenotype != 2 && !options_.all_children) {
             ++counts.left_unaffected;
         } else if (!has_covariates_[c]) {

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 #include <string_view>
-#include <unordered_map>
 
+#include "io/field_index.hpp"
 #include "io/line_reader.hpp"
 #include "io/text_file.hpp"
 
@@ -14,19 +14,22 @@ namespace {
 
 constexpr double kMissingValue = -9.0;
 
-int fam_phenotype(std::string_view field, const std::string& where) {
+// `where` gives the message's place: written only for a fault.
+template <class Where>
+int fam_phenotype(std::string_view field, const Where& where) {
     long v = 0;
     if (field == "NA") return 0;
     if (parse_long(field, v) == NumberParse::kOk && (v == 1 || v == 2 || v == 0 || v == -9))
         return v > 0 ? static_cast<int>(v) : 0;
-    throw InputError(where + "the phenotype '" + std::string(field) +
+    throw InputError(where() + "the phenotype '" + std::string(field) +
                      "' is not 1 (unaffected), 2 (affected), or 0, -9, NA (missing).");
 }
 
-int fam_sex(std::string_view field, const std::string& where) {
+template <class Where>
+int fam_sex(std::string_view field, const Where& where) {
     long v = 0;
     if (parse_long(field, v) != NumberParse::kOk)
-        throw InputError(where + "the sex '" + std::string(field) +
+        throw InputError(where() + "the sex '" + std::string(field) +
                          "' is not an integer (1 male, 2 female, 0 unknown).");
     return v == 1 || v == 2 ? static_cast<int>(v) : 0;
 }
@@ -37,16 +40,16 @@ std::vector<FamPerson> read_fam(const std::string& path) {
     auto file = open_input(path);
     LineReader reader(file.get());
     std::vector<FamPerson> people;
-    std::unordered_map<std::string, long> seen;  // FID, IID -> line
+    FieldIndex seen;  // FID, IID -> person
     std::string line;
     std::string_view f[6];
     while (reader.next(line)) {
         if (is_blank(line)) continue;
         const long ln = reader.line_number();
-        const std::string where = at_line(path, ln);
+        const auto where = [&] { return at_line(path, ln); };
         const int n = split_fields(line, f, 6);
         if (n < 6)
-            throw InputError(where + "holds " + std::to_string(n) +
+            throw InputError(where() + "holds " + std::to_string(n) +
                              " fields; a .fam line has six: FID IID father mother sex phenotype.");
         FamPerson p;
         p.fid = f[0];
@@ -56,11 +59,13 @@ std::vector<FamPerson> read_fam(const std::string& path) {
         p.sex = fam_sex(f[4], where);
         p.phenotype = fam_phenotype(f[5], where);
         p.line = ln;
-        if (p.iid == "0") throw InputError(where + "the IID is 0, which stands for an unknown parent.");
-        const auto [it, inserted] = seen.emplace(person_key(p.fid, p.iid), ln);
-        if (!inserted)
-            throw InputError(where + "IID " + p.iid + " of family " + p.fid + " was already given on line " +
-                             std::to_string(it->second) + ".");
+        if (p.iid == "0") throw InputError(where() + "the IID is 0, which stands for an unknown parent.");
+        const long before = seen.insert(FieldIndex::hash(p.fid, p.iid), static_cast<long>(people.size()), [&](long q) {
+            return people[static_cast<std::size_t>(q)].iid == p.iid && people[static_cast<std::size_t>(q)].fid == p.fid;
+        });
+        if (before >= 0)
+            throw InputError(where() + "IID " + p.iid + " of family " + p.fid + " was already given on line " +
+                             std::to_string(people[static_cast<std::size_t>(before)].line) + ".");
         people.push_back(std::move(p));
     }
     if (reader.error() != 0) read_failed(path, reader.error());
@@ -80,7 +85,7 @@ ColumnTable read_column_table(const std::string& path, const std::string& text_c
         while (s.next(v)) fields.push_back(v);
     };
     bool header = false;
-    std::unordered_map<std::string, long> seen;  // FID, IID -> line
+    FieldIndex seen;  // FID, IID -> row
     while (reader.next(line)) {
         if (is_blank(line)) continue;
         const long ln = reader.line_number();
@@ -130,10 +135,13 @@ ColumnTable read_column_table(const std::string& path, const std::string& text_c
             row.text.emplace_back(fields[i]);
             row.value.push_back(v);
         }
-        const auto [it, inserted] = seen.emplace(person_key(row.fid, row.iid), ln);
-        if (!inserted)
+        const long before = seen.insert(FieldIndex::hash(row.fid, row.iid), static_cast<long>(t.rows.size()), [&](long r) {
+            const ColumnTable::Row& o = t.rows[static_cast<std::size_t>(r)];
+            return o.iid == row.iid && o.fid == row.fid;
+        });
+        if (before >= 0)
             throw InputError(at_line(path, ln) + row.fid + " " + row.iid + " was already given on line " +
-                             std::to_string(it->second) + ".");
+                             std::to_string(t.rows[static_cast<std::size_t>(before)].line) + ".");
         t.rows.push_back(std::move(row));
     }
     if (reader.error() != 0) read_failed(path, reader.error());

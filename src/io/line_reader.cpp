@@ -75,18 +75,34 @@ void LineReader::skip_byte_order_mark(std::string& line) const {
     if (line_number_ == 1 && line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
 }
 
-bool is_blank(std::string_view line) { return line.find_first_not_of(kWhiteSpace) == std::string_view::npos; }
+bool is_blank(std::string_view line) {
+    for (const char c : line) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u != ' ' && (u < '\t' || u > '\r')) return false;  // kWhiteSpace: blank, \t \n \v \f \r
+    }
+    return true;
+}
 
 bool FieldSplitter::next(std::string_view& field) {
-    const std::size_t start = rest_.find_first_not_of(separators_);
-    if (start == std::string_view::npos) {
+    const char* p = rest_.data();
+    const char* const end = p + rest_.size();
+    if (wide_) {
+        while (p != end && separators_.find(*p) != std::string_view::npos) ++p;
+    } else {
+        while (p != end && separator(*p)) ++p;
+    }
+    if (p == end) {
         rest_ = {};
         return false;
     }
-    rest_.remove_prefix(start);
-    const std::size_t stop = rest_.find_first_of(separators_);
-    field = rest_.substr(0, stop);
-    rest_.remove_prefix(stop == std::string_view::npos ? rest_.size() : stop);
+    const char* q = p;
+    if (wide_) {
+        while (q != end && separators_.find(*q) == std::string_view::npos) ++q;
+    } else {
+        while (q != end && !separator(*q)) ++q;
+    }
+    field = std::string_view(p, static_cast<std::size_t>(q - p));
+    rest_ = std::string_view(q, static_cast<std::size_t>(end - q));
     return true;
 }
 

@@ -6,6 +6,7 @@
 // only when the whole field is a number; everything else is reported to the caller.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -66,14 +67,30 @@ bool is_blank(std::string_view line);
 // first field and after the last are skipped.
 class FieldSplitter {
 public:
-    FieldSplitter(std::string_view text, std::string_view separators) : rest_(text), separators_(separators) {}
+    FieldSplitter(std::string_view text, std::string_view separators) : rest_(text), separators_(separators) {
+        for (const char c : separators) {
+            const auto u = static_cast<unsigned char>(c);
+            if (u < 64)
+                mask_ |= std::uint64_t{1} << u;
+            else
+                wide_ = true;  // a separator the mask cannot hold: the separators are searched
+        }
+    }
 
     // Sets `field` to the next field; false when there is none.
     bool next(std::string_view& field);
 
 private:
+    // Without wide_: whether c is a separator.
+    bool separator(char c) const {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 64 && (mask_ >> u & 1) != 0;
+    }
+
     std::string_view rest_;
     std::string_view separators_;
+    std::uint64_t mask_ = 0;  // separators below 64, by bit
+    bool wide_ = false;
 };
 
 // The fields of a whole file, one at a time across its lines (for a file read as a stream

@@ -41,8 +41,9 @@ double normal_two_sided(double z) {
 // Q(a, y) = y^(a-1) e^-y / Gamma(a) * S with S ~ sum_k (a-1)(a-2)...(a-k) / y^k, an
 // asymptotic series whose terms shrink while k < y (and end for whole a).  Used only where Q
 // is below 1e-290, so y is far above a and the first terms settle S to rounding.
-double chisq_upper_tail_log10(double x, int df) {
-    const double p = chisq_upper_tail(x, df);
+double chisq_upper_tail_log10(double x, int df) { return chisq_upper_tail_log10(x, df, chisq_upper_tail(x, df)); }
+
+double chisq_upper_tail_log10(double x, int df, double p) {
     if (std::isnan(p) || p >= 1e-290) return -std::log10(p);
     if (std::isinf(x)) return std::numeric_limits<double>::infinity();
     const double a = 0.5 * df, y = 0.5 * x;

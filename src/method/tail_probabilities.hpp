@@ -22,5 +22,7 @@ double normal_two_sided(double z);
 // (an infinite statistic).
 double chisq_upper_tail_log10(double x, int df);
 double normal_two_sided_log10(double z);
+// The same where p is chisq_upper_tail(x, df), already computed.
+double chisq_upper_tail_log10(double x, int df, double p);
 
 }  // namespace quillon

@@ -48,7 +48,8 @@ void chisq_values(std::vector<double>& v, std::optional<double> stat, long df) {
         return;
     }
     const int d = static_cast<int>(df);
-    v.insert(v.end(), {*stat, static_cast<double>(d), chisq_upper_tail(*stat, d), chisq_upper_tail_log10(*stat, d)});
+    const double p = chisq_upper_tail(*stat, d);
+    v.insert(v.end(), {*stat, static_cast<double>(d), p, chisq_upper_tail_log10(*stat, d, p)});
 }
 
 Schema prevalence_columns(bool fathers) {
@@ -138,9 +139,9 @@ void tdt_values(const Settings& s, const TestOptions& o, const TdtEstimate& e, c
     }
     v.push_back(e.fret);
     if (m > 0) {  // no degrees of freedom: no distribution, a NaN p-value
-        v.insert(v.end(), {e.info.waldstat, static_cast<double>(e.info.wsdf),
-                           chisq_upper_tail(e.info.waldstat, e.info.wsdf)});
-        v.push_back(chisq_upper_tail_log10(e.info.waldstat, e.info.wsdf));
+        const double p = chisq_upper_tail(e.info.waldstat, e.info.wsdf);
+        v.insert(v.end(), {e.info.waldstat, static_cast<double>(e.info.wsdf), p,
+                           chisq_upper_tail_log10(e.info.waldstat, e.info.wsdf, p)});
     } else {
         v.insert(v.end(), {kNA, kNA, kNA, kNA});
     }

@@ -12,9 +12,9 @@ namespace {
 constexpr bool informative(int p) { return p / 3 == 1 || p % 3 == 1; }
 }  // namespace
 
-TrioTally::TrioTally(const Settings& s)
+TrioTally::TrioTally(const Settings& s, bool unit_first)
     : d_(s.cmodeltype == kNone ? 2 : 1), ncov_(static_cast<std::size_t>(s.ncov)), tri_(ncov_ * (ncov_ + 1) / 2),
-      m_(static_cast<std::size_t>(d_) * ncov_) {
+      m_(static_cast<std::size_t>(d_) * ncov_), unit_first_(unit_first) {
     for (int h = 0; h < 3; ++h) {
         a_[h][0] = d_ == 2 ? (h == 1 ? 1.0 : 0.0) : static_cast<double>(s.cch[h]);
         a_[h][1] = d_ == 2 ? (h == 2 ? 1.0 : 0.0) : 0.0;
@@ -37,6 +37,12 @@ TrioTally::TrioTally(const Settings& s)
 ScoreStatistics TrioTally::statistics(bool gxe) {
     ScoreStatistics out;
     if (ncov_ == 0) return out;
+    for (std::size_t pg = 0; pg < 27; ++pg) {
+        count_[pg / 3] += static_cast<double>(n_[pg]);
+        if (!unit_first_) continue;
+        sx_[pg * ncov_] += static_cast<double>(n_[pg]);
+        sxx_[pg / 3 * tri_] += static_cast<double>(n_[pg]);
+    }
     PairMoments pm;
     const double zero[2] = {0.0, 0.0};
     moments(zero, pm);

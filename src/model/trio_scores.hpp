@@ -13,7 +13,7 @@
 //   J_(r,k)(s,l) = sum_p Cov_qp(a)[r][s] Sxx_p[k][l]              children of pair p, genotype g;
 //                                                               Sxx_p = sum of x x' over pair p's.
 // A pair of homozygous parents transmits one genotype: its children carry no information and
-// are not tallied.  The interaction null fits beta by Newton's method on the tallies of
+// their sums are never read.  The interaction null fits beta by Newton's method on the tallies of
 // covariate column 1, which must be 1 for every child (the intercept).
 //
 // The tallies are the one pass over the children per marker; nothing is allocated for up to
@@ -37,26 +37,57 @@ struct ScoreStatistics {
 // within them (the order of the sums), then the statistics.
 class TrioTally {
 public:
-    explicit TrioTally(const Settings& s);
+    // `unit_first`: every child added has covariate 1 equal to 1 (the intercept) and is added
+    // by add_fixed<N, true>.
+    explicit TrioTally(const Settings& s, bool unit_first = false);
     TrioTally(const TrioTally&) = delete;
     TrioTally& operator=(const TrioTally&) = delete;
 
     // A child of genotype `child` (0..2) of typed parents, its covariate row x[0..ncov-1].  A
-    // pair of homozygous parents is not tallied.
+    // pair of homozygous parents is tallied too, in sums no statistic reads: the add has no
+    // branch on the genotypes.
     void add(int father, int mother, int child, const double* x) {
-        const int p = 3 * father + mother;
-        if (p % 3 != 1 && p / 3 != 1) return;
-        double* sxx = sxx_ + static_cast<std::size_t>(p) * tri_;
-        double* sx = sx_ + static_cast<std::size_t>(3 * p + child) * ncov_;
+        switch (ncov_) {
+            case 1: add_fixed<1, false>(father, mother, child, x); return;
+            case 2: add_fixed<2, false>(father, mother, child, x); return;
+            case 3: add_fixed<3, false>(father, mother, child, x); return;
+            default: break;
+        }
+        const auto p = static_cast<std::size_t>(3 * father + mother), pg = 3 * p + static_cast<std::size_t>(child);
+        double* sxx = sxx_ + p * tri_;
+        double* sx = sx_ + pg * ncov_;
         std::size_t at = 0;
         for (std::size_t k = 0; k < ncov_; ++k) {
             sx[k] += x[k];
             for (std::size_t l = k; l < ncov_; ++l) sxx[at++] += x[k] * x[l];
         }
-        count_[p] += 1.0;
+        ++n_[pg];
     }
+    // The same where ncov is N (each sum gains one term a child, so the unrolled order is the
+    // loop's).  `Unit` (the tally's unit_first): the ones of covariate 1 are counted, and
+    // statistics() folds the counts in (a sum of ones is exact, and 1 x is x).
+    template <std::size_t N, bool Unit>
+    void add_fixed(int father, int mother, int child, const double* x) {
+        const auto p = static_cast<std::size_t>(3 * father + mother), pg = 3 * p + static_cast<std::size_t>(child);
+        double* sxx = sxx_ + p * (N * (N + 1) / 2);
+        double* sx = sx_ + pg * N;
+        std::size_t at = 0;
+        for (std::size_t k = 0; k < N; ++k) {
+            if (Unit && k == 0) {
+                for (std::size_t l = 1; l < N; ++l) sxx[l] += x[l];
+                at = N;
+                continue;
+            }
+            sx[k] += x[k];
+            for (std::size_t l = k; l < N; ++l) sxx[at++] += x[k] * x[l];
+        }
+        ++n_[pg];
+    }
+    // The children added of pair 3 father + mother and genotype g, by 3 pair + g.
+    long children(std::size_t pg) const { return n_[pg]; }
     // Nothing for a statistic whose information is singular or whose restricted maximum is
     // at infinity; `gxe`: also the interaction test (covariate column 1 the intercept).
+    // Called once, after the last add.
     ScoreStatistics statistics(bool gxe);
 
 private:
@@ -75,7 +106,9 @@ private:
     const int d_;  // entries of the coding: 2 under the covariate model None, else 1
     const std::size_t ncov_, tri_, m_;
     double a_[3][2] = {};
-    double count_[parentpairs] = {};
+    double count_[parentpairs] = {};    // children by pair, from n_
+    long n_[27] = {};                   // children by 3 pair + genotype
+    const bool unit_first_;
     double *sx_, *sxx_, *u_, *w_, *j_, *scratch_;
     std::array<double, 4096> stack_;
     std::vector<double> heap_;  // only for more than about 16 covariates

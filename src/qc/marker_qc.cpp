@@ -1,5 +1,6 @@
 #include "qc/marker_qc.hpp"
 
+#include <array>
 #include <limits>
 
 #include "formats/genotypes.hpp"
@@ -18,10 +19,19 @@ bool homozygous(int g) { return g == 0 || g == 2; }
 
 AlleleCounts founder_alleles(const QcPeople& q, const std::vector<std::int8_t>& genotype, ChromosomeClass chr) {
     AlleleCounts c;
+    if (chr != ChromosomeClass::kX) {  // copies of A1 and of A2 by code + 1, none untyped
+        constexpr long kA1[4] = {0, 0, 1, 2}, kA2[4] = {0, 2, 1, 0};
+        for (const long p : q.founders) {
+            const int g = genotype[static_cast<std::size_t>(p)] + 1;
+            c.a1 += kA1[g];
+            c.a2 += kA2[g];
+        }
+        return c;
+    }
     for (const long p : q.founders) {
         const int g = genotype[p];
         if (g < 0) continue;
-        if (chr == ChromosomeClass::kX && q.male[p]) {
+        if (q.male[p]) {
             if (g == 2) ++c.a1;
             if (g == 0) ++c.a2;
         } else {
@@ -80,23 +90,75 @@ bool trio_error(const QcTrio& t, const std::vector<std::int8_t>& genotype, Chrom
                         chr == ChromosomeClass::kX && t.child_male);
 }
 
+// Off X, what a trio's calls give, by 16 * (father + 1) + 4 * (mother + 1) + child + 1: its
+// Mendel error, and its child's transmissions of A1 and A2 when both parents are typed, one
+// of them heterozygous, the child typed and the trio without error.
+struct TrioCount {
+    bool error = false;
+    unsigned char t = 0, u = 0;
+};
+std::array<TrioCount, 64> make_trio_counts() {
+    std::array<TrioCount, 64> table{};
+    for (int father = -1; father <= 2; ++father)
+        for (int mother = -1; mother <= 2; ++mother)
+            for (int child = -1; child <= 2; ++child) {
+                TrioCount& e = table[static_cast<std::size_t>(16 * (father + 1) + 4 * (mother + 1) + child + 1)];
+                e.error = mendel_error(father, mother, child, false);
+                if (e.error || father < 0 || mother < 0 || child < 0 || (father != 1 && mother != 1)) continue;
+                if (father == 1 && mother == 1) {
+                    e.t = static_cast<unsigned char>(child);
+                    e.u = static_cast<unsigned char>(2 - child);
+                    continue;
+                }
+                const int hom = father == 1 ? mother : father;
+                // The het parent gave A1 to an A1 homozygote, or to a het child of an A2 homozygote.
+                const bool a1 = child == 2 || (child == 1 && hom == 0);
+                (a1 ? e.t : e.u) = 1;
+            }
+    return table;
+}
+const std::array<TrioCount, 64> kTrioCounts = make_trio_counts();
+
+const TrioCount& trio_count(const QcTrio& t, const std::int8_t* g) {
+    return kTrioCounts[static_cast<std::size_t>(16 * (g[t.father] + 1) + 4 * (g[t.mother] + 1) + g[t.child] + 1)];
+}
+
 }  // namespace
 
 MendelCount mendel_errors(const QcPeople& q, const std::vector<std::int8_t>& genotype, ChromosomeClass chr) {
     MendelCount m;
     m.trios = static_cast<long>(q.trios.size());
-    for (const QcTrio& t : q.trios) m.errors += trio_error(t, genotype, chr);
+    if (chr == ChromosomeClass::kX) {
+        for (const QcTrio& t : q.trios) m.errors += trio_error(t, genotype, chr);
+        return m;
+    }
+    for (const QcTrio& t : q.trios) m.errors += trio_count(t, genotype.data()).error;
     return m;
 }
 
 Transmissions transmissions(const QcPeople& q, const std::vector<std::int8_t>& genotype, ChromosomeClass chr) {
     Transmissions tu;
+    if (chr != ChromosomeClass::kX) {  // a family's counts, kept when none of its trios has an error
+        for (long f = 0; f < q.families(); ++f) {
+            long t = 0, u = 0;
+            bool error = false;
+            for (long i = q.family_start[f]; i < q.family_start[f + 1]; ++i) {
+                const QcTrio& trio = q.trios[static_cast<std::size_t>(i)];
+                const TrioCount& e = trio_count(trio, genotype.data());
+                error = error || e.error;
+                t += trio.child_affected ? e.t : 0;
+                u += trio.child_affected ? e.u : 0;
+            }
+            tu.t += error ? 0 : t;
+            tu.u += error ? 0 : u;
+        }
+        return tu;
+    }
     // On X a male's heterozygous call is missing (PLINK's --set-hh-missing): a father is then
     // never heterozygous, and only mothers transmit.
-    const bool on_x = chr == ChromosomeClass::kX;
     const auto call = [&](long p) {
         const int g = genotype[p];
-        return on_x && g == 1 && q.male[p] ? -1 : g;
+        return g == 1 && q.male[p] ? -1 : g;
     };
     for (long f = 0; f < q.families(); ++f) {
         const QcTrio* first = q.trios.data() + q.family_start[f];
@@ -115,7 +177,6 @@ Transmissions transmissions(const QcPeople& q, const std::vector<std::int8_t>& g
                 continue;
             }
             const int hom = father == 1 ? mother : father;
-            // The het parent gave A1 to an A1 homozygote, or to a het child of an A2 homozygote.
             const bool a1 = child == 2 || (child == 1 && hom == 0);
             (a1 ? tu.t : tu.u) += 1;
         }
@@ -139,18 +200,20 @@ bool mendel_kept(MendelCount m, double threshold) {
 }
 
 MarkerQc marker_qc(const QcPeople& q, const std::vector<std::int8_t>& genotype, ChromosomeClass chr,
-                   const QcFilters* filters) {
+                   const QcFilters* filters, bool elsewhere) {
     MarkerQc m;
-    m.alleles = founder_alleles(q, genotype, chr);
-    m.a1_freq = a1_frequency(m.alleles);
-    m.maf = minor_allele_frequency(m.alleles);
+    if (!elsewhere || (filters && filters->maf)) {
+        m.alleles = founder_alleles(q, genotype, chr);
+        m.a1_freq = a1_frequency(m.alleles);
+        m.maf = minor_allele_frequency(m.alleles);
+    }
     if (!filters || filters->geno) m.missing = missing_calls(q, genotype);
     if (!filters || filters->hwe) {
         m.hwe = hwe_genotypes(q, genotype, chr);
         m.hwe_p = hwe_exact_p(m.hwe);
     }
     if (!filters || filters->mendel) m.mendel = mendel_errors(q, genotype, chr);
-    m.tdt = transmissions(q, genotype, chr);
+    if (!elsewhere) m.tdt = transmissions(q, genotype, chr);
     return m;
 }
 

@@ -101,9 +101,10 @@ struct QcFilters {
 
 // Every count; with `filters`, the counts that only a filter reads (missing calls, the
 // Hardy-Weinberg and the Mendel counts) only for the filters given, the others left at
-// their defaults.
+// their defaults.  With `elsewhere` the transmissions, and the founders' alleles unless
+// --maf reads them, are left at their defaults for the caller, who counts them otherwise.
 MarkerQc marker_qc(const QcPeople& q, const std::vector<std::int8_t>& genotype, ChromosomeClass chr,
-                   const QcFilters* filters = nullptr);
+                   const QcFilters* filters = nullptr, bool elsewhere = false);
 enum class QcVerdict { kKept, kGeno, kHwe, kMaf, kMendel };
 QcVerdict qc_verdict(const MarkerQc& m, long people, const QcFilters& filters);
 

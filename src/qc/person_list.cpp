@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <string_view>
-#include <unordered_map>
 
+#include "io/field_index.hpp"
 #include "io/line_reader.hpp"
 #include "io/text_file.hpp"
 
@@ -11,9 +11,9 @@ namespace quillon {
 
 long apply_person_list(const std::string& path, PersonListKind kind, const std::vector<FamPerson>& people,
                        std::vector<char>& keep) {
-    std::unordered_map<std::string, long> index;  // FID, IID -> person
+    FieldIndex index(people.size());  // FID, IID -> person
     for (long p = 0; p < static_cast<long>(people.size()); ++p)
-        index.emplace(person_key(people[p].fid, people[p].iid), p);
+        index.insert(FieldIndex::hash(people[p].fid, people[p].iid), p, [](long) { return false; });
 
     auto file = open_input(path);
     LineReader reader(file.get());
@@ -26,11 +26,13 @@ long apply_person_list(const std::string& path, PersonListKind kind, const std::
         if (split_fields(line, f, 2) < 2)
             throw InputError(at_line(path, reader.line_number()) +
                              "a person is given as FID and IID; this line holds one field.");
-        const auto it = index.find(person_key(f[0], f[1]));
-        if (it == index.end())
+        const long p = index.find(FieldIndex::hash(f[0], f[1]), [&](long o) {
+            return people[static_cast<std::size_t>(o)].iid == f[1] && people[static_cast<std::size_t>(o)].fid == f[0];
+        });
+        if (p < 0)
             ++unmatched;
         else
-            listed[it->second] = 1;
+            listed[static_cast<std::size_t>(p)] = 1;
     }
     if (reader.error() != 0) read_failed(path, reader.error());
 

@@ -1,28 +1,32 @@
 #include "qc/qc_people.hpp"
 
-#include <map>
 #include <string>
-#include <unordered_map>
 #include <utility>
 
-#include "io/text_file.hpp"
+#include "io/field_index.hpp"
 
 namespace quillon {
 
 QcPeople qc_people(const std::vector<FamPerson>& people, const std::vector<char>& keep) {
     QcPeople q;
     const long n = static_cast<long>(people.size());
-    std::unordered_map<std::string, long> index;  // FID, IID -> person
-    for (long p = 0; p < n; ++p) index.emplace(person_key(people[p].fid, people[p].iid), p);
+    FieldIndex index(people.size());  // FID, IID -> person
+    for (long p = 0; p < n; ++p)
+        index.insert(FieldIndex::hash(people[p].fid, people[p].iid), p, [](long) { return false; });
     const auto kept_parent = [&](const FamPerson& child, const std::string& id) -> long {
         if (id == "0") return -1;
-        const auto it = index.find(person_key(child.fid, id));
-        return it != index.end() && keep[it->second] ? it->second : -1;
+        const long p = index.find(FieldIndex::hash(child.fid, id), [&](long o) {
+            return people[o].iid == id && people[o].fid == child.fid;
+        });
+        return p >= 0 && keep[p] ? p : -1;
     };
 
+    // The trios in .fam order with their family (by parent pair, numbered in order of first
+    // child), then laid out family by family.
     q.male.resize(people.size());
-    std::map<std::pair<long, long>, std::vector<QcTrio>> by_pair;
-    std::vector<std::pair<long, long>> pair_order;
+    std::vector<std::pair<QcTrio, long>> found;
+    std::vector<std::pair<long, long>> pairs;  // per family: father, mother
+    FieldIndex by_pair(people.size());
     for (long p = 0; p < n; ++p) {
         const FamPerson& person = people[p];
         q.male[p] = person.sex == 1;
@@ -34,16 +38,21 @@ QcPeople qc_people(const std::vector<FamPerson>& people, const std::vector<char>
         }
         const long father = kept_parent(person, person.father), mother = kept_parent(person, person.mother);
         if (father < 0 || mother < 0) continue;
-        auto& trios = by_pair[{father, mother}];
-        if (trios.empty()) pair_order.emplace_back(father, mother);
-        trios.push_back({p, father, mother, person.sex == 1, person.phenotype == 2 && person.sex != 0});
+        const long family = by_pair.insert(FieldIndex::hash(static_cast<std::uint64_t>(father) * 4294967311ull +
+                                                            static_cast<std::uint64_t>(mother)),
+                                           static_cast<long>(pairs.size()), [&](long f) {
+                                               return pairs[static_cast<std::size_t>(f)] == std::pair{father, mother};
+                                           });
+        if (family < 0) pairs.emplace_back(father, mother);
+        found.emplace_back(QcTrio{p, father, mother, person.sex == 1, person.phenotype == 2 && person.sex != 0},
+                           family < 0 ? static_cast<long>(pairs.size()) - 1 : family);
     }
-    q.family_start.push_back(0);
-    for (const auto& pair : pair_order) {
-        const auto& trios = by_pair[pair];
-        q.trios.insert(q.trios.end(), trios.begin(), trios.end());
-        q.family_start.push_back(static_cast<long>(q.trios.size()));
-    }
+    q.family_start.assign(pairs.size() + 1, 0);
+    for (const auto& [trio, family] : found) ++q.family_start[static_cast<std::size_t>(family) + 1];
+    for (std::size_t f = 0; f < pairs.size(); ++f) q.family_start[f + 1] += q.family_start[f];
+    q.trios.resize(found.size());
+    std::vector<long> next(q.family_start.begin(), q.family_start.end() - 1);
+    for (const auto& [trio, family] : found) q.trios[static_cast<std::size_t>(next[static_cast<std::size_t>(family)]++)] = trio;
     return q;
 }
 

@@ -24,7 +24,10 @@ class MarkerSource {
 public:
     MarkerSource(GenotypeReader& reader, const Selection& s, const ScanContext& ctx, const InterruptWatch& interrupt)
         : reader_(reader), runs_(s.runs), keep_(ctx.keep), x_sex_(ctx.study.x_sex), par_(ctx.par), interrupt_(interrupt),
-          position_(runs_.empty() ? 0 : runs_.front().first) {}
+          position_(runs_.empty() ? 0 : runs_.front().first) {
+        for (std::size_t p = 0; p < keep_.size(); ++p)
+            if (!keep_[p]) left_out_.push_back(p);
+    }
     // Reads the next selected marker into m; false when there is none left.  Throws
     // Interrupted once SIGINT or SIGTERM has arrived.
     bool next(Marker& m) {
@@ -34,12 +37,11 @@ public:
         if (!reader_.next(m))
             throw InputError("the genotype file ended before marker " + std::to_string(position_ + 1) +
                              " of the " + std::to_string(reader_.marker_count()) + " it announces");
-        for (std::size_t p = 0; p < keep_.size(); ++p)  // a person left out is untyped
-            if (!keep_[p]) {
-                m.genotype[p] = -1;
-                if (!m.likelihood.empty()) m.likelihood[p] = {1.0, 1.0, 1.0};
-                if (!m.dosage.empty()) m.dosage[p] = std::nan("");
-            }
+        for (const std::size_t p : left_out_) {  // a person left out is untyped
+            m.genotype[p] = -1;
+            if (!m.likelihood.empty()) m.likelihood[p] = {1.0, 1.0, 1.0};
+            if (!m.dosage.empty()) m.dosage[p] = std::nan("");
+        }
         prepare_marker(m, x_sex_, keep_, par_);
         reader_at_ = ++position_;
         if (position_ == runs_[run_].second && ++run_ < runs_.size()) position_ = runs_[run_].first;
@@ -50,6 +52,7 @@ private:
     GenotypeReader& reader_;
     const std::vector<std::pair<long, long>>& runs_;
     const std::vector<char>& keep_;
+    std::vector<std::size_t> left_out_;  // the people keep_ leaves out
     const std::vector<std::int8_t>& x_sex_;
     ParBuild par_;
     const InterruptWatch& interrupt_;

@@ -42,24 +42,44 @@ RowKind result_kind(const MarkerResult& r) {
 void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies& scratch, MarkerOutcome& out) {
     out.mendel.clear();
     const ChromosomeClass chr = marker.info.chr_class;  // prepare_marker's
-    out.qc = marker_qc(ctx.qc, marker.genotype, chr, &ctx.filters);
+    const MarkerTest* test = ctx.tests.select(chr);
+    // The score tests alone, or the screening of --refit-p, need no family table on trios;
+    // where the layout allows, that pass also takes the founders' alleles (unless --maf reads
+    // them first) and the transmissions.
+    const auto* score_test = test && ctx.score_layout ? std::get_if<LikelihoodTdt>(test) : nullptr;
+    if (score_test && !score_test->options().score) score_test = nullptr;
+    const bool in_pass = score_test && ctx.score_layout->qc_counts && chr == ChromosomeClass::kAutosome &&
+                         marker.dosage.empty() && marker.likelihood.empty();
+    const bool alleles_in_pass = in_pass && !ctx.filters.maf;
+    out.qc = marker_qc(ctx.qc, marker.genotype, chr, &ctx.filters, in_pass);
+    const auto count_rest = [&] {  // what marker_qc left to the pass, where the pass did not count it
+        if (!in_pass) return;
+        if (alleles_in_pass) {
+            out.qc.alleles = founder_alleles(ctx.qc, marker.genotype, chr);
+            out.qc.a1_freq = a1_frequency(out.qc.alleles);
+            out.qc.maf = minor_allele_frequency(out.qc.alleles);
+        }
+        out.qc.tdt = transmissions(ctx.qc, marker.genotype, chr);
+    };
     if (ctx.min_info && marker.info.quality < *ctx.min_info) {
+        count_rest();
         out.kind = RowKind::kLowInfo;
         return;
     }
     if (!marker.dosage.empty()) out.qc.maf = dosage_maf(ctx.qc, marker.dosage, chr);
-    switch (qc_verdict(out.qc, static_cast<long>(ctx.qc.kept_people.size()), ctx.filters)) {
-        case QcVerdict::kKept: break;
-        case QcVerdict::kGeno: out.kind = RowKind::kGeno; return;
-        case QcVerdict::kHwe: out.kind = RowKind::kHwe; return;
-        case QcVerdict::kMaf: out.kind = RowKind::kMaf; return;
-        case QcVerdict::kMendel: out.kind = RowKind::kMendelRate; return;
+    if (const QcVerdict v = qc_verdict(out.qc, static_cast<long>(ctx.qc.kept_people.size()), ctx.filters);
+        v != QcVerdict::kKept) {
+        count_rest();
+        out.kind = v == QcVerdict::kGeno  ? RowKind::kGeno
+                   : v == QcVerdict::kHwe ? RowKind::kHwe
+                   : v == QcVerdict::kMaf ? RowKind::kMaf
+                                          : RowKind::kMendelRate;
+        return;
     }
     if (!marker.likelihood.empty() && chr == ChromosomeClass::kX) {
         out.kind = RowKind::kXProbabilities;
         return;
     }
-    const MarkerTest* test = ctx.tests.select(chr);
     if (test == nullptr) {
         out.kind = RowKind::kNonAutosomal;
         return;
@@ -71,12 +91,12 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         if (out.result.values.size() == unit.size())
             out.result.values = place_values(*ctx.table_columns, unit, out.result);
     };
-    // The score tests alone, or the screening of --refit-p, need no family table on trios.
-    if (const auto* tdt = std::get_if<LikelihoodTdt>(test);
-        tdt && ctx.score_layout && tdt->options().score && score_pass(ctx, *ctx.score_layout, *tdt, marker, out)) {
+    if (score_test &&
+        score_pass(ctx, *ctx.score_layout, *score_test, marker, out, in_pass ? &out.qc : nullptr, alleles_in_pass)) {
         place();
         return;
     }
+    count_rest();
     build_marker_families(ctx.study, marker.genotype, marker.likelihood, marker.dosage, scratch, chr);
     out.mendel = scratch.mendel;
     out.counts = {scratch.table.nfam, scratch.children, static_cast<long>(scratch.mendel.size())};

@@ -433,7 +433,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     const bool nfs_by_design = o.wald && o.reading.source != GenotypeSource::kProbabilities &&
                                nfs_undefined_by_design(study, settings);
     const std::optional<ScoreLayout> score_layout =
-        o.score ? std::optional<ScoreLayout>(std::in_place, study) : std::nullopt;
+        o.score ? std::optional<ScoreLayout>(std::in_place, study, qc) : std::nullopt;
     const MarkerTest* x_test = tests.select(ChromosomeClass::kX);  // none with the score tests alone
     const bool with_x = x_test != nullptr && selects_x(selection, reader->x_places(), o.split_par);
     const Schema schema = tests.schema(study.covariate_names, with_x);

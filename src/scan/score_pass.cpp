@@ -1,64 +1,214 @@
 #include "scan/score_pass.hpp"
 
+#include <algorithm>
+
 #include "genetics/transmission.hpp"
 
 namespace quillon {
 
-ScoreLayout::ScoreLayout(const Study& study) : ncov(static_cast<std::size_t>(study.ncov())) {
-    child_begin.push_back(0);
-    for (const NuclearFamily& nf : study.families) {
-        father.push_back(nf.father);
-        mother.push_back(nf.mother);
-        for (const long c : nf.children) {
-            child.push_back(c);
-            const std::vector<double>& row = study.covariates[static_cast<std::size_t>(c)];
-            x.insert(x.end(), row.begin(), row.begin() + static_cast<long>(ncov));
+namespace {
+
+// Of a typed genotype: bit 0 a copy of the counted allele, bit 1 a copy of the other.
+constexpr unsigned kAlleles[3] = {2u, 3u, 1u};
+
+bool possible(int father, int mother, int child) { return phgdat[9 * father + 3 * mother + child] != 0.0; }
+
+// The table of the trio pass; `complete_trios` skips a trio with an untyped parent.
+std::array<TrioAction, 64> trio_actions(bool complete_trios) {
+    std::array<TrioAction, 64> table{};
+    for (int f = -1; f <= 2; ++f)
+        for (int m = -1; m <= 2; ++m)
+            for (int c = -1; c <= 2; ++c) {
+                TrioAction& a = table[trio_key(f, m, c)];
+                long a1 = 0, a2 = 0, t = 0, u = 0;
+                for (const int g : {f, m})
+                    if (g >= 0) {
+                        a1 += g;
+                        a2 += 2 - g;
+                    }
+                if (c < 0 || (complete_trios && (f < 0 || m < 0))) {
+                    a.kind = TrioAction::kSkip;
+                } else if (f < 0 || m < 0) {
+                    a.kind = TrioAction::kUntypedParent;
+                } else if (!possible(f, m, c)) {
+                    a.kind = TrioAction::kMendel;
+                } else {
+                    a.kind = TrioAction::kTally;
+                    if (f == 1 && m == 1) {
+                        t = c;
+                        u = 2 - c;
+                    } else if (f == 1 || m == 1) {
+                        // The het parent gave A1 to an A1 homozygote, or to a het child of an A2 homozygote.
+                        const int hom = f == 1 ? m : f;
+                        (c == 2 || (c == 1 && hom == 0) ? t : u) = 1;
+                    }
+                }
+                a.counts = static_cast<std::uint64_t>(a1) << kCountA1 | static_cast<std::uint64_t>(a2) << kCountA2 |
+                           static_cast<std::uint64_t>(t) << kCountT | static_cast<std::uint64_t>(u) << kCountU;
+            }
+    return table;
+}
+
+// Whether qc's founders are the trios' parents, each once, and qc's transmission families
+// these trios, one affected child each (of `people` in the .fam).
+bool same_qc_trios(const std::vector<ScoreLayout::Trio>& trios, const QcPeople& qc, std::size_t people) {
+    if (qc.trios.size() != trios.size() || static_cast<std::size_t>(qc.families()) != trios.size() ||
+        qc.founders.size() != 2 * trios.size())
+        return false;
+    std::vector<long> trio_of(people, -1);  // per person: the trio of which they are the child
+    std::vector<char> parent(people, 0);
+    for (std::size_t j = 0; j < trios.size(); ++j) {
+        const ScoreLayout::Trio& t = trios[j];
+        if (t.father < 0 || t.mother < 0) return false;  // a placeholder: in no trio of qc's
+        trio_of[static_cast<std::size_t>(t.child)] = static_cast<long>(j);
+        for (const std::int32_t p : {t.father, t.mother})
+            if (parent[static_cast<std::size_t>(p)]++ != 0) return false;
+    }
+    for (const QcTrio& t : qc.trios) {  // each matched once
+        const long j = trio_of[static_cast<std::size_t>(t.child)];
+        if (!t.child_affected || j < 0 || trios[static_cast<std::size_t>(j)].father != t.father ||
+            trios[static_cast<std::size_t>(j)].mother != t.mother)
+            return false;
+        trio_of[static_cast<std::size_t>(t.child)] = -1;
+    }
+    for (const long f : qc.founders)  // as many as the parents, who are distinct
+        if (parent[static_cast<std::size_t>(f)] == 0) return false;
+    return true;
+}
+
+// The pass over trios (ScoreLayout::trio), in family order; N covariates (0: any number) and,
+// with `Unit`, the first 1 for every child.  The counts' 16-bit fields are emptied every
+// kBlock trios, before a field (at most 4 a trio) can overflow.
+template <std::size_t N, bool Unit>
+bool trio_pass(const ScoreLayout& layout, const Marker& marker, TrioTally& tally, MarkerOutcome& out, MarkerQc& qc) {
+    constexpr std::size_t kBlock = 8192;
+    const std::int8_t* genotype = marker.genotype.data();
+    const auto code = [genotype](std::int32_t p) { return p < 0 ? -1 : static_cast<int>(genotype[p]); };
+    const ScoreLayout::Trio* trios = layout.trio.data();
+    const TrioAction* actions = layout.actions.data();
+    const double* x = layout.x.data();
+    const std::size_t ncov = layout.ncov, n = layout.trio.size();
+    long total[4] = {0, 0, 0, 0};
+    for (std::size_t begin = 0; begin < n; begin += kBlock) {
+        const std::size_t end = std::min(n, begin + kBlock);
+        std::uint64_t counts = 0;
+        for (std::size_t j = begin; j < end; ++j) {
+            const ScoreLayout::Trio& trio = trios[j];
+            const int f = code(trio.father), m = code(trio.mother), c = genotype[trio.child];
+            const TrioAction& a = actions[trio_key(f, m, c)];
+            counts += a.counts;
+            if (a.kind == TrioAction::kTally) {
+                if constexpr (N == 0)
+                    tally.add(f, m, c, x + j * ncov);
+                else
+                    tally.add_fixed<N, Unit>(f, m, c, x + j * N);
+            } else if (a.kind == TrioAction::kMendel) {
+                out.mendel.push_back(MendelError{static_cast<long>(j), {trio.child}});
+            } else if (a.kind == TrioAction::kUntypedParent) {
+                return false;
+            }
         }
-        child_begin.push_back(child.size());
+        for (int k = 0; k < 4; ++k) total[k] += static_cast<long>(counts >> (16 * k) & 0xffffu);
+    }
+    qc.alleles = {total[0], total[1]};
+    qc.tdt = {total[2], total[3]};
+    return true;
+}
+
+using TrioPass = bool (*)(const ScoreLayout&, const Marker&, TrioTally&, MarkerOutcome&, MarkerQc&);
+TrioPass trio_pass_for(std::size_t ncov, bool unit) {
+    switch (ncov) {
+        case 1: return unit ? trio_pass<1, true> : trio_pass<1, false>;
+        case 2: return unit ? trio_pass<2, true> : trio_pass<2, false>;
+        case 3: return unit ? trio_pass<3, true> : trio_pass<3, false>;
+        default: return trio_pass<0, false>;
     }
 }
 
+}  // namespace
+
+ScoreLayout::ScoreLayout(const Study& study, const QcPeople& qc) : ncov(static_cast<std::size_t>(study.ncov())) {
+    child_begin.push_back(0);
+    bool trios = true;
+    for (const NuclearFamily& nf : study.families) {
+        father.push_back(static_cast<std::int32_t>(nf.father));
+        mother.push_back(static_cast<std::int32_t>(nf.mother));
+        for (const long c : nf.children) {
+            child.push_back(static_cast<std::int32_t>(c));
+            const std::vector<double>& row = study.covariates[static_cast<std::size_t>(c)];
+            x.insert(x.end(), row.begin(), row.begin() + static_cast<long>(ncov));
+        }
+        child_begin.push_back(static_cast<std::uint32_t>(child.size()));
+        trios = trios && nf.children.size() == 1;
+    }
+    if (!trios) return;
+    for (std::size_t j = 0; j < father.size(); ++j) trio.push_back({father[j], mother[j], child[j]});
+    actions = trio_actions(study.complete_trios);
+    unit_first = ncov > 0;
+    for (std::size_t c = 0; c < child.size() && unit_first; ++c) unit_first = x[c * ncov] == 1.0;
+    qc_counts = same_qc_trios(trio, qc, study.people.size());
+}
+
 bool score_pass(const ScanContext& ctx, const ScoreLayout& layout, const LikelihoodTdt& test, const Marker& marker,
-                MarkerOutcome& out) {
-    const std::vector<std::int8_t>& genotype = marker.genotype;
-    const auto code = [&](long p) { return p < 0 ? -1 : static_cast<int>(genotype[static_cast<std::size_t>(p)]); };
+                MarkerOutcome& out, MarkerQc* qc, bool alleles) {
+    const std::int8_t* genotype = marker.genotype.data();
+    const auto code = [genotype](std::int32_t p) { return p < 0 ? -1 : static_cast<int>(genotype[p]); };
     const bool complete_trios = ctx.study.complete_trios;
-    TrioTally tally(test.settings());
+    const std::size_t ncov = layout.ncov;
+    const bool unit = !layout.trio.empty() && layout.unit_first && ncov >= 1 && ncov <= 3;
+    TrioTally tally(test.settings(), unit);
     out.mendel.clear();
     long families = 0, children = 0;
-    bool allele_1 = false, allele_2 = false;  // a copy of the counted allele / of the other seen
-    for (std::size_t j = 0; j + 1 < layout.child_begin.size(); ++j) {
-        const int f = code(layout.father[j]), m = code(layout.mother[j]);
-        const std::size_t first = layout.child_begin[j], end = layout.child_begin[j + 1];
-        bool typed_child = false, possible = true;
-        for (std::size_t c = first; c < end; ++c)
-            if (const int g = code(layout.child[c]); g != -1) {
-                typed_child = true;
-                if (f != -1 && m != -1 && phgdat[9 * f + 3 * m + g] == 0.0) possible = false;
+    unsigned seen = 0;  // kAlleles of the families' members
+    if (!layout.trio.empty()) {
+        MarkerQc counts;
+        if (!trio_pass_for(ncov, unit)(layout, marker, tally, out, counts)) return false;
+        for (int f = 0; f < 3; ++f)  // the families tallied, and the alleles of their members
+            for (int m = 0; m < 3; ++m)
+                for (int g = 0; g < 3; ++g)
+                    if (const long k = tally.children(static_cast<std::size_t>(9 * f + 3 * m + g)); k > 0) {
+                        families += k;
+                        seen |= kAlleles[f] | kAlleles[m] | kAlleles[g];
+                    }
+        children = families;
+        if (qc != nullptr) {
+            qc->tdt = counts.tdt;
+            if (alleles) {
+                qc->alleles = counts.alleles;
+                qc->a1_freq = a1_frequency(counts.alleles);
+                qc->maf = minor_allele_frequency(counts.alleles);
             }
-        if (!typed_child || (complete_trios && (f == -1 || m == -1))) continue;
-        if (f == -1 || m == -1) return false;
-        if (!possible) {
-            MendelError& e = out.mendel.emplace_back(MendelError{static_cast<long>(j), {}});
-            for (std::size_t c = first; c < end; ++c)
-                if (code(layout.child[c]) != -1) e.children.push_back(layout.child[c]);
-            continue;
         }
-        ++families;
-        for (const int g : {f, m}) {
-            allele_1 = allele_1 || g >= 1;
-            allele_2 = allele_2 || g <= 1;
-        }
-        for (std::size_t c = first; c < end; ++c)
-            if (const int g = code(layout.child[c]); g != -1) {
-                tally.add(f, m, g, layout.x.data() + c * layout.ncov);
-                ++children;
-                allele_1 = allele_1 || g >= 1;
-                allele_2 = allele_2 || g <= 1;
+    } else {
+        for (std::size_t j = 0; j + 1 < layout.child_begin.size(); ++j) {
+            const int f = code(layout.father[j]), m = code(layout.mother[j]);
+            const std::uint32_t first = layout.child_begin[j], end = layout.child_begin[j + 1];
+            bool typed_child = false, consistent = true;
+            for (std::uint32_t c = first; c < end; ++c)
+                if (const int g = genotype[layout.child[c]]; g >= 0) {
+                    typed_child = true;
+                    if (f >= 0 && m >= 0 && !possible(f, m, g)) consistent = false;
+                }
+            if (!typed_child || (complete_trios && (f < 0 || m < 0))) continue;
+            if (f < 0 || m < 0) return false;
+            if (!consistent) {
+                MendelError& e = out.mendel.emplace_back(MendelError{static_cast<long>(j), {}});
+                for (std::uint32_t c = first; c < end; ++c)
+                    if (genotype[layout.child[c]] >= 0) e.children.push_back(layout.child[c]);
+                continue;
             }
+            ++families;
+            seen |= kAlleles[f] | kAlleles[m];
+            for (std::uint32_t c = first; c < end; ++c)
+                if (const int g = genotype[layout.child[c]]; g >= 0) {
+                    tally.add(f, m, g, layout.x.data() + c * ncov);
+                    ++children;
+                    seen |= kAlleles[g];
+                }
+        }
     }
     out.counts = {families, children, static_cast<long>(out.mendel.size())};
-    if (families == 0 || !(allele_1 && allele_2)) {
+    if (families == 0 || seen != 3u) {
         out.kind = families == 0 ? RowKind::kNoFamilies : RowKind::kMonomorphic;
         return true;
     }

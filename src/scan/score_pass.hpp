@@ -5,27 +5,58 @@
 // (with both parents typed a family is left out exactly when a typed child is impossible
 // under them), and the children are tallied in its order, so the statistics are the very
 // doubles of the test on the marker's family table.
+//
+// Where every family is a trio, the pass reads each trio's three calls through one table
+// indexed by them; where, besides, the quality-control people's founders are the trios'
+// parents (each once) and their transmission families these trios (every child affected), it
+// takes the founders' allele counts and PLINK's transmission counts in the same pass.
+
+#include <array>
+#include <cstdint>
 
 #include "method/likelihood_tdt.hpp"
 #include "scan/marker_task.hpp"
 
 namespace quillon {
 
+// What a trio's calls give the pass, by trio_key(father, mother, child): what becomes of the
+// trio, and four counts in 16-bit fields of `counts` (kCountA1 ...): the parents' copies of
+// A1 and of A2, and where the trio is tallied PLINK's transmissions of A1 and of A2 to the
+// child.
+struct TrioAction {
+    enum Kind : std::uint8_t { kSkip, kUntypedParent, kMendel, kTally };
+    std::uint64_t counts = 0;
+    Kind kind = kSkip;
+};
+inline constexpr int kCountA1 = 0, kCountA2 = 16, kCountT = 32, kCountU = 48;
+inline std::size_t trio_key(int father, int mother, int child) {
+    return static_cast<std::size_t>(16 * (father + 1) + 4 * (mother + 1) + child + 1);
+}
+
 // The study's families laid out flat once per scan for the pass: each family's parents and
 // children (Study::people indices) and each child's covariate row.
 struct ScoreLayout {
-    explicit ScoreLayout(const Study& study);
-    std::vector<long> father, mother;      // per family, -1 a placeholder
-    std::vector<std::size_t> child_begin;  // family j's children are child_begin[j]..child_begin[j+1]-1
-    std::vector<long> child;
+    ScoreLayout(const Study& study, const QcPeople& qc);
+    std::vector<std::int32_t> father, mother;  // per family, -1 a placeholder
+    std::vector<std::uint32_t> child_begin;    // family j's children are child_begin[j]..child_begin[j+1]-1
+    std::vector<std::int32_t> child;
     std::vector<double> x;  // child c's covariates at c * ncov
     std::size_t ncov = 0;
+    // Every family a trio: family j's members at trio[j].
+    struct Trio {
+        std::int32_t father, mother, child;
+    };
+    std::vector<Trio> trio;  // empty unless every family is a trio
+    std::array<TrioAction, 64> actions{};
+    bool qc_counts = false;   // the founders' alleles and the transmissions counted by the pass
+    bool unit_first = false;  // every trio's child has covariate 1 equal to 1 (the intercept)
 };
 
 // True when it settled the marker's outcome (counts, Mendel errors, kind and result); false
 // where a family kept has an untyped parent, or the full fit is to run: the caller then takes
-// the whole way, which rewrites all of that.
+// the whole way, which rewrites all of that.  With `qc` (the layout's qc_counts) it also sets
+// qc->tdt, and with `alleles` qc->alleles, where it returns true.
 bool score_pass(const ScanContext& ctx, const ScoreLayout& layout, const LikelihoodTdt& test, const Marker& marker,
-                MarkerOutcome& out);
+                MarkerOutcome& out, MarkerQc* qc = nullptr, bool alleles = false);
 
 }  // namespace quillon

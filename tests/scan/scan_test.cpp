@@ -113,7 +113,7 @@ TEST_P(ScanRows, AreTheSingleRunOnEachMarkersFamilies) {
             continue;
         const std::vector<std::string>& f = tsv[row_of[m.info.id]];
         SCOPED_TRACE("marker " + m.info.id);
-        if (on_x && f.back() == "skipped:non_autosomal") continue;  // the score tests alone
+        if (f[5] == "NA") continue;  // skipped before its families: a filter, or X with the score tests alone
         build_marker_families(study, m.genotype, mf, m.info.chr_class);
         EXPECT_EQ(f[5] + " " + f[6] + " " + f[7], std::to_string(mf.kept.size()) + " " + std::to_string(mf.children) +
                                                       " " + std::to_string(mf.mendel.size()));
