@@ -18,12 +18,7 @@ import tempfile
 build, tool = map(os.path.abspath, sys.argv[1:3])
 MARKERS = 8000
 
-# The stratified half: --strata GROUP on the true groups.  Until quillon scan has --strata,
-# --complete-trios (the families with both parents typed) stands in for it: it also restores
-# calibration.  Once --strata is in, STRATIFIED is "strata" and the fallback goes.
-help_text = subprocess.run([os.path.join(build, "quillon"), "scan", "--help"], capture_output=True, text=True).stdout
-STRATIFIED = "strata" if "--strata" in help_text else "complete"
-print("stratified half analysed with", "--strata GROUP" if STRATIFIED == "strata" else "--complete-trios (no --strata)")
+STRATIFIED = "strata"  # --strata GROUP on the true groups
 
 with tempfile.TemporaryDirectory(prefix="quillon-population-structure-test-") as work:
     table = os.path.join(work, "result.tsv")
