@@ -77,7 +77,7 @@ void StudyBuilder::read_covariates(const std::string& covar_path) {
             throw InputError("Covariate names are chosen (" + options_.covar_names.front() +
                              ", ...) but no covariate file is given.");
     } else {
-        table = read_column_table(covar_path, options_.strata);
+        table = read_column_table(covar_path, options_.strata, options_.covar_names);
         if (options_.covar_names.empty()) {
             for (std::size_t c = 0; c < table.names.size(); ++c)
                 if (table.names[c] != options_.strata) columns.push_back(c);

@@ -1,5 +1,6 @@
 #include "formats/study.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string_view>
@@ -72,7 +73,8 @@ std::vector<FamPerson> read_fam(const std::string& path) {
     return people;
 }
 
-ColumnTable read_column_table(const std::string& path, const std::string& text_column) {
+ColumnTable read_column_table(const std::string& path, const std::string& text_column,
+                              const std::vector<std::string>& numbers) {
     auto file = open_input(path);
     LineReader reader(file.get());
     ColumnTable t;
@@ -124,7 +126,9 @@ ColumnTable read_column_table(const std::string& path, const std::string& text_c
                 row.value.push_back(v);
                 continue;
             }
-            if (fields[i] != "NA") {
+            const bool number =
+                numbers.empty() || std::find(numbers.begin(), numbers.end(), t.names[i - 2]) != numbers.end();
+            if (number && fields[i] != "NA") {
                 const NumberParse r = parse_finite_double(fields[i], v);
                 if (r != NumberParse::kOk)
                     throw InputError(at_line(path, ln) + "the " + t.names[i - 2] + " of " + row.fid + " " + row.iid +

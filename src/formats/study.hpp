@@ -62,8 +62,10 @@ struct ColumnTable {
     std::vector<Row> rows;
 };
 // A column named `text_column` is kept as text alone (its value NaN): a label such as a
-// stratum, "NA" or a number equal to -9 missing (text "").
-ColumnTable read_column_table(const std::string& path, const std::string& text_column = "");
+// stratum, "NA" or a number equal to -9 missing (text "").  With `numbers` named, only those
+// columns must hold numbers; the others are kept as text, unread (their values NaN).
+ColumnTable read_column_table(const std::string& path, const std::string& text_column = "",
+                              const std::vector<std::string>& numbers = {});
 
 // The fewest nuclear families a stratum needs: its prevalences are estimated from its own
 // parents' genotypes.
