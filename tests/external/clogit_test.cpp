@@ -64,6 +64,23 @@ int rscript(const fs::path& dir, const char* script, const std::string& args) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Why a test cannot run R (skipped), "" when it ran.
+std::string r_missing(int code) {
+    if (code == 127) return "Rscript is missing: install r-base-core and r-cran-survival (tools/install-deps)";
+    if (code == 3) return "R's survival package is missing: install r-cran-survival (tools/install-deps)";
+    return "";
+}
+
+// Each coefficient 1..m and its standard error against the next pair that clogit wrote in `in`.
+void expect_coefficients(std::istream& in, long m, const DVector& ogpars, const DMatrix& subJI) {
+    for (long i = 1; i <= m; ++i) {
+        double coef = 0.0, se = 0.0;
+        ASSERT_TRUE(in >> coef >> se) << "clogit gave fewer coefficients than " << m;
+        EXPECT_NEAR(ogpars[i], coef, 1e-6 * std::fabs(coef)) << "coefficient " << i;
+        EXPECT_NEAR(std::sqrt(subJI[i][i]), se, 1e-6 * se) << "standard error " << i;
+    }
+}
+
 TEST(ConditionalLogistic, NewtonEstimatesCovarianceAndTestsAreClogits) {
     const TempDir tmp;
     const fs::path dir = tmp.path();
@@ -86,16 +103,11 @@ TEST(ConditionalLogistic, NewtonEstimatesCovarianceAndTestsAreClogits) {
             }
         csv.close();
         const int code = rscript(dir, "fit.R", cmodel == kNone ? "none" : "0,1,2");
-        if (code == 127) GTEST_SKIP() << "Rscript is missing: install r-base-core and r-cran-survival (tools/install-deps)";
-        if (code == 3) GTEST_SKIP() << "R's survival package is missing: install r-cran-survival (tools/install-deps)";
+        if (const std::string why = r_missing(code); !why.empty()) GTEST_SKIP() << why;
         ASSERT_EQ(code, 0) << "Rscript failed; see " << (dir / "err");
         std::ifstream in(dir / "clogit.txt");
-        for (long i = 1; i <= s.npars - 2; ++i) {
-            double coef = 0.0, se = 0.0;
-            ASSERT_TRUE(in >> coef >> se) << "clogit gave fewer coefficients than " << s.npars - 2;
-            EXPECT_NEAR(a.fit.ogpars[i], coef, 1e-6 * std::fabs(coef)) << "coefficient " << i;
-            EXPECT_NEAR(std::sqrt(a.info.subJI[i][i]), se, 1e-6 * se) << "standard error " << i;
-        }
+        expect_coefficients(in, s.npars - 2, a.fit.ogpars, a.info.subJI);
+        if (HasFatalFailure()) return;
         const LikelihoodTdt test(newton_settings(s), {.intercept = true, .score = true});
         const Schema schema = test.schema({"I", "X"});
         const MarkerResult r = test.run(families, build_genotype_table(largest_family(families)));
@@ -153,16 +165,11 @@ TEST(ConditionalLogistic, XNewtonEstimatesAreClogitsOnPseudoSiblings) {
                 }
             csv.close();
             const int code = rscript(dir, "fit.R", std::string(cmodel == kNone ? "none" : "additive") + " " + std::to_string(coding));
-            if (code == 127) GTEST_SKIP() << "Rscript is missing: install r-base-core and r-cran-survival (tools/install-deps)";
-            if (code == 3) GTEST_SKIP() << "R's survival package is missing: install r-cran-survival (tools/install-deps)";
+            if (const std::string why = r_missing(code); !why.empty()) GTEST_SKIP() << why;
             ASSERT_EQ(code, 0) << "Rscript failed; see " << (dir / "err");
             std::ifstream in(dir / "clogit.txt");
-            for (long i = 1; i <= s.npars - 2; ++i) {
-                double coef = 0.0, se = 0.0;
-                ASSERT_TRUE(in >> coef >> se) << "clogit gave fewer coefficients than " << s.npars - 2;
-                EXPECT_NEAR(a.fit.fit.ogpars[i], coef, 1e-6 * std::fabs(coef)) << "coefficient " << i;
-                EXPECT_NEAR(std::sqrt(a.info.subJI[i][i]), se, 1e-6 * se) << "standard error " << i;
-            }
+            expect_coefficients(in, s.npars - 2, a.fit.fit.ogpars, a.info.subJI);
+            if (HasFatalFailure()) return;
         }
 }
 
@@ -195,7 +202,7 @@ writeLines(sprintf("%.17g", m$rscore), args[2]))R";
     }
     csv.close();
     const int code = rscript(dir, "fit.R", "");
-    if (code == 127 || code == 3) GTEST_SKIP() << "Rscript or its survival package is missing (tools/install-deps)";
+    if (const std::string why = r_missing(code); !why.empty()) GTEST_SKIP() << why;
     ASSERT_EQ(code, 0) << "Rscript failed; see " << (dir / "err");
     double expected = 0.0;
     ASSERT_TRUE(std::ifstream(dir / "clogit.txt") >> expected);
