@@ -21,11 +21,41 @@ std::optional<FitResult> polished(const Settings& s, const LikelihoodDerivatives
     return std::move(r.fit);
 }
 
+namespace {
+
+// Where every family has a single compatible pair of parental genotypes, the parents'
+// genotype counts do not depend on the parameters (each parent counts 1, and sums of whole
+// numbers are exact in any order), so the prevalences' EM update that Newton's first step
+// takes from its start is known before it: for the model without covariates it is the
+// maximum.  Newton started there stops at its first evaluation, with the very doubles it
+// reaches one evaluation later from the usual start.  Nothing where some family has several
+// pairs or a count is empty.
+std::optional<DVector> closed_form_start(const Settings& s, const FamilyTable& families) {
+    if (s.npars != 2 * s.nstrata) return std::nullopt;
+    std::vector<double> counts(static_cast<std::size_t>(3 * s.nstrata), 0.0);
+    for (long i = 1; i <= families.nfam; ++i) {
+        const famdat& fam = families[i];
+        if (fam.npgeno != 1 || fam.stratum < 0 || fam.stratum >= s.nstrata) return std::nullopt;
+        double* c = &counts[static_cast<std::size_t>(3 * fam.stratum)];
+        c[fam.pgenos[1][1]] += 1.0;
+        c[fam.pgenos[1][2]] += 1.0;
+    }
+    DVector start = vector(1, static_cast<int>(s.npars));
+    for (long st = 0; st < s.nstrata; ++st) {
+        const long at = prevalence_slot(s, st);
+        if (!prevalence_step(&counts[static_cast<std::size_t>(3 * st)], start[at], start[at + 1])) return std::nullopt;
+    }
+    return start;
+}
+
+}  // namespace
+
 std::optional<FitResult> newton_maximum(const Settings& s, const FamilyTable& families,
                                         const LikelihoodDerivatives& wider) {
     const LikelihoodDerivatives nested(s, wider);
     if (s.fit == FitMethod::kNewton) {
-        NewtonFit r = fit_model_newton_from(s, nested, start_values(s));
+        const std::optional<DVector> known = closed_form_start(s, families);
+        NewtonFit r = known ? fit_model_newton_from(s, nested, *known) : fit_model_newton_from(s, nested, start_values(s));
         if (r.status == NewtonStatus::kConverged) return std::move(r.fit);
     }
     return polished(s, nested, fit_model(s, families));
