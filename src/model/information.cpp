@@ -104,6 +104,8 @@ public:
     void prepare(const famdat& fam, ChildRisks risks, unsigned compatible) {
         select_stratum(fam.stratum);
         nchild_ = fam.ninfam - 2;
+        if (nchild_ < 1 || nchild_ > maxchildren)
+            nrerror("information: a family without children or with too many", NumericalKind::kInvalidSetting);
         father_typed_ = fam.famgeno[1] != -1;
         const int mg = fam.famgeno[2];
         possible_ = father_typed_ ? compatible : (mg == -1 ? kAllPairs : kMotherMask[mg]);
@@ -204,15 +206,11 @@ private:
         for (int e = 0; e < child_entries(); ++e) sum[e] = 0.0;
     }
 
-    // Visits the combinations of children c.. after children 0..c-1 are applied.  Single:
-    // the enumerated pair is the only one possible, whose product over the children is the
-    // combination's probability tm_ itself (the same factors in the same order).
+    // Visits the combinations of children c.. (c < nchild_) after children 0..c-1 are
+    // applied.  Single: the enumerated pair is the only one possible, whose product over the
+    // children is the combination's probability tm_ itself (the same factors in the same order).
     template <bool Single>
     void descend(int c) {
-        if (c == nchild_) {
-            leaf<Single>();
-            return;
-        }
         for (int g = 0; g < 3; ++g) {
             // tmphh = tmphh * phgz(father, mother, g, nu1, nu2) for the enumerated pair.
             const double t = tm_[c] * ph(c, kp_, g);
@@ -233,7 +231,10 @@ private:
                     apply_child(c, k, g);
                 }
             }
-            descend<Single>(c + 1);
+            if (c + 1 < nchild_)
+                descend<Single>(c + 1);
+            else
+                leaf<Single>();
         }
     }
 
