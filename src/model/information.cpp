@@ -39,7 +39,8 @@ class PairPrior {
 public:
     // gammma: gamma0..2 of each stratum in turn.
     PairPrior(long nstrata, const double* gammma)
-        : gg_(static_cast<std::size_t>(parentpairs * nstrata)), score_(static_cast<std::size_t>(2 * parentpairs * nstrata)) {
+        : gg_(static_cast<std::size_t>(parentpairs * nstrata)),
+          score_(static_cast<std::size_t>(2 * parentpairs * nstrata)) {
         for (long st = 0; st < nstrata; ++st) {
             const double* gamma = gammma + 3 * st;
             for (int k = 1; k <= parentpairs; ++k) {
@@ -102,47 +103,57 @@ public:
     // the pairs the enumeration can reach are tabulated: with a typed father the compatible
     // pairs, otherwise those of the mother's genotype.
     void prepare(const famdat& fam, ChildRisks risks, unsigned compatible) {
-        select_stratum(fam.stratum);
-        nchild_ = fam.ninfam - 2;
-        if (nchild_ < 1 || nchild_ > maxchildren)
-            nrerror("information: a family without children or with too many", NumericalKind::kInvalidSetting);
-        father_typed_ = fam.famgeno[1] != -1;
+        const bool father_typed = fam.famgeno[1] != -1;
         const int mg = fam.famgeno[2];
-        possible_ = father_typed_ ? compatible : (mg == -1 ? kAllPairs : kMotherMask[mg]);
-        const bool two_codings = s_.cmodeltype == kNone;
-        infinite_ = 0;
-        for (int c = 0; c < nchild_; ++c) {
-            const int j = c + 3;
-            const double nu1 = risks.nu1(j);
-            const double nu2 = risks.nu2(j);
-            const double w = fam.weight[j];
-            const double* x = fam.fcovdat[j].begin_ptr();  // covariate i at x[i - 1]
-            for (unsigned left = possible_; left != 0; left &= left - 1) {
-                const int k = lowest(left);
-                // The pair's three tilted probabilities, computed once: the expected codings
-                // (mkmuu1ijg, mkmuijg) and the scores are formed from these same doubles.
-                const int f = k / 3, m = k % 3;
-                const double pp[3] = {phgz(f, m, 0, nu1, nu2), phgz(f, m, 1, nu1, nu2), phgz(f, m, 2, nu1, nu2)};
-                const double muu1 = expected_coding(s_.cchu1, pp);
-                const double mu = expected_coding(s_.cch, pp);
-                // p - p is 0 for a finite p and nan for an infinite or undefined one.
-                if (!(((pp[0] - pp[0]) + (pp[1] - pp[1])) + (pp[2] - pp[2]) == 0.0)) infinite_ |= 1U << k;
-                for (int g = 0; g < 3; ++g) {
-                    ph(c, k, g) = pp[g];
-                    double* e = contribution(c, k, g);
-                    e[0] = (static_cast<double>(s_.cchu1[g]) - muu1) * w;
-                    if (two_codings) {
-                        const double a1 = (g == 1 ? 1.0 : 0.0) - pp[1];
-                        const double a2 = (g == 2 ? 1.0 : 0.0) - pp[2];
-                        for (long i = 1; i <= ncov(); ++i) {
-                            e[i] = x[i - 1] * a1;
-                            e[i + ncov()] = x[i - 1] * a2;
-                        }
-                    } else {
-                        const double a1 = static_cast<double>(s_.cch[g]) - mu;
-                        for (long i = 1; i <= ncov(); ++i) e[i] = x[i - 1] * a1;
-                    }
+        begin_family(fam, fam.ninfam - 2, father_typed,
+                     father_typed ? compatible : (mg == -1 ? kAllPairs : kMotherMask[mg]));
+        for (int c = 0; c < nchild_; ++c)
+            for (unsigned left = possible_; left != 0; left &= left - 1) tabulate(fam, risks, c, lowest(left));
+    }
+
+    // The whole contribution of a family of one child whose parents are typed, of pair k,
+    // as accumulate_families adds any family's: the most frequent family, so its loops over
+    // one child and one pair are written out.
+    void add_typed_trio(const famdat& fam, ChildRisks risks, int k, double* jj, double* scoreUb) {
+        begin_family(fam, 1, true, 1U << k);
+        tabulate(fam, risks, 0, k);
+        const int g = fam.famgeno[3];
+        // pair_numerator and status_score of the child: (1.0 p) gamma_f gamma_m and 0.0 + u.
+        const double numerator = (1.0 * ph(0, k, g)) * gg_[k];
+        const double w0p = numerator / (0.0 + numerator);
+        *scoreUb = *scoreUb + w0p * (0.0 + contribution(0, k, g)[0]);
+        enumerate_pair(k, w0p, jj);
+    }
+
+    // Child c's (member c + 3's) tilted probabilities and contributions under pair k.
+    void tabulate(const famdat& fam, ChildRisks risks, int c, int k) {
+        const int j = c + 3;
+        const double nu1 = risks.nu1(j);
+        const double nu2 = risks.nu2(j);
+        const double w = fam.weight[j];
+        const double* x = fam.fcovdat[j].begin_ptr();  // covariate i at x[i - 1]
+        // The pair's three tilted probabilities, computed once: the expected codings
+        // (mkmuu1ijg, mkmuijg) and the scores are formed from these same doubles.
+        const int f = k / 3, m = k % 3;
+        const double pp[3] = {phgz(f, m, 0, nu1, nu2), phgz(f, m, 1, nu1, nu2), phgz(f, m, 2, nu1, nu2)};
+        const double muu1 = expected_coding(s_.cchu1, pp);
+        const double mu = expected_coding(s_.cch, pp);
+        // p - p is 0 for a finite p and nan for an infinite or undefined one.
+        if (!(((pp[0] - pp[0]) + (pp[1] - pp[1])) + (pp[2] - pp[2]) == 0.0)) infinite_ |= 1U << k;
+        for (int g = 0; g < 3; ++g) {
+            ph(c, k, g) = pp[g];
+            double* e = contribution(c, k, g);
+            e[0] = (static_cast<double>(s_.cchu1[g]) - muu1) * w;
+            if (s_.cmodeltype == kNone) {
+                const double a1 = (g == 1 ? 1.0 : 0.0) - pp[1];
+                const double a2 = (g == 2 ? 1.0 : 0.0) - pp[2];
+                for (long i = 1; i <= ncov(); ++i) {
+                    e[i] = x[i - 1] * a1;
+                    e[i + ncov()] = x[i - 1] * a2;
                 }
+            } else {
+                const double a1 = static_cast<double>(s_.cch[g]) - mu;
+                for (long i = 1; i <= ncov(); ++i) e[i] = x[i - 1] * a1;
             }
         }
     }
@@ -190,6 +201,18 @@ private:
     long ncov() const {
         if constexpr (E > 0) return s_.cmodeltype == kNone ? (E - 3) / 2 : E - 3;
         return ncov_;
+    }
+
+    // The state of a new family of `nchild` children whose enumeration reaches the pairs of
+    // `possible`; its tables are then filled by tabulate.
+    void begin_family(const famdat& fam, int nchild, bool father_typed, unsigned possible) {
+        select_stratum(fam.stratum);
+        if (nchild < 1 || nchild > maxchildren)
+            nrerror("information: a family without children or with too many", NumericalKind::kInvalidSetting);
+        nchild_ = nchild;
+        father_typed_ = father_typed;
+        possible_ = possible;
+        infinite_ = 0;
     }
 
     // The prior and its score of stratum st; its prevalence entries follow the children's.
@@ -259,7 +282,7 @@ private:
     void leaf() {
         const double tmphh = tm_[nchild_];
         if (tmphh == 0.0) return;
-        std::array<double, (E > 0 ? E : 1)> unrolled;  // kept in registers
+        std::array<double, (E > 0 ? E : 1)> unrolled;  // E > 0: a local, kept in registers
         double* inner = E > 0 ? unrolled.data() : inner_.data();
         for (int e = 0; e < entries(); ++e) inner[e] = 0.0;
         if constexpr (Single) {
@@ -338,6 +361,15 @@ private:
     double* jj_ = nullptr;
 };
 
+// The index 3 f + m of the family's compatible pair p (f, m); a parent untyped there raises
+// MissingGenotypeError.
+int compatible_pair(const famdat& fam, int p) {
+    const int f = fam.pgenos[p][1];
+    const int m = fam.pgenos[p][2];
+    if (f == -1 || m == -1) missing_genotype();
+    return 3 * f + m;
+}
+
 // accumulate_information over the families into the packed upper triangle `upper`.
 template <int E>
 void accumulate_families(const Settings& s, const FamilyTable& families, const PairPrior& prior,
@@ -349,12 +381,13 @@ void accumulate_families(const Settings& s, const FamilyTable& families, const P
         const famdat& fam = families[ifam];
         const ChildRisks risks{next_risks};
         next_risks += 2 * (fam.ninfam - 2);
+        if (fam.ninfam == 3 && fam.npgeno == 1 && fam.famgeno[1] != -1) {
+            enumerator.add_typed_trio(fam, risks, compatible_pair(fam, 1), upper, scoreUb);
+            continue;
+        }
         unsigned compatible = 0;
         for (int p = 1; p <= fam.npgeno; ++p) {
-            const int f = fam.pgenos[p][1];
-            const int m = fam.pgenos[p][2];
-            if (f == -1 || m == -1) missing_genotype();
-            pair[p] = 3 * f + m;
+            pair[p] = compatible_pair(fam, p);
             compatible |= 1U << pair[p];
         }
         enumerator.prepare(fam, risks, compatible);
