@@ -126,7 +126,7 @@ public:
     }
 
     // Child c's (member c + 3's) tilted probabilities and contributions under pair k.
-    void tabulate(const famdat& fam, ChildRisks risks, int c, int k) {
+    [[gnu::always_inline]] void tabulate(const famdat& fam, ChildRisks risks, int c, int k) {
         const int j = c + 3;
         const double nu1 = risks.nu1(j);
         const double nu2 = risks.nu2(j);
