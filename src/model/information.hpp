@@ -33,7 +33,9 @@ struct InformationResult {
 
 // Accumulates JJ (upper triangle, then mirrored) and scoreUb over every family, in file
 // order.  `JJ` must be allocated 1..npars+1 square.  Reads fit.gammma and fit.risks, which
-// must hold the relative risks of these families' children (nrerror otherwise).
+// must hold the relative risks of these families' children (nrerror otherwise).  Each
+// family's children's genotype combinations are counted off in the order of the genotype
+// table's rows, the last child fastest; `table` itself is not read.
 void accumulate_information(const Settings& s, const FamilyTable& families, const GenotypeTable& table,
                             const FitResult& fit, DMatrix& JJ, double* scoreUb);
 
