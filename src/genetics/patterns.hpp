@@ -49,10 +49,24 @@ void store_pairs(const ParentPairs& pairs, famdat& fam);
 // True when every typed child's genotype can be born to the pair (f, m).
 bool pair_explains_children(const IVector& famgeno, int ninfam, int f, int m);
 
-// When the family's typed genotypes are consistent, stores its compatible pairs (gx) in the
-// record (store_pairs) and returns true: some pair explains them and, with both parents
-// typed, that pair explains every child (gx takes a typed father's pair without looking at
-// the children).  Otherwise returns false and leaves the record's pairs as they are.
+// A set of genotypes (the typed children's): bit h for genotype h, nothing for -1.
+constexpr int child_bit(int g) { return g < 0 ? 0 : 1 << g; }
+
+// Parental pairs {father, mother} in gx's order: pair[0..n-1].
+struct PairList {
+    int n = 0;
+    int pair[parentpairs][2] = {};
+};
+
+// The pairs gx lists for the codes `father` and `mother` (-1 untyped) and the children's
+// genotype set `children` (child_bit), read from a table, when they are consistent: some
+// pair explains them and, with both parents typed, that pair explains every child (gx takes
+// a typed father's pair without looking at the children).  Null otherwise.
+const PairList* consistent_pairs(int father, int mother, int children);
+
+// When the family's typed genotypes are consistent (consistent_pairs), stores its
+// compatible pairs in the record as store_pairs does and returns true.  Otherwise returns
+// false and leaves the record's pairs as they are.
 bool store_consistent_pairs(famdat& fam);
 
 // The genotype-combination table: row r holds the ten base-3 digits of r - 1, most
