@@ -39,6 +39,8 @@ bool ensure_capacity(famdat& f, int members, long ncov) {
 // (child_bit) and the alleles seen (kAllele1 | kAllele2).
 struct FamilyMembers {
     static constexpr int kAllele1 = 1, kAllele2 = 2;  // a copy of the counted allele / of the other
+    // The alleles of code g (-1..2) at [male][g + 1]: a male's code on X is one allele.
+    static constexpr int kAlleles[2][4] = {{0, kAllele2, kAllele1 | kAllele2, kAllele1}, {0, kAllele2, kAllele1, kAllele1}};
     int n = 0;
     int children = 0;
     int alleles = 0;
@@ -50,8 +52,7 @@ struct FamilyMembers {
         code[static_cast<std::size_t>(n)] = g;
         if (n >= 2) children |= child_bit(g);
         ++n;
-        if (g >= 1) alleles |= kAllele1;
-        if (g == 0 || (g == 1 && !male)) alleles |= kAllele2;
+        alleles |= kAlleles[male ? 1 : 0][g + 1];
     }
     bool same_people(const std::vector<long>& held) const {
         if (held.size() != static_cast<std::size_t>(n)) return false;
@@ -65,13 +66,8 @@ struct FamilyMembers {
 // store_consistent_pairs stores them; false (and `f` left as it was) when there are none.
 bool store_pairs(const FamilyMembers& members, famdat& f) {
     const PairList* pairs = consistent_pairs(members.code[0], members.code[1], members.children);
-    if (pairs == nullptr) return false;
-    f.npgeno = pairs->n;
-    for (int k = 1; k <= pairs->n; ++k) {
-        f.pgenos[k][1] = pairs->pair[k - 1][0];
-        f.pgenos[k][2] = pairs->pair[k - 1][1];
-    }
-    return true;
+    if (pairs != nullptr) store_pairs(*pairs, f);
+    return pairs != nullptr;
 }
 
 }  // namespace
