@@ -62,6 +62,36 @@ struct FamilyMembers {
     }
 };
 
+// The members of study family `nf` at the marker `genotype` after rules 1 and 3 (on X only
+// rule 1): a person's code is his genotype, on X a male's allele (x_member_code).
+template <bool on_x>
+void gather_members(const Study& study, const std::vector<std::int8_t>& genotype, const NuclearFamily& nf,
+                    FamilyMembers& members) {
+    const auto code = [&](long p) {
+        if (p < 0) return -1;
+        const int g = genotype[static_cast<std::size_t>(p)];
+        if constexpr (on_x) return x_member_code(g, study.x_sex[static_cast<std::size_t>(p)]);
+        return static_cast<int>(g);
+    };
+    const auto male = [&](long p) { return on_x && p >= 0 && study.x_sex[static_cast<std::size_t>(p)] == 1; };
+    members.n = members.children = members.alleles = 0;
+    // Rule 3, placed first: a typed father with an untyped mother takes the mother's place.
+    // Rule 2 needs it so: a typed father's pair is taken without looking at the children, a
+    // typed mother's is checked against them.  Not on X, where the roles differ.
+    const int father = code(nf.father), mother = code(nf.mother);
+    if (!on_x && father != -1 && mother == -1) {
+        members.add(nf.mother, mother, false);
+        members.add(nf.father, father, false);
+    } else {
+        members.add(nf.father, father, male(nf.father));
+        members.add(nf.mother, mother, male(nf.mother));
+    }
+    // Rule 1: typed children only; on X, of known sex only.
+    for (long c : nf.children)
+        if (const int g = code(c); g != -1 && (!on_x || study.x_sex[static_cast<std::size_t>(c)] != 0))
+            members.add(c, g, male(c));
+}
+
 // On an autosome, the family's pairs (consistent_pairs) in record `f`, as
 // store_consistent_pairs stores them; false (and `f` left as it was) when there are none.
 bool store_pairs(const FamilyMembers& members, famdat& f) {
@@ -105,38 +135,18 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
     for (std::vector<long>& held : out.spare_members) out.members.push_back(std::move(held));
     out.spare_members.clear();
 
-    // A person's code in the families: on X a male's allele (x_member_code).
-    auto code = [&](long p) {
-        if (p < 0) return -1;
-        const int g = genotype[static_cast<std::size_t>(p)];
-        return on_x ? x_member_code(g, study.x_sex[static_cast<std::size_t>(p)]) : g;
-    };
-    auto male = [&](long p) { return p >= 0 && study.x_sex[static_cast<std::size_t>(p)] == 1; };
     FamilyMembers members;
     for (long j = 0; j < nstudy; ++j) {
         const NuclearFamily& nf = study.families[static_cast<std::size_t>(j)];
         if (nf.children.size() > static_cast<std::size_t>(maxchildren))
             throw std::length_error("a nuclear family with more than " + std::to_string(maxchildren) + " children");
-        // Rule 3, placed first: a typed father with an untyped mother takes the mother's place.
-        // Rule 2 needs it so: a typed father's pair is taken without looking at the children,
-        // a typed mother's is checked against them.  Not on X, where the roles differ.
-        const int father = code(nf.father), mother = code(nf.mother);
-        const bool swap = !on_x && father != -1 && mother == -1;
-        members.n = members.children = members.alleles = 0;
-        if (swap) {
-            members.add(nf.mother, mother, false);
-            members.add(nf.father, father, false);
-        } else {
-            members.add(nf.father, father, on_x && male(nf.father));
-            members.add(nf.mother, mother, on_x && male(nf.mother));
-        }
-        // Rule 1: typed children only; on X, of known sex only.
-        for (long c : nf.children)
-            if (const int g = code(c); g != -1 && (!on_x || study.x_sex[static_cast<std::size_t>(c)] != 0))
-                members.add(c, g, on_x && male(c));
+        if (on_x)
+            gather_members<true>(study, genotype, nf, members);
+        else
+            gather_members<false>(study, genotype, nf, members);
         if (members.n == 2) continue;
         // With complete_trios, PLINK's rule: both parents typed.
-        if (study.complete_trios && (father == -1 || mother == -1)) continue;
+        if (study.complete_trios && (members.code[0] == -1 || members.code[1] == -1)) continue;
 
         const int n = members.n;
         const long slot = table.nfam + 1;
