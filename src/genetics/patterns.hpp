@@ -116,9 +116,10 @@ inline const PairList* consistent_pairs(int father, int mother, int children) {
 inline void store_pairs(const PairList& pairs, famdat& fam) {
     if (!fam.pgenos.allocated()) fam.pgenos = imatrix(1, parentpairs, 1, 2);
     fam.npgeno = pairs.n;
-    for (int k = 1; k <= pairs.n; ++k) {
-        fam.pgenos[k][1] = pairs.pair[k - 1][0];
-        fam.pgenos[k][2] = pairs.pair[k - 1][1];
+    for (int k = 0; k < pairs.n; ++k) {
+        int* row = fam.pgenos[k + 1].begin_ptr();  // columns 1 and 2
+        row[0] = pairs.pair[k][0];
+        row[1] = pairs.pair[k][1];
     }
 }
 
