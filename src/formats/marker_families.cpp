@@ -40,7 +40,8 @@ bool ensure_capacity(famdat& f, int members, long ncov) {
 struct FamilyMembers {
     static constexpr int kAllele1 = 1, kAllele2 = 2;  // a copy of the counted allele / of the other
     // The alleles of code g (-1..2) at [male][g + 1]: a male's code on X is one allele.
-    static constexpr int kAlleles[2][4] = {{0, kAllele2, kAllele1 | kAllele2, kAllele1}, {0, kAllele2, kAllele1, kAllele1}};
+    static constexpr int kAlleles[2][4] = {{0, kAllele2, kAllele1 | kAllele2, kAllele1},
+                                           {0, kAllele2, kAllele1, kAllele1}};
     int n = 0;
     int children = 0;
     int alleles = 0;
@@ -154,7 +155,8 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
         if (ensure_capacity(f, n, ncov)) {  // a new record: no pairs, and none held
             f.pgenos.fill(0);
             f.npgeno = 0;
-            if (out.members.size() >= static_cast<std::size_t>(slot)) out.members[static_cast<std::size_t>(slot - 1)].clear();
+            if (out.members.size() >= static_cast<std::size_t>(slot))
+                out.members[static_cast<std::size_t>(slot - 1)].clear();
         }
         // A record that held these very members at the last marker keeps their phenotypes,
         // sexes, covariates and weights: only the genotypes and pairs are written again.

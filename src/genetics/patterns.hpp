@@ -107,8 +107,8 @@ inline constexpr PairTable kConsistentPairs = [] {
 // pair explains them and, with both parents typed, that pair explains every child (gx takes
 // a typed father's pair without looking at the children).  Null otherwise.
 inline const PairList* consistent_pairs(int father, int mother, int children) {
-    const PairList& list = detail::kConsistentPairs[static_cast<std::size_t>(father + 1)]
-                                                   [static_cast<std::size_t>(mother + 1)][static_cast<std::size_t>(children)];
+    const auto f = static_cast<std::size_t>(father + 1), m = static_cast<std::size_t>(mother + 1);
+    const PairList& list = detail::kConsistentPairs[f][m][static_cast<std::size_t>(children)];
     return list.n == 0 ? nullptr : &list;
 }
 
