@@ -1,6 +1,9 @@
 #include "formats/marker_families.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "formats/x_genotypes.hpp"
@@ -31,6 +34,73 @@ bool ensure_capacity(famdat& f, int members, long ncov) {
     return true;
 }
 
+// One study family's members at a marker after rules 1 and 3, in the table's order: their
+// Study::people indices (-1 a placeholder) and codes; with the children's genotype set
+// (child_bit) and the alleles seen (kAllele1 | kAllele2).
+struct FamilyMembers {
+    static constexpr int kAllele1 = 1, kAllele2 = 2;  // a copy of the counted allele / of the other
+    // The alleles of code g (-1..2) at [male][g + 1]: a male's code on X is one allele.
+    static constexpr int kAlleles[2][4] = {{0, kAllele2, kAllele1 | kAllele2, kAllele1},
+                                           {0, kAllele2, kAllele1, kAllele1}};
+    int n = 0;
+    int children = 0;
+    int alleles = 0;
+    std::array<long, maxfamilysize> person{};
+    std::array<int, maxfamilysize> code{};
+    // `male`: on X a male, whose code is one allele (1 the counted one, 0 the other).
+    void add(long p, int g, bool male) {
+        person[static_cast<std::size_t>(n)] = p;
+        code[static_cast<std::size_t>(n)] = g;
+        if (n >= 2) children |= child_bit(g);
+        ++n;
+        alleles |= kAlleles[male ? 1 : 0][g + 1];
+    }
+    bool same_people(const std::vector<long>& held) const {
+        if (held.size() != static_cast<std::size_t>(n)) return false;
+        for (int m = 0; m < n; ++m)
+            if (held[static_cast<std::size_t>(m)] != person[static_cast<std::size_t>(m)]) return false;
+        return true;
+    }
+};
+
+// The members of study family `nf` at the marker `genotype` after rules 1 and 3 (on X only
+// rule 1): a person's code is his genotype, on X a male's allele (x_member_code).
+template <bool on_x>
+void gather_members(const Study& study, const std::vector<std::int8_t>& genotype, const NuclearFamily& nf,
+                    FamilyMembers& members) {
+    const auto code = [&](long p) {
+        if (p < 0) return -1;
+        const int g = genotype[static_cast<std::size_t>(p)];
+        if constexpr (on_x) return x_member_code(g, study.x_sex[static_cast<std::size_t>(p)]);
+        return static_cast<int>(g);
+    };
+    const auto male = [&](long p) { return on_x && p >= 0 && study.x_sex[static_cast<std::size_t>(p)] == 1; };
+    members.n = members.children = members.alleles = 0;
+    // Rule 3, placed first: a typed father with an untyped mother takes the mother's place.
+    // Rule 2 needs it so: a typed father's pair is taken without looking at the children, a
+    // typed mother's is checked against them.  Not on X, where the roles differ.
+    const int father = code(nf.father), mother = code(nf.mother);
+    if (!on_x && father != -1 && mother == -1) {
+        members.add(nf.mother, mother, false);
+        members.add(nf.father, father, false);
+    } else {
+        members.add(nf.father, father, male(nf.father));
+        members.add(nf.mother, mother, male(nf.mother));
+    }
+    // Rule 1: typed children only; on X, of known sex only.
+    for (long c : nf.children)
+        if (const int g = code(c); g != -1 && (!on_x || study.x_sex[static_cast<std::size_t>(c)] != 0))
+            members.add(c, g, male(c));
+}
+
+// On an autosome, the family's pairs (consistent_pairs) in record `f`, as
+// store_consistent_pairs stores them; false (and `f` left as it was) when there are none.
+bool store_pairs(const FamilyMembers& members, famdat& f) {
+    const PairList* pairs = consistent_pairs(members.code[0], members.code[1], members.children);
+    if (pairs != nullptr) store_pairs(*pairs, f);
+    return pairs != nullptr;
+}
+
 }  // namespace
 
 void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out,
@@ -52,64 +122,55 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
     out.mendel.clear();
     out.children = 0;
     out.monomorphic = false;
-    bool allele_1 = false, allele_2 = false;  // a copy of the counted allele / of the other seen
+    out.typed_parent = false;
+    out.stratum_families.assign(study.strata.size(), 0);
+    int alleles = 0;  // FamilyMembers::alleles of the kept families
     // Sexes differ on X (parents in their role's sex), so records kept from a marker of the
     // other class are written afresh.
-    if (out.held_on_x != on_x) {
-        out.held.clear();
-        out.held_on_x = on_x;
+    if (out.members_on_x != on_x) {
+        out.members.clear();
+        out.spare_members.clear();
+        out.members_on_x = on_x;
     }
+    // Each record's members, kept or spare (moved, never copied).
+    for (std::vector<long>& held : out.spare_members) out.members.push_back(std::move(held));
+    out.spare_members.clear();
 
-    // A person's code in the families: on X a male's allele (x_member_code).
-    auto code = [&](long p) {
-        if (p < 0) return -1;
-        const int g = genotype[static_cast<std::size_t>(p)];
-        return on_x ? x_member_code(g, study.x_sex[static_cast<std::size_t>(p)]) : g;
-    };
-    auto typed = [&](long p) { return code(p) != -1; };
-    std::vector<long> members;
-    members.reserve(maxfamilysize);
+    FamilyMembers members;
     for (long j = 0; j < nstudy; ++j) {
         const NuclearFamily& nf = study.families[static_cast<std::size_t>(j)];
-        // Rule 3, placed first: a typed father with an untyped mother takes the mother's place.
-        // Rule 2 needs it so: a typed father's pair is taken without looking at the children,
-        // a typed mother's is checked against them.  Not on X, where the roles differ.
-        members.clear();
-        const bool swap = !on_x && typed(nf.father) && !typed(nf.mother);
-        members.push_back(swap ? nf.mother : nf.father);
-        members.push_back(swap ? nf.father : nf.mother);
-        // Rule 1: typed children only; on X, of known sex only.
-        for (long c : nf.children)
-            if (typed(c) && (!on_x || study.x_sex[static_cast<std::size_t>(c)] != 0)) members.push_back(c);
-        if (members.size() == 2) continue;
+        if (nf.children.size() > static_cast<std::size_t>(maxchildren))
+            throw std::length_error("a nuclear family with more than " + std::to_string(maxchildren) + " children");
+        if (on_x)
+            gather_members<true>(study, genotype, nf, members);
+        else
+            gather_members<false>(study, genotype, nf, members);
+        if (members.n == 2) continue;
         // With complete_trios, PLINK's rule: both parents typed.
-        if (study.complete_trios && !(typed(nf.father) && typed(nf.mother))) continue;
+        if (study.complete_trios && (members.code[0] == -1 || members.code[1] == -1)) continue;
 
-        const int n = static_cast<int>(members.size());
+        const int n = members.n;
         const long slot = table.nfam + 1;
         famdat& f = table[slot];
-        const bool allocated = ensure_capacity(f, n, ncov);
+        if (ensure_capacity(f, n, ncov)) {  // a new record: no pairs, and none held
+            f.pgenos.fill(0);
+            f.npgeno = 0;
+            if (out.members.size() >= static_cast<std::size_t>(slot))
+                out.members[static_cast<std::size_t>(slot - 1)].clear();
+        }
         // A record that held these very members at the last marker keeps their phenotypes,
         // sexes, covariates and weights: only the genotypes and pairs are written again.
-        if (out.held.size() < static_cast<std::size_t>(slot)) out.held.resize(static_cast<std::size_t>(slot));
-        std::vector<long>& held = out.held[static_cast<std::size_t>(slot - 1)];
-        const bool same = !allocated && held == members;
-        if (allocated)
-            f.pgenos.fill(0);
-        else  // rows beyond the last marker's pairs are zero already
-            for (int k = 1; k <= f.npgeno; ++k) f.pgenos[k][1] = f.pgenos[k][2] = 0;
+        if (out.members.size() < static_cast<std::size_t>(slot)) out.members.resize(static_cast<std::size_t>(slot));
+        std::vector<long>& held = out.members[static_cast<std::size_t>(slot - 1)];
+        const bool same = members.same_people(held);
         f.famid = j + 1;
         f.stratum = study.family_stratum.empty() ? 0 : study.family_stratum[static_cast<std::size_t>(j)];
         f.ninfam = n;
-        f.npgeno = 0;
-        for (int m = 1; m <= n; ++m) {
-            const long p = members[static_cast<std::size_t>(m - 1)];
-            f.famgeno[m] = code(p);
-        }
+        for (int m = 1; m <= n; ++m) f.famgeno[m] = members.code[static_cast<std::size_t>(m - 1)];
         if (!same) {
-            held.assign(members.begin(), members.end());
+            held.assign(members.person.begin(), members.person.begin() + n);
             for (int m = 1; m <= n; ++m) {
-                const long p = members[static_cast<std::size_t>(m - 1)];
+                const long p = members.person[static_cast<std::size_t>(m - 1)];
                 const auto up = static_cast<std::size_t>(p);
                 f.phenodat[m] = p < 0 ? 0 : study.people[up].phenotype;
                 f.sex[m] = p < 0 ? 0 : on_x ? study.x_sex[up] : study.people[up].sex;
@@ -124,7 +185,7 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
             f.glik.resize(static_cast<std::size_t>(n) + 1, {1.0, 1.0, 1.0});
             if (!dosage.empty()) f.dosage.resize(static_cast<std::size_t>(n) + 1, std::nan(""));
             for (int m = 1; m <= n; ++m) {
-                const long p = members[static_cast<std::size_t>(m - 1)];
+                const long p = members.person[static_cast<std::size_t>(m - 1)];
                 if (p < 0) continue;
                 f.glik[static_cast<std::size_t>(m)] = likelihood[static_cast<std::size_t>(p)];
                 if (!dosage.empty()) f.dosage[static_cast<std::size_t>(m)] = dosage[static_cast<std::size_t>(p)];
@@ -134,28 +195,29 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
                 f.pgenos[k + 1][2] = k % 3;
             }
             f.npgeno = parentpairs;
-        }
-
-        // Rule 2, as the single run checks a family.
-        if (!uncertain && !(on_x ? x_store_consistent_pairs(f) : store_consistent_pairs(f))) {
-            out.mendel.push_back({j, std::vector<long>(members.begin() + 2, members.end())});
-            continue;  // the slot is reused by the next family
+        } else {
+            // Rule 2, as the single run checks a family.  The rows beyond the new pairs are
+            // zeroed (those beyond the last marker's are zero already); a family left out
+            // leaves the record's pairs to the next family in its slot.
+            const int before = f.npgeno;
+            if (on_x ? !x_store_consistent_pairs(f) : !store_pairs(members, f)) {
+                out.mendel.push_back({j, std::vector<long>(members.person.begin() + 2, members.person.begin() + n)});
+                continue;  // the slot is reused by the next family
+            }
+            for (int k = f.npgeno + 1; k <= before; ++k) f.pgenos[k][1] = f.pgenos[k][2] = 0;
         }
 
         table.nfam = slot;
         out.kept.push_back(j);
-        if (out.members.size() < static_cast<std::size_t>(slot)) out.members.resize(static_cast<std::size_t>(slot));
-        out.members[static_cast<std::size_t>(slot - 1)].assign(members.begin(), members.end());
         out.children += n - 2;
-        for (int m = 1; m <= n; ++m) {
-            const int g = f.famgeno[m];
-            const bool male = on_x && f.sex[m] == 1;  // one allele: 1 the counted one, 0 the other
-            if (g >= 1) allele_1 = true;
-            if (g == 0 || (g == 1 && !male)) allele_2 = true;
-        }
+        out.typed_parent = out.typed_parent || members.code[0] != -1 || members.code[1] != -1;
+        if (!out.stratum_families.empty()) ++out.stratum_families[static_cast<std::size_t>(f.stratum)];
+        alleles |= members.alleles;
     }
+    for (auto held = out.members.begin() + table.nfam; held != out.members.end(); ++held)
+        out.spare_members.push_back(std::move(*held));
     out.members.resize(static_cast<std::size_t>(table.nfam));
-    out.monomorphic = table.nfam > 0 && !(allele_1 && allele_2);
+    out.monomorphic = table.nfam > 0 && alleles != (FamilyMembers::kAllele1 | FamilyMembers::kAllele2);
 }
 
 }  // namespace quillon

@@ -41,15 +41,19 @@ struct MarkerFamilies {
     // Per kept family, its members as Study::people indices (-1 a placeholder), in the
     // table's member order (after rule 3).
     std::vector<std::vector<long>> members;
+    // The same for the records after the kept ones (record nfam + 1 + i at [i]): the members
+    // whose phenotypes, sexes, covariates and weights they still hold, so that a record
+    // given the same members at the next marker keeps them.
+    std::vector<std::vector<long>> spare_members;
+    bool members_on_x = false;  // `members` and `spare_members` were written for an X marker
     long children = 0;  // children in the kept families
     std::vector<MendelError> mendel;
     // Only one allele among the typed members of the kept families (all 0 or all 2);
     // false when no family is kept.
     bool monomorphic = false;
-    // Per record of `table` (kept or not), the members whose phenotypes, sexes, covariates
-    // and weights it holds.
-    std::vector<std::vector<long>> held;
-    bool held_on_x = false;  // `held` was written for an X marker
+    bool typed_parent = false;  // some kept family has a typed parent
+    // With strata (Study::strata), the kept families of each stratum; empty otherwise.
+    std::vector<long> stratum_families;
 };
 
 // Builds the table for one marker from `genotype` (one code per Study::people entry).
@@ -59,7 +63,9 @@ struct MarkerFamilies {
 // Rule 2 is checked as the single run checks a family (after the swap of rule 3, which
 // changes no likelihood but puts a lone typed parent where the check compares it with the
 // children), so every kept family passes its checks.
-// `out` is reused between markers: each record is allocated once for the largest family.
+// `out` is reused between markers (with the same study): each record is allocated once for
+// the largest family, so a marker whose families fit the records allocates nothing but its
+// Mendel errors' lists.
 // Covariate doubles are those of the study, which parse the same text the single run reads.
 // `chr` kX reads the marker as X-linked (above); any other class as an autosome.
 void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out,

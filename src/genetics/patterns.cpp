@@ -61,13 +61,11 @@ GenotypeTable build_genotype_table(int members) {
 }
 
 bool store_consistent_pairs(famdat& fam) {
-    ParentPairs pairs;
-    gx(fam.famgeno, fam.ninfam, fam.famid, pairs);
-    const bool both_typed = fam.famgeno[1] != -1 && fam.famgeno[2] != -1;
-    if (pairs.unpgeno == 0 ||
-        (both_typed && !pair_explains_children(fam.famgeno, fam.ninfam, fam.famgeno[1], fam.famgeno[2])))
-        return false;
-    store_pairs(pairs, fam);
+    int children = 0;
+    for (int i = 3; i <= fam.ninfam; ++i) children |= child_bit(fam.famgeno[i]);
+    const PairList* pairs = consistent_pairs(fam.famgeno[1], fam.famgeno[2], children);
+    if (pairs == nullptr) return false;
+    store_pairs(*pairs, fam);
     return true;
 }
 

@@ -4,6 +4,9 @@
 //
 // Parental pair index k = 3*father + mother + 1 (1..9), father's genotype varying slowest.
 
+#include <array>
+#include <cstddef>
+
 #include "genetics/family.hpp"
 #include "toolkit/nrarray.hpp"
 
@@ -49,10 +52,80 @@ void store_pairs(const ParentPairs& pairs, famdat& fam);
 // True when every typed child's genotype can be born to the pair (f, m).
 bool pair_explains_children(const IVector& famgeno, int ninfam, int f, int m);
 
-// When the family's typed genotypes are consistent, stores its compatible pairs (gx) in the
-// record (store_pairs) and returns true: some pair explains them and, with both parents
-// typed, that pair explains every child (gx takes a typed father's pair without looking at
-// the children).  Otherwise returns false and leaves the record's pairs as they are.
+// A set of genotypes (the typed children's): bit h for genotype h, nothing for -1.
+constexpr int child_bit(int g) { return g < 0 ? 0 : 1 << g; }
+
+// Parental pairs {father, mother} in gx's order: pair[0..n-1].
+struct PairList {
+    int n = 0;
+    int pair[parentpairs][2] = {};
+};
+
+namespace detail {
+// Per pair k (1..9), the set of child genotypes it can have (parentgh).
+inline constexpr std::array<int, parentpairs + 1> kPairChildren = [] {
+    std::array<int, parentpairs + 1> set{};
+    for (int k = 1; k <= parentpairs; ++k)
+        for (int h = 0; h < rdx; ++h)
+            if (parentgh[h][k] == 1) set[static_cast<std::size_t>(k)] |= child_bit(h);
+    return set;
+}();
+
+// consistent_pairs' answers by the father's and the mother's codes + 1 and the children's
+// set: a typed father's pair alone (with an untyped mother, her -1), none when the mother
+// is typed too and their pair cannot have every child; for an untyped father the pairs, in
+// increasing index, that can have every child and have the mother's genotype when she is
+// typed.
+using PairTable = std::array<std::array<std::array<PairList, 1 << rdx>, rdx + 1>, rdx + 1>;
+inline constexpr PairTable kConsistentPairs = [] {
+    PairTable table{};
+    for (int father = -1; father < rdx; ++father)
+        for (int mother = -1; mother < rdx; ++mother)
+            for (int children = 0; children < (1 << rdx); ++children) {
+                PairList& list = table[static_cast<std::size_t>(father + 1)][static_cast<std::size_t>(mother + 1)]
+                                      [static_cast<std::size_t>(children)];
+                if (father != -1) {
+                    const auto k = static_cast<std::size_t>(3 * father + mother + 1);
+                    if (mother != -1 && (children & ~kPairChildren[k]) != 0) continue;
+                    list.pair[list.n][0] = father;
+                    list.pair[list.n++][1] = mother;
+                    continue;
+                }
+                for (int k = 1; k <= parentpairs; ++k)
+                    if ((children & ~kPairChildren[static_cast<std::size_t>(k)]) == 0 &&
+                        (mother == -1 || gpgenos[k][1] == mother)) {
+                        list.pair[list.n][0] = gpgenos[k][0];
+                        list.pair[list.n++][1] = gpgenos[k][1];
+                    }
+            }
+    return table;
+}();
+}  // namespace detail
+
+// The pairs gx lists for the codes `father` and `mother` (-1 untyped) and the children's
+// genotype set `children` (child_bit), read from a table, when they are consistent: some
+// pair explains them and, with both parents typed, that pair explains every child (gx takes
+// a typed father's pair without looking at the children).  Null otherwise.
+inline const PairList* consistent_pairs(int father, int mother, int children) {
+    const auto f = static_cast<std::size_t>(father + 1), m = static_cast<std::size_t>(mother + 1);
+    const PairList& list = detail::kConsistentPairs[f][m][static_cast<std::size_t>(children)];
+    return list.n == 0 ? nullptr : &list;
+}
+
+// Stores `pairs` in the record as store_pairs does.
+inline void store_pairs(const PairList& pairs, famdat& fam) {
+    if (!fam.pgenos.allocated()) fam.pgenos = imatrix(1, parentpairs, 1, 2);
+    fam.npgeno = pairs.n;
+    for (int k = 0; k < pairs.n; ++k) {
+        int* row = fam.pgenos[k + 1].begin_ptr();  // columns 1 and 2
+        row[0] = pairs.pair[k][0];
+        row[1] = pairs.pair[k][1];
+    }
+}
+
+// When the family's typed genotypes are consistent (consistent_pairs), stores its
+// compatible pairs in the record as store_pairs does and returns true.  Otherwise returns
+// false and leaves the record's pairs as they are.
 bool store_consistent_pairs(famdat& fam);
 
 // The genotype-combination table: row r holds the ten base-3 digits of r - 1, most

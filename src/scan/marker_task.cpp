@@ -98,8 +98,8 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
     }
     count_rest();
     build_marker_families(ctx.study, marker.genotype, marker.likelihood, marker.dosage, scratch, chr);
-    out.mendel = scratch.mendel;
     out.counts = {scratch.table.nfam, scratch.children, static_cast<long>(scratch.mendel.size())};
+    out.mendel.swap(scratch.mendel);  // the next build clears what the scratch gets back
     if (scratch.table.nfam == 0) {
         out.kind = RowKind::kNoFamilies;
         return;
@@ -109,21 +109,15 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         return;
     }
     // No family with a typed parent: the prior alone would carry the parents' genotypes.
-    bool typed_parent = false;
-    for (long i = 1; i <= scratch.table.nfam && !typed_parent; ++i)
-        typed_parent = scratch.table[i].famgeno[1] != -1 || scratch.table[i].famgeno[2] != -1;
-    if (!typed_parent) {
+    if (!scratch.typed_parent) {
         out.kind = RowKind::kNoTypedParents;
         return;
     }
     // With strata, each stratum's prevalences need a family of the marker.
-    if (!ctx.study.strata.empty()) {
-        std::vector<char> seen(ctx.study.strata.size(), 0);
-        for (long i = 1; i <= scratch.table.nfam; ++i) seen[static_cast<std::size_t>(scratch.table[i].stratum)] = 1;
-        if (std::find(seen.begin(), seen.end(), 0) != seen.end()) {
-            out.kind = RowKind::kEmptyStratum;
-            return;
-        }
+    if (std::find(scratch.stratum_families.begin(), scratch.stratum_families.end(), 0) !=
+        scratch.stratum_families.end()) {
+        out.kind = RowKind::kEmptyStratum;
+        return;
     }
     out.result = run_test(*test, scratch.table, ctx.table);
     place();

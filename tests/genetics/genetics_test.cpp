@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 #include <vector>
@@ -63,6 +64,27 @@ TEST(Gx, TypedFatherPairIsTakenAsGivenAndCheckedSeparately) {
     EXPECT_FALSE(pair_explains_children(g, 4, 2, 2));
     g[3] = -1;  // an untyped child is no evidence either way
     EXPECT_TRUE(pair_explains_children(g, 4, 2, 2));
+}
+
+// store_consistent_pairs reads its pairs from a table: for every family of two parents and
+// three children (codes -1..2) the same verdict and pairs as gx and pair_explains_children.
+TEST(Gx, ConsistentPairsAreGxsForEveryFamilyOfThreeChildren) {
+    for (int code = 0; code < 1024; ++code) {
+        famdat fam;
+        fam.ninfam = 5;
+        fam.famgeno = ivector(1, 5);
+        for (int i = 1, c = code; i <= 5; ++i, c /= 4) fam.famgeno[i] = c % 4 - 1;
+        const int f = fam.famgeno[1], m = fam.famgeno[2];
+        ParentPairs gx_pairs;
+        gx(fam.famgeno, 5, 0, gx_pairs);
+        const bool consistent =
+            gx_pairs.unpgeno > 0 && (f == -1 || m == -1 || pair_explains_children(fam.famgeno, 5, f, m));
+        ASSERT_EQ(store_consistent_pairs(fam), consistent) << code;
+        for (int k = 1; consistent && k <= std::max(fam.npgeno, gx_pairs.unpgeno); ++k)
+            EXPECT_TRUE(k <= fam.npgeno && fam.pgenos[k][1] == gx_pairs.upgenos[k][1] &&
+                        fam.pgenos[k][2] == gx_pairs.upgenos[k][2])
+                << code << " pair " << k;
+    }
 }
 
 // X: a son takes one of his mother's alleles, a daughter her father's and one of her
