@@ -30,7 +30,7 @@ void LikelihoodDerivatives::size_buffers() {
     direct_h_.resize(n * n);
     prev_.resize(static_cast<std::size_t>(3 * s.nstrata));
     terms_.resize(static_cast<std::size_t>(s.nstrata));
-    single_pairs_.resize(static_cast<std::size_t>(parentpairs * s.nstrata));
+    family_sums_.resize(static_cast<std::size_t>(likelihood_.layout().nfam));
 }
 
 namespace {
@@ -43,7 +43,9 @@ inline double add_child(const double* c, const double* tf, const double* nu, int
     const ChildFactor k = child_factor(tf, nu, gc);
     const double inv = 1.0 / k.total;
     const double q0 = k.t0 * inv, q1 = k.t1 * inv, q2 = k.t2 * inv;
-    if constexpr (Coding == 2) {
+    if constexpr (Coding == 0) {
+        // no coefficients: nothing to add
+    } else if constexpr (Coding == 2) {
         // a = (1{g=1}, 1{g=2}); Cov = [[q1(q0+q2), -q1 q2], [-q1 q2, q2(q0+q1)]]
         const double e1 = (gc == 1 ? 1.0 : 0.0) - q1, e2 = (gc == 2 ? 1.0 : 0.0) - q2;
         const double v11 = q1 * (q0 + q2), v22 = q2 * (q0 + q1), v12 = -(q1 * q2);
@@ -70,11 +72,78 @@ double add_children(const double* c, const double* tf, const double* nu, const i
     return tmpm;
 }
 
+// What one evaluation reads of the flat data (Likelihood::Layout) and of its own
+// constants, as plain pointers and values.
+struct Pass {
+    const long* child_begin;
+    const long* pair_begin;
+    const int* stratum;
+    const int* child_geno;
+    const double* cov;
+    std::size_t stride;  // covariates per flat child
+    const int* pair_f;
+    const int* pair_m;
+    const double* pair_t;
+    const double* risks;   // nu1, nu2 of flat child c at 2c, 2c + 1
+    const double* gammas;  // gamma0..2 of stratum k at 3k
+    double c[3];           // the codes a_h (one entry per genotype)
+    std::size_t n;         // parameters
+    std::size_t nc;        // covariates
+};
+
+// The one-pair families from i on, up to the first other one or nfam, whose index it
+// returns: each family's L_F into sums[i], its children's terms added to the upper
+// Coding nc x Coding nc block of ds, dh (row stride n), in family order.  With NC > 0 the
+// block is summed in a local copy, which the compiler can keep out of memory.
+template <std::size_t NC, int Coding>
+[[gnu::noinline]] std::size_t one_pair_families(const Pass& v, std::size_t i, std::size_t nfam, double* sums,
+                                                double* ds, double* dh) {
+    constexpr std::size_t K = Coding * NC;
+    double local_s[K > 0 ? K : 1], local_h[K > 0 ? K * K : 1];
+    double* sp = ds;
+    double* hp = dh;
+    std::size_t n = v.n;
+    if constexpr (K > 0) {
+        for (std::size_t a = 0; a < K; ++a) {
+            local_s[a] = ds[a];
+            for (std::size_t b = 0; b < K; ++b) local_h[a * K + b] = dh[a * v.n + b];
+        }
+        sp = local_s;
+        hp = local_h;
+        n = K;
+    }
+    const Pass p = v;
+    for (; i < nfam; ++i) {
+        const auto pp = static_cast<std::size_t>(p.pair_begin[i]);
+        if (static_cast<std::size_t>(p.pair_begin[i + 1]) - pp != 1) break;
+        const auto c_first = static_cast<std::size_t>(p.child_begin[i]);
+        const auto children = static_cast<std::size_t>(p.child_begin[i + 1]) - c_first;
+        const double* nu = p.risks + 2 * c_first;
+        const int* geno = p.child_geno + c_first;
+        const double* x = p.cov + c_first * p.stride;
+        const double* tf = p.pair_t + 3 * pp;
+        // A trio's product is 1.0 times its one child's term.
+        const double tmpm = children == 1
+                                ? 1.0 * add_child<NC, Coding>(p.c, tf, nu, *geno, x, sp, hp, n, p.nc)
+                                : add_children<NC, Coding>(p.c, tf, nu, geno, x, p.stride, children, sp, hp, n, p.nc);
+        const double* tmpp = p.gammas + 3 * p.stratum[i];
+        sums[i] = 0.0 + (tmpp[p.pair_f[pp]] * tmpp[p.pair_m[pp]]) * tmpm;
+    }
+    if constexpr (K > 0) {
+        for (std::size_t a = 0; a < K; ++a) {
+            ds[a] = local_s[a];
+            for (std::size_t b = 0; b < K; ++b) dh[a * v.n + b] = local_h[a * K + b];
+        }
+    }
+    return i;
+}
+
 }  // namespace
 
 void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool with_outer) const {
     const long nc = coding_ == 2 ? -s_.ncov : s_.ncov;
     switch (nc) {
+        case 0: evaluate_as<0, 0>(theta, d, with_outer); break;
         case 1: evaluate_as<1, 1>(theta, d, with_outer); break;
         case 2: evaluate_as<2, 1>(theta, d, with_outer); break;
         case 3: evaluate_as<3, 1>(theta, d, with_outer); break;
@@ -118,53 +187,30 @@ void LikelihoodDerivatives::evaluate_as(const DVector& theta, Derivatives& d, bo
     const double c[3] = {static_cast<double>(s_.cch[0]), static_cast<double>(s_.cch[1]),
                          static_cast<double>(s_.cch[2])};
     likelihood_.child_risks(pars_, d.risks.data());
-    // The flat data and the scratch through local pointers, which the calls in the loop
-    // cannot be assumed to leave alone otherwise.
-    const double* risks = d.risks.data();
-    const auto stride = static_cast<std::size_t>(fl.columns);
-    const long* child_begin = fl.child_begin.data();
-    const long* pair_begin = fl.pair_begin.data();
-    const int* stratum = fl.stratum.data();
-    const int* child_geno = fl.child_geno.data();
-    const double* cov = fl.cov.data();
-    const int* pair_f = fl.pair_f.data();
-    const int* pair_m = fl.pair_m.data();
-    const double* pair_t = fl.pair_t.data();
-    const double* gammas = prev_.data();
-    double* ds = direct_s_.data();
-    double* dh = direct_h_.data();
-    long* singles = single_pairs_.data();
+    const Pass pass{fl.child_begin.data(), fl.pair_begin.data(), fl.stratum.data(), fl.child_geno.data(),
+                    fl.cov.data(), static_cast<std::size_t>(fl.columns), fl.pair_f.data(), fl.pair_m.data(),
+                    fl.pair_t.data(), d.risks.data(), prev_.data(), {c[0], c[1], c[2]}, n, nc};
+    double* sums = family_sums_.data();
 
     // Families with one pair (both parents typed, in the main) add their children's terms
     // straight into the totals, and their prevalence terms once per pair type at the end;
-    // the others go through the per-pair buffers and the mixture formula.
-    std::fill(single_pairs_.begin(), single_pairs_.end(), 0L);
-    double loglkk = 0.0;
+    // the others go through the per-pair buffers and the mixture formula.  Each family's L_F
+    // is kept for its log, taken in family order after the loop.
     const auto nfam = static_cast<std::size_t>(fl.nfam);
     for (std::size_t i = 0; i < nfam; ++i) {
-        const auto c_first = static_cast<std::size_t>(child_begin[i]);
-        const auto children = static_cast<std::size_t>(child_begin[i + 1]) - c_first;
-        const long p_first = pair_begin[i];
-        const long npair = pair_begin[i + 1] - p_first;
-        const auto st = static_cast<std::size_t>(stratum[i]);
-        const double* tmpp = gammas + 3 * st;
-        const double* nu = risks + 2 * c_first;
-        const int* geno = child_geno + c_first;
-        const double* x = cov + c_first * stride;
-
-        if (npair == 1 && !with_outer) {
-            const auto pp = static_cast<std::size_t>(p_first);
-            const double* tf = pair_t + 3 * pp;
-            // A trio's product is 1.0 times its one child's term.
-            const double tmpm = children == 1
-                                    ? 1.0 * add_child<NC, Coding>(c, tf, nu, *geno, x, ds, dh, n, nc)
-                                    : add_children<NC, Coding>(c, tf, nu, geno, x, stride, children, ds, dh, n, nc);
-            const int f = pair_f[pp], mo = pair_m[pp];
-            const double tmps = 0.0 + (tmpp[f] * tmpp[mo]) * tmpm;
-            ++singles[parentpairs * st + static_cast<std::size_t>(3 * f + mo)];
-            loglkk = loglkk + std::log(tmps);
-            continue;
+        if (!with_outer) {
+            i = one_pair_families<NC, Coding>(pass, i, nfam, sums, direct_s_.data(), direct_h_.data());
+            if (i == nfam) break;
         }
+        const auto c_first = static_cast<std::size_t>(fl.child_begin[i]);
+        const auto children = static_cast<std::size_t>(fl.child_begin[i + 1]) - c_first;
+        const long p_first = fl.pair_begin[i];
+        const long npair = fl.pair_begin[i + 1] - p_first;
+        const auto st = static_cast<std::size_t>(fl.stratum[i]);
+        const double* tmpp = prev_.data() + 3 * st;
+        const double* nu = pass.risks + 2 * c_first;
+        const int* geno = pass.child_geno + c_first;
+        const double* x = pass.cov + c_first * pass.stride;
         const PrevalenceTerms& prev = terms_[st];
         const std::size_t eta = m + 2 * st;  // the stratum's eta1
         double tmps = 0.0;
@@ -175,7 +221,7 @@ void LikelihoodDerivatives::evaluate_as(const DVector& theta, Derivatives& d, bo
             std::fill(sp, sp + n, 0.0);
             std::fill(hp, hp + n * n, 0.0);
             const double tmpm =
-                add_children<NC, Coding>(c, fl.pair_t.data() + 3 * pp, nu, geno, x, stride, children, sp, hp, n, nc);
+                add_children<NC, Coding>(c, fl.pair_t.data() + 3 * pp, nu, geno, x, pass.stride, children, sp, hp, n, nc);
             const int f = fl.pair_f[pp], mo = fl.pair_m[pp];
             const double ap = (tmpp[f] * tmpp[mo]) * tmpm;
             tmps = tmps + ap;
@@ -185,7 +231,7 @@ void LikelihoodDerivatives::evaluate_as(const DVector& theta, Derivatives& d, bo
                 hp[(eta + k) * n + eta + k] = prev.info[f][k] + prev.info[mo][k];
             }
         }
-        loglkk = loglkk + std::log(tmps);
+        sums[i] = tmps;
 
         // The family's score s and information: one pair is its own average.
         if (npair == 1) {
@@ -234,11 +280,11 @@ void LikelihoodDerivatives::evaluate_as(const DVector& theta, Derivatives& d, bo
         g[a] -= direct_s_[a];
         for (std::size_t b = a; b < m; ++b) h[a * n + b] += direct_h_[a * n + b];
     }
-    for (std::size_t st = 0; st < strata; ++st) {
+    for (std::size_t st = 0; st < strata && !with_outer; ++st) {
         const PrevalenceTerms& prev = terms_[st];
         const std::size_t eta = m + 2 * st;
         for (int t = 0; t < parentpairs; ++t) {
-            const long pairs = single_pairs_[parentpairs * st + static_cast<std::size_t>(t)];
+            const long pairs = fl.one_pair[parentpairs * st + static_cast<std::size_t>(t)];
             if (pairs == 0) continue;
             const auto count = static_cast<double>(pairs);
             count_parent(st, t / 3, count);
@@ -249,6 +295,8 @@ void LikelihoodDerivatives::evaluate_as(const DVector& theta, Derivatives& d, bo
             }
         }
     }
+    double loglkk = 0.0;
+    for (std::size_t i = 0; i < nfam; ++i) loglkk = loglkk + std::log(sums[i]);
     d.value = -loglkk;
     // Only the upper triangles were accumulated.
     for (std::size_t i = 0; i < n; ++i)

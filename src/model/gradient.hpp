@@ -79,7 +79,7 @@ public:
 
 private:
     void size_buffers();
-    // evaluate() for NC covariates (0: any number) and `Coding` entries of a_h.
+    // evaluate() for NC covariates (0: any number) and `Coding` entries of a_h (0: no covariates).
     template <std::size_t NC, int Coding>
     void evaluate_as(const DVector& theta, Derivatives& d, bool with_outer) const;
 
@@ -92,7 +92,7 @@ private:
     mutable std::vector<double> direct_s_, direct_h_;      // sums over the one-pair families
     mutable std::vector<double> prev_;                     // each stratum's gamma0..2
     mutable std::vector<PrevalenceTerms> terms_;           // each stratum's prevalence terms
-    mutable std::vector<long> single_pairs_;               // one-pair families per stratum and pair type
+    mutable std::vector<double> family_sums_;              // each family's likelihood L_F, for its log
 };
 
 }  // namespace quillon

@@ -48,6 +48,7 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     f.pair_f.resize(static_cast<std::size_t>(npairs));
     f.pair_m.resize(static_cast<std::size_t>(npairs));
     f.pair_t.resize(static_cast<std::size_t>(3 * npairs));
+    f.one_pair.assign(static_cast<std::size_t>(parentpairs * s.nstrata), 0L);
     f.finite_columns = ncov;
     std::size_t c = 0;  // the next flat child
     std::size_t p = 0;  // the next flat pair
@@ -78,6 +79,7 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
             const bool untyped = fg == -1 || mg == -1;
             f.untyped = f.untyped || untyped;
             for (int cg = 0; cg <= 2; ++cg) f.pair_t[3 * p + static_cast<std::size_t>(cg)] = untyped ? 0.0 : phg(fg, mg, cg);
+            if (fam.npgeno == 1 && !untyped) ++f.one_pair[static_cast<std::size_t>(parentpairs * fam.stratum + 3 * fg + mg)];
         }
     }
     f.child_begin[static_cast<std::size_t>(nfam)] = static_cast<long>(c);

@@ -55,6 +55,7 @@ public:
         long strata = 1;                // strata of the settings it was laid out for
         std::vector<int> stratum;       // per family: its stratum 0..strata-1
         bool untyped = false;           // some pair has an untyped parent (-1)
+        std::vector<long> one_pair;     // families of one typed pair, of stratum k and pair (f, m) at 9k + 3f + m
     };
     const Layout& layout() const { return *flat_; }
     const std::shared_ptr<const Layout>& shared_layout() const { return flat_; }
