@@ -138,6 +138,115 @@ template <std::size_t NC, int Coding>
     return i;
 }
 
+// The per-pair buffers of a family: weight a[p], gradient s[p n ..] and Hessian h[p n n ..] of pair p.
+struct PairBuffers {
+    double* a;
+    double* s;
+    double* h;
+};
+
+// Where a family's score and information go: the gradient g (subtracted), the upper triangles
+// of the information h and the outer product o (none when null), the parents' counts of d.
+struct Totals {
+    Derivatives& d;
+    std::size_t strata;
+    double* g;
+    double* h;
+    double* o;
+    // Parents of genotype gt counted with weight w, in stratum st.
+    void count_parent(std::size_t st, int gt, double w) const {
+        d.parents[gt] += w;
+        if (strata > 1) d.strata_parents[3 * st + static_cast<std::size_t>(gt)] += w;
+    }
+};
+
+// Family i by its pairs and the mixture formula, its stratum's eta1 at `eta`, its prevalence
+// terms `prev`: its score and information added to the totals; returns L_F.  N > 0: that many
+// parameters, v.n (the loops over the triangles then unrolled whole), 0: v.n of them.
+template <std::size_t NC, int Coding, std::size_t N>
+double mixture_family(const Pass& v, std::size_t i, std::size_t eta, const PrevalenceTerms& prev,
+                      const PairBuffers& buffers, const Totals& t) {
+    const std::size_t n = N > 0 ? N : v.n;
+    double* g = t.g;
+    double* h = t.h;
+    double* o = t.o;
+    const auto c_first = static_cast<std::size_t>(v.child_begin[i]);
+    const auto children = static_cast<std::size_t>(v.child_begin[i + 1]) - c_first;
+    const long p_first = v.pair_begin[i];
+    const long npair = v.pair_begin[i + 1] - p_first;
+    const auto st = static_cast<std::size_t>(v.stratum[i]);
+    const double* tmpp = v.gammas + 3 * st;
+    const double* nu = v.risks + 2 * c_first;
+    const int* geno = v.child_geno + c_first;
+    const double* x = v.cov + c_first * v.stride;
+    double tmps = 0.0;
+    for (long slot = 0; slot < npair; ++slot) {
+        const auto pp = static_cast<std::size_t>(p_first + slot);
+        double* sp = buffers.s + static_cast<std::size_t>(slot) * n;
+        double* hp = buffers.h + static_cast<std::size_t>(slot) * n * n;
+        std::fill(sp, sp + n, 0.0);
+        std::fill(hp, hp + n * n, 0.0);
+        const double tmpm =
+            add_children<NC, Coding>(v.c, v.pair_t + 3 * pp, nu, geno, x, v.stride, children, sp, hp, n, v.nc);
+        const int f = v.pair_f[pp], mo = v.pair_m[pp];
+        const double ap = (tmpp[f] * tmpp[mo]) * tmpm;
+        tmps = tmps + ap;
+        buffers.a[slot] = ap;
+        for (std::size_t k = 0; k < 2; ++k) {
+            sp[eta + k] = prev.grad[f][k] + prev.grad[mo][k];
+            hp[(eta + k) * n + eta + k] = prev.info[f][k] + prev.info[mo][k];
+        }
+    }
+
+    // The family's score s and information: one pair is its own average.
+    if (npair == 1) {
+        t.count_parent(st, v.pair_f[static_cast<std::size_t>(p_first)], 1.0);
+        t.count_parent(st, v.pair_m[static_cast<std::size_t>(p_first)], 1.0);
+        const double* s = buffers.s;
+        const double* hp = buffers.h;
+        for (std::size_t a = 0; a < n; ++a) {
+            g[a] -= s[a];
+            for (std::size_t b = a; b < n; ++b) {
+                h[a * n + b] += hp[a * n + b];
+                if (o != nullptr) o[a * n + b] += s[a] * s[b];
+            }
+        }
+        return tmps;
+    }
+    double s[N > 0 ? N : 64];
+    std::vector<double> big;
+    double* sbar = s;
+    if (n > 64) {
+        big.assign(n, 0.0);
+        sbar = big.data();
+    }
+    std::fill(sbar, sbar + n, 0.0);
+    for (long p = 0; p < npair; ++p) {
+        const auto pp = static_cast<std::size_t>(p_first + p);
+        const double pi = buffers.a[p] / tmps;
+        t.count_parent(st, v.pair_f[pp], pi);
+        t.count_parent(st, v.pair_m[pp], pi);
+        const double* sp = buffers.s + static_cast<std::size_t>(p) * n;
+        const double* hp = buffers.h + static_cast<std::size_t>(p) * n * n;
+#pragma GCC unroll 8
+        for (std::size_t a = 0; a < n; ++a) {
+            sbar[a] += pi * sp[a];
+#pragma GCC unroll 8
+            for (std::size_t b = a; b < n; ++b) h[a * n + b] += pi * (hp[a * n + b] - sp[a] * sp[b]);
+        }
+    }
+#pragma GCC unroll 8
+    for (std::size_t a = 0; a < n; ++a) {
+        g[a] -= sbar[a];
+#pragma GCC unroll 8
+        for (std::size_t b = a; b < n; ++b) {
+            h[a * n + b] += sbar[a] * sbar[b];
+            if (o != nullptr) o[a * n + b] += sbar[a] * sbar[b];
+        }
+    }
+    return tmps;
+}
+
 }  // namespace
 
 void LikelihoodDerivatives::evaluate(const DVector& theta, Derivatives& d, bool with_outer) const {
@@ -167,11 +276,6 @@ void LikelihoodDerivatives::evaluate_as(const DVector& theta, Derivatives& d, bo
     const auto strata = static_cast<std::size_t>(s_.nstrata);
     d.clear(n, with_outer, fl.child_geno.size());
     if (strata > 1) d.strata_parents.assign(3 * strata, 0.0);
-    // Parents of genotype g counted with weight w, in stratum st.
-    const auto count_parent = [&d, strata](std::size_t st, int g, double w) {
-        d.parents[g] += w;
-        if (strata > 1) d.strata_parents[3 * st + static_cast<std::size_t>(g)] += w;
-    };
     std::fill(direct_s_.begin(), direct_s_.end(), 0.0);
     std::fill(direct_h_.begin(), direct_h_.end(), 0.0);
     double* g = d.gradient.data();
@@ -191,6 +295,8 @@ void LikelihoodDerivatives::evaluate_as(const DVector& theta, Derivatives& d, bo
                     fl.cov.data(), static_cast<std::size_t>(fl.columns), fl.pair_f.data(), fl.pair_m.data(),
                     fl.pair_t.data(), d.risks.data(), prev_.data(), {c[0], c[1], c[2]}, n, nc};
     double* sums = family_sums_.data();
+    const Totals totals{d, strata, g, h, o};
+    const PairBuffers buffers{pair_a_.data(), pair_s_.data(), pair_h_.data()};
 
     // Families with one pair (both parents typed, in the main) add their children's terms
     // straight into the totals, and their prevalence terms once per pair type at the end;
@@ -202,79 +308,13 @@ void LikelihoodDerivatives::evaluate_as(const DVector& theta, Derivatives& d, bo
             i = one_pair_families<NC, Coding>(pass, i, nfam, sums, direct_s_.data(), direct_h_.data());
             if (i == nfam) break;
         }
-        const auto c_first = static_cast<std::size_t>(fl.child_begin[i]);
-        const auto children = static_cast<std::size_t>(fl.child_begin[i + 1]) - c_first;
-        const long p_first = fl.pair_begin[i];
-        const long npair = fl.pair_begin[i + 1] - p_first;
         const auto st = static_cast<std::size_t>(fl.stratum[i]);
-        const double* tmpp = prev_.data() + 3 * st;
-        const double* nu = pass.risks + 2 * c_first;
-        const int* geno = pass.child_geno + c_first;
-        const double* x = pass.cov + c_first * pass.stride;
-        const PrevalenceTerms& prev = terms_[st];
-        const std::size_t eta = m + 2 * st;  // the stratum's eta1
-        double tmps = 0.0;
-        for (long slot = 0; slot < npair; ++slot) {
-            const auto pp = static_cast<std::size_t>(p_first + slot);
-            double* sp = &pair_s_[static_cast<std::size_t>(slot) * n];
-            double* hp = &pair_h_[static_cast<std::size_t>(slot) * n * n];
-            std::fill(sp, sp + n, 0.0);
-            std::fill(hp, hp + n * n, 0.0);
-            const double tmpm =
-                add_children<NC, Coding>(c, fl.pair_t.data() + 3 * pp, nu, geno, x, pass.stride, children, sp, hp, n, nc);
-            const int f = fl.pair_f[pp], mo = fl.pair_m[pp];
-            const double ap = (tmpp[f] * tmpp[mo]) * tmpm;
-            tmps = tmps + ap;
-            pair_a_[static_cast<std::size_t>(slot)] = ap;
-            for (std::size_t k = 0; k < 2; ++k) {
-                sp[eta + k] = prev.grad[f][k] + prev.grad[mo][k];
-                hp[(eta + k) * n + eta + k] = prev.info[f][k] + prev.info[mo][k];
-            }
-        }
-        sums[i] = tmps;
-
-        // The family's score s and information: one pair is its own average.
-        if (npair == 1) {
-            count_parent(st, fl.pair_f[static_cast<std::size_t>(p_first)], 1.0);
-            count_parent(st, fl.pair_m[static_cast<std::size_t>(p_first)], 1.0);
-            const double* s = pair_s_.data();
-            const double* hp = pair_h_.data();
-            for (std::size_t a = 0; a < n; ++a) {
-                g[a] -= s[a];
-                for (std::size_t b = a; b < n; ++b) {
-                    h[a * n + b] += hp[a * n + b];
-                    if (o != nullptr) o[a * n + b] += s[a] * s[b];
-                }
-            }
-            continue;
-        }
-        double s[64];
-        std::vector<double> big;
-        double* sbar = s;
-        if (n > 64) {
-            big.assign(n, 0.0);
-            sbar = big.data();
-        }
-        std::fill(sbar, sbar + n, 0.0);
-        for (long p = 0; p < npair; ++p) {
-            const auto pp = static_cast<std::size_t>(p_first + p);
-            const double pi = pair_a_[static_cast<std::size_t>(p)] / tmps;
-            count_parent(st, fl.pair_f[pp], pi);
-            count_parent(st, fl.pair_m[pp], pi);
-            const double* sp = &pair_s_[static_cast<std::size_t>(p) * n];
-            const double* hp = &pair_h_[static_cast<std::size_t>(p) * n * n];
-            for (std::size_t a = 0; a < n; ++a) {
-                sbar[a] += pi * sp[a];
-                for (std::size_t b = a; b < n; ++b) h[a * n + b] += pi * (hp[a * n + b] - sp[a] * sp[b]);
-            }
-        }
-        for (std::size_t a = 0; a < n; ++a) {
-            g[a] -= sbar[a];
-            for (std::size_t b = a; b < n; ++b) {
-                h[a * n + b] += sbar[a] * sbar[b];
-                if (o != nullptr) o[a * n + b] += sbar[a] * sbar[b];
-            }
-        }
+        // With one stratum the parameters are the coefficients and eta1, eta2.
+        constexpr std::size_t kFixed = Coding * NC + 2;
+        if ((NC > 0 || Coding == 0) && strata == 1)
+            sums[i] = mixture_family<NC, Coding, kFixed>(pass, i, m + 2 * st, terms_[st], buffers, totals);
+        else
+            sums[i] = mixture_family<NC, Coding, 0>(pass, i, m + 2 * st, terms_[st], buffers, totals);
     }
     for (std::size_t a = 0; a < m; ++a) {
         g[a] -= direct_s_[a];
@@ -287,8 +327,8 @@ void LikelihoodDerivatives::evaluate_as(const DVector& theta, Derivatives& d, bo
             const long pairs = fl.one_pair[parentpairs * st + static_cast<std::size_t>(t)];
             if (pairs == 0) continue;
             const auto count = static_cast<double>(pairs);
-            count_parent(st, t / 3, count);
-            count_parent(st, t % 3, count);
+            totals.count_parent(st, t / 3, count);
+            totals.count_parent(st, t % 3, count);
             for (std::size_t k = 0; k < 2; ++k) {
                 g[eta + k] -= count * (prev.grad[t / 3][k] + prev.grad[t % 3][k]);
                 h[(eta + k) * n + eta + k] += count * (prev.info[t / 3][k] + prev.info[t % 3][k]);
