@@ -30,7 +30,7 @@ void LikelihoodDerivatives::size_buffers() {
     direct_h_.resize(n * n);
     prev_.resize(static_cast<std::size_t>(3 * s.nstrata));
     terms_.resize(static_cast<std::size_t>(s.nstrata));
-    family_sums_.resize(static_cast<std::size_t>(likelihood_.layout().nfam));
+    family_sums_ = std::make_unique_for_overwrite<double[]>(static_cast<std::size_t>(likelihood_.layout().nfam));
 }
 
 namespace {
@@ -294,7 +294,7 @@ void LikelihoodDerivatives::evaluate_as(const DVector& theta, Derivatives& d, bo
     const Pass pass{fl.child_begin.data(), fl.pair_begin.data(), fl.stratum.data(), fl.child_geno.data(),
                     fl.cov.data(), static_cast<std::size_t>(fl.columns), fl.pair_f.data(), fl.pair_m.data(),
                     fl.pair_t.data(), d.risks.data(), prev_.data(), {c[0], c[1], c[2]}, n, nc};
-    double* sums = family_sums_.data();
+    double* sums = family_sums_.get();
     const Totals totals{d, strata, g, h, o};
     const PairBuffers buffers{pair_a_.data(), pair_s_.data(), pair_h_.data()};
 

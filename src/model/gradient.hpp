@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 #include "genetics/family.hpp"
@@ -92,7 +93,7 @@ private:
     mutable std::vector<double> direct_s_, direct_h_;      // sums over the one-pair families
     mutable std::vector<double> prev_;                     // each stratum's gamma0..2
     mutable std::vector<PrevalenceTerms> terms_;           // each stratum's prevalence terms
-    mutable std::vector<double> family_sums_;              // each family's likelihood L_F, for its log
+    mutable std::unique_ptr<double[]> family_sums_;        // each family's likelihood L_F, for its log
 };
 
 }  // namespace quillon

@@ -52,6 +52,12 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     f.finite_columns = ncov;
     std::size_t c = 0;  // the next flat child
     std::size_t p = 0;  // the next flat pair
+    int* child_geno = f.child_geno.data();
+    double* cov = f.cov.data();
+    int* pair_f = f.pair_f.data();
+    int* pair_m = f.pair_m.data();
+    double* pair_t = f.pair_t.data();
+    constexpr double kUntyped[3] = {0.0, 0.0, 0.0};
     for (long i = 1; i <= nfam; ++i) {
         const famdat& fam = families[i];
         const auto at = static_cast<std::size_t>(i - 1);
@@ -61,12 +67,12 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
         for (int j = 3; j <= fam.ninfam; ++j, ++c) {
             const int g = fam.famgeno[j];
             if (g < 0 || g > 2) refuse("child genotype outside 0..2", fam.famid, g);
-            f.child_geno[c] = g;
-            double* row = f.cov.data() + c * static_cast<std::size_t>(ncov);
-            for (long k = 1; k <= ncov; ++k) {
-                const double x = fam.fcovdat[j][k];
-                if (!std::isfinite(x) && k - 1 < f.finite_columns) f.finite_columns = k - 1;
-                row[k - 1] = x;
+            child_geno[c] = g;
+            double* row = cov + c * static_cast<std::size_t>(ncov);
+            const double* x = ncov > 0 ? &fam.fcovdat[j][1] : nullptr;  // columns 1..ncov
+            for (long k = 0; k < ncov; ++k) {
+                if (!std::isfinite(x[k]) && k < f.finite_columns) f.finite_columns = k;
+                row[k] = x[k];
             }
         }
         for (int k = 1; k <= fam.npgeno; ++k, ++p) {
@@ -74,11 +80,13 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
             const int mg = fam.pgenos[k][2];
             if (fg < -1 || fg > 2) refuse("father's genotype of a parental pair outside -1..2", fam.famid, fg);
             if (mg < -1 || mg > 2) refuse("mother's genotype of a parental pair outside -1..2", fam.famid, mg);
-            f.pair_f[p] = fg;
-            f.pair_m[p] = mg;
+            pair_f[p] = fg;
+            pair_m[p] = mg;
             const bool untyped = fg == -1 || mg == -1;
             f.untyped = f.untyped || untyped;
-            for (int cg = 0; cg <= 2; ++cg) f.pair_t[3 * p + static_cast<std::size_t>(cg)] = untyped ? 0.0 : phg(fg, mg, cg);
+            // phg(fg, mg, 0..2), without the check for untyped parents made just above
+            const double* t = untyped ? kUntyped : phgdat + 9 * fg + 3 * mg;
+            std::copy(t, t + 3, pair_t + 3 * p);
             if (fam.npgeno == 1 && !untyped) ++f.one_pair[static_cast<std::size_t>(parentpairs * fam.stratum + 3 * fg + mg)];
         }
     }
