@@ -179,6 +179,40 @@ void stratum_prevalences(const Settings& s, const DVector& theta, double* g) {
     }
 }
 
+namespace {
+// Each family's L_F into sums[i] (its log is taken by the caller, in family order), from the
+// children's risks and the strata's prevalences.
+[[gnu::noinline]] void family_sums(const Likelihood::Layout& f, const double* risks, const double* gammas, double* sums) {
+    const long* child_begin = f.child_begin.data();
+    const long* pair_begin = f.pair_begin.data();
+    const int* stratum = f.stratum.data();
+    const int* geno = f.child_geno.data();
+    const int* pair_f = f.pair_f.data();
+    const int* pair_m = f.pair_m.data();
+    const double* pair_t = f.pair_t.data();
+    for (std::size_t i = 0; i < static_cast<std::size_t>(f.nfam); ++i) {
+        const auto c_first = static_cast<std::size_t>(child_begin[i]);
+        const auto c_end = static_cast<std::size_t>(child_begin[i + 1]);
+        const double* tmpp = gammas + 3 * stratum[i];
+        const auto p_first = static_cast<std::size_t>(pair_begin[i]);
+        if (c_end - c_first == 1 && static_cast<std::size_t>(pair_begin[i + 1]) - p_first == 1) {
+            // a trio of one pair: the sum of one term, the product of one factor
+            const double term = child_factor(pair_t + 3 * p_first, risks + 2 * c_first, geno[c_first]).term;
+            sums[i] = 0.0 + (tmpp[pair_f[p_first]] * tmpp[pair_m[p_first]]) * (1.0 * term);
+            continue;
+        }
+        double tmps = 0.0;
+        for (auto p = static_cast<std::size_t>(pair_begin[i]); p < static_cast<std::size_t>(pair_begin[i + 1]); ++p) {
+            const double* tf = pair_t + 3 * p;
+            double tmpm = 1.0;
+            for (std::size_t c = c_first; c < c_end; ++c) tmpm = tmpm * child_factor(tf, risks + 2 * c, geno[c]).term;
+            tmps = tmps + (tmpp[pair_f[p]] * tmpp[pair_m[p]]) * tmpm;
+        }
+        sums[i] = tmps;
+    }
+}
+}  // namespace
+
 double Likelihood::operator()(const DVector& ppars) const {
     // The literal evaluation would reach phg with the untyped parent at its first step.
     if (missing_parent_) missing_genotype();
@@ -188,23 +222,12 @@ double Likelihood::operator()(const DVector& ppars) const {
 
     const Layout& f = *flat_;
     risks_.resize(2 * f.child_geno.size());
+    if (!sums_) sums_ = std::make_unique_for_overwrite<double[]>(static_cast<std::size_t>(f.nfam));
     child_risks(pars_, risks_.data());
+    double* sums = sums_.get();
+    family_sums(f, risks_.data(), prev_.data(), sums);
     double loglkk = 0.0;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(f.nfam); ++i) {
-        const auto c_first = static_cast<std::size_t>(f.child_begin[i]);
-        const auto c_end = static_cast<std::size_t>(f.child_begin[i + 1]);
-        const double* tmpp = prev_.data() + 3 * f.stratum[i];
-
-        double tmps = 0.0;
-        for (auto p = static_cast<std::size_t>(f.pair_begin[i]); p < static_cast<std::size_t>(f.pair_begin[i + 1]); ++p) {
-            const double* tf = f.pair_t.data() + 3 * p;
-            double tmpm = 1.0;
-            for (std::size_t c = c_first; c < c_end; ++c)
-                tmpm = tmpm * child_factor(tf, risks_.data() + 2 * c, f.child_geno[c]).term;
-            tmps = tmps + (tmpp[f.pair_f[p]] * tmpp[f.pair_m[p]]) * tmpm;
-        }
-        loglkk = loglkk + std::log(tmps);
-    }
+    for (std::size_t i = 0; i < static_cast<std::size_t>(f.nfam); ++i) loglkk = loglkk + std::log(sums[i]);
     return -loglkk;
 }
 

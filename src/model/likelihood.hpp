@@ -89,6 +89,7 @@ private:
     RiskForm risk_form_ = RiskForm::kGeneral;
     mutable DVector pars_;              // 1..2*ncov: expanded coefficients of the current theta
     mutable std::vector<double> risks_; // every child's nu1, nu2 (sized at the first evaluation)
+    mutable std::unique_ptr<double[]> sums_;  // each family's L_F (likewise)
     mutable std::vector<double> prev_;  // gamma0..2 of each stratum at the current theta
 };
 
