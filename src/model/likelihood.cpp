@@ -33,7 +33,6 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
         const long nc = fam.ninfam - 2;
         nchildren += nc;
         npairs += fam.npgeno;
-        if (nc > f.most_children) f.most_children = nc;
         if (fam.stratum < 0 || fam.stratum >= s.nstrata) refuse("stratum outside the strata", fam.famid, fam.stratum);
     }
 

@@ -42,7 +42,6 @@ public:
     // The flat data, also read by the evaluator with derivatives (gradient.hpp); from index 0.
     struct Layout {
         long nfam = 0;
-        long most_children = 0;
         std::vector<long> child_begin;  // 0..nfam: family i owns flat children child_begin[i]..child_begin[i+1]-1
         std::vector<long> pair_begin;   // 0..nfam: likewise its flat pairs
         std::vector<int> child_geno;    // genotype code 0..2
