@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "genetics/family.hpp"
+#include "model/flat_vector.hpp"
 #include "model/settings.hpp"
 #include "toolkit/nrarray.hpp"
 
@@ -42,17 +43,17 @@ public:
     // The flat data, also read by the evaluator with derivatives (gradient.hpp); from index 0.
     struct Layout {
         long nfam = 0;
-        std::vector<long> child_begin;  // 0..nfam: family i owns flat children child_begin[i]..child_begin[i+1]-1
-        std::vector<long> pair_begin;   // 0..nfam: likewise its flat pairs
-        std::vector<int> child_geno;    // genotype code 0..2
+        FlatVector<long> child_begin;   // 0..nfam: family i owns flat children child_begin[i]..child_begin[i+1]-1
+        FlatVector<long> pair_begin;    // 0..nfam: likewise its flat pairs
+        FlatVector<int> child_geno;     // genotype code 0..2
         long columns = 0;               // covariates per child: those of the settings it was laid out for
         long finite_columns = 0;        // the leading columns finite for every child
-        std::vector<double> cov;        // covariate k (from 0) of flat child c at c*columns + k
-        std::vector<int> pair_f;        // father's genotype
-        std::vector<int> pair_m;        // mother's genotype
-        std::vector<double> pair_t;     // T(h|f,m) of flat pair p at 3p + h (0.0 with an untyped parent)
+        FlatVector<double> cov;         // covariate k (from 0) of flat child c at c*columns + k
+        FlatVector<int> pair_f;         // father's genotype
+        FlatVector<int> pair_m;         // mother's genotype
+        FlatVector<double> pair_t;      // T(h|f,m) of flat pair p at 3p + h (0.0 with an untyped parent)
         long strata = 1;                // strata of the settings it was laid out for
-        std::vector<int> stratum;       // per family: its stratum 0..strata-1
+        FlatVector<int> stratum;        // per family: its stratum 0..strata-1
         bool untyped = false;           // some pair has an untyped parent (-1)
         std::vector<long> one_pair;     // families of one typed pair, of stratum k and pair (f, m) at 9k + 3f + m
     };
