@@ -22,9 +22,12 @@ inline void add_child_terms(double* s, double* h, const double* x, double e, dou
 }
 
 // The covariate model None, two coding entries per covariate (b1 at 0..nc-1, b2 at
-// nc..2nc-1): e1, e2 the score's and v11, v22, v12 the negated curvature's coefficients.
+// nc..2nc-1): e1, e2 the score's and v11, v22, v12 the negated curvature's coefficients
+// (NC > 0: that many covariates, unrolled; 0: nc of them).
+template <std::size_t NC = 0>
 inline void add_child_terms_two_codings(double* s, double* h, const double* x, double e1, double e2, double v11,
                                         double v22, double v12, std::size_t n, std::size_t nc) {
+    if constexpr (NC > 0) nc = NC;
     for (std::size_t a = 0; a < nc; ++a) {
         s[a] += x[a] * e1;
         s[nc + a] += x[a] * e2;

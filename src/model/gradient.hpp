@@ -19,10 +19,12 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 #include "genetics/family.hpp"
 #include "model/likelihood.hpp"
+#include "model/prevalence.hpp"
 #include "model/settings.hpp"
 #include "toolkit/nrarray.hpp"
 
@@ -78,17 +80,20 @@ public:
 
 private:
     void size_buffers();
+    // evaluate() for NC covariates (0: any number) and `Coding` entries of a_h (0: no covariates).
+    template <std::size_t NC, int Coding>
+    void evaluate_as(const DVector& theta, Derivatives& d, bool with_outer) const;
 
     Settings s_;
     Likelihood likelihood_;
     int coding_ = 1;  // entries of a_h: 2 for the covariate model None, else 1
 
     mutable DVector pars_;  // 1..2ncov: expanded coefficients
-    mutable std::vector<double> nu1_, nu2_;
     mutable std::vector<double> pair_a_, pair_s_, pair_h_;  // per pair: weight, gradient, Hessian
     mutable std::vector<double> direct_s_, direct_h_;      // sums over the one-pair families
     mutable std::vector<double> prev_;                     // each stratum's gamma0..2
-    mutable std::vector<long> single_pairs_;               // one-pair families per stratum and pair type
+    mutable std::vector<PrevalenceTerms> terms_;           // each stratum's prevalence terms
+    mutable std::unique_ptr<double[]> family_sums_;        // each family's likelihood L_F, for its log
 };
 
 }  // namespace quillon

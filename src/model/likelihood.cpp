@@ -1,5 +1,6 @@
 #include "model/likelihood.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -32,51 +33,65 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
         const long nc = fam.ninfam - 2;
         nchildren += nc;
         npairs += fam.npgeno;
-        if (nc > f.most_children) f.most_children = nc;
         if (fam.stratum < 0 || fam.stratum >= s.nstrata) refuse("stratum outside the strata", fam.famid, fam.stratum);
     }
 
     f.nfam = nfam;
     f.columns = ncov;
     f.strata = s.nstrata;
-    f.stratum.reserve(static_cast<std::size_t>(nfam));
-    f.child_begin.reserve(static_cast<std::size_t>(nfam + 1));
-    f.pair_begin.reserve(static_cast<std::size_t>(nfam + 1));
-    f.child_geno.reserve(static_cast<std::size_t>(nchildren));
-    f.cov.reserve(static_cast<std::size_t>(nchildren * ncov));
-    f.pair_f.reserve(static_cast<std::size_t>(npairs));
-    f.pair_m.reserve(static_cast<std::size_t>(npairs));
-    f.pair_t.reserve(static_cast<std::size_t>(3 * npairs));
+    f.stratum.resize(static_cast<std::size_t>(nfam));
+    f.child_begin.resize(static_cast<std::size_t>(nfam + 1));
+    f.pair_begin.resize(static_cast<std::size_t>(nfam + 1));
+    f.child_geno.resize(static_cast<std::size_t>(nchildren));
+    f.cov.resize(static_cast<std::size_t>(nchildren * ncov));
+    f.pair_f.resize(static_cast<std::size_t>(npairs));
+    f.pair_m.resize(static_cast<std::size_t>(npairs));
+    f.pair_t.resize(static_cast<std::size_t>(3 * npairs));
+    f.one_pair.assign(static_cast<std::size_t>(parentpairs * s.nstrata), 0L);
     f.finite_columns = ncov;
+    std::size_t c = 0;  // the next flat child
+    std::size_t p = 0;  // the next flat pair
+    int* child_geno = f.child_geno.data();
+    double* cov = f.cov.data();
+    int* pair_f = f.pair_f.data();
+    int* pair_m = f.pair_m.data();
+    double* pair_t = f.pair_t.data();
+    constexpr double kUntyped[3] = {0.0, 0.0, 0.0};
     for (long i = 1; i <= nfam; ++i) {
         const famdat& fam = families[i];
-        f.child_begin.push_back(static_cast<long>(f.child_geno.size()));
-        f.pair_begin.push_back(static_cast<long>(f.pair_f.size()));
-        f.stratum.push_back(fam.stratum);
-        for (int j = 3; j <= fam.ninfam; ++j) {
+        const auto at = static_cast<std::size_t>(i - 1);
+        f.child_begin[at] = static_cast<long>(c);
+        f.pair_begin[at] = static_cast<long>(p);
+        f.stratum[at] = fam.stratum;
+        for (int j = 3; j <= fam.ninfam; ++j, ++c) {
             const int g = fam.famgeno[j];
             if (g < 0 || g > 2) refuse("child genotype outside 0..2", fam.famid, g);
-            f.child_geno.push_back(g);
-            for (long k = 1; k <= ncov; ++k) {
-                const double x = fam.fcovdat[j][k];
-                if (!std::isfinite(x) && k - 1 < f.finite_columns) f.finite_columns = k - 1;
-                f.cov.push_back(x);
+            child_geno[c] = g;
+            double* row = cov + c * static_cast<std::size_t>(ncov);
+            const double* x = ncov > 0 ? &fam.fcovdat[j][1] : nullptr;  // columns 1..ncov
+            for (long k = 0; k < ncov; ++k) {
+                if (!std::isfinite(x[k]) && k < f.finite_columns) f.finite_columns = k;
+                row[k] = x[k];
             }
         }
-        for (int k = 1; k <= fam.npgeno; ++k) {
+        for (int k = 1; k <= fam.npgeno; ++k, ++p) {
             const int fg = fam.pgenos[k][1];
             const int mg = fam.pgenos[k][2];
             if (fg < -1 || fg > 2) refuse("father's genotype of a parental pair outside -1..2", fam.famid, fg);
             if (mg < -1 || mg > 2) refuse("mother's genotype of a parental pair outside -1..2", fam.famid, mg);
-            f.pair_f.push_back(fg);
-            f.pair_m.push_back(mg);
+            pair_f[p] = fg;
+            pair_m[p] = mg;
             const bool untyped = fg == -1 || mg == -1;
-            missing_parent_ = missing_parent_ || untyped;
-            for (int cg = 0; cg <= 2; ++cg) f.pair_t.push_back(untyped ? 0.0 : phg(fg, mg, cg));
+            f.untyped = f.untyped || untyped;
+            // phg(fg, mg, 0..2), without the check for untyped parents made just above
+            const double* t = untyped ? kUntyped : phgdat + 9 * fg + 3 * mg;
+            std::copy(t, t + 3, pair_t + 3 * p);
+            if (fam.npgeno == 1 && !untyped) ++f.one_pair[static_cast<std::size_t>(parentpairs * fam.stratum + 3 * fg + mg)];
         }
     }
-    f.child_begin.push_back(static_cast<long>(f.child_geno.size()));
-    f.pair_begin.push_back(static_cast<long>(f.pair_f.size()));
+    f.child_begin[static_cast<std::size_t>(nfam)] = static_cast<long>(c);
+    f.pair_begin[static_cast<std::size_t>(nfam)] = static_cast<long>(p);
+    missing_parent_ = f.untyped;
     flat_ = std::move(layout);
     set_risk_form();
 }
@@ -86,15 +101,12 @@ Likelihood::Likelihood(const Settings& s, std::shared_ptr<const Layout> layout) 
                                          NumericalKind::kInvalidSetting);
     if (s.nstrata != flat_->strata)
         nrerror("loglik: the model's strata are not those the families were laid out with", NumericalKind::kInvalidSetting);
-    for (std::size_t p = 0; p < flat_->pair_f.size(); ++p)
-        missing_parent_ = missing_parent_ || flat_->pair_f[p] == -1 || flat_->pair_m[p] == -1;
+    missing_parent_ = flat_->untyped;
     set_risk_form();
 }
 
 void Likelihood::set_risk_form() {
     pars_ = DVector(1, 2 * s_.ncov);
-    nu1_.resize(static_cast<std::size_t>(flat_->most_children));
-    nu2_.resize(static_cast<std::size_t>(flat_->most_children));
     prev_.resize(static_cast<std::size_t>(3 * s_.nstrata));
     if (s_.cmodeltype == kDominant) risk_form_ = RiskForm::kEqualRisks;
     if (s_.cmodeltype == kRecessive && flat_->finite_columns >= s_.ncov) risk_form_ = RiskForm::kUnitNu1;
@@ -111,39 +123,51 @@ inline double linear(const double* b, const double* x, long ncov) {
     return sum;
 }
 
-// The children's risks in one of the forms with covariates; b1 = pars[1..], b2 = pars[ncov+1..].
-template <long NC>
-void risks_of(int form, const double* b1, const double* b2, const double* x, long stride, long ncov, long count,
-              double* nu1, double* nu2) {
-    for (long at = 0; at < count; ++at, x += stride) {
-        if (form == 0) {
-            nu1[at] = std::exp(linear<NC>(b1, x, ncov));
-            nu2[at] = std::exp(linear<NC>(b2, x, ncov));
-        } else if (form == 1) {
-            nu1[at] = std::exp(linear<NC>(b1, x, ncov));
-            nu2[at] = nu1[at];
+// The risks of `count` children (covariate rows from x, `stride` apart) into out[2c], out[2c + 1]
+// in form 0 (general), 1 (nu2 = nu1) or 2 (nu1 = 1); b1 = pars[1..], b2 = pars[ncov+1..].
+template <long NC, int Form>
+void risks_of(const double* b1, const double* b2, const double* x, long stride, long ncov, std::size_t count,
+              double* out) {
+    for (std::size_t at = 0; at < count; ++at, x += stride, out += 2) {
+        if constexpr (Form == 0) {
+            out[0] = std::exp(linear<NC>(b1, x, ncov));
+            out[1] = std::exp(linear<NC>(b2, x, ncov));
+        } else if constexpr (Form == 1) {
+            out[0] = std::exp(linear<NC>(b1, x, ncov));
+            out[1] = out[0];
         } else {
-            nu1[at] = 1.0;
-            nu2[at] = std::exp(linear<NC>(b2, x, ncov));
+            out[0] = 1.0;
+            out[1] = std::exp(linear<NC>(b2, x, ncov));
         }
     }
 }
+
+template <long NC>
+void risks_in_form(int form, const double* b1, const double* b2, const double* x, long stride, long ncov,
+                   std::size_t count, double* out) {
+    if (form == 0) risks_of<NC, 0>(b1, b2, x, stride, ncov, count, out);
+    else if (form == 1) risks_of<NC, 1>(b1, b2, x, stride, ncov, count, out);
+    else risks_of<NC, 2>(b1, b2, x, stride, ncov, count, out);
+}
 }  // namespace
 
-void Likelihood::child_risks_from_covariates(const DVector& pars, long c_first, long c_end, double* nu1,
-                                             double* nu2) const {
+void Likelihood::child_risks(const DVector& pars, double* risks) const {
+    const std::size_t count = flat_->child_geno.size();
+    if (risk_form_ == RiskForm::kUnitRisks) {  // no covariates: every sum is 0.0 and exp(0.0) = 1.0
+        std::fill(risks, risks + 2 * count, 1.0);
+        return;
+    }
     const long ncov = s_.ncov;
     const int form = risk_form_ == RiskForm::kGeneral ? 0 : risk_form_ == RiskForm::kEqualRisks ? 1 : 2;
     const double* b1 = &pars[1];
     const double* b2 = &pars[ncov + 1];
     const long stride = flat_->columns;
-    const double* x = flat_->cov.data() + c_first * stride;
-    const long count = c_end - c_first;
+    const double* x = flat_->cov.data();
     switch (ncov) {
-        case 1: risks_of<1>(form, b1, b2, x, stride, ncov, count, nu1, nu2); break;
-        case 2: risks_of<2>(form, b1, b2, x, stride, ncov, count, nu1, nu2); break;
-        case 3: risks_of<3>(form, b1, b2, x, stride, ncov, count, nu1, nu2); break;
-        default: risks_of<0>(form, b1, b2, x, stride, ncov, count, nu1, nu2); break;
+        case 1: risks_in_form<1>(form, b1, b2, x, stride, ncov, count, risks); break;
+        case 2: risks_in_form<2>(form, b1, b2, x, stride, ncov, count, risks); break;
+        case 3: risks_in_form<3>(form, b1, b2, x, stride, ncov, count, risks); break;
+        default: risks_in_form<0>(form, b1, b2, x, stride, ncov, count, risks); break;
     }
 }
 
@@ -154,6 +178,40 @@ void stratum_prevalences(const Settings& s, const DVector& theta, double* g) {
     }
 }
 
+namespace {
+// Each family's L_F into sums[i] (its log is taken by the caller, in family order), from the
+// children's risks and the strata's prevalences.
+[[gnu::noinline]] void family_sums(const Likelihood::Layout& f, const double* risks, const double* gammas, double* sums) {
+    const long* child_begin = f.child_begin.data();
+    const long* pair_begin = f.pair_begin.data();
+    const int* stratum = f.stratum.data();
+    const int* geno = f.child_geno.data();
+    const int* pair_f = f.pair_f.data();
+    const int* pair_m = f.pair_m.data();
+    const double* pair_t = f.pair_t.data();
+    for (std::size_t i = 0; i < static_cast<std::size_t>(f.nfam); ++i) {
+        const auto c_first = static_cast<std::size_t>(child_begin[i]);
+        const auto c_end = static_cast<std::size_t>(child_begin[i + 1]);
+        const double* tmpp = gammas + 3 * stratum[i];
+        const auto p_first = static_cast<std::size_t>(pair_begin[i]);
+        if (c_end - c_first == 1 && static_cast<std::size_t>(pair_begin[i + 1]) - p_first == 1) {
+            // a trio of one pair: the sum of one term, the product of one factor
+            const double term = child_factor(pair_t + 3 * p_first, risks + 2 * c_first, geno[c_first]).term;
+            sums[i] = 0.0 + (tmpp[pair_f[p_first]] * tmpp[pair_m[p_first]]) * (1.0 * term);
+            continue;
+        }
+        double tmps = 0.0;
+        for (auto p = static_cast<std::size_t>(pair_begin[i]); p < static_cast<std::size_t>(pair_begin[i + 1]); ++p) {
+            const double* tf = pair_t + 3 * p;
+            double tmpm = 1.0;
+            for (std::size_t c = c_first; c < c_end; ++c) tmpm = tmpm * child_factor(tf, risks + 2 * c, geno[c]).term;
+            tmps = tmps + (tmpp[pair_f[p]] * tmpp[pair_m[p]]) * tmpm;
+        }
+        sums[i] = tmps;
+    }
+}
+}  // namespace
+
 double Likelihood::operator()(const DVector& ppars) const {
     // The literal evaluation would reach phg with the untyped parent at its first step.
     if (missing_parent_) missing_genotype();
@@ -162,33 +220,13 @@ double Likelihood::operator()(const DVector& ppars) const {
     stratum_prevalences(s_, ppars, prev_.data());
 
     const Layout& f = *flat_;
+    risks_.resize(2 * f.child_geno.size());
+    if (!sums_) sums_ = std::make_unique_for_overwrite<double[]>(static_cast<std::size_t>(f.nfam));
+    child_risks(pars_, risks_.data());
+    double* sums = sums_.get();
+    family_sums(f, risks_.data(), prev_.data(), sums);
     double loglkk = 0.0;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(f.nfam); ++i) {
-        const long c_first = f.child_begin[i];
-        const long c_end = f.child_begin[i + 1];
-        child_risks(pars_, c_first, c_end, nu1_.data(), nu2_.data());
-        const double* tmpp = prev_.data() + 3 * f.stratum[i];
-
-        double tmps = 0.0;
-        for (auto p = static_cast<std::size_t>(f.pair_begin[i]); p < static_cast<std::size_t>(f.pair_begin[i + 1]); ++p) {
-            const double tf0 = f.pair_t[3 * p];
-            const double tf1 = f.pair_t[3 * p + 1];
-            const double tf2 = f.pair_t[3 * p + 2];
-            double tmpm = 1.0;
-            for (long c = c_first; c < c_end; ++c) {
-                // phgz: t0, t1, t2 in that order, the child's term over ((t0 + t1) + t2)
-                const auto at = static_cast<std::size_t>(c - c_first);
-                const double t0 = tf0;
-                const double t1 = tf1 * nu1_[at];
-                const double t2 = tf2 * nu2_[at];
-                const int g = f.child_geno[static_cast<std::size_t>(c)];
-                const double tcg = g == 0 ? t0 : (g == 1 ? t1 : t2);
-                tmpm = tmpm * (tcg / ((t0 + t1) + t2));
-            }
-            tmps = tmps + (tmpp[f.pair_f[p]] * tmpp[f.pair_m[p]]) * tmpm;
-        }
-        loglkk = loglkk + std::log(tmps);
-    }
+    for (std::size_t i = 0; i < static_cast<std::size_t>(f.nfam); ++i) loglkk = loglkk + std::log(sums[i]);
     return -loglkk;
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "genetics/family.hpp"
+#include "model/flat_vector.hpp"
 #include "model/settings.hpp"
 #include "toolkit/nrarray.hpp"
 
@@ -42,18 +43,19 @@ public:
     // The flat data, also read by the evaluator with derivatives (gradient.hpp); from index 0.
     struct Layout {
         long nfam = 0;
-        long most_children = 0;
-        std::vector<long> child_begin;  // 0..nfam: family i owns flat children child_begin[i]..child_begin[i+1]-1
-        std::vector<long> pair_begin;   // 0..nfam: likewise its flat pairs
-        std::vector<int> child_geno;    // genotype code 0..2
+        FlatVector<long> child_begin;   // 0..nfam: family i owns flat children child_begin[i]..child_begin[i+1]-1
+        FlatVector<long> pair_begin;    // 0..nfam: likewise its flat pairs
+        FlatVector<int> child_geno;     // genotype code 0..2
         long columns = 0;               // covariates per child: those of the settings it was laid out for
         long finite_columns = 0;        // the leading columns finite for every child
-        std::vector<double> cov;        // covariate k (from 0) of flat child c at c*columns + k
-        std::vector<int> pair_f;        // father's genotype
-        std::vector<int> pair_m;        // mother's genotype
-        std::vector<double> pair_t;     // T(h|f,m) of flat pair p at 3p + h (0.0 with an untyped parent)
+        FlatVector<double> cov;         // covariate k (from 0) of flat child c at c*columns + k
+        FlatVector<int> pair_f;         // father's genotype
+        FlatVector<int> pair_m;         // mother's genotype
+        FlatVector<double> pair_t;      // T(h|f,m) of flat pair p at 3p + h (0.0 with an untyped parent)
         long strata = 1;                // strata of the settings it was laid out for
-        std::vector<int> stratum;       // per family: its stratum 0..strata-1
+        FlatVector<int> stratum;        // per family: its stratum 0..strata-1
+        bool untyped = false;           // some pair has an untyped parent (-1)
+        std::vector<long> one_pair;     // families of one typed pair, of stratum k and pair (f, m) at 9k + 3f + m
     };
     const Layout& layout() const { return *flat_; }
     const std::shared_ptr<const Layout>& shared_layout() const { return flat_; }
@@ -64,16 +66,10 @@ public:
     Likelihood(const Settings& s, std::shared_ptr<const Layout> layout);
     bool missing_parent() const { return missing_parent_; }
 
-    // nu1, nu2 of the flat children c_first..c_end-1 into nu1[0..], nu2[0..], at the expanded
+    // nu1, nu2 of every flat child c into risks[2c], risks[2c + 1], at the expanded
     // coefficients `pars` (expand_coefficients), summed as mkfindiv sums them:
     // nu1 = exp(sum_k b1[k] x[k]), nu2 = exp(sum_k b2[k] x[k]) from 0.0 in ascending k.
-    void child_risks(const DVector& pars, long c_first, long c_end, double* nu1, double* nu2) const {
-        if (risk_form_ == RiskForm::kUnitRisks) {  // no covariates: every sum is 0.0 and exp(0.0) = 1.0
-            for (long c = c_first; c < c_end; ++c) nu1[c - c_first] = nu2[c - c_first] = 1.0;
-            return;
-        }
-        child_risks_from_covariates(pars, c_first, c_end, nu1, nu2);
-    }
+    void child_risks(const DVector& pars, double* risks) const;
 
 private:
     // How the children's relative risks follow from the expanded coefficients.  Both
@@ -85,19 +81,35 @@ private:
     //  - No covariates: both sums are 0.0, so nu1 = nu2 = exp(0.0) = 1.0.
     enum class RiskForm { kGeneral, kEqualRisks, kUnitNu1, kUnitRisks };
 
-    void child_risks_from_covariates(const DVector& pars, long c_first, long c_end, double* nu1, double* nu2) const;
-
     Settings s_;
     void set_risk_form();
 
     std::shared_ptr<const Layout> flat_;
     bool missing_parent_ = false;
     RiskForm risk_form_ = RiskForm::kGeneral;
-    mutable DVector pars_;             // 1..2*ncov: expanded coefficients of the current theta
-    mutable std::vector<double> nu1_;  // the current family's children's nu1
-    mutable std::vector<double> nu2_;  // likewise nu2
-    mutable std::vector<double> prev_; // gamma0..2 of each stratum at the current theta
+    mutable DVector pars_;              // 1..2*ncov: expanded coefficients of the current theta
+    mutable std::vector<double> risks_; // every child's nu1, nu2 (sized at the first evaluation)
+    mutable std::unique_ptr<double[]> sums_;  // each family's L_F (likewise)
+    mutable std::vector<double> prev_;  // gamma0..2 of each stratum at the current theta
 };
+
+// phgz of a child of genotype g (0..2) with risks nu[0] = nu1, nu[1] = nu2 under a pair of
+// T(h|f,m) = tf[h]: t0, t1, t2 in that order and the child's term tcg / ((t0 + t1) + t2).
+struct ChildFactor {
+    double t0, t1, t2;
+    double total;  // (t0 + t1) + t2
+    double term;   // tcg / total
+};
+inline ChildFactor child_factor(const double* tf, const double* nu, int g) {
+    ChildFactor c;
+    c.t0 = tf[0];
+    c.t1 = tf[1] * nu[0];
+    c.t2 = tf[2] * nu[1];
+    const double tcg = g == 0 ? c.t0 : (g == 1 ? c.t1 : c.t2);
+    c.total = (c.t0 + c.t1) + c.t2;
+    c.term = tcg / c.total;
+    return c;
+}
 
 // The prevalences gamma0..2 of each stratum at theta[1..npars] into g[3k .. 3k+2].
 void stratum_prevalences(const Settings& s, const DVector& theta, double* g);
