@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "model/child_terms.hpp"
+#include "model/repeated_values.hpp"
 #include "model/model.hpp"
 #include "model/prevalence.hpp"
 
@@ -335,9 +336,7 @@ void LikelihoodDerivatives::evaluate_as(const DVector& theta, Derivatives& d, bo
             }
         }
     }
-    double loglkk = 0.0;
-    for (std::size_t i = 0; i < nfam; ++i) loglkk = loglkk + std::log(sums[i]);
-    d.value = -loglkk;
+    d.value = -sum_of_logs(sums, nfam);
     // Only the upper triangles were accumulated.
     for (std::size_t i = 0; i < n; ++i)
         for (std::size_t j = 0; j < i; ++j) {

@@ -69,6 +69,7 @@ public:
     bool usable() const { return !likelihood_.missing_parent(); }
     long parameters() const { return s_.npars; }
     long strata() const { return s_.nstrata; }
+    const Likelihood::Layout& layout() const { return likelihood_.layout(); }
 
     // f(theta), theta[1..npars]: Likelihood's value.
     double value(const DVector& theta) const { return likelihood_(theta); }

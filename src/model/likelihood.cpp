@@ -6,6 +6,7 @@
 
 #include "model/model.hpp"
 #include "model/prevalence.hpp"
+#include "model/repeated_values.hpp"
 #include "genetics/transmission.hpp"
 
 namespace quillon {
@@ -128,16 +129,17 @@ inline double linear(const double* b, const double* x, long ncov) {
 template <long NC, int Form>
 void risks_of(const double* b1, const double* b2, const double* x, long stride, long ncov, std::size_t count,
               double* out) {
+    RepeatedExp exp1, exp2;
     for (std::size_t at = 0; at < count; ++at, x += stride, out += 2) {
         if constexpr (Form == 0) {
-            out[0] = std::exp(linear<NC>(b1, x, ncov));
-            out[1] = std::exp(linear<NC>(b2, x, ncov));
+            out[0] = exp1(linear<NC>(b1, x, ncov));
+            out[1] = exp2(linear<NC>(b2, x, ncov));
         } else if constexpr (Form == 1) {
-            out[0] = std::exp(linear<NC>(b1, x, ncov));
+            out[0] = exp1(linear<NC>(b1, x, ncov));
             out[1] = out[0];
         } else {
             out[0] = 1.0;
-            out[1] = std::exp(linear<NC>(b2, x, ncov));
+            out[1] = exp2(linear<NC>(b2, x, ncov));
         }
     }
 }
@@ -225,9 +227,7 @@ double Likelihood::operator()(const DVector& ppars) const {
     child_risks(pars_, risks_.data());
     double* sums = sums_.get();
     family_sums(f, risks_.data(), prev_.data(), sums);
-    double loglkk = 0.0;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(f.nfam); ++i) loglkk = loglkk + std::log(sums[i]);
-    return -loglkk;
+    return -sum_of_logs(sums, static_cast<std::size_t>(f.nfam));
 }
 
 }  // namespace quillon

@@ -30,16 +30,21 @@ namespace {
 // maximum.  Newton started there stops at its first evaluation, with the very doubles it
 // reaches one evaluation later from the usual start.  Nothing where some family has several
 // pairs or a count is empty.
-std::optional<DVector> closed_form_start(const Settings& s, const FamilyTable& families) {
-    if (s.npars != 2 * s.nstrata) return std::nullopt;
+std::optional<DVector> closed_form_start(const Settings& s, const LikelihoodDerivatives& families) {
+    const Likelihood::Layout& fl = families.layout();
+    if (s.npars != 2 * s.nstrata || fl.strata != s.nstrata || fl.untyped) return std::nullopt;
+    long single = 0;
     std::vector<double> counts(static_cast<std::size_t>(3 * s.nstrata), 0.0);
-    for (long i = 1; i <= families.nfam; ++i) {
-        const famdat& fam = families[i];
-        if (fam.npgeno != 1 || fam.stratum < 0 || fam.stratum >= s.nstrata) return std::nullopt;
-        double* c = &counts[static_cast<std::size_t>(3 * fam.stratum)];
-        c[fam.pgenos[1][1]] += 1.0;
-        c[fam.pgenos[1][2]] += 1.0;
+    for (long st = 0; st < s.nstrata; ++st) {
+        double* c = &counts[static_cast<std::size_t>(3 * st)];
+        for (int t = 0; t < parentpairs; ++t) {
+            const long pairs = fl.one_pair[static_cast<std::size_t>(parentpairs * st + t)];
+            single += pairs;
+            c[t / 3] += static_cast<double>(pairs);
+            c[t % 3] += static_cast<double>(pairs);
+        }
     }
+    if (single != fl.nfam) return std::nullopt;
     DVector start = vector(1, static_cast<int>(s.npars));
     for (long st = 0; st < s.nstrata; ++st) {
         const long at = prevalence_slot(s, st);
@@ -54,7 +59,7 @@ std::optional<FitResult> newton_maximum(const Settings& s, const FamilyTable& fa
                                         const LikelihoodDerivatives& wider) {
     const LikelihoodDerivatives nested(s, wider);
     if (s.fit == FitMethod::kNewton) {
-        const std::optional<DVector> known = closed_form_start(s, families);
+        const std::optional<DVector> known = closed_form_start(s, wider);
         NewtonFit r = known ? fit_model_newton_from(s, nested, *known) : fit_model_newton_from(s, nested, start_values(s));
         if (r.status == NewtonStatus::kConverged) return std::move(r.fit);
     }
