@@ -36,7 +36,10 @@ inline double sum_of_logs(const double* v, std::size_t count) {
     constexpr std::size_t kSlots = 64;
     std::array<std::uint64_t, kSlots> key;
     std::array<double, kSlots> value;
+    // An empty slot's key is the bits of a NaN and its value a NaN: a family likelihood that
+    // is that NaN finds the NaN that log gives it.
     key.fill(std::bit_cast<std::uint64_t>(std::numeric_limits<double>::quiet_NaN()));
+    value.fill(std::numeric_limits<double>::quiet_NaN());
     double total = 0.0;
     for (std::size_t i = 0; i < count; ++i) {
         const auto bits = std::bit_cast<std::uint64_t>(v[i]);

@@ -13,6 +13,7 @@
 
 #include "model/model.hpp"
 #include "model/prevalence.hpp"
+#include "model/repeated_values.hpp"
 #include "model/oracles.hpp"
 #include "support/families.hpp"
 #include "support/finite_differences.hpp"
@@ -153,6 +154,18 @@ TEST(Mkuih, EveryEntryIsTheDerivativeItClaims) {
                 EXPECT_NEAR(uih[s.npars], central([&](double v) { return log_prior(v, g2); }, g1, 1e-7), 1e-6);
                 EXPECT_NEAR(uih[s.npars + 1], central([&](double v) { return log_prior(g1, v); }, g2, 1e-7), 1e-6);
             }
+}
+
+// The logs of repeated family likelihoods, each taken once, are the plain loop's doubles, and a
+// NaN likelihood (the bits of an empty slot's key among them) still makes the sum NaN.
+TEST(RepeatedValues, SumOfLogsIsThePlainLoopAndKeepsNaN) {
+    std::vector<double> v;
+    for (int i = 0; i < 500; ++i) v.push_back(i % 7 == 0 ? 0.25 : 1.0 / (3.0 + (i * 37) % 101));
+    double plain = 0.0;
+    for (double x : v) plain = plain + std::log(x);
+    EXPECT_EQ(sum_of_logs(v.data(), v.size()), plain);
+    v[3] = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_TRUE(std::isnan(sum_of_logs(v.data(), v.size())));
 }
 
 }  // namespace
