@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -65,6 +66,59 @@ private:
     std::vector<double> score_;
 };
 
+// The whole contribution of a trio of typed parents is a function of the pair, the child's
+// genotype, weight, covariates and relative risks (with the estimate and the prior fixed):
+// the terms added to the triangle, leaf by leaf, and to the status score.  They are kept for
+// each pair and genotype, and the next such trio whose child has the very same inputs (bit for
+// bit) adds the kept terms again, one by one in the same order: the same additions of the
+// same doubles.  In a model without covariates other than the intercept every child's inputs
+// are alike.  Where the inputs rarely repeat, the memo turns itself off.
+template <int E>
+class TrioMemo {
+public:
+    static constexpr int kTerms = E > 0 ? E * (E + 1) / 2 : 1;
+    static constexpr int kKey = 6;  // weight, nu1, nu2 and at most E - 3 <= 3 covariates
+
+    struct Slot {
+        double key[kKey];
+        double score_term;
+        int leaves;
+        bool filled = false;
+        double terms[3][kTerms];
+    };
+
+    // E > 0 only: the entries of the triangle are then fixed.
+    explicit TrioMemo(long ncov) : key_size_(3 + static_cast<int>(ncov)), on_(E > 0 && ncov <= E - 3) {}
+
+    bool on() const { return on_; }
+
+    // The slot of pair k and child genotype g, and whether its key is `key`.
+    Slot& slot(int k, int g) { return slots_[3 * k + g]; }
+    bool matches(const Slot& slot, const double* key) const {
+        return slot.filled && std::memcmp(slot.key, key, sizeof slot.key) == 0;
+    }
+    void set_key(Slot& slot, const double* key) const {
+        std::memcpy(slot.key, key, sizeof slot.key);
+        slot.leaves = 0;
+        slot.filled = false;
+    }
+    int key_size() const { return key_size_; }
+
+    // Counts a trio; off after kTrial trios of which fewer than half were repeats.
+    void count(bool hit) {
+        hits_ += hit ? 1 : 0;
+        if (++seen_ == kTrial && 2 * hits_ < seen_) on_ = false;
+    }
+
+private:
+    static constexpr int kTrial = 128;
+    const int key_size_;
+    bool on_;
+    int seen_ = 0;
+    int hits_ = 0;
+    Slot slots_[3 * parentpairs];
+};
+
 // Enumerates the children's genotype combinations of one family at a time.
 //
 // Every quantity that the enumeration multiplies or adds along the children is a fixed
@@ -90,7 +144,8 @@ public:
           contrib_(static_cast<std::size_t>(maxchildren) * parentpairs * 3 * child_entries_),
           prod_(static_cast<std::size_t>(maxchildren + 1) * parentpairs),
           sums_(static_cast<std::size_t>(maxchildren + 1) * parentpairs * child_entries_),
-          inner_(entries_) {
+          inner_(entries_),
+          memo_(s.ncov) {
         if (E > 0 && (s.nstrata != 1 || entries_ != E))
             nrerror("information: the unrolled enumeration does not fit the settings", NumericalKind::kInvalidSetting);
         if (child_entries_ - 1 != (s.cmodeltype == kNone ? 2 : 1) * ncov_)
@@ -115,14 +170,44 @@ public:
     // as accumulate_families adds any family's: the most frequent family, so its loops over
     // one child and one pair are written out.
     void add_typed_trio(const famdat& fam, ChildRisks risks, int k, double* jj, double* scoreUb) {
+        const int g = fam.famgeno[3];
+        if (E > 0 && memo_.on()) {
+            // The child's inputs: weight, risks, covariates.
+            double key[TrioMemo<E>::kKey];
+            key[0] = fam.weight[3];
+            key[1] = risks.nu1(3);
+            key[2] = risks.nu2(3);
+            const double* x = fam.fcovdat[3].begin_ptr();
+            for (int i = 3; i < TrioMemo<E>::kKey; ++i) key[i] = i < memo_.key_size() ? x[i - 3] : 0.0;
+            auto& slot = memo_.slot(k, g);
+            const bool repeat = memo_.matches(slot, key);
+            memo_.count(repeat);
+            if (repeat) {
+                *scoreUb = *scoreUb + slot.score_term;
+                for (int leaf = 0; leaf < slot.leaves; ++leaf) {
+                    const double* term = slot.terms[leaf];
+                    for (int e = 0; e < TrioMemo<E>::kTerms; ++e) jj[e] = jj[e] + term[e];
+                }
+                return;
+            }
+            memo_.set_key(slot, key);
+            record_ = &slot;
+        }
         begin_family(fam, 1, true, 1U << k);
         tabulate(fam, risks, 0, k);
-        const int g = fam.famgeno[3];
         // pair_numerator and status_score of the child: (1.0 p) gamma_f gamma_m and 0.0 + u.
         const double numerator = (1.0 * ph(0, k, g)) * gg_[k];
         const double w0p = numerator / (0.0 + numerator);
-        *scoreUb = *scoreUb + w0p * (0.0 + contribution(0, k, g)[0]);
-        enumerate_pair(k, w0p, jj);
+        const double score_term = w0p * (0.0 + contribution(0, k, g)[0]);
+        *scoreUb = *scoreUb + score_term;
+        if (record_ == nullptr) {
+            enumerate_typed<false>(k, w0p, jj);
+        } else {
+            enumerate_typed<true>(k, w0p, jj);
+            record_->score_term = score_term;
+            record_->filled = true;
+            record_ = nullptr;
+        }
     }
 
     // Child c's (member c + 3's) tilted probabilities and contributions under pair k.
@@ -177,25 +262,36 @@ public:
     // pairs that a combination leaves possible: with a typed father k alone (the typed
     // pair), otherwise those of the mother's genotype that can have each child's genotype.
     void enumerate_pair(int k, double w0p, double* jj) {
+        if (father_typed_) {
+            enumerate_typed<false>(k, w0p, jj);
+            return;
+        }
         kp_ = k;
         w0p_ = w0p;
         jj_ = jj;
         tm_[0] = 1.0;
-        if (father_typed_) {
-            clear_sums(k);
-            descend<true>(0);
-            return;
-        }
         active_[0] = possible_;
         for (unsigned left = possible_; left != 0; left &= left - 1) {  // the others are never read
             const int q = lowest(left);
             prod_[q] = 1.0;
             clear_sums(q);
         }
-        descend<false>(0);
+        descend<false, false>(0);
     }
 
 private:
+    // enumerate_pair with a typed father: the pair k alone.  Keep: each leaf's terms also
+    // into the memo's slot being recorded.
+    template <bool Keep>
+    void enumerate_typed(int k, double w0p, double* jj) {
+        kp_ = k;
+        w0p_ = w0p;
+        jj_ = jj;
+        tm_[0] = 1.0;
+        clear_sums(k);
+        descend<true, Keep>(0);
+    }
+
     int entries() const { return E > 0 ? E : entries_; }
     int child_entries() const { return E > 0 ? E - 2 : child_entries_; }
     long ncov() const {
@@ -232,7 +328,7 @@ private:
     // Visits the combinations of children c.. (c < nchild_) after children 0..c-1 are
     // applied.  Single: the enumerated pair is the only one possible, whose product over the
     // children is the combination's probability tm_ itself (the same factors in the same order).
-    template <bool Single>
+    template <bool Single, bool Keep>
     void descend(int c) {
         for (int g = 0; g < 3; ++g) {
             // tmphh = tmphh * phgz(father, mother, g, nu1, nu2) for the enumerated pair.
@@ -255,9 +351,9 @@ private:
                 }
             }
             if (c + 1 < nchild_)
-                descend<Single>(c + 1);
+                descend<Single, Keep>(c + 1);
             else
-                leaf<Single>();
+                leaf<Single, Keep>();
         }
     }
 
@@ -278,7 +374,7 @@ private:
         return &sums_[(static_cast<std::size_t>(depth) * parentpairs + k) * child_entries_];
     }
 
-    template <bool Single>
+    template <bool Single, bool Keep>
     void leaf() {
         const double tmphh = tm_[nchild_];
         if (tmphh == 0.0) return;
@@ -304,7 +400,7 @@ private:
                 add_pair(inner, k, posterior_[k] / total);
             }
         }
-        add_outer(inner, tmphh);
+        add_outer<Keep>(inner, tmphh);
     }
 
     // inner += u_k post: pair k's score vector, the children's sums then its prior's score.
@@ -318,8 +414,11 @@ private:
         inner[pe + 1] = inner[pe + 1] + pair_score_[2 * k + 1] * post;
     }
 
-    // jj += (u u' tmphh) w0p over the packed upper triangle, row by row.
+    // jj += (u u' tmphh) w0p over the packed upper triangle, row by row; the terms also kept
+    // in the memo's slot when a typed trio is being recorded.
+    template <bool Keep>
     void add_outer(const double* inner, double tmphh) {
+        double* kept = Keep ? record_->terms[record_->leaves++] : nullptr;
         const int n = entries();
         double* jj = jj_;
 #pragma GCC unroll 8
@@ -327,7 +426,9 @@ private:
             const double u1 = inner[j1];
 #pragma GCC unroll 8
             for (int j2 = j1; j2 < n; ++j2) {
-                *jj = *jj + ((u1 * inner[j2]) * tmphh) * w0p_;
+                const double term = ((u1 * inner[j2]) * tmphh) * w0p_;
+                *jj = *jj + term;
+                if constexpr (Keep) *kept++ = term;
                 ++jj;
             }
         }
@@ -359,6 +460,9 @@ private:
     int kp_ = 0;
     double w0p_ = 0.0;
     double* jj_ = nullptr;
+
+    TrioMemo<E> memo_;
+    typename TrioMemo<E>::Slot* record_ = nullptr;  // the typed trio being recorded
 };
 
 // The index 3 f + m of the family's compatible pair p (f, m); a parent untyped there raises
