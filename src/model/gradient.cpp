@@ -1,7 +1,9 @@
 #include "model/gradient.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "model/child_terms.hpp"
 #include "model/repeated_values.hpp"
@@ -9,6 +11,10 @@
 #include "model/prevalence.hpp"
 
 namespace quillon {
+
+namespace {
+inline bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+}  // namespace
 
 LikelihoodDerivatives::LikelihoodDerivatives(const Settings& s, const FamilyTable& families)
     : s_(s), likelihood_(s, families), coding_(s.cmodeltype == kNone ? 2 : 1) {
@@ -31,34 +37,73 @@ void LikelihoodDerivatives::size_buffers() {
     direct_h_.resize(n * n);
     prev_.resize(static_cast<std::size_t>(3 * s.nstrata));
     terms_.resize(static_cast<std::size_t>(s.nstrata));
-    family_sums_ = std::make_unique_for_overwrite<double[]>(static_cast<std::size_t>(likelihood_.layout().nfam));
+    const Likelihood::Layout& fl = likelihood_.layout();
+    family_sums_ = std::make_unique_for_overwrite<double[]>(static_cast<std::size_t>(fl.nfam));
+    // Every child's covariate row equal, bit for bit, to the first child's, and every pair
+    // typed (without covariates a child's term is a single division: nothing to keep).
+    children_alike_ = !fl.untyped && s.ncov > 0;
+    const auto nc = static_cast<std::size_t>(s.ncov);
+    const auto stride = static_cast<std::size_t>(fl.columns);
+    const std::size_t children = fl.child_geno.size();
+    const double* x = fl.cov.data();
+    for (std::size_t k = 0; k < nc && children_alike_; ++k) {
+        const double first = x[k];
+        std::size_t c = 1;
+        while (c < children && same_bits(first, x[c * stride + k])) ++c;
+        children_alike_ = c >= children;
+    }
 }
 
 namespace {
 
-// One child's factor of its pair's product (phgz), its score and negated curvature terms added
-// to sp, hp; c holds the codes a_h of the covariate models with one entry per genotype.
-template <std::size_t NC, int Coding>
-inline double add_child(const double* c, const double* tf, const double* nu, int gc, const double* x, double* sp,
-                        double* hp, std::size_t n, std::size_t nc) {
+// One child's factor of its pair's product (phgz) and the coefficients of its score and
+// negated curvature, which its covariate row multiplies: e[0] and v[0] with one code a_h per
+// genotype (c holds them), e1, e2 at e[0..1] and v11, v22, v12 at v[0..2] with two.
+struct ChildTerms {
+    double term;
+    double e[2];
+    double v[3];
+};
+
+template <int Coding>
+inline ChildTerms child_terms(const double* c, const double* tf, const double* nu, int gc) {
     const ChildFactor k = child_factor(tf, nu, gc);
+    ChildTerms t{k.term, {}, {}};
+    if constexpr (Coding == 0) return t;  // no coefficients
     const double inv = 1.0 / k.total;
     const double q0 = k.t0 * inv, q1 = k.t1 * inv, q2 = k.t2 * inv;
-    if constexpr (Coding == 0) {
-        // no coefficients: nothing to add
-    } else if constexpr (Coding == 2) {
+    if constexpr (Coding == 2) {
         // a = (1{g=1}, 1{g=2}); Cov = [[q1(q0+q2), -q1 q2], [-q1 q2, q2(q0+q1)]]
-        const double e1 = (gc == 1 ? 1.0 : 0.0) - q1, e2 = (gc == 2 ? 1.0 : 0.0) - q2;
-        const double v11 = q1 * (q0 + q2), v22 = q2 * (q0 + q1), v12 = -(q1 * q2);
-        add_child_terms_two_codings<NC>(sp, hp, x, e1, e2, v11, v22, v12, n, nc);
+        t.e[0] = (gc == 1 ? 1.0 : 0.0) - q1;
+        t.e[1] = (gc == 2 ? 1.0 : 0.0) - q2;
+        t.v[0] = q1 * (q0 + q2);
+        t.v[1] = q2 * (q0 + q1);
+        t.v[2] = -(q1 * q2);
     } else {
         const double mean = (c[0] * q0 + c[1] * q1) + c[2] * q2;
         const double r0 = c[0] - mean, r1 = c[1] - mean, r2 = c[2] - mean;
-        const double var = (q0 * r0 * r0 + q1 * r1 * r1) + q2 * r2 * r2;
-        const double e = c[gc] - mean;
-        add_child_terms<NC>(sp, hp, x, e, var, n, nc);
+        t.v[0] = (q0 * r0 * r0 + q1 * r1 * r1) + q2 * r2 * r2;
+        t.e[0] = c[gc] - mean;
     }
-    return k.term;
+    return t;
+}
+
+// The child's score and negated curvature terms through its covariate row x, added to sp, hp.
+template <std::size_t NC, int Coding>
+inline void add_terms(const ChildTerms& t, const double* x, double* sp, double* hp, std::size_t n, std::size_t nc) {
+    if constexpr (Coding == 2)
+        add_child_terms_two_codings<NC>(sp, hp, x, t.e[0], t.e[1], t.v[0], t.v[1], t.v[2], n, nc);
+    else if constexpr (Coding == 1)
+        add_child_terms<NC>(sp, hp, x, t.e[0], t.v[0], n, nc);
+}
+
+// The child's factor, its terms added to sp, hp.
+template <std::size_t NC, int Coding>
+inline double add_child(const double* c, const double* tf, const double* nu, int gc, const double* x, double* sp,
+                        double* hp, std::size_t n, std::size_t nc) {
+    const ChildTerms t = child_terms<Coding>(c, tf, nu, gc);
+    add_terms<NC, Coding>(t, x, sp, hp, n, nc);
+    return t.term;
 }
 
 // The product over a family's `count` children (risks nu from 0, genotypes geno, covariate
@@ -92,13 +137,39 @@ struct Pass {
     std::size_t nc;        // covariates
 };
 
+// With every child's covariate row alike (the intercept-only model) every child has the same
+// risks, so a one-child family's terms follow from its pair (f, m) and its child's genotype:
+// computed at the first such family of an evaluation and read again for the others, the very
+// doubles.  The risks they were computed at are compared, bit for bit, all the same.
+struct AlikeChildren {
+    unsigned known = 0;  // bit 3 (3 f + m) + g
+    double nu[2] = {};
+    ChildTerms terms[3 * parentpairs];
+};
+
+template <std::size_t NC, int Coding>
+inline double add_alike_child(AlikeChildren& alike, const Pass& p, std::size_t pp, const double* nu, int gc,
+                              const double* x, double* sp, double* hp, std::size_t n) {
+    if (alike.known == 0) std::copy(nu, nu + 2, alike.nu);
+    if (!same_bits(alike.nu[0], nu[0]) || !same_bits(alike.nu[1], nu[1]))
+        return add_child<NC, Coding>(p.c, p.pair_t + 3 * pp, nu, gc, x, sp, hp, n, p.nc);
+    const int slot = 3 * (3 * p.pair_f[pp] + p.pair_m[pp]) + gc;
+    if ((alike.known & 1U << slot) == 0) {
+        alike.terms[slot] = child_terms<Coding>(p.c, p.pair_t + 3 * pp, nu, gc);
+        alike.known |= 1U << slot;
+    }
+    add_terms<NC, Coding>(alike.terms[slot], x, sp, hp, n, p.nc);
+    return alike.terms[slot].term;
+}
+
 // The one-pair families from i on, up to the first other one or nfam, whose index it
 // returns: each family's L_F into sums[i], its children's terms added to the upper
 // Coding nc x Coding nc block of ds, dh (row stride n), in family order.  With NC > 0 the
-// block is summed in a local copy, which the compiler can keep out of memory.
-template <std::size_t NC, int Coding>
+// block is summed in a local copy, which the compiler can keep out of memory.  `alike`: the
+// children's terms kept for a model whose children are alike (Alike; not read otherwise).
+template <std::size_t NC, int Coding, bool Alike>
 [[gnu::noinline]] std::size_t one_pair_families(const Pass& v, std::size_t i, std::size_t nfam, double* sums,
-                                                double* ds, double* dh) {
+                                                double* ds, double* dh, AlikeChildren& alike) {
     constexpr std::size_t K = Coding * NC;
     double local_s[K > 0 ? K : 1], local_h[K > 0 ? K * K : 1];
     double* sp = ds;
@@ -124,9 +195,13 @@ template <std::size_t NC, int Coding>
         const double* x = p.cov + c_first * p.stride;
         const double* tf = p.pair_t + 3 * pp;
         // A trio's product is 1.0 times its one child's term.
-        const double tmpm = children == 1
-                                ? 1.0 * add_child<NC, Coding>(p.c, tf, nu, *geno, x, sp, hp, n, p.nc)
-                                : add_children<NC, Coding>(p.c, tf, nu, geno, x, p.stride, children, sp, hp, n, p.nc);
+        double tmpm;
+        if (children != 1)
+            tmpm = add_children<NC, Coding>(p.c, tf, nu, geno, x, p.stride, children, sp, hp, n, p.nc);
+        else if constexpr (Alike)
+            tmpm = 1.0 * add_alike_child<NC, Coding>(alike, p, pp, nu, *geno, x, sp, hp, n);
+        else
+            tmpm = 1.0 * add_child<NC, Coding>(p.c, tf, nu, *geno, x, sp, hp, n, p.nc);
         const double* tmpp = p.gammas + 3 * p.stratum[i];
         sums[i] = 0.0 + (tmpp[p.pair_f[pp]] * tmpp[p.pair_m[pp]]) * tmpm;
     }
@@ -304,9 +379,12 @@ void LikelihoodDerivatives::evaluate_as(const DVector& theta, Derivatives& d, bo
     // the others go through the per-pair buffers and the mixture formula.  Each family's L_F
     // is kept for its log, taken in family order after the loop.
     const auto nfam = static_cast<std::size_t>(fl.nfam);
+    AlikeChildren alike;
     for (std::size_t i = 0; i < nfam; ++i) {
         if (!with_outer) {
-            i = one_pair_families<NC, Coding>(pass, i, nfam, sums, direct_s_.data(), direct_h_.data());
+            i = children_alike_
+                    ? one_pair_families<NC, Coding, true>(pass, i, nfam, sums, direct_s_.data(), direct_h_.data(), alike)
+                    : one_pair_families<NC, Coding, false>(pass, i, nfam, sums, direct_s_.data(), direct_h_.data(), alike);
             if (i == nfam) break;
         }
         const auto st = static_cast<std::size_t>(fl.stratum[i]);

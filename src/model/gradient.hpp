@@ -88,6 +88,7 @@ private:
     Settings s_;
     Likelihood likelihood_;
     int coding_ = 1;  // entries of a_h: 2 for the covariate model None, else 1
+    bool children_alike_ = false;  // every child's covariate row the same, every pair typed
 
     mutable DVector pars_;  // 1..2ncov: expanded coefficients
     mutable std::vector<double> pair_a_, pair_s_, pair_h_;  // per pair: weight, gradient, Hessian
