@@ -119,6 +119,18 @@ private:
     Slot slots_[3 * parentpairs];
 };
 
+// The index 3 f + m of the family's compatible pair p (f, m); a parent untyped there raises
+// MissingGenotypeError.
+int compatible_pair(const famdat& fam, int p) {
+    const int f = fam.pgenos[p][1];
+    const int m = fam.pgenos[p][2];
+    if (f == -1 || m == -1) missing_genotype();
+    return 3 * f + m;
+}
+
+// A family of one child and one compatible pair, its father typed.
+bool typed_trio(const famdat& fam) { return fam.ninfam == 3 && fam.npgeno == 1 && fam.famgeno[1] != -1; }
+
 // Enumerates the children's genotype combinations of one family at a time.
 //
 // Every quantity that the enumeration multiplies or adds along the children is a fixed
@@ -169,27 +181,14 @@ public:
     // The whole contribution of a family of one child whose parents are typed, of pair k,
     // as accumulate_families adds any family's: the most frequent family, so its loops over
     // one child and one pair are written out.
+    // With the memo on, its terms are kept in the memo.
     void add_typed_trio(const famdat& fam, ChildRisks risks, int k, double* jj, double* scoreUb) {
         const int g = fam.famgeno[3];
         if (E > 0 && memo_.on()) {
-            // The child's inputs: weight, risks, covariates.
             double key[TrioMemo<E>::kKey];
-            key[0] = fam.weight[3];
-            key[1] = risks.nu1(3);
-            key[2] = risks.nu2(3);
-            const double* x = fam.fcovdat[3].begin_ptr();
-            for (int i = 3; i < TrioMemo<E>::kKey; ++i) key[i] = i < memo_.key_size() ? x[i - 3] : 0.0;
+            trio_key(fam, risks, key);
             auto& slot = memo_.slot(k, g);
-            const bool repeat = memo_.matches(slot, key);
-            memo_.count(repeat);
-            if (repeat) {
-                *scoreUb = *scoreUb + slot.score_term;
-                for (int leaf = 0; leaf < slot.leaves; ++leaf) {
-                    const double* term = slot.terms[leaf];
-                    for (int e = 0; e < TrioMemo<E>::kTerms; ++e) jj[e] = jj[e] + term[e];
-                }
-                return;
-            }
+            memo_.count(false);
             memo_.set_key(slot, key);
             record_ = &slot;
         }
@@ -209,6 +208,40 @@ public:
             record_ = nullptr;
         }
     }
+
+    // From family ifam on, the typed trios in a row whose terms the memo holds: their terms
+    // added again in a local copy of the triangle (held in registers, not memory), then
+    // written back.  Returns the first family not taken; next_risks follows the families taken.
+    long replay_trios(const FamilyTable& families, long ifam, const double*& next_risks, double* jj,
+                      double* scoreUb) {
+        constexpr int kTerms = TrioMemo<E>::kTerms;
+        double local[kTerms];
+#pragma GCC unroll 21
+        for (int e = 0; e < kTerms; ++e) local[e] = jj[e];
+        double score = *scoreUb;
+        for (; ifam <= families.nfam && memo_.on(); ++ifam) {
+            const famdat& fam = families[ifam];
+            if (!typed_trio(fam)) break;
+            double key[TrioMemo<E>::kKey];
+            trio_key(fam, ChildRisks{next_risks}, key);
+            const auto& slot = memo_.slot(compatible_pair(fam, 1), fam.famgeno[3]);
+            if (!memo_.matches(slot, key)) break;
+            memo_.count(true);
+            next_risks += 2;
+            score = score + slot.score_term;
+            for (int leaf = 0; leaf < slot.leaves; ++leaf) {
+                const double* term = slot.terms[leaf];
+#pragma GCC unroll 21
+                for (int e = 0; e < kTerms; ++e) local[e] = local[e] + term[e];
+            }
+        }
+#pragma GCC unroll 21
+        for (int e = 0; e < kTerms; ++e) jj[e] = local[e];
+        *scoreUb = score;
+        return ifam;
+    }
+
+    bool memo_on() const { return memo_.on(); }
 
     // Child c's (member c + 3's) tilted probabilities and contributions under pair k.
     [[gnu::always_inline]] void tabulate(const famdat& fam, ChildRisks risks, int c, int k) {
@@ -280,6 +313,15 @@ public:
     }
 
 private:
+    // The memo's key of a trio: its child's weight, risks and covariates.
+    void trio_key(const famdat& fam, ChildRisks risks, double* key) const {
+        key[0] = fam.weight[3];
+        key[1] = risks.nu1(3);
+        key[2] = risks.nu2(3);
+        const double* x = fam.fcovdat[3].begin_ptr();
+        for (int i = 3; i < TrioMemo<E>::kKey; ++i) key[i] = i < memo_.key_size() ? x[i - 3] : 0.0;
+    }
+
     // enumerate_pair with a typed father: the pair k alone.  Keep: each leaf's terms also
     // into the memo's slot being recorded.
     template <bool Keep>
@@ -467,12 +509,6 @@ private:
 
 // The index 3 f + m of the family's compatible pair p (f, m); a parent untyped there raises
 // MissingGenotypeError.
-int compatible_pair(const famdat& fam, int p) {
-    const int f = fam.pgenos[p][1];
-    const int m = fam.pgenos[p][2];
-    if (f == -1 || m == -1) missing_genotype();
-    return 3 * f + m;
-}
 
 // accumulate_information over the families into the packed upper triangle `upper`.
 template <int E>
@@ -482,10 +518,14 @@ void accumulate_families(const Settings& s, const FamilyTable& families, const P
     double posterior[parentpairs + 1];
     int pair[parentpairs + 1];
     for (long ifam = 1; ifam <= families.nfam; ++ifam) {
+        if (E > 0 && enumerator.memo_on()) {
+            ifam = enumerator.replay_trios(families, ifam, next_risks, upper, scoreUb);
+            if (ifam > families.nfam) break;
+        }
         const famdat& fam = families[ifam];
         const ChildRisks risks{next_risks};
         next_risks += 2 * (fam.ninfam - 2);
-        if (fam.ninfam == 3 && fam.npgeno == 1 && fam.famgeno[1] != -1) {
+        if (typed_trio(fam)) {
             enumerator.add_typed_trio(fam, risks, compatible_pair(fam, 1), upper, scoreUb);
             continue;
         }
