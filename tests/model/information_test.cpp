@@ -81,11 +81,18 @@ void literal_information(const Settings& s, const FamilyTable& families, const G
 
 TEST(Information, FastEnumerationEqualsTheLiteralOneBitForBit) {
     TestRng rng(20261206);
-    const int cases[][3] = {{0, 3, 0}, {1, 1, 0}, {2, 2, 1}, {3, 3, 2}, {2, 1, 3}, {3, 2, 0}};  // ncov, models
+    // ncov, models, and trios alike: the intercept alone and equal weights, so that typed trios
+    // of one pair and child genotype repeat (between larger families).
+    const int cases[][4] = {{0, 3, 0, 0}, {1, 1, 0, 0}, {2, 2, 1, 0}, {3, 3, 2, 0}, {2, 1, 3, 0}, {3, 2, 0, 0},
+                            {1, 1, 0, 1}, {1, 3, 2, 1}};
     for (const auto& c : cases) {
         const Settings s = make_settings(c[0], c[1], c[2]);
-        std::vector<famdat> fams;  // four families of up to 10 members, then up to 7
-        for (long f = 1; f <= 40; ++f) fams.push_back(random_family(rng, f, s.ncov, 3, f <= 4 ? 10 : 7));
+        std::vector<famdat> fams;  // four families of up to 10 members, then up to 7 (or trios and some 7)
+        for (long f = 1; f <= (c[3] ? 80 : 40); ++f) {
+            const int largest = c[3] ? (f % 9 == 0 ? 7 : 3) : (f <= 4 ? 10 : 7);
+            fams.push_back(random_family(rng, f, s.ncov, 3, largest));
+            if (c[3]) fams.back().weight.fill(1.0);
+        }
         FamilyTable families = make_table(std::move(fams));
         const FitResult fit = state_at(s, families, random_theta(rng, s, 0.3));
         const int E = static_cast<int>(s.npars) + 1;
