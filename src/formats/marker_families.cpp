@@ -36,30 +36,30 @@ bool ensure_capacity(famdat& f, int members, long ncov) {
 
 // One study family's members at a marker after rules 1 and 3, in the table's order: their
 // Study::people indices (-1 a placeholder) and codes; with the children's genotype set
-// (child_bit) and the alleles seen (kAllele1 | kAllele2).
+// (child_bit), the alleles seen (kAllele1 | kAllele2) and the family's shape (MarkerFamilies::Held).
 struct FamilyMembers {
     static constexpr int kAllele1 = 1, kAllele2 = 2;  // a copy of the counted allele / of the other
     // The alleles of code g (-1..2) at [male][g + 1]: a male's code on X is one allele.
     static constexpr int kAlleles[2][4] = {{0, kAllele2, kAllele1 | kAllele2, kAllele1},
                                            {0, kAllele2, kAllele1, kAllele1}};
+    static constexpr unsigned kSwapped = 1;  // shape: the parents swapped (rule 3); child i kept: bit i + 1
     int n = 0;
     int children = 0;
     int alleles = 0;
+    unsigned shape = 0;
     std::array<long, maxfamilysize> person{};
     std::array<int, maxfamilysize> code{};
     // `male`: on X a male, whose code is one allele (1 the counted one, 0 the other).
     void add(long p, int g, bool male) {
         person[static_cast<std::size_t>(n)] = p;
         code[static_cast<std::size_t>(n)] = g;
-        if (n >= 2) children |= child_bit(g);
         ++n;
         alleles |= kAlleles[male ? 1 : 0][g + 1];
     }
-    bool same_people(const std::vector<long>& held) const {
-        if (held.size() != static_cast<std::size_t>(n)) return false;
-        for (int m = 0; m < n; ++m)
-            if (held[static_cast<std::size_t>(m)] != person[static_cast<std::size_t>(m)]) return false;
-        return true;
+    void add_child(std::size_t i, long p, int g, bool male) {
+        children |= child_bit(g);
+        shape |= 2U << i;
+        add(p, g, male);
     }
 };
 
@@ -68,14 +68,16 @@ struct FamilyMembers {
 template <bool on_x>
 void gather_members(const Study& study, const std::vector<std::int8_t>& genotype, const NuclearFamily& nf,
                     FamilyMembers& members) {
+    const std::int8_t* geno = genotype.data();
     const auto code = [&](long p) {
         if (p < 0) return -1;
-        const int g = genotype[static_cast<std::size_t>(p)];
+        const int g = geno[p];
         if constexpr (on_x) return x_member_code(g, study.x_sex[static_cast<std::size_t>(p)]);
-        return static_cast<int>(g);
+        return g;
     };
     const auto male = [&](long p) { return on_x && p >= 0 && study.x_sex[static_cast<std::size_t>(p)] == 1; };
     members.n = members.children = members.alleles = 0;
+    members.shape = 0;
     // Rule 3, placed first: a typed father with an untyped mother takes the mother's place.
     // Rule 2 needs it so: a typed father's pair is taken without looking at the children, a
     // typed mother's is checked against them.  Not on X, where the roles differ.
@@ -83,14 +85,18 @@ void gather_members(const Study& study, const std::vector<std::int8_t>& genotype
     if (!on_x && father != -1 && mother == -1) {
         members.add(nf.mother, mother, false);
         members.add(nf.father, father, false);
+        members.shape = FamilyMembers::kSwapped;
     } else {
         members.add(nf.father, father, male(nf.father));
         members.add(nf.mother, mother, male(nf.mother));
     }
     // Rule 1: typed children only; on X, of known sex only.
-    for (long c : nf.children)
+    const std::size_t nchildren = nf.children.size();
+    for (std::size_t i = 0; i < nchildren; ++i) {
+        const long c = nf.children[i];
         if (const int g = code(c); g != -1 && (!on_x || study.x_sex[static_cast<std::size_t>(c)] != 0))
-            members.add(c, g, male(c));
+            members.add_child(i, c, g, male(c));
+    }
 }
 
 // On an autosome, the family's pairs (consistent_pairs) in record `f`, as
@@ -127,14 +133,11 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
     int alleles = 0;  // FamilyMembers::alleles of the kept families
     // Sexes differ on X (parents in their role's sex), so records kept from a marker of the
     // other class are written afresh.
-    if (out.members_on_x != on_x) {
-        out.members.clear();
-        out.spare_members.clear();
-        out.members_on_x = on_x;
+    if (out.held_on_x != on_x) {
+        out.held.clear();
+        out.held_on_x = on_x;
     }
-    // Each record's members, kept or spare (moved, never copied).
-    for (std::vector<long>& held : out.spare_members) out.members.push_back(std::move(held));
-    out.spare_members.clear();
+    if (out.held.size() < static_cast<std::size_t>(table.fam.hi())) out.held.resize(static_cast<std::size_t>(table.fam.hi()));
 
     FamilyMembers members;
     for (long j = 0; j < nstudy; ++j) {
@@ -152,23 +155,24 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
         const int n = members.n;
         const long slot = table.nfam + 1;
         famdat& f = table[slot];
-        if (ensure_capacity(f, n, ncov)) {  // a new record: no pairs, and none held
+        MarkerFamilies::Held& held = out.held[static_cast<std::size_t>(slot - 1)];
+        if (ensure_capacity(f, n, ncov)) {  // a new record: no pairs, and nobody held
             f.pgenos.fill(0);
             f.npgeno = 0;
-            if (out.members.size() >= static_cast<std::size_t>(slot))
-                out.members[static_cast<std::size_t>(slot - 1)].clear();
+            held.family = -1;
         }
         // A record that held these very members at the last marker keeps their phenotypes,
         // sexes, covariates and weights: only the genotypes and pairs are written again.
-        if (out.members.size() < static_cast<std::size_t>(slot)) out.members.resize(static_cast<std::size_t>(slot));
-        std::vector<long>& held = out.members[static_cast<std::size_t>(slot - 1)];
-        const bool same = members.same_people(held);
         f.famid = j + 1;
         f.stratum = study.family_stratum.empty() ? 0 : study.family_stratum[static_cast<std::size_t>(j)];
         f.ninfam = n;
-        for (int m = 1; m <= n; ++m) f.famgeno[m] = members.code[static_cast<std::size_t>(m - 1)];
-        if (!same) {
-            held.assign(members.person.begin(), members.person.begin() + n);
+        int* famgeno = f.famgeno.begin_ptr();  // members 1..n
+        for (int m = 0; m < n; ++m) famgeno[m] = members.code[static_cast<std::size_t>(m)];
+        if (held.family != j || held.shape != members.shape) {
+            held.family = j;
+            held.shape = members.shape;
+            held.n = n;
+            held.person = members.person;
             for (int m = 1; m <= n; ++m) {
                 const long p = members.person[static_cast<std::size_t>(m - 1)];
                 const auto up = static_cast<std::size_t>(p);
@@ -179,11 +183,9 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
                 f.weight[m] = f.phenodat[m] == 0 ? 0.0 : study.weight[up];  // a placeholder has phenotype 0
             }
         }
-        f.glik.clear();
-        f.dosage.clear();
         if (uncertain) {  // every parental pair stays possible
-            f.glik.resize(static_cast<std::size_t>(n) + 1, {1.0, 1.0, 1.0});
-            if (!dosage.empty()) f.dosage.resize(static_cast<std::size_t>(n) + 1, std::nan(""));
+            f.glik.assign(static_cast<std::size_t>(n) + 1, {1.0, 1.0, 1.0});
+            f.dosage.assign(dosage.empty() ? 0 : static_cast<std::size_t>(n) + 1, std::nan(""));
             for (int m = 1; m <= n; ++m) {
                 const long p = members.person[static_cast<std::size_t>(m - 1)];
                 if (p < 0) continue;
@@ -196,6 +198,8 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
             }
             f.npgeno = parentpairs;
         } else {
+            if (!f.glik.empty()) f.glik.clear();
+            if (!f.dosage.empty()) f.dosage.clear();
             // Rule 2, as the single run checks a family.  The rows beyond the new pairs are
             // zeroed (those beyond the last marker's are zero already); a family left out
             // leaves the record's pairs to the next family in its slot.
@@ -204,7 +208,10 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
                 out.mendel.push_back({j, std::vector<long>(members.person.begin() + 2, members.person.begin() + n)});
                 continue;  // the slot is reused by the next family
             }
-            for (int k = f.npgeno + 1; k <= before; ++k) f.pgenos[k][1] = f.pgenos[k][2] = 0;
+            for (int k = f.npgeno + 1; k <= before; ++k) {
+                int* row = f.pgenos[k].begin_ptr();  // columns 1 and 2
+                row[0] = row[1] = 0;
+            }
         }
 
         table.nfam = slot;
@@ -214,9 +221,6 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
         if (!out.stratum_families.empty()) ++out.stratum_families[static_cast<std::size_t>(f.stratum)];
         alleles |= members.alleles;
     }
-    for (auto held = out.members.begin() + table.nfam; held != out.members.end(); ++held)
-        out.spare_members.push_back(std::move(*held));
-    out.members.resize(static_cast<std::size_t>(table.nfam));
     out.monomorphic = table.nfam > 0 && alleles != (FamilyMembers::kAllele1 | FamilyMembers::kAllele2);
 }
 
