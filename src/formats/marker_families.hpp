@@ -75,9 +75,9 @@ struct MarkerFamilies {
 // Rule 2 is checked as the single run checks a family (after the swap of rule 3, which
 // changes no likelihood but puts a lone typed parent where the check compares it with the
 // children), so every kept family passes its checks.
-// `out` is reused between markers (with the same study): each record is allocated once for
-// the largest family, so a marker whose families fit the records allocates nothing but its
-// Mendel errors' lists.
+// `out` is reused between markers (with the same study): a record is allocated for all the
+// members a study family can have and grows only for a larger one, so a marker whose
+// families fit the records allocates nothing but its Mendel errors' lists.
 // Covariate doubles are those of the study, which parse the same text the single run reads.
 // `chr` kX reads the marker as X-linked (above); any other class as an autosome.
 void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out,
