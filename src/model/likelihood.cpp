@@ -62,7 +62,6 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     int* pair_f = f.pair_f.data();
     int* pair_m = f.pair_m.data();
     double* pair_t = f.pair_t.data();
-    constexpr double kUntyped[3] = {0.0, 0.0, 0.0};
     for (long i = 1; i <= nfam; ++i) {
         const famdat& fam = families[i];
         const auto at = static_cast<std::size_t>(i - 1);
@@ -89,15 +88,17 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
             if (mg < -1 || mg > 2) refuse("mother's genotype of a parental pair outside -1..2", fam.famid, mg);
             pair_f[p] = fg;
             pair_m[p] = mg;
-            const bool untyped = fg == -1 || mg == -1;
-            untyped_pair = untyped_pair || untyped;
-            // phg(fg, mg, 0..2), without the check for untyped parents made just above
-            const double* t = untyped ? kUntyped : phgdat + 9 * fg + 3 * mg;
             double* tp = pair_t + 3 * p;
+            if (fg == -1 || mg == -1) {  // T is 0.0 (phg's check for untyped parents is made at evaluation)
+                untyped_pair = true;
+                tp[0] = tp[1] = tp[2] = 0.0;
+                continue;
+            }
+            const double* t = phgdat + 9 * fg + 3 * mg;  // phg(fg, mg, 0..2)
             tp[0] = t[0];
             tp[1] = t[1];
             tp[2] = t[2];
-            if (fam.npgeno == 1 && !untyped) ++one_pair[parentpairs * fam.stratum + 3 * fg + mg];
+            if (fam.npgeno == 1) ++one_pair[parentpairs * fam.stratum + 3 * fg + mg];
         }
     }
     child_begin[nfam] = static_cast<long>(c);
