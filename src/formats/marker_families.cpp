@@ -174,12 +174,13 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
         if (study.complete_trios && (members.father == -1 || members.mother == -1)) continue;
 
         const int n = members.n;
-        f.famid = j + 1;
-        f.stratum = study.family_stratum.empty() ? 0 : study.family_stratum[static_cast<std::size_t>(j)];
-        f.ninfam = n;
-        // A record that held these very members at the last marker keeps their phenotypes,
-        // sexes, covariates and weights: only the genotypes and pairs are written again.
+        // A record that held these very members at the last marker keeps their family's
+        // number and stratum, and their phenotypes, sexes, covariates and weights: only the
+        // genotypes and pairs are written again.
         if (held.family != j || held.shape != members.shape) {
+            f.famid = j + 1;
+            f.stratum = study.family_stratum.empty() ? 0 : study.family_stratum[static_cast<std::size_t>(j)];
+            f.ninfam = n;
             held.family = j;
             held.shape = members.shape;
             held.n = family_people(nf, members.shape, held.person.data());
