@@ -81,6 +81,7 @@ void gather_members(const Study& study, const std::int8_t* genotype, const Nucle
     }
     code[0] = members.father = father;
     code[1] = members.mother = mother;
+    // (Swapped only on an autosome, where nobody counts as male.)
     members.seen = (1 << (male(nf.father) + father + 1)) | (1 << (male(nf.mother) + mother + 1));
     // Rule 1: typed children only; on X, of known sex only.
     int n = 2, children = 0;
