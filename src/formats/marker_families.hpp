@@ -21,6 +21,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -38,14 +39,12 @@ struct MendelError {
 struct MarkerFamilies {
     FamilyTable table;  // the families kept, in study order (famid = index into Study::families + 1)
     std::vector<long> kept;  // Study::families index of each kept family
-    // Per kept family, its members as Study::people indices (-1 a placeholder), in the
+    // Kept family i's (from 0) members as Study::people indices (-1 a placeholder), in the
     // table's member order (after rule 3).
-    std::vector<std::vector<long>> members;
-    // The same for the records after the kept ones (record nfam + 1 + i at [i]): the members
-    // whose phenotypes, sexes, covariates and weights they still hold, so that a record
-    // given the same members at the next marker keeps them.
-    std::vector<std::vector<long>> spare_members;
-    bool members_on_x = false;  // `members` and `spare_members` were written for an X marker
+    std::span<const long> members(std::size_t i) const {
+        const Held& h = held[i];
+        return {h.person.data(), static_cast<std::size_t>(h.n)};
+    }
     long children = 0;  // children in the kept families
     std::vector<MendelError> mendel;
     // Only one allele among the typed members of the kept families (all 0 or all 2);
@@ -54,6 +53,19 @@ struct MarkerFamilies {
     bool typed_parent = false;  // some kept family has a typed parent
     // With strata (Study::strata), the kept families of each stratum; empty otherwise.
     std::vector<long> stratum_families;
+
+    // Whom each record (held[r] for table record r + 1, kept or not) holds the phenotypes,
+    // sexes, covariates and weights of: the study family and which of its members (its
+    // shape: a swap of the parents, the children kept), so that a record given the same
+    // members at the next marker keeps them and only its genotypes and pairs are written.
+    struct Held {
+        long family = -1;  // Study::families index; -1 nobody
+        unsigned shape = 0;
+        int n = 0;
+        std::array<long, maxfamilysize> person{};
+    };
+    std::vector<Held> held;
+    bool held_on_x = false;  // `held` was written for an X marker
 };
 
 // Builds the table for one marker from `genotype` (one code per Study::people entry).
@@ -63,9 +75,9 @@ struct MarkerFamilies {
 // Rule 2 is checked as the single run checks a family (after the swap of rule 3, which
 // changes no likelihood but puts a lone typed parent where the check compares it with the
 // children), so every kept family passes its checks.
-// `out` is reused between markers (with the same study): each record is allocated once for
-// the largest family, so a marker whose families fit the records allocates nothing but its
-// Mendel errors' lists.
+// `out` is reused between markers (with the same study): a record is allocated for all the
+// members a study family can have and grows only for a larger one, so a marker whose
+// families fit the records allocates nothing but its Mendel errors' lists.
 // Covariate doubles are those of the study, which parse the same text the single run reads.
 // `chr` kX reads the marker as X-linked (above); any other class as an autosome.
 void build_marker_families(const Study& study, const std::vector<std::int8_t>& genotype, MarkerFamilies& out,

@@ -49,7 +49,12 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     f.pair_m.resize(static_cast<std::size_t>(npairs));
     f.pair_t.resize(static_cast<std::size_t>(3 * npairs));
     f.one_pair.assign(static_cast<std::size_t>(parentpairs * s.nstrata), 0L);
-    f.finite_columns = ncov;
+    long finite_columns = ncov;
+    bool untyped_pair = false;
+    long* one_pair = f.one_pair.data();
+    long* child_begin = f.child_begin.data();
+    long* pair_begin = f.pair_begin.data();
+    int* stratum = f.stratum.data();
     std::size_t c = 0;  // the next flat child
     std::size_t p = 0;  // the next flat pair
     int* child_geno = f.child_geno.data();
@@ -57,41 +62,49 @@ Likelihood::Likelihood(const Settings& s, const FamilyTable& families) : s_(s) {
     int* pair_f = f.pair_f.data();
     int* pair_m = f.pair_m.data();
     double* pair_t = f.pair_t.data();
-    constexpr double kUntyped[3] = {0.0, 0.0, 0.0};
     for (long i = 1; i <= nfam; ++i) {
         const famdat& fam = families[i];
         const auto at = static_cast<std::size_t>(i - 1);
-        f.child_begin[at] = static_cast<long>(c);
-        f.pair_begin[at] = static_cast<long>(p);
-        f.stratum[at] = fam.stratum;
+        child_begin[at] = static_cast<long>(c);
+        pair_begin[at] = static_cast<long>(p);
+        stratum[at] = fam.stratum;
+        const int* geno = fam.famgeno.begin_ptr();  // members 1..ninfam
         for (int j = 3; j <= fam.ninfam; ++j, ++c) {
-            const int g = fam.famgeno[j];
+            const int g = geno[j - 1];
             if (g < 0 || g > 2) refuse("child genotype outside 0..2", fam.famid, g);
             child_geno[c] = g;
             double* row = cov + c * static_cast<std::size_t>(ncov);
-            const double* x = ncov > 0 ? &fam.fcovdat[j][1] : nullptr;  // columns 1..ncov
+            const double* x = ncov > 0 ? fam.fcovdat[j].begin_ptr() : nullptr;  // columns 1..ncov
             for (long k = 0; k < ncov; ++k) {
-                if (!std::isfinite(x[k]) && k < f.finite_columns) f.finite_columns = k;
+                if (!std::isfinite(x[k]) && k < finite_columns) finite_columns = k;
                 row[k] = x[k];
             }
         }
         for (int k = 1; k <= fam.npgeno; ++k, ++p) {
-            const int fg = fam.pgenos[k][1];
-            const int mg = fam.pgenos[k][2];
+            const int* pair = fam.pgenos[k].begin_ptr();  // columns 1 and 2
+            const int fg = pair[0];
+            const int mg = pair[1];
             if (fg < -1 || fg > 2) refuse("father's genotype of a parental pair outside -1..2", fam.famid, fg);
             if (mg < -1 || mg > 2) refuse("mother's genotype of a parental pair outside -1..2", fam.famid, mg);
             pair_f[p] = fg;
             pair_m[p] = mg;
-            const bool untyped = fg == -1 || mg == -1;
-            f.untyped = f.untyped || untyped;
-            // phg(fg, mg, 0..2), without the check for untyped parents made just above
-            const double* t = untyped ? kUntyped : phgdat + 9 * fg + 3 * mg;
-            std::copy(t, t + 3, pair_t + 3 * p);
-            if (fam.npgeno == 1 && !untyped) ++f.one_pair[static_cast<std::size_t>(parentpairs * fam.stratum + 3 * fg + mg)];
+            double* tp = pair_t + 3 * p;
+            if (fg == -1 || mg == -1) {  // T is 0.0 (phg's check for untyped parents is made at evaluation)
+                untyped_pair = true;
+                tp[0] = tp[1] = tp[2] = 0.0;
+                continue;
+            }
+            const double* t = phgdat + 9 * fg + 3 * mg;  // phg(fg, mg, 0..2)
+            tp[0] = t[0];
+            tp[1] = t[1];
+            tp[2] = t[2];
+            if (fam.npgeno == 1) ++one_pair[parentpairs * fam.stratum + 3 * fg + mg];
         }
     }
-    f.child_begin[static_cast<std::size_t>(nfam)] = static_cast<long>(c);
-    f.pair_begin[static_cast<std::size_t>(nfam)] = static_cast<long>(p);
+    child_begin[nfam] = static_cast<long>(c);
+    pair_begin[nfam] = static_cast<long>(p);
+    f.finite_columns = finite_columns;
+    f.untyped = untyped_pair;
     missing_parent_ = f.untyped;
     flat_ = std::move(layout);
     set_risk_form();

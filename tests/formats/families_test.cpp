@@ -98,7 +98,7 @@ TEST(MarkerFamilies, RulesOneToFour) {
             notes.size[i] = f.ninfam, notes.first_line[i] = i, notes.allele_fault[i] = 0;
             text << f.famid << ":";
             for (int m = 1; m <= f.ninfam; ++m) {
-                text << " " << iid(study, out.members[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(m - 1)])
+                text << " " << iid(study, out.members(static_cast<std::size_t>(i - 1))[static_cast<std::size_t>(m - 1)])
                      << "=" << f.famgeno[m] << "," << f.phenodat[m] << "," << f.fcovdat[m][1] << " " << f.fcovdat[m][2]
                      << "," << f.weight[m];
             }

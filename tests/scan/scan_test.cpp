@@ -58,8 +58,8 @@ void write_single_run_files(const TempDir& dir, const Study& study, const Marker
     std::string ped, cov, wt;
     const char* alleles[] = {"0 0", "1 1", "1 2", "2 2"};
     for (std::size_t k = 0; k < mf.kept.size(); ++k)
-        for (std::size_t m = 0; m < mf.members[k].size(); ++m) {
-            const long p = mf.members[k][m];
+        for (std::size_t m = 0; m < mf.members(k).size(); ++m) {
+            const long p = mf.members(k)[m];
             const auto up = static_cast<std::size_t>(p);
             const famdat& f = mf.table[static_cast<long>(k) + 1];
             const int j = static_cast<int>(m) + 1, g = f.famgeno[j], sex = j <= 2 ? j : on_x ? f.sex[j] : 1;
