@@ -127,10 +127,9 @@ std::optional<double> TrioTally::statistic(bool others) {
     return inverse_quadratic(j_, w_, m_, scratch_);
 }
 
-// The intercept's restricted maximum by Newton's method on the tallies of column 1.
+// The intercept's restricted maximum by Newton's method on the tallies of column 1, from 0.
 bool TrioTally::fit_intercept(double* beta, PairMoments& pm) {
     beta[0] = beta[1] = 0.0;
-    moments(beta, pm);
     double f = loglik(pm);
     for (int iter = 0; iter < 100; ++iter) {
         double g[2] = {0.0, 0.0}, h[2][2] = {{0.0, 0.0}, {0.0, 0.0}};

@@ -111,7 +111,7 @@ private:
     void moments(const double* beta, PairMoments& pm) const;
     void score_and_information(const PairMoments& pm);
     std::optional<double> statistic(bool others);
-    bool fit_intercept(double* beta, PairMoments& pm);
+    bool fit_intercept(double* beta, PairMoments& pm);  // pm: the moments at 0 on entry
     double loglik(const PairMoments& pm) const;
 
     const int d_;  // entries of the coding: 2 under the covariate model None, else 1

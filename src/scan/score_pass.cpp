@@ -47,8 +47,9 @@ std::array<TrioAction, kTrioKeys> trio_actions(bool complete_trios) {
                 a.counts = {a1, a2, t, u};
                 const bool informative = a.kind == TrioAction::kTally && (f == 1 || m == 1);
                 a.pg = static_cast<std::uint8_t>(a.kind == TrioAction::kTally ? 9 * f + 3 * m + c : 0);
-                a.pair_slot = static_cast<std::uint8_t>(informative ? 3 * f + m : parentpairs + static_cast<int>(key));
-                a.genotype_slot = static_cast<std::uint8_t>(informative ? a.pg : 27 + key);
+                const std::size_t spare = key % kSpareSlots;
+                a.pair_slot = static_cast<std::uint8_t>(informative ? static_cast<std::size_t>(3 * f + m) : parentpairs + spare);
+                a.genotype_slot = static_cast<std::uint8_t>(informative ? a.pg : 27 + spare);
             }
     return table;
 }
@@ -178,7 +179,7 @@ bool score_pass(const ScanContext& ctx, const ScoreLayout& layout, const Likelih
     const bool complete_trios = ctx.study.complete_trios;
     const std::size_t ncov = layout.ncov;
     const bool unit = !layout.trio.empty() && layout.unit_first && ncov >= 1 && ncov <= 3;
-    TrioTally tally(test.settings(), unit, layout.trio.empty() ? 0 : kTrioKeys);
+    TrioTally tally(test.settings(), unit, layout.trio.empty() ? 0 : kSpareSlots);
     out.mendel.clear();
     long families = 0, children = 0;
     unsigned seen = 0;  // kAlleles of the families' members

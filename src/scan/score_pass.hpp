@@ -23,15 +23,16 @@ namespace quillon {
 // trio; the parents' copies of A1 and of A2 and, where the trio is tallied, PLINK's
 // transmissions of A1 and of A2 to the child (counts, in that order); and where the pass adds
 // the child's covariates (TrioTally::add_sums): a tallied child of a pair with a heterozygous
-// parent at its pair and genotype (pair_slot, genotype_slot = pg), any other at spare slots of
-// the key's own.
+// parent at its pair and genotype (pair_slot, genotype_slot = pg), any other at the spare slots
+// key % kSpareSlots, where the frequent keys of homozygous pairs meet only keys of untyped
+// members or Mendel errors (so that the sums of consecutive trios rarely wait on each other).
 struct TrioAction {
     enum Kind : std::uint8_t { kSkip, kUntypedParent, kMendel, kTally };
     Kind kind = kSkip;
     std::uint8_t pair_slot = 0, genotype_slot = 0, pg = 0;
     std::array<std::int32_t, 4> counts{};
 };
-inline constexpr std::size_t kTrioKeys = 64;
+inline constexpr std::size_t kTrioKeys = 64, kSpareSlots = 16;
 inline std::size_t trio_key(int father, int mother, int child) {
     return static_cast<std::size_t>(16 * (father + 1) + 4 * (mother + 1) + child + 1);
 }
