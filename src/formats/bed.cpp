@@ -171,7 +171,14 @@ bool BedReader::next(Marker& m) {
     m.genotype.resize(static_cast<std::size_t>(people_));
     std::int8_t* g = m.genotype.data();
     const auto full = static_cast<std::size_t>(people_ / 4);
-    for (std::size_t b = 0; b < full; ++b) std::memcpy(g + 4 * b, kByteCodes[bytes_[b]].data(), 4);
+    const unsigned char* bytes = bytes_.data();
+    const auto decode = [g, bytes](std::size_t b) { std::memcpy(g + 4 * b, kByteCodes[bytes[b]].data(), 4); };
+    std::size_t b = 0;
+    for (; b + 8 <= full; b += 8) {  // eight bytes a round, for fewer loop steps per byte
+#pragma GCC unroll 8
+        for (std::size_t k = 0; k < 8; ++k) decode(b + k);
+    }
+    for (; b < full; ++b) decode(b);
     for (long p = static_cast<long>(4 * full); p < people_; ++p)
         g[p] = kByteCodes[bytes_[full]][static_cast<std::size_t>(p & 3)];
     ++next_;

@@ -52,14 +52,8 @@ std::vector<FamPerson> read_fam(const std::string& path) {
         if (n < 6)
             throw InputError(where() + "holds " + std::to_string(n) +
                              " fields; a .fam line has six: FID IID father mother sex phenotype.");
-        FamPerson p;
-        p.fid = f[0];
-        p.iid = f[1];
-        p.father = f[2];
-        p.mother = f[3];
-        p.sex = fam_sex(f[4], where);
-        p.phenotype = fam_phenotype(f[5], where);
-        p.line = ln;
+        FamPerson p{std::string(f[0]), std::string(f[1]), std::string(f[2]), std::string(f[3]),
+                    fam_sex(f[4], where), fam_phenotype(f[5], where), ln};
         if (p.iid == "0") throw InputError(where() + "the IID is 0, which stands for an unknown parent.");
         const long before = seen.insert(FieldIndex::hash(p.fid, p.iid), static_cast<long>(people.size()), [&](long q) {
             return people[static_cast<std::size_t>(q)].iid == p.iid && people[static_cast<std::size_t>(q)].fid == p.fid;
@@ -112,10 +106,9 @@ ColumnTable read_column_table(const std::string& path, const std::string& text_c
         if (fields.size() != t.names.size() + 2)
             throw InputError(at_line(path, ln) + "holds " + std::to_string(fields.size()) + " fields; the header has " +
                              std::to_string(t.names.size() + 2) + ".");
-        ColumnTable::Row row;
-        row.fid = fields[0];
-        row.iid = fields[1];
-        row.line = ln;
+        ColumnTable::Row row{std::string(fields[0]), std::string(fields[1]), {}, {}, ln};
+        row.text.reserve(fields.size() - 2);
+        row.value.reserve(fields.size() - 2);
         for (std::size_t i = 2; i < fields.size(); ++i) {
             double v = std::numeric_limits<double>::quiet_NaN();
             if (!text_column.empty() && t.names[i - 2] == text_column) {

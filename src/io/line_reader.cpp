@@ -25,6 +25,7 @@ LineReader::LineReader(std::FILE* file, std::size_t chunk)
 bool LineReader::fill() {
     if (at_end_) return false;
     pos_ = 0;
+    lf_ = kUnknown;
     errno = 0;  // so that the reason of a failed read is this read's
     end_ = std::fread(buffer_.get(), 1, chunk_, file_);
     if (end_ == 0) {
@@ -49,8 +50,12 @@ bool LineReader::next(std::string& line) {
         }
         const char* start = buffer_.get() + pos_;
         const std::size_t avail = end_ - pos_;
-        std::size_t n = 0;
-        while (n < avail && start[n] != '\n' && start[n] != '\r') ++n;
+        if (lf_ == kUnknown || lf_ < pos_) {
+            const void* lf = std::memchr(start, '\n', avail);
+            lf_ = lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.get()) : end_;
+        }
+        const void* cr = std::memchr(start, '\r', lf_ - pos_);
+        const std::size_t n = cr != nullptr ? static_cast<std::size_t>(static_cast<const char*>(cr) - start) : lf_ - pos_;
         line.append(start, n);
         consumed = true;
         pos_ += n;
@@ -83,24 +88,16 @@ bool is_blank(std::string_view line) {
     return true;
 }
 
-bool FieldSplitter::next(std::string_view& field) {
+bool FieldSplitter::next_searched(std::string_view& field) {
     const char* p = rest_.data();
     const char* const end = p + rest_.size();
-    if (wide_) {
-        while (p != end && separators_.find(*p) != std::string_view::npos) ++p;
-    } else {
-        while (p != end && separator(*p)) ++p;
-    }
+    while (p != end && separators_.find(*p) != std::string_view::npos) ++p;
     if (p == end) {
         rest_ = {};
         return false;
     }
     const char* q = p;
-    if (wide_) {
-        while (q != end && separators_.find(*q) == std::string_view::npos) ++q;
-    } else {
-        while (q != end && !separator(*q)) ++q;
-    }
+    while (q != end && separators_.find(*q) == std::string_view::npos) ++q;
     field = std::string_view(p, static_cast<std::size_t>(q - p));
     rest_ = std::string_view(q, static_cast<std::size_t>(end - q));
     return true;

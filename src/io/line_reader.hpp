@@ -49,6 +49,10 @@ private:
     std::unique_ptr<char[]> buffer_;  // chunk_ bytes, left uninitialised: fread fills what is read
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
+    // The buffer's first "\n" at or after pos_ (end_ if none), found once for the lines
+    // before it; kUnknown after a fill, or when below pos_.
+    static constexpr std::size_t kUnknown = ~std::size_t{0};
+    std::size_t lf_ = kUnknown;
     long line_number_ = 0;
     int error_ = 0;
     bool at_end_ = false;
@@ -78,9 +82,24 @@ public:
     }
 
     // Sets `field` to the next field; false when there is none.
-    bool next(std::string_view& field);
+    bool next(std::string_view& field) {
+        if (wide_) return next_searched(field);
+        const char* p = rest_.data();
+        const char* const end = p + rest_.size();
+        while (p != end && separator(*p)) ++p;
+        if (p == end) {
+            rest_ = {};
+            return false;
+        }
+        const char* q = p + 1;
+        while (q != end && !separator(*q)) ++q;
+        field = std::string_view(p, static_cast<std::size_t>(q - p));
+        rest_ = std::string_view(q, static_cast<std::size_t>(end - q));
+        return true;
+    }
 
 private:
+    bool next_searched(std::string_view& field);  // next() with wide_
     // Without wide_: whether c is a separator.
     bool separator(char c) const {
         const auto u = static_cast<unsigned char>(c);

@@ -12,26 +12,27 @@ namespace {
 constexpr bool informative(int p) { return p / 3 == 1 || p % 3 == 1; }
 }  // namespace
 
-TrioTally::TrioTally(const Settings& s, bool unit_first)
+TrioTally::TrioTally(const Settings& s, bool unit_first, std::size_t spare)
     : d_(s.cmodeltype == kNone ? 2 : 1), ncov_(static_cast<std::size_t>(s.ncov)), tri_(ncov_ * (ncov_ + 1) / 2),
       m_(static_cast<std::size_t>(d_) * ncov_), unit_first_(unit_first) {
     for (int h = 0; h < 3; ++h) {
         a_[h][0] = d_ == 2 ? (h == 1 ? 1.0 : 0.0) : static_cast<double>(s.cch[h]);
         a_[h][1] = d_ == 2 ? (h == 2 ? 1.0 : 0.0) : 0.0;
     }
-    const std::size_t need = 27 * ncov_ + parentpairs * tri_ + 2 * m_ + 2 * m_ * m_ + 2 * m_;
+    const std::size_t sums = (27 + spare) * ncov_ + (parentpairs + spare) * tri_;
+    const std::size_t need = sums + 2 * m_ + 2 * m_ * m_ + 2 * m_;
     double* buffer = stack_.data();
     if (need > stack_.size()) {
         heap_.resize(need);
         buffer = heap_.data();
     }
     sx_ = buffer;
-    sxx_ = sx_ + 27 * ncov_;
-    u_ = sxx_ + parentpairs * tri_;
+    sxx_ = sx_ + (27 + spare) * ncov_;
+    u_ = sx_ + sums;
     w_ = u_ + m_;
     j_ = w_ + m_;
     scratch_ = j_ + m_ * m_;
-    std::fill(sx_, sxx_ + parentpairs * tri_, 0.0);
+    std::fill(sx_, u_, 0.0);
 }
 
 ScoreStatistics TrioTally::statistics(bool gxe) {
@@ -126,10 +127,9 @@ std::optional<double> TrioTally::statistic(bool others) {
     return inverse_quadratic(j_, w_, m_, scratch_);
 }
 
-// The intercept's restricted maximum by Newton's method on the tallies of column 1.
+// The intercept's restricted maximum by Newton's method on the tallies of column 1, from 0.
 bool TrioTally::fit_intercept(double* beta, PairMoments& pm) {
     beta[0] = beta[1] = 0.0;
-    moments(beta, pm);
     double f = loglik(pm);
     for (int iter = 0; iter < 100; ++iter) {
         double g[2] = {0.0, 0.0}, h[2][2] = {{0.0, 0.0}, {0.0, 0.0}};

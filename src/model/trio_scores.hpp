@@ -38,8 +38,8 @@ struct ScoreStatistics {
 class TrioTally {
 public:
     // `unit_first`: every child added has covariate 1 equal to 1 (the intercept) and is added
-    // by add_fixed<N, true>.
-    explicit TrioTally(const Settings& s, bool unit_first = false);
+    // by add_fixed<N, true>.  `spare`: slots of sums beyond the pairs' (add_sums).
+    explicit TrioTally(const Settings& s, bool unit_first = false, std::size_t spare = 0);
     TrioTally(const TrioTally&) = delete;
     TrioTally& operator=(const TrioTally&) = delete;
 
@@ -47,20 +47,8 @@ public:
     // pair of homozygous parents is tallied too, in sums no statistic reads: the add has no
     // branch on the genotypes.
     void add(int father, int mother, int child, const double* x) {
-        switch (ncov_) {
-            case 1: add_fixed<1, false>(father, mother, child, x); return;
-            case 2: add_fixed<2, false>(father, mother, child, x); return;
-            case 3: add_fixed<3, false>(father, mother, child, x); return;
-            default: break;
-        }
         const auto p = static_cast<std::size_t>(3 * father + mother), pg = 3 * p + static_cast<std::size_t>(child);
-        double* sxx = sxx_ + p * tri_;
-        double* sx = sx_ + pg * ncov_;
-        std::size_t at = 0;
-        for (std::size_t k = 0; k < ncov_; ++k) {
-            sx[k] += x[k];
-            for (std::size_t l = k; l < ncov_; ++l) sxx[at++] += x[k] * x[l];
-        }
+        add_sums(p, pg, x);
         ++n_[pg];
     }
     // The same where ncov is N (each sum gains one term a child, so the unrolled order is the
@@ -69,8 +57,30 @@ public:
     template <std::size_t N, bool Unit>
     void add_fixed(int father, int mother, int child, const double* x) {
         const auto p = static_cast<std::size_t>(3 * father + mother), pg = 3 * p + static_cast<std::size_t>(child);
-        double* sxx = sxx_ + p * (N * (N + 1) / 2);
-        double* sx = sx_ + pg * N;
+        add_sums_fixed<N, Unit>(pair_sums(p), genotype_sums(pg), x);
+        ++n_[pg];
+    }
+    // An add's sums without its count, the child's pair's at slot p and its pair and genotype's
+    // at slot pg: 3 father + mother and 3 p + child as in add, or the spare slots 9 + s and
+    // 27 + s (s < spare), which no statistic reads.  The counts come by add_children.
+    double* pair_sums(std::size_t p) { return sxx_ + p * tri_; }
+    double* genotype_sums(std::size_t pg) { return sx_ + pg * ncov_; }
+    void add_sums(std::size_t p, std::size_t pg, const double* x) { add_sums(pair_sums(p), genotype_sums(pg), x); }
+    void add_sums(double* sxx, double* sx, const double* x) const {
+        switch (ncov_) {
+            case 1: add_sums_fixed<1, false>(sxx, sx, x); return;
+            case 2: add_sums_fixed<2, false>(sxx, sx, x); return;
+            case 3: add_sums_fixed<3, false>(sxx, sx, x); return;
+            default: break;
+        }
+        std::size_t at = 0;
+        for (std::size_t k = 0; k < ncov_; ++k) {
+            sx[k] += x[k];
+            for (std::size_t l = k; l < ncov_; ++l) sxx[at++] += x[k] * x[l];
+        }
+    }
+    template <std::size_t N, bool Unit>
+    static void add_sums_fixed(double* sxx, double* sx, const double* x) {
         std::size_t at = 0;
         for (std::size_t k = 0; k < N; ++k) {
             if (Unit && k == 0) {
@@ -81,8 +91,9 @@ public:
             sx[k] += x[k];
             for (std::size_t l = k; l < N; ++l) sxx[at++] += x[k] * x[l];
         }
-        ++n_[pg];
     }
+    // `k` more children of pair 3 father + mother and genotype g, 3 pair + g, whose sums came by add_sums.
+    void add_children(std::size_t pg, long k) { n_[pg] += k; }
     // The children added of pair 3 father + mother and genotype g, by 3 pair + g.
     long children(std::size_t pg) const { return n_[pg]; }
     // Nothing for a statistic whose information is singular or whose restricted maximum is
@@ -100,7 +111,7 @@ private:
     void moments(const double* beta, PairMoments& pm) const;
     void score_and_information(const PairMoments& pm);
     std::optional<double> statistic(bool others);
-    bool fit_intercept(double* beta, PairMoments& pm);
+    bool fit_intercept(double* beta, PairMoments& pm);  // pm: the moments at 0 on entry
     double loglik(const PairMoments& pm) const;
 
     const int d_;  // entries of the coding: 2 under the covariate model None, else 1

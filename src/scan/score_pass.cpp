@@ -14,13 +14,14 @@ constexpr unsigned kAlleles[3] = {2u, 3u, 1u};
 bool possible(int father, int mother, int child) { return phgdat[9 * father + 3 * mother + child] != 0.0; }
 
 // The table of the trio pass; `complete_trios` skips a trio with an untyped parent.
-std::array<TrioAction, 64> trio_actions(bool complete_trios) {
-    std::array<TrioAction, 64> table{};
+std::array<TrioAction, kTrioKeys> trio_actions(bool complete_trios) {
+    std::array<TrioAction, kTrioKeys> table{};
     for (int f = -1; f <= 2; ++f)
         for (int m = -1; m <= 2; ++m)
             for (int c = -1; c <= 2; ++c) {
-                TrioAction& a = table[trio_key(f, m, c)];
-                long a1 = 0, a2 = 0, t = 0, u = 0;
+                const std::size_t key = trio_key(f, m, c);
+                TrioAction& a = table[key];
+                std::int32_t a1 = 0, a2 = 0, t = 0, u = 0;
                 for (const int g : {f, m})
                     if (g >= 0) {
                         a1 += g;
@@ -43,8 +44,12 @@ std::array<TrioAction, 64> trio_actions(bool complete_trios) {
                         (c == 2 || (c == 1 && hom == 0) ? t : u) = 1;
                     }
                 }
-                a.counts = static_cast<std::uint64_t>(a1) << kCountA1 | static_cast<std::uint64_t>(a2) << kCountA2 |
-                           static_cast<std::uint64_t>(t) << kCountT | static_cast<std::uint64_t>(u) << kCountU;
+                a.counts = {a1, a2, t, u};
+                const bool informative = a.kind == TrioAction::kTally && (f == 1 || m == 1);
+                a.pg = static_cast<std::uint8_t>(a.kind == TrioAction::kTally ? 9 * f + 3 * m + c : 0);
+                const std::size_t spare = key % kSpareSlots;
+                a.pair_slot = static_cast<std::uint8_t>(informative ? static_cast<std::size_t>(3 * f + m) : parentpairs + spare);
+                a.genotype_slot = static_cast<std::uint8_t>(informative ? a.pg : 27 + spare);
             }
     return table;
 }
@@ -76,46 +81,57 @@ bool same_qc_trios(const std::vector<ScoreLayout::Trio>& trios, const QcPeople& 
     return true;
 }
 
-// The pass over trios (ScoreLayout::trio), in family order; N covariates (0: any number) and,
-// with `Unit`, the first 1 for every child.  The counts' 16-bit fields are emptied every
-// kBlock trios, before a field (at most 4 a trio) can overflow.
+// The pass over trios (ScoreLayout::trio), in family order, on the calls `genotype` (one past
+// the last person's a placeholder's -1); N covariates (0: any number) and, with `Unit`, the
+// first 1 for every child.  Each trio's covariates go to its key's slots whatever becomes of
+// it, so the loop has no branch, and the trios are counted by key; what the keys make of the
+// trios (counts, Mendel errors, an untyped parent) comes after it.
 template <std::size_t N, bool Unit>
-bool trio_pass(const ScoreLayout& layout, const Marker& marker, TrioTally& tally, MarkerOutcome& out, MarkerQc& qc) {
-    constexpr std::size_t kBlock = 8192;
-    const std::int8_t* genotype = marker.genotype.data();
-    const auto code = [genotype](std::int32_t p) { return p < 0 ? -1 : static_cast<int>(genotype[p]); };
-    const ScoreLayout::Trio* trios = layout.trio.data();
+bool trio_pass(const ScoreLayout& layout, const std::int8_t* genotype, TrioTally& tally, MarkerOutcome& out,
+               MarkerQc& qc) {
     const TrioAction* actions = layout.actions.data();
+    const std::size_t ncov = N == 0 ? layout.ncov : N;
+    const auto key_of = [genotype](const ScoreLayout::Trio& t) {  // trio_key's
+        const std::ptrdiff_t f = genotype[t.father], m = genotype[t.mother], c = genotype[t.child];
+        return static_cast<std::size_t>(16 * f + 4 * m + c + 21);
+    };
+    struct alignas(32) KeySums {  // where a key's trios' sums go, and how many it has
+        double *pair, *genotype;
+        long trios;
+    };
+    std::array<KeySums, kTrioKeys> sums{};
+    for (std::size_t key = 0; key < kTrioKeys; ++key)
+        sums[key] = {tally.pair_sums(actions[key].pair_slot), tally.genotype_sums(actions[key].genotype_slot), 0};
     const double* x = layout.x.data();
-    const std::size_t ncov = layout.ncov, n = layout.trio.size();
-    long total[4] = {0, 0, 0, 0};
-    for (std::size_t begin = 0; begin < n; begin += kBlock) {
-        const std::size_t end = std::min(n, begin + kBlock);
-        std::uint64_t counts = 0;
-        for (std::size_t j = begin; j < end; ++j) {
-            const ScoreLayout::Trio& trio = trios[j];
-            const int f = code(trio.father), m = code(trio.mother), c = genotype[trio.child];
-            const TrioAction& a = actions[trio_key(f, m, c)];
-            counts += a.counts;
-            if (a.kind == TrioAction::kTally) {
-                if constexpr (N == 0)
-                    tally.add(f, m, c, x + j * ncov);
-                else
-                    tally.add_fixed<N, Unit>(f, m, c, x + j * N);
-            } else if (a.kind == TrioAction::kMendel) {
-                out.mendel.push_back(MendelError{static_cast<long>(j), {trio.child}});
-            } else if (a.kind == TrioAction::kUntypedParent) {
-                return false;
-            }
-        }
-        for (int k = 0; k < 4; ++k) total[k] += static_cast<long>(counts >> (16 * k) & 0xffffu);
+    for (const ScoreLayout::Trio& trio : layout.trio) {
+        KeySums& s = sums[key_of(trio)];
+        ++s.trios;
+        if constexpr (N == 0)
+            tally.add_sums(s.pair, s.genotype, x);
+        else
+            TrioTally::add_sums_fixed<N, Unit>(s.pair, s.genotype, x);
+        x += ncov;
     }
+    long total[4] = {0, 0, 0, 0};
+    bool mendel = false;
+    for (std::size_t key = 0; key < kTrioKeys; ++key) {
+        const long k = sums[key].trios;
+        if (k == 0) continue;
+        const TrioAction& a = actions[key];
+        if (a.kind == TrioAction::kUntypedParent) return false;
+        mendel = mendel || a.kind == TrioAction::kMendel;
+        if (a.kind == TrioAction::kTally) tally.add_children(a.pg, k);
+        for (int i = 0; i < 4; ++i) total[i] += k * a.counts[static_cast<std::size_t>(i)];
+    }
+    for (std::size_t j = 0; mendel && j < layout.trio.size(); ++j)
+        if (actions[key_of(layout.trio[j])].kind == TrioAction::kMendel)
+            out.mendel.push_back(MendelError{static_cast<long>(j), {layout.trio[j].child}});
     qc.alleles = {total[0], total[1]};
     qc.tdt = {total[2], total[3]};
     return true;
 }
 
-using TrioPass = bool (*)(const ScoreLayout&, const Marker&, TrioTally&, MarkerOutcome&, MarkerQc&);
+using TrioPass = bool (*)(const ScoreLayout&, const std::int8_t*, TrioTally&, MarkerOutcome&, MarkerQc&);
 TrioPass trio_pass_for(std::size_t ncov, bool unit) {
     switch (ncov) {
         case 1: return unit ? trio_pass<1, true> : trio_pass<1, false>;
@@ -147,6 +163,13 @@ ScoreLayout::ScoreLayout(const Study& study, const QcPeople& qc) : ncov(static_c
     unit_first = ncov > 0;
     for (std::size_t c = 0; c < child.size() && unit_first; ++c) unit_first = x[c * ncov] == 1.0;
     qc_counts = same_qc_trios(trio, qc, study.people.size());
+    const auto none = static_cast<std::int32_t>(study.people.size());
+    for (Trio& t : trio)
+        for (std::int32_t* parent : {&t.father, &t.mother})
+            if (*parent < 0) {
+                *parent = none;
+                placeholders = true;
+            }
 }
 
 bool score_pass(const ScanContext& ctx, const ScoreLayout& layout, const LikelihoodTdt& test, const Marker& marker,
@@ -156,13 +179,20 @@ bool score_pass(const ScanContext& ctx, const ScoreLayout& layout, const Likelih
     const bool complete_trios = ctx.study.complete_trios;
     const std::size_t ncov = layout.ncov;
     const bool unit = !layout.trio.empty() && layout.unit_first && ncov >= 1 && ncov <= 3;
-    TrioTally tally(test.settings(), unit);
+    TrioTally tally(test.settings(), unit, layout.trio.empty() ? 0 : kSpareSlots);
     out.mendel.clear();
     long families = 0, children = 0;
     unsigned seen = 0;  // kAlleles of the families' members
     if (!layout.trio.empty()) {
         MarkerQc counts;
-        if (!trio_pass_for(ncov, unit)(layout, marker, tally, out, counts)) return false;
+        std::vector<std::int8_t> calls;  // the marker's and a placeholder's
+        if (layout.placeholders) {
+            calls.reserve(marker.genotype.size() + 1);
+            calls.assign(marker.genotype.begin(), marker.genotype.end());
+            calls.push_back(-1);
+        }
+        if (!trio_pass_for(ncov, unit)(layout, layout.placeholders ? calls.data() : genotype, tally, out, counts))
+            return false;
         for (int f = 0; f < 3; ++f)  // the families tallied, and the alleles of their members
             for (int m = 0; m < 3; ++m)
                 for (int g = 0; g < 3; ++g)

@@ -20,15 +20,19 @@
 namespace quillon {
 
 // What a trio's calls give the pass, by trio_key(father, mother, child): what becomes of the
-// trio, and four counts in 16-bit fields of `counts` (kCountA1 ...): the parents' copies of
-// A1 and of A2, and where the trio is tallied PLINK's transmissions of A1 and of A2 to the
-// child.
+// trio; the parents' copies of A1 and of A2 and, where the trio is tallied, PLINK's
+// transmissions of A1 and of A2 to the child (counts, in that order); and where the pass adds
+// the child's covariates (TrioTally::add_sums): a tallied child of a pair with a heterozygous
+// parent at its pair and genotype (pair_slot, genotype_slot = pg), any other at the spare slots
+// key % kSpareSlots, where the frequent keys of homozygous pairs meet only keys of untyped
+// members or Mendel errors (so that the sums of consecutive trios rarely wait on each other).
 struct TrioAction {
     enum Kind : std::uint8_t { kSkip, kUntypedParent, kMendel, kTally };
-    std::uint64_t counts = 0;
     Kind kind = kSkip;
+    std::uint8_t pair_slot = 0, genotype_slot = 0, pg = 0;
+    std::array<std::int32_t, 4> counts{};
 };
-inline constexpr int kCountA1 = 0, kCountA2 = 16, kCountT = 32, kCountU = 48;
+inline constexpr std::size_t kTrioKeys = 64, kSpareSlots = 16;
 inline std::size_t trio_key(int father, int mother, int child) {
     return static_cast<std::size_t>(16 * (father + 1) + 4 * (mother + 1) + child + 1);
 }
@@ -42,12 +46,14 @@ struct ScoreLayout {
     std::vector<std::int32_t> child;
     std::vector<double> x;  // child c's covariates at c * ncov
     std::size_t ncov = 0;
-    // Every family a trio: family j's members at trio[j].
+    // Every family a trio: family j's members at trio[j], a placeholder parent at the index
+    // one past the last person (placeholders: some trio has one).
     struct Trio {
         std::int32_t father, mother, child;
     };
     std::vector<Trio> trio;  // empty unless every family is a trio
-    std::array<TrioAction, 64> actions{};
+    std::array<TrioAction, kTrioKeys> actions{};
+    bool placeholders = false;
     bool qc_counts = false;   // the founders' alleles and the transmissions counted by the pass
     bool unit_first = false;  // every trio's child has covariate 1 equal to 1 (the intercept)
 };
