@@ -41,7 +41,9 @@ std::vector<FamPerson> read_fam(const std::string& path) {
     auto file = open_input(path);
     LineReader reader(file.get());
     std::vector<FamPerson> people;
-    FieldIndex seen;  // FID, IID -> person
+    people.reserve(lines_at_most(file.get(), 12));  // "a b 0 0 1 1\n"
+    // FID, IID -> person; sized for lines of 24 bytes, grown if they are shorter.
+    FieldIndex seen(lines_at_most(file.get(), 24));
     std::string line;
     std::string_view f[6];
     while (reader.next(line)) {
@@ -72,6 +74,7 @@ ColumnTable read_column_table(const std::string& path, const std::string& text_c
     auto file = open_input(path);
     LineReader reader(file.get());
     ColumnTable t;
+    t.rows.reserve(lines_at_most(file.get(), 6));  // "a b 1\n"
     std::string line;
     std::vector<std::string_view> fields;
     auto split = [&](std::string_view text) {
@@ -81,7 +84,7 @@ ColumnTable read_column_table(const std::string& path, const std::string& text_c
         while (s.next(v)) fields.push_back(v);
     };
     bool header = false;
-    FieldIndex seen;  // FID, IID -> row
+    FieldIndex seen(lines_at_most(file.get(), 24));  // FID, IID -> row (sized as read_fam's)
     while (reader.next(line)) {
         if (is_blank(line)) continue;
         const long ln = reader.line_number();

@@ -1,5 +1,8 @@
 #include "io/text_file.hpp"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -13,6 +16,12 @@ FileHandle open_input(const std::string& path) {
     FileHandle f(std::fopen(path.c_str(), "rb"));
     if (!f) throw InputError("Cannot open " + path + ": " + std::strerror(errno));
     return f;
+}
+
+std::size_t lines_at_most(std::FILE* file, std::size_t shortest, std::size_t cap) {
+    struct stat st {};
+    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return 0;
+    return std::min(cap, static_cast<std::size_t>(st.st_size) / shortest + 1);
 }
 
 bool close_written(FileHandle& file) {

@@ -21,6 +21,11 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 // Throws InputError "Cannot open PATH: reason".
 FileHandle open_input(const std::string& path);
 
+// At most how many lines of at least `shortest` bytes each (line end included) the regular
+// file `file` can hold, capped at `cap`: room to reserve for its records, so that a table
+// does not grow by copies (only the pages written are touched).  0 for a pipe or a terminal.
+std::size_t lines_at_most(std::FILE* file, std::size_t shortest, std::size_t cap = std::size_t{1} << 22);
+
 // Flushes and closes `file` (left empty); false when a write, the flush or the close failed
 // (errno is then the last failed call's).
 bool close_written(FileHandle& file);
