@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "genetics/family.hpp"
+#include "model/flat_vector.hpp"
 #include "model/settings.hpp"
 #include "toolkit/minimiser.hpp"
 #include "toolkit/nrarray.hpp"
@@ -20,7 +21,7 @@ struct FitResult {
     std::vector<double> strata_gammma;
     // The children's relative risks at ogpars (relative_risks): family by family in table
     // order, each family's in the ChildRisks layout.
-    std::vector<double> risks;
+    FlatVector<double> risks;
 };
 
 // gammma and strata_gammma of r.ogpars (the first stratum's in gammma).

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "genetics/family.hpp"
+#include "model/flat_vector.hpp"
 #include "model/likelihood.hpp"
 #include "model/prevalence.hpp"
 #include "model/settings.hpp"
@@ -35,7 +36,7 @@ struct Derivatives {
     std::vector<double> gradient; // 0..npars-1: df / dtheta
     std::vector<double> hessian;  // npars x npars row-major: the observed information d2f
     std::vector<double> outer;    // npars x npars row-major: sum_F s_F s_F' (positive semi-definite), on request
-    std::vector<double> risks;    // the children's nu1, nu2 at theta, as FitResult::risks
+    FlatVector<double> risks;     // the children's nu1, nu2 at theta, as FitResult::risks (written in full)
     double parents[3] = {};       // expected count of parents of genotype 0, 1, 2: sum_F sum_p pi_p (f_p, m_p)
     double fathers[2] = {};       // X: expected count of fathers of allele 0, 1 (parents[] then counts the mothers)
     std::vector<double> strata_parents;  // with strata: parents[] of stratum k at 3k .. 3k + 2 (else empty)

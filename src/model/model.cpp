@@ -54,10 +54,10 @@ void mkfindiv(const Settings& s, const DVector& ppars, const famdat& fam, double
     child_risks(s.ncov, pars, fam, risks);
 }
 
-std::vector<double> relative_risks(const Settings& s, const DVector& ppars, const FamilyTable& families) {
+FlatVector<double> relative_risks(const Settings& s, const DVector& ppars, const FamilyTable& families) {
     std::size_t children = 0;
     for (long i = 1; i <= families.nfam; ++i) children += static_cast<std::size_t>(families[i].ninfam - 2);
-    std::vector<double> risks(2 * children);
+    FlatVector<double> risks(2 * children);  // every entry written below
     DVector pars = vector(1, static_cast<int>(2 * s.ncov));
     expand_coefficients(s, ppars, pars);
     std::size_t at = 0;

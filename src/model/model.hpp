@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "genetics/family.hpp"
+#include "model/flat_vector.hpp"
 #include "model/settings.hpp"
 #include "genetics/transmission.hpp"
 #include "toolkit/nrarray.hpp"
@@ -32,7 +33,7 @@ void mkfindiv(const Settings& s, const DVector& ppars, const famdat& fam, double
 
 // mkfindiv of every family in table order, each family's children after the previous
 // family's: FitResult::risks.
-std::vector<double> relative_risks(const Settings& s, const DVector& ppars, const FamilyTable& families);
+FlatVector<double> relative_risks(const Settings& s, const DVector& ppars, const FamilyTable& families);
 
 // Expected coding of the genotype of a child of parents g[1], g[2] whose relative risks are
 // nu1z, nu2z:  ((c[0] pp0 + c[1] pp1) + c[2] pp2) with ppk = phgz(g[1], g[2], k, nu1z, nu2z).
