@@ -66,6 +66,10 @@ Schema LikelihoodTdt::full_schema(const std::vector<std::string>& covariates) co
 MarkerResult LikelihoodTdt::run(FamilyTable& families, const GenotypeTable& table) const {
     ScoreStatistics score;
     if (o_.score) score = score_statistics(s_, families, table, gxe_score());
+    return run(families, table, score);
+}
+
+MarkerResult LikelihoodTdt::run(FamilyTable& families, const GenotypeTable& table, const ScoreStatistics& score) const {
     if (std::optional<MarkerResult> settled = without_full_fit(score)) return std::move(*settled);
     MarkerResult r;
     run_full(families, table, r);

@@ -76,6 +76,8 @@ public:
     // a failed result, except an allocation failure, which propagates (as does
     // std::bad_alloc): running out of memory is no property of the marker.
     MarkerResult run(FamilyTable& families, const GenotypeTable& table) const;
+    // The same with the score statistics of these families already computed (options().score).
+    MarkerResult run(FamilyTable& families, const GenotypeTable& table, const ScoreStatistics& score) const;
 
     // The result from the score tests alone where they settle it (the score tests asked for
     // without the full fit, or --refit-p's screening not passed); nothing where the full fit

@@ -91,8 +91,9 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         if (out.result.values.size() == unit.size())
             out.result.values = place_values(*ctx.table_columns, unit, out.result);
     };
-    if (score_test &&
-        score_pass(ctx, *ctx.score_layout, *score_test, marker, out, in_pass ? &out.qc : nullptr, alleles_in_pass)) {
+    std::optional<ScoreStatistics> screened;  // the pass's statistics, where the full fit is to run
+    if (score_test && score_pass(ctx, *ctx.score_layout, *score_test, marker, out, in_pass ? &out.qc : nullptr,
+                                 alleles_in_pass, &screened)) {
         place();
         return;
     }
@@ -119,7 +120,7 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         out.kind = RowKind::kEmptyStratum;
         return;
     }
-    out.result = run_test(*test, scratch.table, ctx.table);
+    out.result = screened ? score_test->run(scratch.table, ctx.table, *screened) : run_test(*test, scratch.table, ctx.table);
     place();
     if (ctx.nfs_undefined_by_design) out.result.conditions.nfs_undefined = false;
     out.kind = result_kind(out.result);

@@ -173,7 +173,7 @@ ScoreLayout::ScoreLayout(const Study& study, const QcPeople& qc) : ncov(static_c
 }
 
 bool score_pass(const ScanContext& ctx, const ScoreLayout& layout, const LikelihoodTdt& test, const Marker& marker,
-                MarkerOutcome& out, MarkerQc* qc, bool alleles) {
+                MarkerOutcome& out, MarkerQc* qc, bool alleles, std::optional<ScoreStatistics>* screened) {
     const std::int8_t* genotype = marker.genotype.data();
     const auto code = [genotype](std::int32_t p) { return p < 0 ? -1 : static_cast<int>(genotype[p]); };
     const bool complete_trios = ctx.study.complete_trios;
@@ -242,8 +242,12 @@ bool score_pass(const ScanContext& ctx, const ScoreLayout& layout, const Likelih
         out.kind = families == 0 ? RowKind::kNoFamilies : RowKind::kMonomorphic;
         return true;
     }
-    std::optional<MarkerResult> r = test.without_full_fit(tally.statistics(test.gxe_score()));
-    if (!r) return false;
+    const ScoreStatistics score = tally.statistics(test.gxe_score());
+    std::optional<MarkerResult> r = test.without_full_fit(score);
+    if (!r) {
+        if (screened != nullptr) *screened = score;
+        return false;
+    }
     out.result = std::move(*r);
     out.kind = result_kind(out.result);
     return true;
