@@ -426,7 +426,15 @@ private:
         if constexpr (Single) {
             const double posterior = tmphh * gg_[kp_];
             const double total = 0.0 + posterior;
-            add_pair(inner, kp_, posterior / total);
+            const double post = posterior / total;
+            // Both weights exactly 1 (a finite non-zero posterior over itself, the typed pair's
+            // weight likewise): x * 1.0 is x, so the products by them are left out.
+            if (post == 1.0 && w0p_ == 1.0) {
+                add_pair<true>(inner, kp_, post);
+                add_outer<Keep, true>(inner, tmphh);
+                return;
+            }
+            add_pair<false>(inner, kp_, post);
         } else {
             // Posterior of the pairs the combination leaves possible, in increasing pair index.
             const unsigned pairs = active_[nchild_];
@@ -439,26 +447,29 @@ private:
             }
             for (unsigned left = pairs; left != 0; left &= left - 1) {
                 const int k = lowest(left);
-                add_pair(inner, k, posterior_[k] / total);
+                add_pair<false>(inner, k, posterior_[k] / total);
             }
         }
-        add_outer<Keep>(inner, tmphh);
+        add_outer<Keep, false>(inner, tmphh);
     }
 
-    // inner += u_k post: pair k's score vector, the children's sums then its prior's score.
+    // inner += u_k post: pair k's score vector, the children's sums then its prior's score
+    // (Unit: post is 1.0, by which the products are the very scores).
+    template <bool Unit>
     void add_pair(double* inner, int k, double post) {
+        const auto times = [post](double x) { return Unit ? x : x * post; };
         const double* u = sums_at(nchild_, k);
         const int ce = child_entries();
 #pragma GCC unroll 8
-        for (int e = 0; e < ce; ++e) inner[e] = inner[e] + u[e] * post;
+        for (int e = 0; e < ce; ++e) inner[e] = inner[e] + times(u[e]);
         const int pe = E > 0 ? ce : prevalence_at_;  // E > 0: one stratum
-        inner[pe] = inner[pe] + pair_score_[2 * k] * post;
-        inner[pe + 1] = inner[pe + 1] + pair_score_[2 * k + 1] * post;
+        inner[pe] = inner[pe] + times(pair_score_[2 * k]);
+        inner[pe + 1] = inner[pe + 1] + times(pair_score_[2 * k + 1]);
     }
 
     // jj += (u u' tmphh) w0p over the packed upper triangle, row by row; the terms also kept
-    // in the memo's slot when a typed trio is being recorded.
-    template <bool Keep>
+    // in the memo's slot when a typed trio is being recorded (Unit: w0p is 1.0).
+    template <bool Keep, bool Unit>
     void add_outer(const double* inner, double tmphh) {
         double* kept = Keep ? record_->terms[record_->leaves++] : nullptr;
         const int n = entries();
@@ -468,7 +479,7 @@ private:
             const double u1 = inner[j1];
 #pragma GCC unroll 8
             for (int j2 = j1; j2 < n; ++j2) {
-                const double term = ((u1 * inner[j2]) * tmphh) * w0p_;
+                const double term = Unit ? (u1 * inner[j2]) * tmphh : ((u1 * inner[j2]) * tmphh) * w0p_;
                 *jj = *jj + term;
                 if constexpr (Keep) *kept++ = term;
                 ++jj;
