@@ -35,19 +35,27 @@ int fam_sex(std::string_view field, const Where& where) {
     return v == 1 || v == 2 ? static_cast<int>(v) : 0;
 }
 
+// Room in a table read from `file` and in its index for as many lines as long as its first
+// record's `line` as the file holds, so that neither grows by copies (a vector's unused room
+// is never touched).
+template <class Row>
+void reserve_rows(std::FILE* file, const std::string& line, std::vector<Row>& rows, FieldIndex& index) {
+    const std::size_t n = lines_at_most(file, line.size() + 1);
+    rows.reserve(n);
+    index.reserve(n);
+}
 }  // namespace
 
 std::vector<FamPerson> read_fam(const std::string& path) {
     auto file = open_input(path);
     LineReader reader(file.get());
     std::vector<FamPerson> people;
-    people.reserve(lines_at_most(file.get(), 12));  // "a b 0 0 1 1\n"
-    // FID, IID -> person; sized for lines of 24 bytes, grown if they are shorter.
-    FieldIndex seen(lines_at_most(file.get(), 24));
+    FieldIndex seen;  // FID, IID -> person
     std::string line;
     std::string_view f[6];
     while (reader.next(line)) {
         if (is_blank(line)) continue;
+        if (people.empty()) reserve_rows(file.get(), line, people, seen);
         const long ln = reader.line_number();
         const auto where = [&] { return at_line(path, ln); };
         const int n = split_fields(line, f, 6);
@@ -74,7 +82,6 @@ ColumnTable read_column_table(const std::string& path, const std::string& text_c
     auto file = open_input(path);
     LineReader reader(file.get());
     ColumnTable t;
-    t.rows.reserve(lines_at_most(file.get(), 6));  // "a b 1\n"
     std::string line;
     std::vector<std::string_view> fields;
     auto split = [&](std::string_view text) {
@@ -84,7 +91,7 @@ ColumnTable read_column_table(const std::string& path, const std::string& text_c
         while (s.next(v)) fields.push_back(v);
     };
     bool header = false;
-    FieldIndex seen(lines_at_most(file.get(), 24));  // FID, IID -> row (sized as read_fam's)
+    FieldIndex seen;  // FID, IID -> row
     while (reader.next(line)) {
         if (is_blank(line)) continue;
         const long ln = reader.line_number();
@@ -109,6 +116,7 @@ ColumnTable read_column_table(const std::string& path, const std::string& text_c
         if (fields.size() != t.names.size() + 2)
             throw InputError(at_line(path, ln) + "holds " + std::to_string(fields.size()) + " fields; the header has " +
                              std::to_string(t.names.size() + 2) + ".");
+        if (t.rows.empty()) reserve_rows(file.get(), line, t.rows, seen);
         ColumnTable::Row row{std::string(fields[0]), std::string(fields[1]), {}, {}, ln};
         row.text.reserve(fields.size() - 2);
         row.value.reserve(fields.size() - 2);

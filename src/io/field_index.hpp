@@ -21,6 +21,9 @@ public:
     }
     static std::uint64_t hash(std::uint64_t n) { return mix(n + 0x9e3779b97f4a7c15ull); }
 
+    // Room for n keys without growing.
+    void reserve(std::size_t n) { grow(n); }
+
     // The record whose key has hash h and which same(record) recognises; -1 if none.
     template <class Same>
     long find(std::uint64_t h, Same&& same) const {
