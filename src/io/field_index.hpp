@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -27,10 +29,11 @@ public:
     // The record whose key has hash h and which same(record) recognises; -1 if none.
     template <class Same>
     long find(std::uint64_t h, Same&& same) const {
-        for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+        const std::uint32_t tag = tag_of(h);
+        for (std::size_t i = tag & mask_;; i = (i + 1) & mask_) {
             const Slot& s = slots_[i];
             if (s.record < 0) return -1;
-            if (s.hash == h && same(s.record)) return s.record;
+            if (s.tag == tag && same(s.record)) return s.record;
         }
     }
     // Adds `record` (>= 0) under h unless a record of the same key is there: returns that
@@ -38,16 +41,19 @@ public:
     template <class Same>
     long insert(std::uint64_t h, long record, Same&& same) {
         if (const long r = find(h, same); r >= 0) return r;
+        if (record > std::numeric_limits<std::int32_t>::max()) throw std::length_error("an index of over 2^31 records");
         if (2 * (size_ + 1) > slots_.size()) grow(size_ + 1);
-        place(h, record);
+        place(tag_of(h), static_cast<std::int32_t>(record));
         ++size_;
         return -1;
     }
 
 private:
+    // A key's hash is kept as its low 32 bits, its tag, from which the slot also follows (the
+    // table stays below 2^32 slots): eight bytes a slot, half the pages to touch.
     struct Slot {
-        std::uint64_t hash = 0;
-        long record = -1;
+        std::uint32_t tag = 0;
+        std::int32_t record = -1;
     };
     static std::uint64_t add(std::uint64_t h, std::string_view s) {
         const auto step = [&h](std::uint64_t w) {
@@ -71,10 +77,11 @@ private:
         h ^= h >> 33;
         return h;
     }
-    void place(std::uint64_t h, long record) {
-        std::size_t i = h & mask_;
+    static std::uint32_t tag_of(std::uint64_t h) { return static_cast<std::uint32_t>(h); }
+    void place(std::uint32_t tag, std::int32_t record) {
+        std::size_t i = tag & mask_;
         while (slots_[i].record >= 0) i = (i + 1) & mask_;
-        slots_[i] = {h, record};
+        slots_[i] = {tag, record};
     }
     // Room for n keys at a load of at most one half.
     void grow(std::size_t n) {
@@ -85,7 +92,7 @@ private:
         old.swap(slots_);
         mask_ = size - 1;
         for (const Slot& s : old)
-            if (s.record >= 0) place(s.hash, s.record);
+            if (s.record >= 0) place(s.tag, s.record);
     }
 
     std::vector<Slot> slots_;
