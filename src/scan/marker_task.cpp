@@ -97,7 +97,7 @@ void analyse_marker(const ScanContext& ctx, const Marker& marker, MarkerFamilies
         place();
         return;
     }
-    count_rest();
+    if (!screened) count_rest();  // a screening pass counted them already
     build_marker_families(ctx.study, marker.genotype, marker.likelihood, marker.dosage, scratch, chr);
     out.counts = {scratch.table.nfam, scratch.children, static_cast<long>(scratch.mendel.size())};
     out.mendel.swap(scratch.mendel);  // the next build clears what the scratch gets back

@@ -62,8 +62,8 @@ struct ScoreLayout {
 // True when it settled the marker's outcome (counts, Mendel errors, kind and result); false
 // where a family kept has an untyped parent, or the full fit is to run: the caller then takes
 // the whole way, which rewrites all of that.  With `qc` (the layout's qc_counts) it also sets
-// qc->tdt, and with `alleles` qc->alleles, where it returns true.  Where the full fit is to
-// run, `screened` gets the score statistics the screening computed.
+// qc->tdt, and with `alleles` qc->alleles, where it returns true and where the full fit is to
+// run; then `screened` also gets the score statistics the screening computed.
 bool score_pass(const ScanContext& ctx, const ScoreLayout& layout, const LikelihoodTdt& test, const Marker& marker,
                 MarkerOutcome& out, MarkerQc* qc = nullptr, bool alleles = false,
                 std::optional<ScoreStatistics>* screened = nullptr);
