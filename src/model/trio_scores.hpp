@@ -37,8 +37,8 @@ struct ScoreStatistics {
 // within them (the order of the sums), then the statistics.
 class TrioTally {
 public:
-    // `unit_first`: every child added has covariate 1 equal to 1 (the intercept) and is added
-    // by add_fixed<N, true>.  `spare`: slots of sums beyond the pairs' (add_sums).
+    // `unit_first`: every child added has covariate 1 equal to 1 (the intercept) and its sums
+    // are added by add_sums_fixed<N, true>.  `spare`: slots of sums beyond the pairs' (add_sums).
     explicit TrioTally(const Settings& s, bool unit_first = false, std::size_t spare = 0);
     TrioTally(const TrioTally&) = delete;
     TrioTally& operator=(const TrioTally&) = delete;
@@ -49,15 +49,6 @@ public:
     void add(int father, int mother, int child, const double* x) {
         const auto p = static_cast<std::size_t>(3 * father + mother), pg = 3 * p + static_cast<std::size_t>(child);
         add_sums(p, pg, x);
-        ++n_[pg];
-    }
-    // The same where ncov is N (each sum gains one term a child, so the unrolled order is the
-    // loop's).  `Unit` (the tally's unit_first): the ones of covariate 1 are counted, and
-    // statistics() folds the counts in (a sum of ones is exact, and 1 x is x).
-    template <std::size_t N, bool Unit>
-    void add_fixed(int father, int mother, int child, const double* x) {
-        const auto p = static_cast<std::size_t>(3 * father + mother), pg = 3 * p + static_cast<std::size_t>(child);
-        add_sums_fixed<N, Unit>(pair_sums(p), genotype_sums(pg), x);
         ++n_[pg];
     }
     // An add's sums without its count, the child's pair's at slot p and its pair and genotype's
@@ -79,6 +70,9 @@ public:
             for (std::size_t l = k; l < ncov_; ++l) sxx[at++] += x[k] * x[l];
         }
     }
+    // add_sums where ncov is N (each sum gains one term a child, so the unrolled order is the
+    // loop's).  `Unit` (the tally's unit_first): the ones of covariate 1 are counted, and
+    // statistics() folds the counts in (a sum of ones is exact, and 1 x is x).
     template <std::size_t N, bool Unit>
     static void add_sums_fixed(double* sxx, double* sx, const double* x) {
         std::size_t at = 0;
