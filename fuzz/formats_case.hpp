@@ -251,10 +251,10 @@ private:
     static void check_study(const Study& study, const StudyOptions& options) {
         const auto n = static_cast<long>(study.people.size());
         const std::size_t ncov = study.covariate_names.size();
-        FORMATS_REQUIRE(study.covariates.size() == study.people.size() && study.weight.size() == study.people.size());
+        FORMATS_REQUIRE(study.covariate_rows.size() == study.people.size() * ncov &&
+                        study.weight.size() == study.people.size());
         for (std::size_t p = 0; p < study.people.size(); ++p) {
-            FORMATS_REQUIRE(study.covariates[p].size() == ncov && study.covariate_text[p].size() == ncov);
-            for (double x : study.covariates[p]) FORMATS_REQUIRE(std::isfinite(x));
+            for (std::size_t k = 0; k < ncov; ++k) FORMATS_REQUIRE(std::isfinite(study.covariates(p)[k]));
             FORMATS_REQUIRE(std::isfinite(study.weight[p]));
         }
         long children = 0;

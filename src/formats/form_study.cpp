@@ -22,7 +22,7 @@ public:
     Study build(const std::string& covar_path, const std::string& weight_path);
 
 private:
-    void index_people();
+    void index_iids();
     void read_covariates(const std::string& covar_path);
     void read_weights(const std::string& weight_path);
     long parent_index(const FamPerson& child, const std::string& id, const char* role);
@@ -47,24 +47,24 @@ private:
         });
     }
 
-    FieldIndex by_key_;  // FID, IID -> person
-    FieldIndex by_iid_;  // IID -> first person with it
+    FieldIndex by_key_;  // FID, IID -> person (read_fam's)
+    FieldIndex by_iid_;  // IID -> first person with it, built for the first parent not found
+    bool iids_indexed_ = false;
     std::vector<long> father_, mother_;             // per person: parent index, -1 none or placeholder
     std::vector<char> has_covariates_, has_weight_;
     std::vector<std::string> stratum_;  // per person, with strata: the label ("" none)
     std::unordered_set<std::string> sex_warned_;
 };
 
-void StudyBuilder::index_people() {
+void StudyBuilder::index_iids() {
     const auto& people = study_.people;
-    by_key_ = FieldIndex(people.size());
     by_iid_ = FieldIndex(people.size());
     for (std::size_t p = 0; p < people.size(); ++p) {
         const std::string& iid = people[p].iid;
-        by_key_.insert(FieldIndex::hash(people[p].fid, iid), static_cast<long>(p), [](long) { return false; });
         by_iid_.insert(FieldIndex::hash(iid, {}), static_cast<long>(p),
                        [&](long q) { return people[static_cast<std::size_t>(q)].iid == iid; });
     }
+    iids_indexed_ = true;
 }
 
 void StudyBuilder::read_covariates(const std::string& covar_path) {
@@ -107,16 +107,10 @@ void StudyBuilder::read_covariates(const std::string& covar_path) {
     }
     // Everyone starts with the intercept and zeros; a matched line without a missing value
     // replaces the zeros and makes its person a possible child.
-    std::vector<std::string> zero_text;
-    std::vector<double> zero_value;
-    if (options_.intercept) {
-        zero_text.emplace_back("1");
-        zero_value.push_back(1.0);
-    }
-    zero_text.resize(zero_text.size() + columns.size(), "0");
-    zero_value.resize(zero_value.size() + columns.size(), 0.0);
-    study_.covariate_text.assign(n, zero_text);
-    study_.covariates.assign(n, zero_value);
+    const std::size_t ncov = study_.covariate_names.size();
+    study_.covariate_rows.assign(n * ncov, 0.0);
+    if (options_.intercept)
+        for (std::size_t p = 0; p < n; ++p) study_.covariate_rows[p * ncov] = 1.0;
     has_covariates_.assign(n, covar_path.empty() ? 1 : 0);
     const std::size_t first = options_.intercept ? 1 : 0;
     std::size_t strata_column = table.names.size();
@@ -128,31 +122,30 @@ void StudyBuilder::read_covariates(const std::string& covar_path) {
             throw InputError(covar_path + " has no column named " + options_.strata + " for the strata.");
         stratum_.assign(n, std::string());
     }
-    for (const ColumnTable::Row& row : table.rows) {
-        const long found = person(row.fid, row.iid);
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        const ColumnTable::Row& row = table.rows[r];
+        const long found = person(table.fid(row), table.iid(row));
         if (found < 0) {
             ++study_.counts.unmatched_rows;
             continue;
         }
         if (strata_column < table.names.size()) {
-            const std::string& label = row.text[strata_column];
+            const std::string& label = table.labels[r];
             const bool name_part = std::all_of(label.begin(), label.end(), [](unsigned char ch) {
                 return std::isalnum(ch) || ch == '_' || ch == '.';
             });
             if (!name_part || label.size() > 32)
-                throw InputError(at_line(covar_path, row.line) + "the stratum '" + label + "' of " + row.fid + " " +
-                                 row.iid + " would not make a column name: letters, digits, '_' and '.' only, "
+                throw InputError(at_line(covar_path, row.line) + "the stratum '" + label + "' of " +
+                                 std::string(table.fid(row)) + " " + std::string(table.iid(row)) + " would not make a column name: letters, digits, '_' and '.' only, "
                                  "at most 32.");
             stratum_[static_cast<std::size_t>(found)] = label;
         }
         bool complete = true;
-        for (std::size_t c : columns) complete = complete && !std::isnan(row.value[c]);
+        for (std::size_t c : columns) complete = complete && !std::isnan(table.value(r, c));
         if (!complete) continue;
         const auto p = static_cast<std::size_t>(found);
-        for (std::size_t k = 0; k < columns.size(); ++k) {
-            study_.covariate_text[p][first + k] = row.text[columns[k]];
-            study_.covariates[p][first + k] = row.value[columns[k]];
-        }
+        for (std::size_t k = 0; k < columns.size(); ++k)
+            study_.covariate_rows[p * ncov + first + k] = table.value(r, columns[k]);
         has_covariates_[p] = 1;
     }
 }
@@ -160,12 +153,10 @@ void StudyBuilder::read_covariates(const std::string& covar_path) {
 void StudyBuilder::read_weights(const std::string& weight_path) {
     const std::size_t n = study_.people.size();
     if (weight_path.empty()) {
-        study_.weight_text.assign(n, "1");
         study_.weight.assign(n, 1.0);
         has_weight_.assign(n, 1);
         return;
     }
-    study_.weight_text.assign(n, "0");
     study_.weight.assign(n, 0.0);
     has_weight_.assign(n, 0);
     const ColumnTable table = read_column_table(weight_path);
@@ -173,17 +164,18 @@ void StudyBuilder::read_weights(const std::string& weight_path) {
         throw InputError(weight_path + " has " + std::to_string(table.names.size()) +
                          " columns after FID IID; a weight file has one: FID IID WEIGHT.");
     long negative = 0, first_negative = 0;
-    for (const ColumnTable::Row& row : table.rows) {
-        const long found = person(row.fid, row.iid);
+    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+        const ColumnTable::Row& row = table.rows[r];
+        const long found = person(table.fid(row), table.iid(row));
         if (found < 0) {
             ++study_.counts.unmatched_rows;
             continue;
         }
-        if (std::isnan(row.value[0])) continue;
-        if (row.value[0] < 0.0 && negative++ == 0) first_negative = row.line;
+        const double w = table.value(r, 0);
+        if (std::isnan(w)) continue;
+        if (w < 0.0 && negative++ == 0) first_negative = row.line;
         const auto p = static_cast<std::size_t>(found);
-        study_.weight_text[p] = row.text[0];
-        study_.weight[p] = row.value[0];
+        study_.weight[p] = w;
         has_weight_[p] = 1;
     }
     if (negative > 0)
@@ -196,6 +188,7 @@ long StudyBuilder::parent_index(const FamPerson& child, const std::string& id, c
     if (id == "0") return -1;
     const long p = person(child.fid, id);
     if (p < 0) {
+        if (!iids_indexed_) index_iids();
         const long other = by_iid_.find(FieldIndex::hash(id, {}), [&](long q) {
             return study_.people[static_cast<std::size_t>(q)].iid == id;
         });
@@ -273,6 +266,7 @@ void StudyBuilder::form_families() {
         std::size_t beyond = 0;       // eligible children past the first 8
     };
     std::vector<Draft> drafts;
+    drafts.reserve(people.size());  // at most a family a person; the room not used is not touched
     std::vector<std::string> labels;       // with strata, per family kept
     FieldIndex by_parents(people.size());  // FID, father, mother -> draft
     StudyCounts& counts = study_.counts;
@@ -308,6 +302,7 @@ void StudyBuilder::form_families() {
             d.family.children.push_back(static_cast<long>(c));
         }
     }
+    study_.families.reserve(drafts.size());
     for (Draft& d : drafts) {
         NuclearFamily& f = d.family;
         if (f.children.empty()) {
@@ -419,9 +414,8 @@ void StudyBuilder::write_counts() {
 }
 
 Study StudyBuilder::build(const std::string& covar_path, const std::string& weight_path) {
-    study_.people = read_fam(path_);
+    study_.people = read_fam(path_, &by_key_);
     study_.counts.individuals = static_cast<long>(study_.people.size());
-    index_people();
     read_covariates(covar_path);
     read_weights(weight_path);
     study_.complete_trios = options_.complete_trios;

@@ -191,7 +191,8 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
                 f.phenodat[m] = p < 0 ? 0 : study.people[up].phenotype;
                 f.sex[m] = p < 0 ? 0 : on_x ? study.x_sex[up] : study.people[up].sex;
                 DVector& x = f.fcovdat[m];
-                for (long k = 1; k <= ncov; ++k) x[k] = p < 0 ? 0.0 : study.covariates[up][static_cast<std::size_t>(k - 1)];
+                const double* row = p < 0 ? nullptr : study.covariates(up);
+                for (long k = 1; k <= ncov; ++k) x[k] = p < 0 ? 0.0 : row[k - 1];
                 f.weight[m] = f.phenodat[m] == 0 ? 0.0 : study.weight[up];  // a placeholder has phenotype 0
             }
         }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string_view>
 
@@ -46,7 +47,7 @@ void reserve_rows(std::FILE* file, const std::string& line, std::vector<Row>& ro
 }
 }  // namespace
 
-std::vector<FamPerson> read_fam(const std::string& path) {
+std::vector<FamPerson> read_fam(const std::string& path, FieldIndex* index) {
     auto file = open_input(path);
     LineReader reader(file.get());
     std::vector<FamPerson> people;
@@ -74,6 +75,7 @@ std::vector<FamPerson> read_fam(const std::string& path) {
         people.push_back(std::move(p));
     }
     if (reader.error() != 0) read_failed(path, reader.error());
+    if (index != nullptr) *index = std::move(seen);
     return people;
 }
 
@@ -92,6 +94,7 @@ ColumnTable read_column_table(const std::string& path, const std::string& text_c
     };
     bool header = false;
     FieldIndex seen;  // FID, IID -> row
+    std::vector<char> number, text;  // per column: read as a number; kept as text
     while (reader.next(line)) {
         if (is_blank(line)) continue;
         const long ln = reader.line_number();
@@ -110,47 +113,51 @@ ColumnTable read_column_table(const std::string& path, const std::string& text_c
                 t.names.emplace_back(fields[i]);
             }
             if (t.names.empty()) throw InputError(at_line(path, ln) + "the header names no column after FID IID.");
+            for (const std::string& name : t.names) {
+                text.push_back(!text_column.empty() && name == text_column);
+                number.push_back(!text.back() &&
+                                 (numbers.empty() || std::find(numbers.begin(), numbers.end(), name) != numbers.end()));
+            }
             header = true;
             continue;
         }
         if (fields.size() != t.names.size() + 2)
             throw InputError(at_line(path, ln) + "holds " + std::to_string(fields.size()) + " fields; the header has " +
                              std::to_string(t.names.size() + 2) + ".");
-        if (t.rows.empty()) reserve_rows(file.get(), line, t.rows, seen);
-        ColumnTable::Row row{std::string(fields[0]), std::string(fields[1]), {}, {}, ln};
-        row.text.reserve(fields.size() - 2);
-        row.value.reserve(fields.size() - 2);
+        if (t.rows.empty()) {
+            reserve_rows(file.get(), line, t.rows, seen);
+            t.values.reserve(t.rows.capacity() * t.names.size());
+        }
+        const std::string_view fid = fields[0], iid = fields[1];
+        if (fid.size() > UINT32_MAX || iid.size() > UINT32_MAX)
+            throw InputError(at_line(path, ln) + "an FID or IID of over 4 GiB.");
         for (std::size_t i = 2; i < fields.size(); ++i) {
             double v = std::numeric_limits<double>::quiet_NaN();
-            if (!text_column.empty() && t.names[i - 2] == text_column) {
+            if (text[i - 2]) {
                 double x = 0.0;
                 const bool missing = fields[i] == "NA" ||
                                      (parse_finite_double(fields[i], x) == NumberParse::kOk && x == kMissingValue);
-                row.text.emplace_back(missing ? std::string_view() : fields[i]);
-                row.value.push_back(v);
-                continue;
-            }
-            const bool number =
-                numbers.empty() || std::find(numbers.begin(), numbers.end(), t.names[i - 2]) != numbers.end();
-            if (number && fields[i] != "NA") {
+                t.labels.emplace_back(missing ? std::string_view() : fields[i]);
+            } else if (number[i - 2] && fields[i] != "NA") {
                 const NumberParse r = parse_finite_double(fields[i], v);
                 if (r != NumberParse::kOk)
-                    throw InputError(at_line(path, ln) + "the " + t.names[i - 2] + " of " + row.fid + " " + row.iid +
-                                     ", '" + std::string(fields[i]) + "', is not " +
+                    throw InputError(at_line(path, ln) + "the " + t.names[i - 2] + " of " + std::string(fid) + " " +
+                                     std::string(iid) + ", '" + std::string(fields[i]) + "', is not " +
                                      (r == NumberParse::kNotFinite ? "a finite number." : "a number (or NA)."));
                 if (v == kMissingValue) v = std::numeric_limits<double>::quiet_NaN();
             }
-            row.text.emplace_back(fields[i]);
-            row.value.push_back(v);
+            t.values.push_back(v);
         }
-        const long before = seen.insert(FieldIndex::hash(row.fid, row.iid), static_cast<long>(t.rows.size()), [&](long r) {
+        const long before = seen.insert(FieldIndex::hash(fid, iid), static_cast<long>(t.rows.size()), [&](long r) {
             const ColumnTable::Row& o = t.rows[static_cast<std::size_t>(r)];
-            return o.iid == row.iid && o.fid == row.fid;
+            return t.iid(o) == iid && t.fid(o) == fid;
         });
         if (before >= 0)
-            throw InputError(at_line(path, ln) + row.fid + " " + row.iid + " was already given on line " +
+            throw InputError(at_line(path, ln) + std::string(fid) + " " + std::string(iid) +
+                             " was already given on line " +
                              std::to_string(t.rows[static_cast<std::size_t>(before)].line) + ".");
-        t.rows.push_back(std::move(row));
+        t.rows.push_back({t.keys.size(), static_cast<std::uint32_t>(fid.size()), static_cast<std::uint32_t>(iid.size()), ln});
+        t.keys.append(fid).append(iid);
     }
     if (reader.error() != 0) read_failed(path, reader.error());
     if (!header) throw InputError(path + " is empty: a header line FID IID name... is needed.");

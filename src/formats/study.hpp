@@ -23,11 +23,14 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io/errors.hpp"
 
 namespace quillon {
+
+class FieldIndex;
 
 // One line of a .fam file.
 struct FamPerson {
@@ -42,28 +45,35 @@ struct FamPerson {
 // Throws InputError naming the file and line for a short line, a sex that is not an integer,
 // a phenotype other than 1, 2, 0, -9, or an IID that appears twice within one FID.
 // (The same IID under two FIDs is allowed; open_vcf refuses it when matching samples.)
-std::vector<FamPerson> read_fam(const std::string& path);
+// With `index`, it is left holding each person under FieldIndex::hash(fid, iid).
+std::vector<FamPerson> read_fam(const std::string& path, FieldIndex* index = nullptr);
 
 // A covariate or weight table: header "FID IID name1 name2 ..." (FID and IID in any letter
 // case) then one line per individual with exactly as many fields; blanks or tabs separate;
 // blank lines are skipped.  "NA" and any number equal to -9 are missing.  Every other value
 // must be a finite decimal number, parsed as the single run parses its covariates and weights
-// (parse_finite_double), and its text is kept, so the single run given the same text parses
-// the same double.  InputError naming the file and line for a header without FID IID, a
-// line with the wrong number of fields, a value that is not a number, a (FID, IID) twice.
+// (parse_finite_double).  InputError naming the file and line for a header without FID IID,
+// a line with the wrong number of fields, a value that is not a number, a (FID, IID) twice.
+// The rows are kept flat (a few pages for a table of many people, not a few blocks a row).
 struct ColumnTable {
     std::vector<std::string> names;  // the columns after FID and IID
     struct Row {
-        std::string fid, iid;
-        std::vector<std::string> text;  // one per column
-        std::vector<double> value;      // NaN where missing
+        std::size_t key = 0;  // the FID at keys[key], the IID right after it
+        std::uint32_t fid_size = 0, iid_size = 0;
         long line = 0;
     };
     std::vector<Row> rows;
+    std::string keys;
+    std::vector<double> values;       // row r's column c at r * names.size() + c; NaN where missing
+    std::vector<std::string> labels;  // with a text column, row r's text ("" where missing)
+
+    std::string_view fid(const Row& r) const { return {keys.data() + r.key, r.fid_size}; }
+    std::string_view iid(const Row& r) const { return {keys.data() + r.key + r.fid_size, r.iid_size}; }
+    double value(std::size_t r, std::size_t c) const { return values[r * names.size() + c]; }
 };
-// A column named `text_column` is kept as text alone (its value NaN): a label such as a
-// stratum, "NA" or a number equal to -9 missing (text "").  With `numbers` named, only those
-// columns must hold numbers; the others are kept as text, unread (their values NaN).
+// A column named `text_column` is kept as text alone (in labels; its values NaN): a label
+// such as a stratum, "NA" or a number equal to -9 missing (label "").  With `numbers` named,
+// only those columns must hold numbers; the others are not read (their values NaN).
 ColumnTable read_column_table(const std::string& path, const std::string& text_column = "",
                               const std::vector<std::string>& numbers = {});
 
@@ -108,14 +118,12 @@ struct StudyCounts {
 struct Study {
     std::vector<FamPerson> people;             // the .fam, in file order
     std::vector<std::string> covariate_names;  // "INTERCEPT" first unless --no-intercept
-    // Per person, the covariate row as text and as doubles (ncov entries each: "1" for the
-    // intercept, then the chosen columns; "0" for the columns of a person without a complete
-    // covariate line, who can only be a parent).  Weights likewise: "1" for everyone without
-    // a weight file; with one, the file's text, or "0" for a person without a weight.
+    // Per person, the covariate row: ncov() doubles, 1 for the intercept, then the chosen
+    // columns (0 for the columns of a person without a complete covariate line, who can only
+    // be a parent), person p's at covariates(p).  Weights likewise: 1 for everyone without a
+    // weight file; with one, the file's value, or 0 for a person without a weight.
     // Placeholders (index -1) have no entry: their covariates and weight are 0.
-    std::vector<std::vector<std::string>> covariate_text;
-    std::vector<std::vector<double>> covariates;
-    std::vector<std::string> weight_text;
+    std::vector<double> covariate_rows;
     std::vector<double> weight;
     std::vector<NuclearFamily> families;
     // Per person, the sex taken on X: a family's father is male and its mother female (the
@@ -135,6 +143,7 @@ struct Study {
     std::vector<long> stratum_families;
 
     long ncov() const { return static_cast<long>(covariate_names.size()); }
+    const double* covariates(std::size_t p) const { return covariate_rows.data() + p * covariate_names.size(); }
 };
 
 // Forms the study.  `covar_path` and `weight_path` may be empty.  With options.strata the

@@ -9,16 +9,16 @@ namespace quillon {
 
 namespace {
 
-std::vector<const std::vector<double>*> children_rows(const Study& study) {
-    std::vector<const std::vector<double>*> rows;
+std::vector<const double*> children_rows(const Study& study) {
+    std::vector<const double*> rows;
     for (const NuclearFamily& f : study.families)
-        for (const long c : f.children) rows.push_back(&study.covariates[static_cast<std::size_t>(c)]);
+        for (const long c : f.children) rows.push_back(study.covariates(static_cast<std::size_t>(c)));
     return rows;
 }
 
-bool constant_column(const std::vector<const std::vector<double>*>& rows, std::size_t j) {
+bool constant_column(const std::vector<const double*>& rows, std::size_t j) {
     for (const auto* r : rows)
-        if ((*r)[j] != (*rows.front())[j]) return false;
+        if (r[j] != rows.front()[j]) return false;
     return true;
 }
 
@@ -39,7 +39,7 @@ std::string number(double x) {
 
 std::string covariate_design_fault(const Study& study) {
     const auto ncov = static_cast<std::size_t>(study.ncov());
-    const std::vector<const std::vector<double>*> rows = children_rows(study);
+    const std::vector<const double*> rows = children_rows(study);
     if (ncov == 0 || rows.empty()) return "";
     const std::string over = " over the " + std::to_string(rows.size()) + " children that can enter";
 
@@ -47,7 +47,7 @@ std::string covariate_design_fault(const Study& study) {
     std::vector<std::string> constant;
     bool first_constant = true;
     for (std::size_t j = 0; j < ncov; ++j) {
-        const double v = (*rows.front())[j];
+        const double v = rows.front()[j];
         if (!constant_column(rows, j)) continue;
         if (v != 0.0 && first_constant) {
             first_constant = false;
@@ -63,7 +63,7 @@ std::string covariate_design_fault(const Study& study) {
     const int n = static_cast<int>(ncov);
     std::vector<double> length(ncov, 0.0);
     for (const auto* r : rows)
-        for (std::size_t j = 0; j < ncov; ++j) length[j] += (*r)[j] * (*r)[j];
+        for (std::size_t j = 0; j < ncov; ++j) length[j] += r[j] * r[j];
     for (double& l : length) l = std::sqrt(l);
     DMatrix a(1, n, 1, n), v(1, n, 1, n);
     DVector w(1, n);
@@ -71,7 +71,7 @@ std::string covariate_design_fault(const Study& study) {
         for (int j = 1; j <= n; ++j) {
             double sum = 0.0;
             for (const auto* r : rows)
-                sum += (*r)[static_cast<std::size_t>(i - 1)] * (*r)[static_cast<std::size_t>(j - 1)];
+                sum += r[i - 1] * r[j - 1];
             a[i][j] = sum / (length[static_cast<std::size_t>(i - 1)] * length[static_cast<std::size_t>(j - 1)]);
         }
     svdcmp(a, n, n, w, v);
@@ -97,9 +97,9 @@ bool nfs_undefined_by_design(const Study& study, const Settings& settings) {
     for (const long c : children)
         if (study.weight[static_cast<std::size_t>(c)] != study.weight[static_cast<std::size_t>(children.front())])
             return false;
-    const std::vector<const std::vector<double>*> rows = children_rows(study);
+    const std::vector<const double*> rows = children_rows(study);
     for (std::size_t j = 0; j < static_cast<std::size_t>(study.ncov()); ++j)
-        if ((*rows.front())[j] != 0.0 && constant_column(rows, j)) return true;
+        if (rows.front()[j] != 0.0 && constant_column(rows, j)) return true;
     return false;
 }
 

@@ -356,9 +356,9 @@ std::string failure_summary(const Study& study, const LoopTotals& t) {
     std::vector<const double*> rows;  // the members of the families, in order
     for (const NuclearFamily& f : study.families)
         for (const long p : {f.father, f.mother})
-            if (p >= 0) rows.push_back(study.covariates[static_cast<std::size_t>(p)].data());
+            if (p >= 0) rows.push_back(study.covariates(static_cast<std::size_t>(p)));
     for (const NuclearFamily& f : study.families)
-        for (const long c : f.children) rows.push_back(study.covariates[static_cast<std::size_t>(c)].data());
+        for (const long c : f.children) rows.push_back(study.covariates(static_cast<std::size_t>(c)));
     if (const std::optional<CovariateScale> w = widest_covariate(rows, study.ncov())) {
         char line[400];
         std::snprintf(line, sizeof line,

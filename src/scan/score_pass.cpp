@@ -151,8 +151,8 @@ ScoreLayout::ScoreLayout(const Study& study, const QcPeople& qc) : ncov(static_c
         mother.push_back(static_cast<std::int32_t>(nf.mother));
         for (const long c : nf.children) {
             child.push_back(static_cast<std::int32_t>(c));
-            const std::vector<double>& row = study.covariates[static_cast<std::size_t>(c)];
-            x.insert(x.end(), row.begin(), row.begin() + static_cast<long>(ncov));
+            const double* row = study.covariates(static_cast<std::size_t>(c));
+            x.insert(x.end(), row, row + ncov);
         }
         child_begin.push_back(static_cast<std::uint32_t>(child.size()));
         trios = trios && nf.children.size() == 1;

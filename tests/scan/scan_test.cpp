@@ -69,9 +69,9 @@ void write_single_run_files(const TempDir& dir, const Study& study, const Marker
             if (!study.strata.empty())
                 cov += study.strata[static_cast<std::size_t>(study.family_stratum[static_cast<std::size_t>(mf.kept[k])])] + " ";
             for (long c = 0; c < study.ncov(); ++c)
-                cov += (c ? " " : "") + (p < 0 ? std::string("0") : study.covariate_text[up][static_cast<std::size_t>(c)]);
+                cov += (c ? " " : "") + (p < 0 ? std::string("0") : field(study.covariates(up)[c]));
             cov += "\n";
-            wt += (p < 0 ? std::string("0") : study.weight_text[up]) + "\n";
+            wt += (p < 0 ? std::string("0") : field(study.weight[up])) + "\n";
         }
     dir.write("wpedigree.dat", ped);
     dir.write("wcovars.dat", cov);
