@@ -24,7 +24,8 @@ bool ensure_capacity(famdat& f, int members, long ncov) {
     IVector famgeno = ivector(1, members), phenodat = ivector(1, members), sex = ivector(1, members);
     DMatrix fcovdat = flmatrix(1, members, 1, ncov);
     DVector weight = vector(1, members);
-    IMatrix pgenos = f.pgenos.allocated() ? std::move(f.pgenos) : imatrix(1, parentpairs, 1, 2);
+    // A typed trio has one pair: a new record starts with one row (room_for_pairs adds more).
+    IMatrix pgenos = f.pgenos.allocated() ? std::move(f.pgenos) : imatrix(1, 1, 1, 2);
     f.famgeno = std::move(famgeno);
     f.phenodat = std::move(phenodat);
     f.sex = std::move(sex);
@@ -206,6 +207,7 @@ void build_marker_families(const Study& study, const std::vector<std::int8_t>& g
                 f.glik[static_cast<std::size_t>(m)] = likelihood[static_cast<std::size_t>(p)];
                 if (!dosage.empty()) f.dosage[static_cast<std::size_t>(m)] = dosage[static_cast<std::size_t>(p)];
             }
+            room_for_pairs(f, parentpairs);
             for (int k = 0; k < parentpairs; ++k) {
                 f.pgenos[k + 1][1] = k / 3;
                 f.pgenos[k + 1][2] = k % 3;

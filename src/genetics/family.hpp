@@ -5,6 +5,7 @@
 // children.  Genotype codes count copies of allele 2 (0, 1, 2); -1 is missing.
 
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "toolkit/nrarray.hpp"
@@ -21,7 +22,10 @@ struct famdat {
     int ninfam = 0;    // members (3..maxfamilysize once the checks have passed)
     int npgeno = 0;    // compatible parental genotype pairs (1..9), set before the fit
     IVector famgeno;   // 1..ninfam: genotype code of each member
-    IMatrix pgenos;    // 1..parentpairs x 1..2: compatible pairs, father in column 1, mother in 2
+    // Compatible pairs 1..npgeno, father in column 1, mother in 2; the rows beyond npgeno are
+    // zero.  The single run gives every record rows 1..parentpairs; the scan gives a record
+    // one row until a family in it needs more (room_for_pairs).
+    IMatrix pgenos;
     IVector phenodat;  // 1..ninfam: phenotype 0 (missing), 1 or 2
     IVector sex;       // 1..ninfam: 1 male, 2 female, 0 unknown (or a placeholder member)
     DMatrix fcovdat;   // 1..ninfam x 1..ncov: covariate rows
@@ -35,6 +39,15 @@ struct famdat {
     // empty: no dosages known).
     std::vector<double> dosage;
 };
+
+// Room in fam.pgenos for n pairs: a record without rows for them takes rows 1..parentpairs,
+// zeroed, in their place.
+inline void room_for_pairs(famdat& fam, int n) {
+    if (fam.pgenos.allocated() && fam.pgenos.row_hi() >= n) return;
+    IMatrix rows = imatrix(1, parentpairs, 1, 2);
+    rows.fill(0);
+    fam.pgenos = std::move(rows);
+}
 
 // The relative risks nu1, nu2 of genotypes 1 and 2 against genotype 0 of one family's
 // children, at a fitted parameter vector: member j's (j = 3..ninfam) at nu[2 (j - 3)] and

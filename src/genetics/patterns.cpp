@@ -5,7 +5,7 @@
 namespace quillon {
 
 void store_pairs(const ParentPairs& pairs, famdat& fam) {
-    if (!fam.pgenos.allocated()) fam.pgenos = imatrix(1, parentpairs, 1, 2);
+    room_for_pairs(fam, pairs.unpgeno);
     fam.npgeno = pairs.unpgeno;
     for (int k = 1; k <= fam.npgeno; ++k) {
         fam.pgenos[k][1] = pairs.upgenos[k][1];

@@ -114,7 +114,7 @@ inline const PairList* consistent_pairs(int father, int mother, int children) {
 
 // Stores `pairs` in the record as store_pairs does.
 inline void store_pairs(const PairList& pairs, famdat& fam) {
-    if (!fam.pgenos.allocated()) fam.pgenos = imatrix(1, parentpairs, 1, 2);
+    room_for_pairs(fam, pairs.n);
     fam.npgeno = pairs.n;
     for (int k = 0; k < pairs.n; ++k) {
         int* row = fam.pgenos[k + 1].begin_ptr();  // columns 1 and 2

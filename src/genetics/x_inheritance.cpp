@@ -33,7 +33,7 @@ bool x_store_consistent_pairs(famdat& fam) {
         }
     }
     if (n == 0) return false;
-    if (!fam.pgenos.allocated()) fam.pgenos = imatrix(1, parentpairs, 1, 2);
+    room_for_pairs(fam, n);
     fam.npgeno = n;
     for (int k = 0; k < n; ++k) {
         fam.pgenos[k + 1][1] = pairs[k][0];

@@ -1,6 +1,7 @@
 // Nuclear families from a .fam, and each marker's family table after rules 1-4.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "support/program.hpp"
@@ -105,7 +106,7 @@ TEST(MarkerFamilies, RulesOneToFour) {
             ParentPairs pairs;  // the fit reads the compatible pairs from the record
             gx(f.famgeno, f.ninfam, f.famid, pairs);
             EXPECT_EQ(f.npgeno, pairs.unpgeno);
-            for (int k = 1; k <= 9; ++k)
+            for (long k = 1; k <= std::max<long>(f.npgeno, f.pgenos.row_hi()); ++k)
                 for (int p = 1; p <= 2; ++p) EXPECT_EQ(f.pgenos[k][p], k <= f.npgeno ? pairs.upgenos[k][p] : 0);
             text << " | ";
         }
