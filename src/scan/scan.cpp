@@ -12,6 +12,7 @@
 #include "formats/genotypes.hpp"
 #include "qc/person_list.hpp"
 #include "qc/qc_people.hpp"
+#include "io/heap_pages.hpp"
 #include "io/interrupt.hpp"
 #include "io/output_guard.hpp"
 #include "formats/study.hpp"
@@ -394,6 +395,7 @@ int scan(int argc, char** argv, const ScanOptions& o, const InterruptWatch& inte
     const auto start = std::chrono::steady_clock::now();
     const OutputLock lock(o.out);
     const std::string fam = !o.fam.empty() ? o.fam : o.bfile + ".fam";
+    populate_heap(start_up_heap(fam));
     StudyOptions so;
     so.intercept = o.intercept;
     so.covar_names = o.covar_names;
