@@ -136,8 +136,8 @@ void StudyBuilder::read_covariates(const std::string& covar_path) {
             });
             if (!name_part || label.size() > 32)
                 throw InputError(at_line(covar_path, row.line) + "the stratum '" + label + "' of " +
-                                 std::string(table.fid(row)) + " " + std::string(table.iid(row)) + " would not make a column name: letters, digits, '_' and '.' only, "
-                                 "at most 32.");
+                                 std::string(table.fid(row)) + " " + std::string(table.iid(row)) +
+                                 " would not make a column name: letters, digits, '_' and '.' only, at most 32.");
             stratum_[static_cast<std::size_t>(found)] = label;
         }
         bool complete = true;

@@ -156,7 +156,8 @@ ColumnTable read_column_table(const std::string& path, const std::string& text_c
             throw InputError(at_line(path, ln) + std::string(fid) + " " + std::string(iid) +
                              " was already given on line " +
                              std::to_string(t.rows[static_cast<std::size_t>(before)].line) + ".");
-        t.rows.push_back({t.keys.size(), static_cast<std::uint32_t>(fid.size()), static_cast<std::uint32_t>(iid.size()), ln});
+        t.rows.push_back(
+            {t.keys.size(), static_cast<std::uint32_t>(fid.size()), static_cast<std::uint32_t>(iid.size()), ln});
         t.keys.append(fid).append(iid);
     }
     if (reader.error() != 0) read_failed(path, reader.error());
